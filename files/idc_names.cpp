@@ -1,0 +1,104 @@
+#include "files/idc_names.h"
+
+#include <cstdio>
+#include <system_error>
+
+namespace varnel {
+
+NameRules NativeNameRules() {
+#ifdef _WIN32
+  return NameRules::Windows;
+#else
+  return NameRules::Posix;
+#endif
+}
+
+namespace {
+
+bool InvalidInName(unsigned char c, NameRules rules) {
+  if (c == 0 || c == '/') return true;
+  if (rules == NameRules::Posix) return false;
+  if (c < 32) return true;
+  switch (c) {
+    case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// True when nothing (not even a dangling link) stands at p. A path that cannot be looked
+// at counts as taken: the name must never be one that would overwrite another file.
+bool NameFree(const std::filesystem::path& p) {
+  std::error_code ec;
+  const auto st = std::filesystem::symlink_status(p, ec);
+  if (ec) return st.type() == std::filesystem::file_type::not_found;
+  return !std::filesystem::exists(st);
+}
+
+}  // namespace
+
+std::string ReplaceInvalidNameChars(std::string_view text, NameRules rules) {
+  std::string out(text);
+  for (char& c : out) {
+    if (InvalidInName(static_cast<unsigned char>(c), rules)) c = '_';
+  }
+  return out;
+}
+
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &now);
+#else
+  localtime_r(&now, &tm);
+#endif
+  return tm;
+}
+
+std::string IdcNameStem(std::string_view identityText, const std::tm& t, NameRules rules) {
+  std::string stem;
+  if (!identityText.empty()) {
+    stem = ReplaceInvalidNameChars(identityText, rules);
+    stem += '_';
+  }
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d,%02d,%04d_%02d,%02d,%02d_", t.tm_mday, t.tm_mon + 1,
+                t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+  stem += buf;
+  return stem;
+}
+
+std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
+                             std::string_view identityText, const std::tm& localTime) {
+  const std::filesystem::path folder = dataFolder / std::to_string(serialNumber);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) {
+    // One level only: a missing data folder is the operator's to fix, not ours to invent.
+    std::filesystem::create_directory(folder, ec);
+    if (ec || !std::filesystem::is_directory(folder, ec)) return {};
+  }
+  const std::string stem = IdcNameStem(identityText, localTime);
+  for (int n = 0; n < 100; ++n) {
+    char seq[8];
+    std::snprintf(seq, sizeof seq, "%02d", n);
+    const std::filesystem::path candidate = folder / (stem + seq + ".IDC");
+    if (NameFree(candidate)) return candidate.string();
+  }
+  return {};
+}
+
+std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
+                             std::string_view identityText) {
+  return MakeDataFileName(dataFolder, serialNumber, identityText, LocalTimeNow());
+}
+
+std::string BackupFileName(const std::string& fileName) {
+  const std::filesystem::path p(fileName);
+  std::filesystem::path backup = p.parent_path() / p.stem();
+  backup += "_BAK.idc";
+  return backup.string();
+}
+
+}  // namespace varnel

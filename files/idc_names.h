@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+// The characters that a file name cannot hold differ by platform: on Windows
+// \ / : * ? " < > | and the control characters 1 ... 31; on POSIX only / (and NUL, which
+// no name can hold anywhere).
+enum class NameRules { Windows, Posix };
+NameRules NativeNameRules();
+
+// The text with every character that a file name cannot hold replaced by "_", so that an
+// identity text typed into the logger can never keep its record from being saved.
+std::string ReplaceInvalidNameChars(std::string_view text, NameRules rules = NativeNameRules());
+
+// The local date and time now, broken down.
+std::tm LocalTimeNow();
+
+// The part of a data file name before the sequence number: the identity text and "_"
+// (when the text is not empty), then DD,MM,YYYY_hh,mm,ss_ of the given local time.
+// Example: "Well 4_07,03,2024_14,05,09_".
+std::string IdcNameStem(std::string_view identityText, const std::tm& localTime,
+                        NameRules rules = NativeNameRules());
+
+// The full name of a new data file for a record of the logger `serialNumber`: in the folder
+// dataFolder/<decimal serial number>, which is created (one level only) when missing, the
+// stem above, the first two-digit sequence number 00 ... 99 for which no file exists, and
+// ".IDC". Empty when the folder cannot be created or all hundred names are taken.
+std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
+                             std::string_view identityText, const std::tm& localTime);
+// The same with the local time now.
+std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
+                             std::string_view identityText);
+
+// The name of the backup copy of a data file: in the same folder, the name without its
+// extension, "_BAK" and ".idc" (x_00.IDC gives x_00_BAK.idc).
+std::string BackupFileName(const std::string& fileName);
+
+}  // namespace varnel
