@@ -183,10 +183,12 @@ public:
       }
       if (Passed(ioDeadline)) break;
       Deadline until = Earlier(ioDeadline, limitDeadline);
-      // End of input (not a terminal) polls ready for ever: look again a little later.
-      const bool atEnd = r == 0;
-      if (atEnd) until = Earlier(until, After(Clock::now(), kHangUpRecheckMs));
-      const Outcome o = WaitFor(atEnd ? 0 : POLLIN, event, until);
+      // A raw terminal without VMIN answers "nothing yet" with 0 too, so 0 alone does not
+      // mean the line is gone. Only a hung-up line (which polls ready for ever) is looked
+      // at again a little later instead of being waited on.
+      const bool hungUp = r == 0 && LineHungUp();
+      if (hungUp) until = Earlier(until, After(Clock::now(), kHangUpRecheckMs));
+      const Outcome o = WaitFor(hungUp ? 0 : POLLIN, event, until);
       if (o == Outcome::Closed) return {IoStatus::Failed, Count(got)};
       if (o == Outcome::Error) return {IoStatus::Failed, Count(got)};
     }
@@ -318,6 +320,13 @@ private:
       if (o == Outcome::Closed || o == Outcome::Error) return {IoStatus::Failed, Count(done)};
     }
     return {IoStatus::Completed, Count(done)};
+  }
+
+  // True when the other side of the line has hung up or the line reports an error.
+  bool LineHungUp() const {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
   }
 
   std::size_t TakePending(std::uint8_t* out, std::size_t n) {
