@@ -1,0 +1,178 @@
+// The contents worker: the job's order and its modem phases. The contents phase (identity,
+// state, record scan) is in cont_thread_contents.cpp.
+#include "workers/cont_thread.h"
+
+#include "link/bus.h"
+#include "link/link_state.h"
+#include "workers/modem_line.h"
+#include "workers/worker_messages.h"
+
+namespace varnel {
+
+namespace {
+// A modem write or the first byte of its answer that takes longer than this is a time-out.
+constexpr int kModemAnswerLimitMs = 5000;
+// The modem needs this long after the port is set up and after it announced the call.
+constexpr int kModemSettleMs = 2000;
+constexpr int kFixedAnswerDelayMs = 200;
+constexpr int kConfiguredAnswerDelayMs = 500;
+constexpr int kProfileAnswerDelayMs = 2000;  // "AT&V" prints the whole profile
+constexpr int kUserAnswerDelayMs = 1000;
+constexpr int kAfterAnswerMs = 200;
+constexpr std::size_t kAnswerBufferSize = 1000;
+constexpr std::size_t kHeardTextLimit = 2 * kAnswerBufferSize;
+constexpr int kPresetSlots = 6;  // slots 0-5: the predefined commands and the loudspeaker
+constexpr int kUserSlot = 6;     // slot 6: the operator's own list, separated by ";"
+// The bar's range until the memory layout is known.
+constexpr std::int64_t kContentsProgressRange = 10000;
+
+constexpr std::uint32_t kKindWaitForCall = 2;
+constexpr std::uint32_t kKindDirectContents = 4;
+}  // namespace
+
+TContThread::TContThread(PostTarget& window, std::uint32_t kind, TDevice& device)
+    : Window(window), posts_(window), Kind(kind), Device(device) {}
+
+void TContThread::Execute() {
+  result_ = wdInitFailed;
+  bool go = true;
+  if (ModemMode() && Kind != kKindDirectContents) {
+    if (Kind != kKindWaitForCall) {
+      go = StartModem() && SendFixedCommands() && SendConfiguredCommands();
+    }
+    if (go) go = WaitForCall();
+  }
+  if (go) {
+    result_ = wdContentsFailed;
+    posts_.Range(kContentsProgressRange);
+    SetRetryMode(false);
+    SendWakeByte();  // in modem mode only; a logger that sleeps through it fails below
+    if (Identify() && ReadSerialAndOptions() && ReadState() && ScanRecords()) {
+      if (Device.RecCount() == 0) {
+        result_ = wdNoRecord;
+      } else if (DropOverwrittenRecords()) {
+        ReadIdentityText();
+        result_ = wdContentsRead;
+      }
+    }
+  }
+  posts_.Advance(Device.LastRingPage);
+  posts_.Done(result_);
+}
+
+bool TContThread::StartModem() {
+  CreatePortEvent();
+  ModemClearAndPurge();
+  return SleepUnlessCancelled(kModemSettleMs);
+}
+
+bool TContThread::SendFixedCommands() {
+  return SendModemCommand("AT\r\n", kFixedAnswerDelayMs, AnswerCheck::OkOrZero, true) ==
+             CommandOutcome::Answered &&
+         SendModemCommand("ATV1\r\n", kFixedAnswerDelayMs, AnswerCheck::Ok, true) ==
+             CommandOutcome::Answered &&
+         SendModemCommand("ATE0\r\n", kFixedAnswerDelayMs, AnswerCheck::Ok, true) ==
+             CommandOutcome::Answered;
+}
+
+bool TContThread::SendConfiguredCommands() {
+  for (int i = 0; i < kPresetSlots; ++i) {
+    const std::string& command = Device.ModemCmd[static_cast<std::size_t>(i)];
+    if (command.empty() || Device.ModemCmdActive[static_cast<std::size_t>(i)] != 1) continue;
+    const int delay = command.find("AT&V") != std::string::npos ? kProfileAnswerDelayMs
+                                                                 : kConfiguredAnswerDelayMs;
+    if (SendModemCommand(command + "\r\n", delay, AnswerCheck::None, false) ==
+        CommandOutcome::Failed) {
+      return false;
+    }
+  }
+  if (Device.ModemCmdActive[kUserSlot] == 0) return true;
+  std::string list = Device.ModemCmd[kUserSlot];
+  while (!list.empty()) {
+    const std::size_t cut = list.find(';');
+    const std::string piece = list.substr(0, cut);
+    list.erase(0, cut == std::string::npos ? list.size() : cut + 1);
+    if (SendModemCommand(piece + "\r\n", kUserAnswerDelayMs, AnswerCheck::None, false) ==
+        CommandOutcome::Failed) {
+      return false;
+    }
+  }
+  return true;
+}
+
+TContThread::CommandOutcome TContThread::SendModemCommand(const std::string& text,
+                                                          int answerDelayMs, AnswerCheck check,
+                                                          bool fixed) {
+  const IoResult written = ModemWrite(text, kModemAnswerLimitMs);
+  if (written.TimedOut()) {
+    posts_.Status(wsModemTimeout);
+    return CommandOutcome::Failed;
+  }
+  Device.ModemText = text;
+  if (!written.Completed() || written.count != text.size()) return CommandOutcome::Failed;
+  posts_.StatusText(wsModemWrite, text);
+
+  const IoResult event = ModemWaitEvent(kMaskReceive, kModemAnswerLimitMs);
+  if (event.TimedOut()) {
+    posts_.Status(wsModemTimeout);
+    return CommandOutcome::Failed;
+  }
+  // A stop ends the wait with an empty mask; the job must end, not try the next command.
+  if (CancelFlag()) return CommandOutcome::Failed;
+  if (!event.Completed() || (event.count & kEvRxChar) == 0) {
+    return fixed ? CommandOutcome::Failed : CommandOutcome::NoAnswer;
+  }
+
+  if (!SleepUnlessCancelled(answerDelayMs)) return CommandOutcome::Failed;
+  const std::string answer = ModemReadText(kAnswerBufferSize);
+  switch (check) {
+    case AnswerCheck::OkOrZero:
+      if (!ContainsUpper(answer, "OK") && !ContainsUpper(answer, "0")) {
+        return CommandOutcome::Failed;
+      }
+      break;
+    case AnswerCheck::Ok:
+      if (!ContainsUpper(answer, "OK")) return CommandOutcome::Failed;
+      break;
+    case AnswerCheck::None:
+      break;
+  }
+  Device.ModemText = answer;
+  // The answers to the two switches are checked but not shown.
+  if (text != "ATV1\r\n" && text != "ATE0\r\n") posts_.StatusText(wsModemRead, answer);
+
+  if (!SleepUnlessCancelled(kAfterAnswerMs)) return CommandOutcome::Failed;
+  ModemClearAndPurge();
+  return CommandOutcome::Answered;
+}
+
+bool TContThread::WaitForCall() {
+  result_ = wdNoCall;
+  std::string heard;
+  posts_.Status(wsWaitingForCall);
+  for (;;) {
+    if (CancelFlag()) return false;
+    ModemClearLineError();
+    // Each pass of a renewed wait starts from a fresh, unsignalled event.
+    if (Kind == kKindWaitForCall) CreatePortEvent();
+    const IoResult event = ModemWaitEvent(kMaskReceive, kNoWaitLimit);
+    if (!event.Completed() || event.count == 0) return false;  // a stop closed the port
+    if (event.count & kEvRxChar) {
+      const std::string text = ModemReadText(kAnswerBufferSize);
+      heard += text;
+      // Only the tail can still complete the announcement; a chattering line must not
+      // grow the text for as long as the wait lasts.
+      if (heard.size() > kHeardTextLimit) heard.erase(0, heard.size() - kHeardTextLimit);
+      Device.ModemText = text;
+      if (!SleepUnlessCancelled(kAfterAnswerMs)) return false;
+    }
+    if (ContainsUpper(heard, "CONNECTION OK")) {
+      posts_.Status(wsModemConnected);
+      if (!SleepUnlessCancelled(kModemSettleMs)) return false;
+      ModemClearAndPurge();
+      return true;
+    }
+  }
+}
+
+}  // namespace varnel

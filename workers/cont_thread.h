@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "device/device.h"
+#include "device/ring.h"
+#include "workers/post_target.h"
+#include "workers/worker_posts.h"
+
+namespace varnel {
+
+// The contents worker (jobs 0, 2 and 4). In modem mode it brings up the modem and waits
+// for the logger's call; then it identifies the logger, hands its serial number to the host
+// for the options, reads state and memory layout and rebuilds the record table by walking
+// the ring backwards from the write pointer. It ends with exactly one WM_WORKER_DONE.
+//
+// It uses the port the facade opened and never opens or closes it. The facade runs
+// Execute() on a thread of its own; a stop (StopLink) ends every wait within a fraction of
+// a second.
+class TContThread {
+ public:
+  TContThread(PostTarget& window, std::uint32_t kind, TDevice& device);
+
+  void Execute();
+
+ private:
+  enum class AnswerCheck { None, OkOrZero, Ok };
+  enum class CommandOutcome { Answered, NoAnswer, Failed };
+
+  // The modem phases; each returns false when the job ends.
+  bool StartModem();
+  bool SendFixedCommands();
+  bool SendConfiguredCommands();
+  bool WaitForCall();
+  CommandOutcome SendModemCommand(const std::string& text, int answerDelayMs,
+                                  AnswerCheck check, bool fixed);
+
+  // The contents phase; each returns false when the job ends.
+  bool Identify();
+  bool ReadSerialAndOptions();
+  bool ReadState();
+  bool ScanRecords();
+  bool DropOverwrittenRecords();
+  void ReadIdentityText();
+
+  bool ReadConfigEntry(std::uint8_t index, std::uint8_t d[5]);
+  bool ReadPageHeader(std::uint16_t page, PageHeader& header);
+  void AddRecord(std::uint16_t firstPage, std::uint16_t lastPage, const PageHeader& header);
+  std::uint16_t Age(std::uint16_t page) const;
+  std::uint16_t PageOfAge(std::uint16_t age) const;
+  void Trace(std::string_view text, long value = -1) const;
+
+  PostTarget& Window;
+  WorkerPosts posts_;
+  std::uint32_t Kind;
+  TDevice& Device;
+  std::uint16_t Origin = 0;  // the write pointer when the contents phase began
+  std::int32_t LastSpan = 0;
+  int result_ = 0;
+  bool recordingActive_ = false;
+};
+
+}  // namespace varnel

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "link/serial_port.h"
+
+namespace varnel {
+
+// The raw line operations of the modem dialogue, on the link's open port with the link's
+// current stop event. With no port open (a stop closed it) they behave as on a closed
+// port: reads and writes fail, an event wait completes with an empty mask.
+
+// Writes the text; waitLimitMs bounds the wait for the write to end.
+IoResult ModemWrite(std::string_view text, int waitLimitMs);
+
+// Waits for one of the comm events of `mask`; waitLimitMs < 0 waits without limit.
+IoResult ModemWaitEvent(std::uint32_t mask, int waitLimitMs);
+
+// Reads up to maxBytes under the port's time limits and returns the printable characters
+// (0x20 ... 0x7E) among them, in order.
+std::string ModemReadText(std::size_t maxBytes);
+
+// Clears a pending line error and empties both driver buffers.
+void ModemClearAndPurge();
+void ModemClearLineError();
+
+// The printable characters (0x20 ... 0x7E) of a byte sequence, in order.
+std::string PrintableText(const std::uint8_t* bytes, std::size_t n);
+
+// True when `text`, upper-cased, contains `upperNeedle` (given in upper case).
+bool ContainsUpper(std::string_view text, std::string_view upperNeedle);
+
+}  // namespace varnel

@@ -1,0 +1,232 @@
+// The read/write worker: the job's order, identification, configuration and state, the end
+// of the job and the wait for the hang-up. Record reading and trimming are in
+// read_write_records.cpp, the write sequence in device_write_sequence.cpp.
+#include "workers/read_write_thread.h"
+
+#include <array>
+
+#include "link/bus.h"
+#include "link/byte_order.h"
+#include "link/link_state.h"
+#include "workers/device_write_sequence.h"
+#include "workers/modem_line.h"
+#include "workers/page_io.h"
+#include "workers/worker_messages.h"
+
+namespace varnel {
+
+namespace {
+constexpr std::uint32_t kKindHangUpOnly = 9;
+constexpr int kIdentifyAttempts = 6;
+
+// Progress steps of a full job besides the pages.
+constexpr std::int64_t kStepsFixed = 4;
+constexpr std::int64_t kStepsConfigRead = 32;
+constexpr std::int64_t kStepsOffset = 2;
+constexpr std::int64_t kStepsConfigWrite = 19;
+constexpr std::int64_t kStepsClock = 1;
+
+constexpr std::uint8_t kEntryState = 1;
+constexpr std::uint8_t kEntryCfg4 = 4;
+constexpr std::uint8_t kEntryCfg5 = 5;
+constexpr std::uint8_t kEntryCfg6 = 6;
+constexpr std::uint8_t kEntryCfg7 = 7;
+constexpr std::uint8_t kEntryCfg8 = 8;
+constexpr std::uint8_t kEntryCfg9 = 9;
+constexpr std::uint8_t kFloat96 = 96;
+constexpr std::uint8_t kFloat97 = 97;
+constexpr std::uint8_t kFloatFirst100 = 100;
+constexpr std::uint8_t kFloatFirst80 = 80;
+constexpr std::uint16_t kFirstPairChannelBit = 0x02;
+constexpr int kChannelPairs = 5;  // bits 0x02 ... 0x20 each have a pair of floats 80+2k, 81+2k
+
+// The modem's report of the end of the call.
+constexpr int kHangUpLimitMs = 65000;
+constexpr int kBeforeHangUpWaitMs = 200;
+constexpr int kHangUpSettleMs = 2000;
+constexpr std::size_t kAnswerBufferSize = 1000;
+
+std::uint16_t Be16(std::uint8_t hi, std::uint8_t lo) {
+  return static_cast<std::uint16_t>(hi << 8 | lo);
+}
+}  // namespace
+
+TReadWriteThread::TReadWriteThread(PostTarget& window, std::uint32_t kind, TDevice& device)
+    : Window(window), posts_(window), Kind(kind), Device(device) {}
+
+void TReadWriteThread::Execute() {
+  if (Kind != kKindHangUpOnly) RunFullJob();
+  if (ModemMode()) WaitForHangUp();
+}
+
+bool TReadWriteThread::Step(std::int16_t busResult) {
+  if (busResult != 0) return false;
+  posts_.Advance();
+  return true;
+}
+
+void TReadWriteThread::RunFullJob() {
+  result_ = wdNothingRead;
+  lastHandled_ = -1;
+  total_ = ProgressTotal();
+  posts_.Range(total_);
+  std::uint16_t next = 0;
+  if (Identify() && CheckSameLogger() && (Device.ConfigKnown || ReadConfiguration()) &&
+      QueryState() && ReadRecords() && ReadNextWritePage(next)) {
+    TrimOverwrittenPages(next);
+    RunDeviceWriteSequence(Device, posts_, result_);
+  }
+  EndFullJob();
+}
+
+std::int64_t TReadWriteThread::ProgressTotal() const {
+  std::int64_t total = kStepsFixed;
+  for (int i = 0; i < Device.RecCount(); ++i) {
+    if (Device.Rec(i)->Selected) total += Device.Rec(i)->Span;
+  }
+  if (!Device.ConfigKnown) total += kStepsConfigRead;
+  if (Device.OffsetCorr) total += kStepsOffset;
+  if (Device.ConfigFileOk) total += kStepsConfigWrite;
+  if (Device.NewID) total += static_cast<std::int64_t>(Device.NewIdText.size()) / 2;
+  if (Device.ConfigFileOk) total += static_cast<std::int64_t>(Device.NewCommentText.Size()) / 2;
+  if (Device.SynchTime) total += kStepsClock;
+  return total;
+}
+
+bool TReadWriteThread::Identify() {
+  SetRetryMode(false);
+  bool answered = false;
+  for (int attempt = 0; attempt < kIdentifyAttempts && !answered; ++attempt) {
+    answered = BusReadIdentity(Device.Address, Device.Identity.data()) == 0;
+  }
+  if (!answered) {
+    posts_.Status(wsNoCommunication);
+    return false;
+  }
+  SetRetryMode(true);
+  posts_.Advance();
+  return true;
+}
+
+bool TReadWriteThread::CheckSameLogger() {
+  std::uint32_t serial = 0;
+  if (!Step(BusReadSerial(Device.Address, serial))) return false;
+  if (serial != Device.SerialNumber) {
+    posts_.Status(wsDeviceChanged);
+    return false;
+  }
+  return true;
+}
+
+bool TReadWriteThread::ReadConfiguration() {
+  ReadComment();
+  const std::uint8_t a = Device.Address;
+  std::uint8_t d[5] = {};
+  if (Device.WideCfg9) {
+    if (!Step(BusReadConfig(a, kEntryCfg9, d))) return false;
+    Device.Cfg9 = GetU32BE(d);
+  } else {
+    if (!Step(BusReadConfig(a, kEntryCfg5, d))) return false;
+    Device.Cfg9 = Be16(d[0], d[1]);
+  }
+  if (!Step(BusReadConfig(a, kEntryCfg6, d))) return false;
+  Device.Cfg6A = Be16(d[0], d[1]);
+  Device.Cfg6B = Be16(d[2], d[3]);
+  Device.Cfg6C = d[4];
+  if (!Step(BusReadConfig(a, kEntryCfg7, d))) return false;
+  Device.Cfg7A = Be16(d[0], d[1]);
+  Device.Cfg7B = d[2];
+  if (!Step(BusReadFloat(a, kFloat96, Device.Float96))) return false;
+  if (!Step(BusReadFloat(a, kFloat97, Device.Float97))) return false;
+  if (!Step(BusReadConfig(a, kEntryState, d))) return false;
+  Device.Cfg1Bit = (d[1] & 1) != 0;
+  if (!Step(BusReadConfig(a, kEntryCfg4, d))) return false;
+  Device.Cfg4 = GetU32BE(d);
+  for (std::size_t i = 0; i < Device.Floats100.size(); ++i) {
+    const auto index = static_cast<std::uint8_t>(kFloatFirst100 + i);
+    if (!Step(BusReadFloat(a, index, Device.Floats100[i]))) return false;
+  }
+  if (BusReadConfig(a, kEntryCfg8, d) != 0) return false;  // no progress for this one
+  Device.Cfg8 = Be16(d[0], d[1]);
+  Device.ChannelMask = Be16(d[2], d[3]);
+  for (int k = 0; k < kChannelPairs; ++k) {
+    if ((Device.ChannelMask & (kFirstPairChannelBit << k)) == 0) continue;
+    const auto index = static_cast<std::uint8_t>(kFloatFirst80 + 2 * k);
+    auto& pair = Device.Floats80;
+    if (!Step(BusReadFloat(a, index, pair[static_cast<std::size_t>(2 * k)]))) return false;
+    if (!Step(BusReadFloat(a, static_cast<std::uint8_t>(index + 1),
+                           pair[static_cast<std::size_t>(2 * k + 1)]))) {
+      return false;
+    }
+  }
+  Device.ConfigKnown = true;
+  return true;
+}
+
+// The comment lies on the pages after the identity page, up to the last page of memory,
+// and ends at the first 0xFF. A failed page read leaves no comment but does not end the
+// job.
+void TReadWriteThread::ReadComment() {
+  Device.CommentText.Clear();
+  std::array<std::uint8_t, kPageSize> page{};
+  for (int p = Device.CommentPage; p <= Device.LastPage; ++p) {
+    if (ReadWholePage(Device.Address, static_cast<std::uint16_t>(p), page.data()) != 0) {
+      Device.CommentText.Clear();
+      return;
+    }
+    for (std::uint8_t b : page) {
+      if (b == 0xFF) return;
+      if (b >= 32 || b == 13 || b == 10) Device.CommentText.WriteByte(b);
+    }
+  }
+}
+
+bool TReadWriteThread::QueryState() {
+  std::uint8_t d[5] = {};
+  return Step(BusReadConfig(Device.Address, kEntryState, d)) &&
+         Step(BusReadConfig(Device.Address, kEntryState, d));
+}
+
+bool TReadWriteThread::ReadNextWritePage(std::uint16_t& next) {
+  std::uint8_t d[5] = {};
+  if (!Step(BusReadConfig(Device.Address, kEntryState, d))) return false;
+  const std::uint16_t written = Be16(d[3], d[4]);
+  next = written == Device.LastRingPage ? 0 : static_cast<std::uint16_t>(written + 1);
+  return true;
+}
+
+void TReadWriteThread::EndFullJob() {
+  if (TRec* rec = Device.Rec(lastHandled_)) {
+    if (result_ == wdRecordsPartly) {
+      rec->PrevSpan = rec->Span;
+      rec->Span = PagesDone;
+      rec->Partial = true;
+    } else {
+      rec->Partial = false;
+    }
+  }
+  posts_.Done(result_);
+  posts_.Advance(total_);
+}
+
+// The modem reports the end of the call with a text that contains the event character
+// ("DISCONNECTED"); the wait wakes on it, on a line error, on a stop or after 65 s.
+void TReadWriteThread::WaitForHangUp() {
+  posts_.Done(wdAwaitHangUp);
+  // After a stop the port is closed and nothing can arrive: end at once instead of
+  // sleeping through the whole wait.
+  if (!SleepUnlessCancelled(kBeforeHangUpWaitMs)) return;
+  ModemClearAndPurge();
+  CreatePortEvent();
+  if (CancelFlag()) return;
+  const IoResult event = ModemWaitEvent(kMaskEventChar, kHangUpLimitMs);
+  if (!event.Completed() || (event.count & kEvRxFlag) == 0) return;
+  if (!SleepUnlessCancelled(kHangUpSettleMs)) return;
+  const std::string text = ModemReadText(kAnswerBufferSize);
+  if (ContainsUpper(text, "DISCONNECTED")) {
+    posts_.Status(wsModemDisconnected);
+    posts_.Done(wdHungUp);
+  }
+}
+
+}  // namespace varnel

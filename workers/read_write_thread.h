@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+
+#include "device/device.h"
+#include "workers/post_target.h"
+#include "workers/worker_posts.h"
+
+namespace varnel {
+
+// The read/write worker (jobs 1, 3 and 9). A full job (1, 3) identifies the logger, checks
+// that it is the one whose record table the device image holds, reads its configuration
+// when the image does not hold it yet, reads the pages of the selected records, drops the
+// pages the logger overwrote meanwhile, runs the device write sequence and restarts the
+// logger. In modem mode every job then waits for the modem to report the end of the call
+// (job 9 does only that).
+//
+// It uses the port the facade opened and never opens or closes it.
+class TReadWriteThread {
+ public:
+  TReadWriteThread(PostTarget& window, std::uint32_t kind, TDevice& device);
+
+  void Execute();
+
+  static constexpr std::uint8_t kBlockPages = 50;
+
+ private:
+  void RunFullJob();
+  std::int64_t ProgressTotal() const;
+  bool Identify();
+  bool CheckSameLogger();
+  bool ReadConfiguration();
+  void ReadComment();
+  bool QueryState();
+  bool ReadRecords();
+  bool ReadByPages(TRec& rec);
+  bool ReadByBlocks(TRec& rec);
+  // Keeps the page when its link matches the record's first page read (the reference).
+  void KeepIfLinked(TRec& rec, int pageNo, const std::uint8_t* data, bool& haveReference,
+                    std::uint16_t& referenceLink);
+  bool ReadNextWritePage(std::uint16_t& next);
+  void TrimOverwrittenPages(std::uint16_t next);
+  void EndFullJob();
+  void WaitForHangUp();
+
+  // Posts progress and returns true when the command succeeded.
+  bool Step(std::int16_t busResult);
+
+  PostTarget& Window;
+  WorkerPosts posts_;
+  std::uint32_t Kind;
+  TDevice& Device;
+  std::uint8_t BlockPages = kBlockPages;
+  std::int16_t PagesDone = 0;
+  int result_ = 0;
+  int lastHandled_ = -1;  // the record the end of the job marks as partly read or not
+  std::int64_t total_ = 0;
+};
+
+}  // namespace varnel

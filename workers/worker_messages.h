@@ -1,0 +1,61 @@
+#pragma once
+#include <cstdint>
+
+namespace varnel {
+
+// The four messages through which the workers report to the host (the main window). The
+// numbers are the window-message numbers the host's message loop has always used.
+inline constexpr unsigned kWmUser = 1024;
+inline constexpr unsigned WM_WORKER_DONE = kWmUser + 3;      // wParam: result code
+inline constexpr unsigned WM_WORKER_PROGRESS = kWmUser + 4;  // wParam 0 new range, 1 advance
+inline constexpr unsigned WM_WORKER_STATUS = kWmUser + 5;    // wParam: event code
+inline constexpr unsigned WM_FILES_DONE = kWmUser + 10;      // wParam: 1 all handled, 0 not
+
+// wParam of WM_WORKER_PROGRESS.
+inline constexpr int kProgressRange = 0;    // lParam: the new total, position back to 0
+inline constexpr int kProgressAdvance = 1;  // lParam: the step
+
+// Event codes of WM_WORKER_STATUS (wParam); lParam carries the value named beside them.
+enum WorkerStatus : int {
+  wsDeviceDetected = 0,
+  wsSerialNumber = 1,       // the host loads the device's options, then sets OptionsReady
+  wsDeviceError = 2,        // 0 record error, 1 battery error, 2 acknowledge error
+  wsDeviceState = 3,        // 0 stopped, 1 prepared, 2 active, 3 memory full, 4 battery
+  wsReadingRecord = 4,      // record index from 0
+  wsDeviceChanged = 5,
+  wsNoCommunication = 6,
+  wsRecordAlreadyRead = 7,  // record index from 0
+  wsMemorySize = 8,
+  wsDeviceTime = 9,         // device clock, seconds since 2000-01-01 00:00:00
+  wsModemConnected = 10,
+  wsModemDisconnected = 11,
+  wsDeviceRestarted = 12,
+  wsModemWrite = 13,        // the text sent travels with the message
+  wsModemRead = 14,         // the answer received travels with the message
+  wsWaitingForCall = 15,
+  wsModemTimeout = 16,
+  wsReadContents = 17,
+  wsModemCommandMode = 18,
+  wsOffsetCorrected = 19,
+  wsConfigWritten = 20,
+  wsNewId = 21,
+  wsNewComment = 22,
+  wsTimeSynchronized = 23,
+  wsOptionsReset = 24,
+};
+
+// Result codes of WM_WORKER_DONE (wParam).
+enum WorkerResult : int {
+  wdContentsFailed = 0,  // contents: link made, record table not read to the end
+  wdContentsRead = 1,    // contents: record table read, at least one record
+  wdRecordsRead = 2,     // read/write: all selected records read, device restarted
+  wdNoRecord = 4,        // contents: the device holds no record
+  wdRecordsPartly = 5,   // read/write: broke off after at least one page was read
+  wdAwaitHangUp = 6,     // read/write, modem: waiting for the modem to hang up
+  wdHungUp = 7,          // read/write, modem: the modem reported the end of the call
+  wdNothingRead = 8,     // read/write: ended before any page was read
+  wdInitFailed = 10,     // contents: modem initialisation did not come through
+  wdNoCall = 11,         // contents: waiting for a call ended without a connection
+};
+
+}  // namespace varnel
