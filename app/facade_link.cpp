@@ -1,0 +1,62 @@
+#include "app/facade_link.h"
+
+#include <algorithm>
+
+#include "link/link_state.h"
+#include "workers/file_thread.h"
+#include "workers/link_facade.h"
+
+namespace varnel {
+
+FacadeLink::FacadeLink() = default;
+
+FacadeLink::~FacadeLink() {
+  // A file worker's destructor asks it to stop and waits for it.
+  fileThreads_.clear();
+}
+
+bool FacadeLink::LinkOpen(int portNumber, int timeoutMs) {
+  return varnel::LinkOpen(static_cast<std::int16_t>(portNumber),
+                          static_cast<std::int16_t>(timeoutMs));
+}
+
+void FacadeLink::LinkClose() { varnel::LinkClose(); }
+
+void FacadeLink::StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) {
+  varnel::StartJob(window, kind, device);
+}
+
+void FacadeLink::StopLink() { varnel::StopLink(); }
+
+void FacadeLink::SetLinkModem(bool on) { varnel::SetLinkModem(on); }
+
+void FacadeLink::SetLinkEcho(bool on) { varnel::SetLinkEcho(on); }
+
+bool FacadeLink::ModemMode() const { return varnel::ModemMode(); }
+
+void FacadeLink::StartFileThread(PostTarget& window, SyncTarget& sync, int mode, TDevice& device,
+                                 const std::string& versionText, const std::string& dataFolder) {
+  ReapFinished();
+  fileThreads_.push_back(std::make_unique<TFileThread>(
+      window, sync, static_cast<std::uint8_t>(mode), device, versionText,
+      std::filesystem::path(dataFolder)));
+}
+
+void FacadeLink::StopFileThread() {
+  for (auto& t : fileThreads_) t->Terminate();
+}
+
+bool FacadeLink::Busy() const {
+  if (WorkerRunning()) return true;
+  return std::any_of(fileThreads_.begin(), fileThreads_.end(),
+                     [](const auto& t) { return !t->Finished(); });
+}
+
+void FacadeLink::ReapFinished() {
+  WaitForWorker(0);  // joins the job threads that have ended
+  fileThreads_.erase(std::remove_if(fileThreads_.begin(), fileThreads_.end(),
+                                    [](const auto& t) { return t->Finished(); }),
+                     fileThreads_.end());
+}
+
+}  // namespace varnel

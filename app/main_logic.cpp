@@ -1,0 +1,407 @@
+// Start-up, settings, captions, port menu, debug switches, module lists, timers and close.
+#include "app/main_logic.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+#include <algorithm>
+#include <chrono>
+
+#include "app/locale_text.h"
+#include "app/port_menu.h"
+#include "app/settings.h"
+#include "app/worker_event_pump.h"
+#include "lang/lang.h"
+
+namespace varnel {
+
+MainLogic::MainLogic(MainView& view, LogicEnvironment env)
+    : FModules(FModuleSet.Available),
+      FExecModules(FModuleSet.Chosen),
+      view_(view),
+      env_(std::move(env)) {
+  if (!env_.Timers) {
+    ownTimers_ = std::make_unique<QtTimerFactory>();
+    env_.Timers = ownTimers_.get();
+  }
+  if (!env_.Launcher) {
+    ownLauncher_ = std::make_unique<DetachedProcessLauncher>();
+    env_.Launcher = ownLauncher_.get();
+  }
+  if (!env_.Pause) env_.Pause = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
+  if (env_.ProgramPath.isEmpty()) env_.ProgramPath = QCoreApplication::applicationFilePath();
+  Log.SetPath(env_.LogFilePath.isEmpty() ? DefaultLogFilePath(env_.ProgramPath)
+                                         : env_.LogFilePath);
+  pump_ = std::make_unique<WorkerEventPump>(
+      [this](unsigned message, std::int64_t w, std::int64_t l, const std::string& text) {
+        HandleMessage(message, w, l, text);
+      });
+  Timer1 = env_.Timers->Create();
+  Timer2 = env_.Timers->Create();
+  Timer3 = env_.Timers->Create();
+  Timer1->OnTimeout = [this] { Timer1Timer(); };
+  Timer2->OnTimeout = [this] { Timer2Timer(); };
+  Timer3->OnTimeout = [this] { Timer3Timer(); };
+}
+
+MainLogic::~MainLogic() {
+  // The device image and the pump must outlive every worker that may still touch them.
+  pump_->SetShuttingDown();
+  if (!closed_ && env_.Link) {
+    env_.Link->StopLink();
+    env_.Link->StopFileThread();
+    WaitForWorkers();
+  }
+  Timer1->Stop();
+  Timer2->Stop();
+  Timer3->Stop();
+}
+
+std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }
+
+PostTarget& MainLogic::Window() { return *pump_; }
+
+// ---------------------------------------------------------------- start-up
+
+void MainLogic::FormCreate() {
+  Timer2->Stop();
+  FRestartCountdown = 80;
+
+  const QString joined = (env_.Arguments.join(QLatin1Char(' ')) + QLatin1Char(' ')).toUpper();
+  FDebugMode = joined.contains(QLatin1String("DEBUG"));
+  for (auto control : {ctl::Echo1, ctl::Modem1, ctl::Label6, ctl::spAddr}) {
+    view_.SetVisible(control, FDebugMode);
+  }
+
+  FModuleSet.Clear();
+  for (std::size_t i = 0; i < FDefaultModemCmds.size(); ++i) {
+    FDefaultModemCmds[i] = kDefaultModemCmds[i];
+  }
+
+  FDevice = std::make_unique<TDevice>();
+  FDevice->ConfigKnown = false;
+
+  ReadSettings();
+
+  if (FAutoPorts) {
+    DetectPorts();
+  } else {
+    BuildPortMenu(FAmountPorts);
+  }
+
+  view_.SetEnabled(ctl::btnReadRec, false);
+  FKeepPortOpen = false;
+
+  // Every run starts in modem mode, whatever the stored switch said.
+  Modem1Checked = false;
+  Modem1Click();
+
+  ApplyLanguage();
+
+  Log.CreateIfMissing();
+
+  view_.ClearMemo();
+  view_.SetEnabled(ctl::btnCancel, false);
+  FFileListKey.clear();
+  ResetActivity();
+  view_.SetVisible(ctl::pmuShow, false);
+
+  Timer1->Start(1000);
+  Timer3->Start(100);
+}
+
+void MainLogic::ReadSettings() {
+  LoadModules(FModuleSet);
+  ShowModuleLists();
+
+  const StoredSettings s = ReadStoredSettings();
+  const QString programFolder = QFileInfo(env_.ProgramPath).absolutePath();
+  FInternalPath = ResolveFolderSetting(s.InternalPath, programFolder).toStdString();
+  FConfigFilePath = ResolveFolderSetting(s.ConfigFilePath, programFolder).toStdString();
+
+  FLanguage = s.Language;
+  FLanguageSaved = s.Language;
+  SetLanguageBase(FLanguage);
+  FPort = s.Port;
+  FAmountPorts = s.AmountPorts;
+  FAutoPorts = s.AutoPorts;
+  spAddrValue = 250;
+  view_.SetAddressField(spAddrMin, spAddrMax, spAddrValue);
+  FCreateBackup = s.CreateBackup;
+
+  Modem1Checked = s.Modem;
+  view_.SetChecked(ctl::Modem1, Modem1Checked);
+  env_.Link->SetLinkModem(Modem1Checked);
+  env_.Link->SetLinkEcho(!Modem1Checked);
+  if (Modem1Checked) ApplyAddressRange(true);
+
+  for (int i = 0; i < kModemCommandSlots; ++i) {
+    FDevice->ModemCmdActive[static_cast<std::size_t>(i)] = (s.ActiveModemCmd >> i) & 1;
+  }
+  FDevice->ModemCmd[5] = s.SpeakerModemCmd.toStdString();
+  FDevice->ModemCmd[6] = s.UserDefModemCmd.toStdString();
+  for (std::size_t i = 0; i < FDefaultModemCmds.size(); ++i) {
+    FDevice->ModemCmd[i] = FDevice->ModemCmdActive[i] ? FDefaultModemCmds[i] : std::string();
+  }
+
+  ChBShowTime = s.ShowTime;
+  view_.SetChecked("ChBShowTime", ChBShowTime);
+  MainLeft = s.MainLeft;
+  MainTop = s.MainTop;
+  view_.SetWindowPosition(MainLeft, MainTop);
+}
+
+void MainLogic::WriteSettings() {
+  WriteCommonFolders(QString::fromStdString(FInternalPath),
+                     QString::fromStdString(FConfigFilePath));
+  WriteChosenModules(FExecModules);
+
+  StoredSettings s;
+  s.Port = FPort;
+  s.Echo = Echo1Checked;
+  s.AmountPorts = FAmountPorts;
+  s.AutoPorts = FAutoPorts;
+  s.Language = FLanguageSaved;
+  s.CreateBackup = FCreateBackup;
+  s.Modem = Modem1Checked;
+  s.ActiveModemCmd = 0;
+  for (int i = 0; i < kModemCommandSlots; ++i) {
+    if (FDevice->ModemCmdActive[static_cast<std::size_t>(i)] != 0) s.ActiveModemCmd |= 1u << i;
+  }
+  s.SpeakerModemCmd = QString::fromStdString(FDevice->ModemCmd[5]);
+  s.UserDefModemCmd = QString::fromStdString(FDevice->ModemCmd[6]);
+  s.ShowTime = ChBShowTime;
+  s.Address = spAddrValue;
+  s.MainLeft = MainLeft;
+  s.MainTop = MainTop;
+  WriteSettingsKey(s);
+}
+
+void MainLogic::ApplyLanguage() {
+  struct Caption {
+    std::string_view Control;
+    int Id;
+  };
+  static constexpr Caption kCaptions[] = {
+      {"File1", 1},          {"PortSetup1", 2},      {"Options1", 3},      {"Info1", 4},
+      {ctl::Modem1, 5},      {"Exit1", 6},           {"muPort", 7},        {ctl::Echo1, 8},
+      {"muConfig", 9},       {"muLoggerConfig", 10}, {"muShowLogfile", 11}, {"Label1", 12},
+      {"Label2", 13},        {"Label3", 14},         {"Label4", 15},       {"Label5", 16},
+      {ctl::Label6, 17},     {"Label7", 18},         {"Label8", 19},       {"Label9", 20},
+      {"ChBShowTime", 21},   {ctl::btnClose, 22},    {"btnAdd", 25},       {"btnDel", 26},
+      {"btnClear", 27},      {ctl::btnStart, 28},    {ctl::btnReadRec, 29}, {ctl::btnCancel, 30},
+      {"AboutCaption", 64},  {"AboutProduct", 0},    {ctl::pmuShow, 31},   {ctl::pmuClose, 32},
+      {"pmuMinimize", 33},
+  };
+  view_.SetCaption(ctl::Window, " " + Text(0));
+  for (const Caption& c : kCaptions) view_.SetCaption(c.Control, Text(c.Id));
+  view_.SetCaption("AboutVersion", Text(63) + " 2.20");
+}
+
+// ---------------------------------------------------------------- port menu, switches
+
+void MainLogic::BuildPortMenu(int count) {
+  muPort = FixedPortItems(count);
+  if (const auto port = SelectPortItem(muPort, FPort)) FPort = static_cast<std::uint8_t>(*port);
+  view_.ShowPortMenu(muPort);
+}
+
+void MainLogic::DetectPorts() {
+  std::vector<std::string> names = SystemPortNames();
+  SortPortNames(names);
+  muPort = DetectedPortItems(names);
+  if (const auto port = SelectPortItem(muPort, FPort)) FPort = static_cast<std::uint8_t>(*port);
+  view_.ShowPortMenu(muPort);
+}
+
+void MainLogic::COMClick(int index) {
+  if (index < 0 || index >= static_cast<int>(muPort.size())) return;
+  for (auto& item : muPort) item.Checked = false;
+  muPort[static_cast<std::size_t>(index)].Checked = true;
+  FPort = static_cast<std::uint8_t>(muPort[static_cast<std::size_t>(index)].Number);
+  view_.ShowPortMenu(muPort);
+}
+
+void MainLogic::ApplyAddressRange(bool modem) {
+  if (modem) {
+    spAddrMin = 250;
+    spAddrMax = 251;
+    spAddrValue = 251;
+  } else {
+    spAddrMin = 1;
+    spAddrMax = 250;
+    spAddrValue = 250;
+  }
+  view_.SetAddressField(spAddrMin, spAddrMax, spAddrValue);
+}
+
+void MainLogic::Modem1Click() {
+  Modem1Checked = !Modem1Checked;
+  view_.SetChecked(ctl::Modem1, Modem1Checked);
+  env_.Link->SetLinkModem(Modem1Checked);
+  env_.Link->SetLinkEcho(!Modem1Checked);
+  ApplyAddressRange(Modem1Checked);
+}
+
+void MainLogic::Echo1Click() {
+  Echo1Checked = !Echo1Checked;
+  view_.SetChecked(ctl::Echo1, Echo1Checked);
+  env_.Link->SetLinkEcho(Echo1Checked);
+}
+
+void MainLogic::SetAddress(int value) {
+  spAddrValue = std::clamp(value, spAddrMin, spAddrMax);
+  view_.SetAddressField(spAddrMin, spAddrMax, spAddrValue);
+}
+
+void MainLogic::SetShowTime(bool on) { ChBShowTime = on; }
+
+// ---------------------------------------------------------------- configuration dialog
+
+ConfigFormValues MainLogic::ConfigFormInput() const {
+  ConfigFormValues v;
+  v.LanguageIndex = FLanguageSaved / 1000;
+  v.AutoPorts = FAutoPorts;
+  v.DataFolder = FInternalPath;
+  v.ConfigFileFolder = FConfigFilePath;
+  v.CreateBackup = FCreateBackup;
+  v.AmountPortsIndex = FAmountPorts - 1;
+  // The four hidden boxes keep the dialog's own states: AT&D0 and ATS0=2 ticked.
+  v.CommandBoxes = {true, false, true, false, FDevice->ModemCmdActive[4] != 0};
+  v.SpeakerBox = FDevice->ModemCmdActive[5] != 0;
+  v.SpeakerOn = v.SpeakerBox && FDevice->ModemCmd[5] != "ATM0";
+  v.UserCommand = FDevice->ModemCmd[6];
+  v.UserCommandBox = FDevice->ModemCmdActive[6] != 0;
+  return v;
+}
+
+void MainLogic::ApplyConfigForm(const ConfigFormValues& v) {
+  FLanguageSaved = static_cast<std::int16_t>(v.LanguageIndex * 1000);
+  FAutoPorts = v.AutoPorts;
+  FCreateBackup = v.CreateBackup;
+  FInternalPath = v.DataFolder;
+  FConfigFilePath = v.ConfigFileFolder;
+  FAmountPorts = static_cast<std::uint8_t>(v.AmountPortsIndex + 1);
+  for (std::size_t i = 0; i < v.CommandBoxes.size(); ++i) {
+    FDevice->ModemCmdActive[i] = v.CommandBoxes[i] ? 1 : 0;
+  }
+  FDevice->ModemCmdActive[5] = v.SpeakerBox ? 1 : 0;
+  FDevice->ModemCmdActive[6] = v.UserCommandBox ? 1 : 0;
+  for (std::size_t i = 0; i < v.ActiveCommands.size(); ++i) {
+    FDevice->ModemCmd[i] = v.ActiveCommands[i];
+  }
+}
+
+// ---------------------------------------------------------------- module lists
+
+void MainLogic::ShowModuleLists() {
+  std::vector<std::string> available, chosen;
+  for (const QString& n : FModuleSet.AvailableNames()) available.push_back(n.toStdString());
+  for (const QString& n : FModuleSet.ChosenNames()) chosen.push_back(n.toStdString());
+  view_.ShowModuleLists(available, chosen);
+}
+
+void MainLogic::btnAddClick(const std::vector<int>& selectedAvailable) {
+  std::vector<int> rows = selectedAvailable;
+  std::sort(rows.begin(), rows.end());
+  for (int row : rows) {
+    if (TModule* m = FModules.Item(row)) FExecModules.Add(m);
+  }
+  ShowModuleLists();
+}
+
+void MainLogic::btnDelClick(int selectedChosen) {
+  FExecModules.Delete(selectedChosen);
+  ShowModuleLists();
+}
+
+void MainLogic::btnClearClick() {
+  FExecModules.Clear();
+  ShowModuleLists();
+}
+
+// ---------------------------------------------------------------- timers
+
+void MainLogic::Timer1Timer() { view_.SetStatusPanel(1, NowText().toStdString()); }
+
+void MainLogic::ResetActivity() {
+  FActivityValue = 0;
+  FActivityRising = true;
+  FActivityReverse = false;
+  ActivityRightToLeft = false;
+  view_.SetActivity(0, false);
+}
+
+void MainLogic::Timer3Timer() {
+  if (!SpBStartModemDown) return;
+  constexpr std::uint8_t kMax = 10;
+  view_.SetActivity(FActivityValue, ActivityRightToLeft);
+  if (FActivityRising) {
+    if (FActivityValue >= kMax) {
+      FActivityRising = false;
+      ActivityRightToLeft = !FActivityReverse;
+      --FActivityValue;
+    } else {
+      ++FActivityValue;
+    }
+  } else if (FActivityValue == 0) {
+    FActivityRising = true;
+    FActivityReverse = !FActivityReverse;
+    ++FActivityValue;
+  } else {
+    --FActivityValue;
+  }
+}
+
+// ---------------------------------------------------------------- close
+
+void MainLogic::WaitForWorkers() {
+  while (env_.Link->Busy()) {
+    // Keep serving the file worker's synchronised calls that were queued before the
+    // shutdown began, so neither thread waits for the other.
+    QCoreApplication::processEvents();
+    QThread::msleep(5);
+  }
+  env_.Link->ReapFinished();
+  QCoreApplication::processEvents();
+}
+
+bool MainLogic::WaitUntilIdle(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    QCoreApplication::processEvents();
+    if (!env_.Link->Busy() && pump_->Pending() == 0) {
+      QCoreApplication::processEvents();
+      if (!env_.Link->Busy() && pump_->Pending() == 0) {
+        env_.Link->ReapFinished();
+        return true;
+      }
+    }
+    if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) return false;
+    QThread::msleep(5);
+  }
+}
+
+bool MainLogic::FormClose() {
+  if (SpBStartModemDown) {
+    view_.ShowWarning(Text(128));
+    return false;
+  }
+  if (closed_) return true;
+  pump_->SetShuttingDown();
+  env_.Link->StopLink();
+  env_.Link->StopFileThread();
+  // A worker may still be writing into the device image, which is emptied and freed next.
+  WaitForWorkers();
+  WriteSettings();
+  Timer1->Stop();
+  Timer2->Stop();
+  Timer3->Stop();
+  FDevice->ClearRecs();
+  FDevice->ClearFiles();
+  FModuleSet.Clear();
+  closed_ = true;
+  return true;
+}
+
+}  // namespace varnel

@@ -1,0 +1,194 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/config_form_values.h"
+#include "app/link_control.h"
+#include "app/logic_timer.h"
+#include "app/main_view.h"
+#include "app/modules.h"
+#include "app/program_log.h"
+#include "app/record_list.h"
+#include "device/device.h"
+
+// The main window without its widgets: start-up, settings, the operator's commands, the
+// workers' messages and the job loop that chains them, the modules and the program log.
+// Everything runs on the thread that created it; the workers reach it only through posted
+// messages (Window()).
+namespace varnel {
+
+class WorkerEventPump;
+
+// The three buttons that start work.
+enum class Sender { SpBStartModem, btnStart, btnReadRec };
+
+// What the logic needs from the program around it. Link is required; the others default to
+// the real thing when left empty.
+struct LogicEnvironment {
+  QStringList Arguments;  // the command-line parameters, without the program
+  QString ProgramPath;    // the program file: its folder and the log's name derive from it
+  QString LogFilePath;    // empty: beside the program (or in the per-user data folder)
+  LinkControl* Link = nullptr;
+  TimerFactory* Timers = nullptr;
+  ModuleLauncher* Launcher = nullptr;
+  std::function<void(int ms)> Pause;  // the pause between module starts
+};
+
+class MainLogic {
+ public:
+  MainLogic(MainView& view, LogicEnvironment env);
+  ~MainLogic();
+  MainLogic(const MainLogic&) = delete;
+  MainLogic& operator=(const MainLogic&) = delete;
+
+  // --- Window events
+  void FormCreate();
+  // Refused (false, the warning text in the memo) while Start is down. Otherwise stops the
+  // link, waits for the running workers, writes the settings and frees the device image.
+  bool FormClose();
+  void ReadSettings();
+  void WriteSettings();
+  void ApplyLanguage();
+
+  // --- Port menu and debug switches
+  void BuildPortMenu(int count);
+  void DetectPorts();
+  void COMClick(int index);
+  void Modem1Click();
+  void Echo1Click();
+
+  // --- Operator commands
+  // The operator presses or releases the start/stop toggle.
+  void PressStart();
+  void ReleaseStart();
+  void btnReadClick(Sender sender);
+  void btnCancelClick();
+  void btnAddClick(const std::vector<int>& selectedAvailable);
+  void btnDelClick(int selectedChosen);
+  void btnClearClick();
+  void SetShowTime(bool on);
+  void SetRecordTicked(int index, bool ticked);
+  void SetAddress(int value);
+  // Ticks the first record and the records of the read-from rule, as a modem run does.
+  void TickRecordsByReadRule();
+
+  // The configuration dialog's values, and the values it returns on OK.
+  ConfigFormValues ConfigFormInput() const;
+  void ApplyConfigForm(const ConfigFormValues& values);
+
+  // --- Worker messages
+  void WMWorkerDone(int code);
+  void WMWorkerStatus(int code, std::int64_t value, const std::string& text = {});
+  void WMWorkerProgress(std::int64_t wParam, std::int64_t lParam);
+  void WMFilesDone(std::int64_t flag);
+  // One posted message, dispatched to its handler.
+  void HandleMessage(unsigned message, std::int64_t wParam, std::int64_t lParam,
+                     const std::string& text);
+
+  // --- Options, files and modules
+  void ResetReadOptions();
+  bool LoadDeviceOptions(const QString& serial);
+  bool ResetDeviceOptions(const QString& serial);
+  void WriteFileList();
+  void RunModules();
+
+  // --- Timers
+  void Timer1Timer();
+  void Timer2Timer();
+  void Timer3Timer();
+
+  // Where workers post; also the file worker's synchronised call.
+  PostTarget& Window();
+  // Handles events until no worker runs and no posted message waits, or timeoutMs passed
+  // (a negative timeout waits as long as it takes). True when idle.
+  bool WaitUntilIdle(int timeoutMs);
+
+  // Texts in the language in effect.
+  std::string Text(int id) const;
+  bool StartDown() const { return SpBStartModemDown; }
+
+  // --- The window's state
+  std::uint8_t FPort = 1;
+  std::uint8_t FAmountPorts = 4;
+  bool FAutoPorts = false;
+  std::unique_ptr<TDevice> FDevice;
+  ModuleSet FModuleSet;  // owns the modules of FModules and FExecModules
+  TModuleList& FModules;
+  TExecuteModuleList& FExecModules;
+  std::string FInternalPath;
+  std::string FFileListKey;
+  bool FDebugMode = false;
+  std::int16_t FAnswerTimeout = 500;
+  std::int16_t FRestartCountdown = 80;
+  std::uint8_t FActivityValue = 0;
+  bool FActivityRising = true;
+  bool FActivityReverse = false;
+  bool FCreateBackup = true;
+  std::int16_t FLanguageSaved = 0;
+  std::int16_t FLanguage = 0;
+  bool FKeepPortOpen = false;
+  std::string FConfigFilePath;
+  std::array<std::string, 5> FDefaultModemCmds{};
+
+  // Controls whose state the logic keeps.
+  bool SpBStartModemDown = false;
+  bool ChBShowTime = true;
+  bool Modem1Checked = true;  // both check marks are set in the window's design
+  bool Echo1Checked = true;
+  int spAddrMin = 250;
+  int spAddrMax = 251;
+  int spAddrValue = 250;
+  std::string StatusPanel0;
+  int Gauge1Max = 1000;
+  int Gauge1Position = 0;
+  bool ActivityRightToLeft = false;
+  bool pmuCloseEnabled = true;
+  std::vector<RecordEntry> lbRecords;
+  std::vector<PortMenuItem> muPort;
+  std::string EditFilename;
+  std::int32_t MainLeft = 0;
+  std::int32_t MainTop = 0;
+  ProgramLog Log;
+
+  // The periodic timers: clock (1 s), restart countdown (10 s), activity bar (100 ms).
+  std::unique_ptr<LogicTimer> Timer1;
+  std::unique_ptr<LogicTimer> Timer2;
+  std::unique_ptr<LogicTimer> Timer3;
+
+ private:
+  void Memo(const std::string& line);
+  void MemoAndLog(const std::string& line);
+  void AddToLogFile(const std::string& text);
+  void ShowTimeLine();
+  void SetButtonsAtRest();
+  void SetGauge(int maximum, int position);
+  void ResetActivity();
+  void StartJob(std::uint32_t kind);
+  void StartFileThread();
+  void BuildRecordListFromDevice();
+  void ShowModuleLists();
+  void ApplyAddressRange(bool modem);
+  std::string StatusLine(int code, std::int64_t value, const std::string& text);
+  void CopyBackups();
+  void WaitForWorkers();
+  // Clears the records and starts waiting for the next call; deferred while the file worker
+  // still reads the records.
+  void ResumeWaitingForCall();
+
+  MainView& view_;
+  LogicEnvironment env_;
+  std::unique_ptr<TimerFactory> ownTimers_;
+  std::unique_ptr<ModuleLauncher> ownLauncher_;
+  std::unique_ptr<WorkerEventPump> pump_;
+  bool closed_ = false;
+  bool fileThreadRunning_ = false;
+  bool waitForCallPending_ = false;
+};
+
+}  // namespace varnel

@@ -1,0 +1,184 @@
+// The operator's start/stop command, the record selection, the per-device options and the
+// restart countdown.
+#include <QDate>
+
+#include "app/locale_text.h"
+#include "app/main_logic.h"
+#include "app/registered_devices.h"
+#include "app/worker_event_pump.h"
+
+namespace varnel {
+
+void MainLogic::PressStart() {
+  if (SpBStartModemDown) return;
+  SpBStartModemDown = true;
+  view_.SetStartDown(true);
+  btnReadClick(Sender::SpBStartModem);
+}
+
+void MainLogic::ReleaseStart() {
+  if (!SpBStartModemDown) return;
+  SpBStartModemDown = false;
+  view_.SetStartDown(false);
+  btnReadClick(Sender::SpBStartModem);
+}
+
+void MainLogic::SetButtonsAtRest() {
+  view_.SetEnabled(ctl::btnStart, true);
+  view_.SetEnabled(ctl::btnCancel, false);
+  view_.SetEnabled(ctl::btnClose, true);
+}
+
+void MainLogic::SetGauge(int maximum, int position) {
+  Gauge1Max = maximum;
+  Gauge1Position = position;
+  view_.SetGauge(Gauge1Max, Gauge1Position);
+}
+
+void MainLogic::btnReadClick(Sender sender) {
+  if (!SpBStartModemDown) {
+    // The operator released Start: everything stops.
+    pmuCloseEnabled = true;
+    view_.SetEnabled(ctl::pmuClose, true);
+    view_.SetCaption(ctl::SpBStartModem, Text(90));
+    view_.SetEnabled(ctl::btnStart, true);
+    view_.SetEnabled(ctl::btnClose, true);
+    env_.Link->StopLink();
+    FKeepPortOpen = false;
+    Timer3->Stop();
+    view_.SetCaption(ctl::LMDProgressFill1, std::string());
+    ResetActivity();
+    MemoAndLog(Text(61));
+    Timer2->Stop();
+    waitForCallPending_ = false;
+    SetGauge(Gauge1Max, 0);
+    return;
+  }
+
+  pmuCloseEnabled = false;
+  view_.SetEnabled(ctl::pmuClose, false);
+  view_.SetCaption(ctl::SpBStartModem, Text(91));
+  view_.SetCaption(ctl::LMDProgressFill1, Text(92));
+  if (!Timer3->IsActive()) Timer3->Start(100);
+
+  FDevice->Address = static_cast<std::uint8_t>(spAddrValue);
+  FAnswerTimeout = FDevice->Address > 250 ? 2000 : 500;
+  FDevice->ReplyTimeout = static_cast<std::uint16_t>(FAnswerTimeout);
+  FDevice->PortNumber = FPort;
+
+  view_.SetEnabled(ctl::btnStart, false);
+  view_.SetEnabled(ctl::btnCancel, true);
+  view_.SetEnabled(ctl::btnClose, false);
+  SetGauge(Gauge1Max, 0);
+
+  std::uint32_t kind = 0;
+  if (sender == Sender::SpBStartModem || sender == Sender::btnStart) {
+    view_.SetEnabled(ctl::btnReadRec, false);
+    lbRecords.clear();
+    view_.ShowRecords(lbRecords);
+    FDevice->ClearRecs();
+    ResetReadOptions();
+    kind = 0;
+    if (FDebugMode) {
+      kind = 4;
+      Modem1Checked = true;
+      Modem1Click();
+      env_.Link->SetLinkModem(true);
+    }
+    FKeepPortOpen = false;
+  } else {
+    view_.SetEnabled(ctl::btnReadRec, false);
+    view_.SetEnabled(ctl::btnStart, false);
+    bool any = false;
+    for (std::size_t i = 0; i < lbRecords.size(); ++i) {
+      if (TRec* rec = FDevice->Rec(static_cast<int>(i))) rec->Selected = lbRecords[i].Ticked;
+      any = any || lbRecords[i].Ticked;
+    }
+    if (!any) {
+      MemoAndLog(Text(43));
+      SetButtonsAtRest();
+      view_.SetEnabled(ctl::btnReadRec, true);
+      return;
+    }
+    Memo(Text(44));
+    Memo(std::string());
+    kind = 1;
+  }
+
+  if (FKeepPortOpen || env_.Link->LinkOpen(FPort, FAnswerTimeout)) {
+    StartJob(kind);
+    return;
+  }
+  Memo(Text(45) + std::to_string(FPort) + " " + Text(46));
+  SetButtonsAtRest();
+  view_.PortOpenFailed(FPort);
+  SpBStartModemDown = false;
+  view_.SetStartDown(false);
+  btnReadClick(Sender::SpBStartModem);
+}
+
+void MainLogic::btnCancelClick() {
+  SetButtonsAtRest();
+  env_.Link->StopLink();
+}
+
+void MainLogic::SetRecordTicked(int index, bool ticked) {
+  if (index < 0 || index >= static_cast<int>(lbRecords.size())) return;
+  lbRecords[static_cast<std::size_t>(index)].Ticked = ticked;
+  view_.ShowRecords(lbRecords);
+}
+
+void MainLogic::TickRecordsByReadRule() {
+  TickByReadRule(*FDevice, lbRecords);
+  view_.ShowRecords(lbRecords);
+}
+
+void MainLogic::StartJob(std::uint32_t kind) {
+  if (kind == 0 || kind == 2 || kind == 4) {
+    // Every contents reading starts from the defaults, so the options of the logger that
+    // called last are never carried out on the next one, and the serial-number handshake
+    // waits for the new logger's options.
+    ResetReadOptions();
+  }
+  env_.Link->ReapFinished();
+  view_.JobStarted(static_cast<int>(kind));
+  env_.Link->StartJob(*pump_, kind, *FDevice);
+}
+
+void MainLogic::ResumeWaitingForCall() {
+  if (fileThreadRunning_) {
+    waitForCallPending_ = true;
+    return;
+  }
+  waitForCallPending_ = false;
+  FDevice->ClearRecs();
+  StartJob(2);
+}
+
+void MainLogic::Timer2Timer() {
+  FRestartCountdown = static_cast<std::int16_t>(FRestartCountdown - 10);
+  if (FRestartCountdown > 0) {
+    MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+    return;
+  }
+  Timer2->Stop();
+  ResumeWaitingForCall();
+}
+
+// ---------------------------------------------------------------- per-device options
+
+void MainLogic::ResetReadOptions() {
+  varnel::ResetReadOptions(*FDevice, QDate::currentDate());
+  // A device read earlier in this run must not make the next one count as registered.
+  FDevice->Registered = false;
+}
+
+bool MainLogic::LoadDeviceOptions(const QString& serial) {
+  return varnel::LoadDeviceOptions(serial, *FDevice);
+}
+
+bool MainLogic::ResetDeviceOptions(const QString& serial) {
+  return varnel::ResetDeviceOptions(serial, QDate::currentDate(), NowText());
+}
+
+}  // namespace varnel

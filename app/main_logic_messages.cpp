@@ -1,0 +1,394 @@
+// The workers' messages: what the memo, the status bar and the log show for each, and which
+// job follows which result.
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+
+#include "app/locale_text.h"
+#include "app/main_logic.h"
+#include "app/settings.h"
+#include "app/worker_event_pump.h"
+#include "workers/worker_messages.h"
+
+namespace varnel {
+
+namespace {
+
+// The version text the data files carry in their writer tag.
+constexpr const char* kVersionText = " 2.20";
+
+// Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
+std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
+  std::string cut = bytes.substr(0, std::min(maxLength, bytes.size()));
+  const std::size_t end = cut.find('\xFF');
+  if (end != std::string::npos) cut.resize(end);
+  return QString::fromLatin1(cut.data(), static_cast<qsizetype>(cut.size())).toStdString();
+}
+
+// The file-name part of a path written with either separator.
+std::string FileNamePart(const std::string& path) {
+  const std::size_t at = path.find_last_of("/\\");
+  return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+// "1234_1.idc" -> "1234_1_BAK.idc", in the same folder.
+QString BackupName(const QString& file) {
+  const QFileInfo info(file);
+  const QString name = info.fileName();
+  const int dot = name.lastIndexOf(QLatin1Char('.'));
+  const QString base = dot > 0 ? name.left(dot) : name;
+  return info.path() + QLatin1Char('/') + base + QStringLiteral("_BAK.idc");
+}
+
+}  // namespace
+
+void MainLogic::Memo(const std::string& line) { view_.AppendMemo(line); }
+
+void MainLogic::AddToLogFile(const std::string& text) { Log.AddToLogFile(text); }
+
+void MainLogic::MemoAndLog(const std::string& line) {
+  Memo(line);
+  AddToLogFile(line);
+}
+
+void MainLogic::ShowTimeLine() { Memo(Text(41) + ": \t\t" + NowText().toStdString()); }
+
+void MainLogic::HandleMessage(unsigned message, std::int64_t wParam, std::int64_t lParam,
+                              const std::string& text) {
+  switch (message) {
+    case WM_WORKER_DONE:
+      WMWorkerDone(static_cast<int>(wParam));
+      break;
+    case WM_WORKER_PROGRESS:
+      WMWorkerProgress(wParam, lParam);
+      break;
+    case WM_WORKER_STATUS:
+      WMWorkerStatus(static_cast<int>(wParam), lParam, text);
+      break;
+    case WM_FILES_DONE:
+      WMFilesDone(wParam);
+      break;
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------- progress
+
+void MainLogic::WMWorkerProgress(std::int64_t wParam, std::int64_t lParam) {
+  if (wParam == kProgressRange) {
+    SetGauge(static_cast<int>(lParam), 0);
+  } else if (wParam == kProgressAdvance) {
+    SetGauge(Gauge1Max, static_cast<int>(Gauge1Position + lParam));
+  }
+}
+
+// ---------------------------------------------------------------- status events
+
+void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& text) {
+  if (!SpBStartModemDown) return;  // nothing shown, nothing logged
+  if (ChBShowTime && code != wsDeviceTime && code != wsDeviceState) ShowTimeLine();
+  const std::string line = StatusLine(code, value, text);
+  AddToLogFile(line);
+}
+
+std::string MainLogic::StatusLine(int code, std::int64_t value, const std::string& text) {
+  TDevice& d = *FDevice;
+  std::string L;
+  switch (code) {
+    case wsDeviceDetected:
+      Memo(Text(47));
+      AddToLogFile(Text(47) + "\r\n");
+      L = Text(48) + " " + std::to_string(d.Identity[0]) + "." + std::to_string(d.Identity[1]) +
+          " - " + Text(49) + "  " + std::to_string(d.Identity[2]) + "." +
+          std::to_string(d.Identity[3]);
+      Memo(L);
+      break;
+    case wsSerialNumber: {
+      L = Text(50) + " " + std::to_string(static_cast<std::int32_t>(d.SerialNumber));
+      Memo(L);
+      // The contents worker waits for OptionsReady: it is set whatever happens here.
+      struct ReadyOnExit {
+        TDevice& device;
+        ~ReadyOnExit() { device.OptionsReady = true; }
+      } ready{d};
+      if (LoadDeviceOptions(QString::number(d.SerialNumber))) {
+        d.KnownDevice = true;
+        Memo(Text(67));
+      }
+      break;
+    }
+    case wsDeviceError:
+      if (value >= 0 && value <= 2) L = Text(51 + static_cast<int>(value));
+      Memo(L);
+      break;
+    case wsDeviceState:
+      if (value >= 0 && value <= 2) {
+        StatusPanel0 = Text(54 + static_cast<int>(value));
+        view_.SetStatusPanel(0, StatusPanel0);
+        L = StatusPanel0;
+      } else if (value == 3) {
+        StatusPanel0 += " - " + Text(57);
+        view_.SetStatusPanel(0, StatusPanel0);
+        L = Text(57);
+      } else if (value == 4) {
+        L = "VTQ - " + Text(19) + ": " + std::to_string(d.BatteryCapacity) + "%";
+        Memo(L);
+      }
+      break;
+    case wsReadingRecord:
+      L = Text(58) + " " + std::to_string(value + 1);
+      Memo(L);
+      break;
+    case wsDeviceChanged:
+      L = Text(59);
+      Memo(L);
+      d.ConfigKnown = false;
+      break;
+    case wsNoCommunication:
+      L = Text(60);
+      Memo(L);
+      break;
+    case wsRecordAlreadyRead:
+      L = Text(65) + " " + std::to_string(value + 1) + " " + Text(66);
+      Memo(L);
+      break;
+    case wsMemorySize:
+      // 2047, not 2048: the size the operators have always been shown.
+      L = Text(62) + ": " + std::to_string(d.LastPage / 2047) + " MBit";
+      Memo(L);
+      break;
+    case wsDeviceTime:
+      Memo(Text(111) + ": \t\t" + NowText().toStdString());
+      L = Text(112) + ": \t" + DeviceTimeText(static_cast<std::uint32_t>(value)).toStdString();
+      Memo(L);
+      break;
+    case wsModemConnected:
+      L = Text(113);
+      Memo(L);
+      break;
+    case wsModemDisconnected:
+      L = Text(114);
+      Memo(L);
+      break;
+    case wsDeviceRestarted:
+      L = Text(115);
+      Memo(L);
+      break;
+    case wsModemWrite:
+      // The command was sent with CR LF; it is shown without.
+      L = Text(116) + ": " + text.substr(0, text.size() >= 2 ? text.size() - 2 : 0);
+      Memo(L);
+      break;
+    case wsModemRead:
+      L = Text(117) + ": " + text;
+      Memo(L);
+      break;
+    case wsWaitingForCall:
+      L = Text(118);
+      Memo(L);
+      break;
+    case wsModemTimeout:
+      L = Text(119);
+      Memo(L);
+      break;
+    case wsReadContents:
+      L = Text(42);
+      Memo(L);
+      Memo(std::string());
+      break;
+    case wsModemCommandMode:
+      L = Text(125);
+      Memo(L);
+      break;
+    case wsOffsetCorrected:
+      L = Text(130);
+      if (d.P1OffsetBar != 0 && (d.ChannelMask & 0x02)) {
+        L += " - " + Text(308) + ": " + FixedText(d.P1Val, 7, 3).toStdString() + d.CustomUnit;
+      }
+      if (d.P2OffsetBar != 0 && (d.ChannelMask & 0x04)) {
+        L += "; " + Text(309) + ": " + FixedText(d.P2Val, 7, 3).toStdString() + d.CustomUnit;
+      }
+      Memo(L);
+      break;
+    case wsConfigWritten:
+      L = Text(131) + " " + FileNamePart(d.ConfigFile);
+      Memo(L);
+      break;
+    case wsNewId:
+      L = Text(132) + ": " + DeviceText(d.NewIdText, 64);
+      Memo(L);
+      break;
+    case wsNewComment:
+      L = Text(133) + ": " + DeviceText(d.NewCommentText.Text());
+      Memo(L);
+      break;
+    case wsTimeSynchronized:
+      L = Text(134);
+      Memo(L);
+      break;
+    case wsOptionsReset:
+      ResetDeviceOptions(QString::number(d.SerialNumber));
+      L = Text(135);
+      Memo(L);
+      break;
+    default:
+      break;
+  }
+  return L;
+}
+
+// ---------------------------------------------------------------- end of a job
+
+void MainLogic::BuildRecordListFromDevice() {
+  RecordListText list = BuildRecordList(*FDevice, Text(83));
+  lbRecords = std::move(list.Entries);
+  view_.ShowRecords(lbRecords);
+  AddToLogFile(list.LogText);
+}
+
+void MainLogic::StartFileThread() {
+  FDevice->ClearFiles();
+  fileThreadRunning_ = true;
+  view_.FileWorkerStarted();
+  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText, FInternalPath);
+}
+
+void MainLogic::WMWorkerDone(int code) {
+  view_.WorkerDone(code);
+  SetGauge(Gauge1Max, 0);
+  if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
+  const bool modem = env_.Link->ModemMode();
+  if (!modem) SetButtonsAtRest();
+
+  switch (code) {
+    case wdContentsFailed:
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61));
+        FDevice->ClearRecs();
+        StartJob(9);
+      }
+      break;
+    case wdContentsRead:
+      BuildRecordListFromDevice();
+      EditFilename = DeviceText(FDevice->IdentityText);
+      view_.SetFileNameText(EditFilename);
+      Memo(Text(84));
+      view_.SetEnabled(ctl::btnReadRec, true);
+      FDevice->ConfigKnown = false;
+      if (modem) {
+        FKeepPortOpen = true;
+        view_.SetEnabled(ctl::btnReadRec, false);
+        TickRecordsByReadRule();
+        btnReadClick(Sender::btnReadRec);
+      }
+      break;
+    case wdRecordsRead:
+      FDevice->ConfigKnown = true;
+      Memo(std::string());
+      MemoAndLog(Text(86));
+      StartFileThread();
+      Memo(std::string());
+      break;
+    case wdNoRecord:
+      lbRecords.clear();
+      view_.ShowRecords(lbRecords);
+      MemoAndLog(Text(85));
+      // The logger is still on the line: wait for its hang-up as after a failed reading,
+      // so that an empty logger does not end the unattended loop.
+      if (SpBStartModemDown && modem) {
+        FDevice->ClearRecs();
+        StartJob(9);
+      }
+      break;
+    case wdRecordsPartly:
+      MemoAndLog(Text(61));
+      FDevice->ConfigKnown = true;
+      MemoAndLog(Text(86));
+      StartFileThread();
+      Memo(std::string());
+      break;
+    case wdAwaitHangUp:
+      if (SpBStartModemDown) {
+        FRestartCountdown = 80;
+        Timer2->Start(10000);
+        MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+      }
+      break;
+    case wdHungUp:
+      Timer2->Stop();
+      ResumeWaitingForCall();
+      break;
+    case wdNothingRead:
+      if (SpBStartModemDown) MemoAndLog(Text(61));
+      break;
+    case wdInitFailed:
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61));
+        FDevice->ClearRecs();
+        StartJob(0);
+      }
+      break;
+    case wdNoCall:
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61));
+        FDevice->ClearRecs();
+        StartJob(2);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------- files written
+
+void MainLogic::CopyBackups() {
+  for (int i = 0; i < FDevice->FileCount(); ++i) {
+    const QString file = QString::fromStdString(FDevice->FileName(i)->Name);
+    const QString backup = BackupName(file);
+    QFile::remove(backup);
+    QFile::copy(file, backup);
+  }
+}
+
+void MainLogic::WMFilesDone(std::int64_t flag) {
+  fileThreadRunning_ = false;
+  if (!env_.Link->ModemMode()) {
+    SetButtonsAtRest();
+    if (!FKeepPortOpen) env_.Link->LinkClose();
+  }
+  const int low = static_cast<int>(flag & 0xFF);
+  if (low == 0 || (low == 1 && FDevice->FileCount() == 0)) {
+    MemoAndLog(Text(87));
+  } else if (low == 1) {
+    const int count = FDevice->FileCount();
+    for (int i = 0; i < count; ++i) {
+      const std::string line =
+          Text(88) + " " + FileNamePart(FDevice->FileName(i)->Name) + " " + Text(89);
+      Memo(line);
+      AddToLogFile(i == count - 1 ? line + "\r\n" : line);
+    }
+    if (FCreateBackup) {
+      CopyBackups();
+      MemoAndLog(Text(93));
+    }
+    WriteFileList();
+    RunModules();
+    view_.SetEnabled(ctl::btnReadRec, true);
+  }
+  view_.FilesDone(static_cast<int>(flag));
+  if (waitForCallPending_) ResumeWaitingForCall();
+}
+
+void MainLogic::WriteFileList() {
+  FFileListKey = kFileListName;
+  varnel::WriteFileList(*FDevice);
+}
+
+void MainLogic::RunModules() {
+  varnel::RunModules(FExecModules, *FDevice, QString::fromStdString(FFileListKey), *env_.Launcher,
+                     env_.Pause);
+}
+
+}  // namespace varnel

@@ -1,0 +1,67 @@
+#include "app/program_log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "app/locale_text.h"
+
+namespace varnel {
+
+bool ProgramLog::CreateIfMissing() const {
+  if (path_.isEmpty()) return false;
+  if (QFileInfo::exists(path_)) return true;
+  QFile file(path_);
+  return file.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+
+bool ProgramLog::AddToLogFile(std::string_view text) const {
+  if (path_.isEmpty()) return false;
+  QFile file(path_);
+  // ExistingOnly: a missing log is not created here.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly)) {
+    return false;
+  }
+  bool ok = true;
+  const QByteArray stamp = (NowText() + QLatin1Char('\t')).toLocal8Bit();
+  ok = file.write(stamp) == stamp.size() && file.flush();
+  if (ok) {
+    QByteArray line =
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toLocal8Bit();
+    line.append("\r\n");
+    ok = file.write(line) == line.size() && file.flush();
+  }
+  file.close();
+  return ok;
+}
+
+QString UserDataFolder() {
+#ifdef Q_OS_WIN
+  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  return base + QStringLiteral("/Varnel");
+#else
+  const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+  const QString base = xdg.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share")
+                                     : QString::fromLocal8Bit(xdg);
+  return base + QStringLiteral("/varnel");
+#endif
+}
+
+bool FolderWritable(const QString& folder) {
+  const QFileInfo info(folder);
+  return info.isDir() && info.isWritable();
+}
+
+QString DefaultLogFilePath(const QString& programPath,
+                           const std::function<bool(const QString&)>& writable) {
+  const QFileInfo program(programPath);
+  const QString name = program.completeBaseName() + QStringLiteral(".LOG");
+  const QString folder = program.absolutePath();
+  if (writable ? writable(folder) : FolderWritable(folder)) return folder + QLatin1Char('/') + name;
+  const QString fallback = UserDataFolder();
+  QDir().mkpath(fallback);
+  return fallback + QLatin1Char('/') + name;
+}
+
+}  // namespace varnel

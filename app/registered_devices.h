@@ -1,0 +1,26 @@
+#pragma once
+#include <QDate>
+#include <QString>
+
+#include "device/device.h"
+
+// The options that the operator registered for a logger, by its serial number, and their
+// reset after they were carried out.
+namespace varnel {
+
+// The defaults written into the device image before each contents reading; `today` decides
+// the read-from month (the current month counted from 0, as the store counts) and year.
+void ResetReadOptions(TDevice& device, const QDate& today);
+
+// Looks for the registered device whose key name equals `serial` exactly and applies its
+// stored values to the device image (values that are missing leave it as ResetReadOptions
+// left it). Returns true when the device is registered. A stored offset that is not a number
+// gives no correction for that channel; a configuration file that the reader rejects or that
+// breaks off leaves the image without a configuration to write.
+bool LoadDeviceOptions(const QString& serial, TDevice& device);
+
+// After a readout of the registered device `serial`: writes the default one-shot values back
+// to its key and stamps `lastContact` ("CustomUnit" is kept). Returns true when found.
+bool ResetDeviceOptions(const QString& serial, const QDate& today, const QString& lastContact);
+
+}  // namespace varnel

@@ -1,0 +1,83 @@
+#include "app/worker_event_pump.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+#include <utility>
+
+namespace varnel {
+
+namespace {
+
+const QEvent::Type kWakeType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
+
+WorkerEventPump::WorkerEventPump(Handler handler) : handler_(std::move(handler)) {}
+
+WorkerEventPump::~WorkerEventPump() {
+  std::lock_guard lock(mutex_);
+  QCoreApplication::removePostedEvents(this, kWakeType);
+  // Nobody may be left waiting for a call that will never run.
+  for (Entry& e : queue_) {
+    if (e.Done) e.Done->set_value(false);
+  }
+  queue_.clear();
+}
+
+void WorkerEventPump::Enqueue(Entry entry) {
+  queue_.push_back(std::move(entry));
+  // One wake-up per entry; each handles the entry at the front.
+  QCoreApplication::postEvent(this, new QEvent(kWakeType));
+}
+
+void WorkerEventPump::Post(unsigned message, std::int64_t wParam, std::int64_t lParam,
+                           std::string text) {
+  std::lock_guard lock(mutex_);
+  ++pendingMessages_;
+  Enqueue({message, wParam, lParam, std::move(text), nullptr, nullptr});
+}
+
+bool WorkerEventPump::Synchronize(const std::function<void()>& call) {
+  if (shuttingDown_) return false;
+  if (QThread::currentThread() == thread()) {
+    call();
+    return true;
+  }
+  std::promise<bool> done;
+  std::future<bool> ran = done.get_future();
+  {
+    std::lock_guard lock(mutex_);
+    Enqueue({0, 0, 0, {}, &call, &done});
+  }
+  // The main thread keeps handling events while it waits for the workers at shutdown, so
+  // a call queued before the refusal still runs and neither thread waits for ever.
+  return ran.get();
+}
+
+int WorkerEventPump::Pending() const {
+  std::lock_guard lock(mutex_);
+  return pendingMessages_;
+}
+
+void WorkerEventPump::customEvent(QEvent* event) {
+  if (event->type() != kWakeType) return;
+  Entry entry;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return;
+    entry = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  if (entry.Call) {
+    (*entry.Call)();
+    entry.Done->set_value(true);
+    return;
+  }
+  if (!shuttingDown_ && handler_) handler_(entry.Message, entry.WParam, entry.LParam, entry.Text);
+  // Counted down after handling, so that "nothing pending" also means "nothing in hand".
+  std::lock_guard lock(mutex_);
+  --pendingMessages_;
+}
+
+}  // namespace varnel

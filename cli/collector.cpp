@@ -1,0 +1,150 @@
+#include "cli/collector.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "workers/worker_messages.h"
+
+namespace varnel::cli {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char c = 's';
+  // write() is safe in a signal handler; a full pipe already holds a wake-up.
+  [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+Collector::Collector(MainLogic& logic, ConsoleView& view, CollectOptions options)
+    : logic_(logic), view_(view), options_(std::move(options)) {
+  view_.OnJobStarted = [this](int kind) { OnJobStarted(kind); };
+  view_.OnFilesDone = [this](int flag) { OnFilesDone(flag); };
+  view_.OnWorkerDone = [this](int code) { OnWorkerDone(code); };
+  view_.OnPortOpenFailed = [this](int) { exitCode_ = kExitPortFailed; };
+}
+
+Collector::~Collector() {
+  view_.OnJobStarted = nullptr;
+  view_.OnFilesDone = nullptr;
+  view_.OnWorkerDone = nullptr;
+  view_.OnPortOpenFailed = nullptr;
+}
+
+bool Collector::WatchSignals() {
+  if (::pipe(g_signalPipe) != 0) return false;
+  for (int fd : g_signalPipe) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  signalNotifier_ = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+  connect(signalNotifier_, &QSocketNotifier::activated, this, [this] {
+    char buf[16];
+    while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+    }
+    view_.Note("signal: stopping");
+    Finish(kExitDone);
+  });
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
+}
+
+bool Collector::Begin() {
+  logic_.FormCreate();
+  // The overrides hold for this run; the stored settings keep their own values.
+  storedPort_ = logic_.FPort;
+  storedDataDir_ = logic_.FInternalPath;
+  if (options_.port > 0) logic_.FPort = static_cast<std::uint8_t>(options_.port);
+  if (!options_.dataDir.empty()) {
+    QDir().mkpath(QString::fromStdString(options_.dataDir));
+    logic_.FInternalPath = QDir(QString::fromStdString(options_.dataDir)).absolutePath().toStdString();
+  }
+  if (options_.direct && logic_.Modem1Checked) logic_.Modem1Click();
+  view_.Note("data folder: " + logic_.FInternalPath);
+  view_.Note("log file: " + logic_.Log.Path().toStdString());
+
+  if (options_.timeoutSeconds > 0) {
+    QTimer::singleShot(options_.timeoutSeconds * 1000, this, [this] {
+      view_.Note("timeout: stopping");
+      Finish(kExitTimedOut);
+    });
+  }
+  logic_.PressStart();
+  if (!logic_.StartDown()) {
+    Finish(exitCode_ == kExitDone ? kExitPortFailed : exitCode_);
+    return false;
+  }
+  return true;
+}
+
+void Collector::OnJobStarted(int kind) {
+  if (kind == 1) {
+    inCall_ = true;
+    callFiles_ = false;
+    callRestarted_ = false;
+  } else if (kind == 2 && inCall_) {
+    callRestarted_ = true;
+    CountCallIfComplete();
+  }
+}
+
+void Collector::OnFilesDone(int flag) {
+  if (options_.direct) {
+    const bool wrote = (flag & 0xFF) == 1 && logic_.FDevice->FileCount() > 0;
+    QTimer::singleShot(0, this, [this, wrote] { Finish(wrote ? kExitDone : kExitNoData); });
+    return;
+  }
+  if (inCall_) {
+    callFiles_ = true;
+    CountCallIfComplete();
+  }
+}
+
+void Collector::CountCallIfComplete() {
+  if (!callFiles_ || !callRestarted_) return;
+  inCall_ = false;
+  ++callsDone_;
+  view_.Note("call " + std::to_string(callsDone_) + " done");
+  if (options_.calls > 0 && callsDone_ >= options_.calls) {
+    QTimer::singleShot(0, this, [this] { Finish(kExitDone); });
+  }
+}
+
+void Collector::OnWorkerDone(int code) {
+  if (!options_.direct || finishing_) return;
+  // The window stops after the record table when there is no modem; the console goes on
+  // with the records the stored options select.
+  if (code == wdContentsRead) {
+    QTimer::singleShot(0, this, [this] {
+      if (finishing_ || !logic_.StartDown()) return;
+      logic_.TickRecordsByReadRule();
+      logic_.btnReadClick(Sender::btnReadRec);
+    });
+  } else if (code != wdRecordsRead && code != wdRecordsPartly) {
+    // Nothing (more) to read on a direct line.
+    QTimer::singleShot(0, this, [this] { Finish(kExitNoData); });
+  }
+}
+
+void Collector::Finish(int exitCode) {
+  if (finishing_) return;
+  finishing_ = true;
+  exitCode_ = exitCode;
+  logic_.ReleaseStart();
+  // The worker ends on the stop; pages read so far still become files.
+  logic_.WaitUntilIdle(-1);
+  logic_.FPort = storedPort_;
+  logic_.FInternalPath = storedDataDir_;
+  logic_.FormClose();
+  QCoreApplication::exit(exitCode_);
+}
+
+}  // namespace varnel::cli

@@ -1,0 +1,53 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <string>
+
+#include "app/main_logic.h"
+#include "cli/collect_options.h"
+#include "cli/console_view.h"
+
+class QSocketNotifier;
+
+// One unattended run of the window logic from the console: start, count the calls (or chain
+// the direct readout), stop in order on a signal, and the exit status.
+namespace varnel::cli {
+
+class Collector : public QObject {
+ public:
+  Collector(MainLogic& logic, ConsoleView& view, CollectOptions options);
+  ~Collector() override;
+
+  // Creates the window logic, applies the options and presses Start. Returns false when
+  // the run already ended (the port could not be opened); ExitCode() says why.
+  bool Begin();
+  // Releases Start, waits for the workers (the files of pages read so far are written),
+  // stores the settings and leaves the event loop with `exitCode`.
+  void Finish(int exitCode);
+  int ExitCode() const { return exitCode_; }
+  int CallsDone() const { return callsDone_; }
+
+  // SIGINT and SIGTERM end the run as Finish(0) does, from the event loop.
+  bool WatchSignals();
+
+ private:
+  void OnJobStarted(int kind);
+  void OnFilesDone(int flag);
+  void OnWorkerDone(int code);
+  void CountCallIfComplete();
+
+  MainLogic& logic_;
+  ConsoleView& view_;
+  CollectOptions options_;
+  std::uint8_t storedPort_ = 0;
+  std::string storedDataDir_;
+  int exitCode_ = kExitDone;
+  bool finishing_ = false;
+  int callsDone_ = 0;
+  bool inCall_ = false;
+  bool callFiles_ = false;
+  bool callRestarted_ = false;
+  QSocketNotifier* signalNotifier_ = nullptr;
+};
+
+}  // namespace varnel::cli

@@ -1,0 +1,71 @@
+#include "cli/console_view.h"
+
+namespace varnel::cli {
+
+void ConsoleView::AppendMemo(const std::string& line) {
+  std::fputs(line.c_str(), out_);
+  std::fputc('\n', out_);
+  std::fflush(out_);
+}
+
+void ConsoleView::State(const std::string& text) {
+  std::fprintf(out_, "# %s\n", text.c_str());
+  std::fflush(out_);
+}
+
+void ConsoleView::SetStatusPanel(int panel, const std::string& text) {
+  // Panel 1 is the clock; only the device state is news.
+  if (panel != 0 || text == lastPanel_) return;
+  lastPanel_ = text;
+  State("status: " + text);
+}
+
+void ConsoleView::SetStartDown(bool down) { State(down ? "Start pressed" : "Start released"); }
+
+void ConsoleView::ShowRecords(const std::vector<RecordEntry>& entries) {
+  if (entries.empty()) return;
+  State("record list:");
+  for (const RecordEntry& e : entries) {
+    std::fprintf(out_, "#   [%c] %s\n", e.Ticked ? 'x' : ' ', e.Text.c_str());
+  }
+  std::fflush(out_);
+}
+
+void ConsoleView::SetFileNameText(const std::string& text) { State("device identity: " + text); }
+
+void ConsoleView::ShowWarning(const std::string& text) { State("warning: " + text); }
+
+std::string ConsoleView::JobText(int kind) {
+  switch (kind) {
+    case 0: return "job 0: read the record table (in modem mode after the modem set-up and a call)";
+    case 1: return "job 1: read the ticked records";
+    case 2: return "job 2: wait for the next call";
+    case 4: return "job 4: read the record table";
+    case 9: return "job 9: wait for the modem to hang up";
+    default: return "job " + std::to_string(kind);
+  }
+}
+
+void ConsoleView::JobStarted(int kind) {
+  State(JobText(kind));
+  if (OnJobStarted) OnJobStarted(kind);
+}
+
+void ConsoleView::FileWorkerStarted() { State("writing the data files"); }
+
+void ConsoleView::FilesDone(int flag) {
+  State(std::string("data files done (") + ((flag & 0xFF) == 1 ? "complete" : "incomplete") + ")");
+  if (OnFilesDone) OnFilesDone(flag);
+}
+
+void ConsoleView::WorkerDone(int code) {
+  State("job ended with result " + std::to_string(code));
+  if (OnWorkerDone) OnWorkerDone(code);
+}
+
+void ConsoleView::PortOpenFailed(int port) {
+  State("COM" + std::to_string(port) + " could not be opened");
+  if (OnPortOpenFailed) OnPortOpenFailed(port);
+}
+
+}  // namespace varnel::cli

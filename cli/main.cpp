@@ -1,0 +1,39 @@
+// varnel-collect: the collector without a window, for unattended and headless runs.
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/facade_link.h"
+#include "app/main_logic.h"
+#include "cli/collect_options.h"
+#include "cli/collector.h"
+#include "cli/console_view.h"
+
+int main(int argc, char** argv) {
+  using namespace varnel;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const cli::CollectOptions options = cli::ParseCollectOptions(args);
+  if (options.help) {
+    std::fputs(cli::CollectHelpText().c_str(), stdout);
+    return cli::kExitDone;
+  }
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "varnel-collect: %s (see --help)\n", options.error.c_str());
+    return cli::kExitUsage;
+  }
+
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
+
+  FacadeLink link;
+  cli::ConsoleView view;
+  LogicEnvironment env;
+  if (options.debug) env.Arguments << QStringLiteral("DEBUG");
+  env.Link = &link;
+  MainLogic logic(view, env);
+  cli::Collector collector(logic, view, options);
+  collector.WatchSignals();
+  if (!collector.Begin()) return collector.ExitCode();
+  return app.exec();
+}

@@ -1,0 +1,292 @@
+// The whole chain with the simulator on a pseudo-terminal: modem set-up, call, contents,
+// registered options, records, write sequence, files, backups, file list, modules, hang-up
+// or countdown, next call.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocale>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <functional>
+
+#include "app/facade_link.h"
+#include "app/locale_text.h"
+#include "app/registry_store.h"
+#include "app/settings.h"
+#include "logic_fixture.h"
+#include "sim_process.h"
+
+namespace varnel {
+namespace {
+
+using Lines = std::vector<std::string>;
+using namespace test;
+
+// Expected items appear in `lines` in this order (others may come between).
+::testing::AssertionResult InOrder(const Lines& lines, const Lines& expected) {
+  std::size_t at = 0;
+  for (const std::string& want : expected) {
+    while (at < lines.size() && lines[at] != want) ++at;
+    if (at == lines.size()) {
+      return ::testing::AssertionFailure() << "missing or out of order: \"" << want << "\"";
+    }
+    ++at;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+class Chain : public test::TempStore {
+ protected:
+  void SetUp() override {
+    TempStore::SetUp();
+    ports_ = Root() + "/ports";
+    data_ = Root() + "/data-files";
+    QDir().mkpath(ports_);
+    QDir().mkpath(data_);
+    qputenv("VARNEL_PORTS", ports_.toLocal8Bit());
+    RegistryKey(kCommonKey).WriteString("Internal-Path", data_);
+    RegistryKey(kSettingsKey).WriteFlag("Show-Time", false);
+  }
+  void TearDown() override {
+    logic.reset();  // waits for the workers
+    sim.Stop();
+    qunsetenv("VARNEL_PORTS");
+    TempStore::TearDown();
+  }
+  void Make() {
+    LogicEnvironment env;
+    env.ProgramPath = ProgramPath();
+    env.Link = &link;
+    env.Timers = &timers;
+    logic = std::make_unique<MainLogic>(view, env);
+    logic->FormCreate();
+  }
+  // Handles events until `done` holds; false after timeoutMs.
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+      if (t.elapsed() > timeoutMs) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(5);
+    }
+    return true;
+  }
+  test::ManualTimer& Timer2() { return *timers.made.at(1); }
+  int Count(int kind) const {
+    return static_cast<int>(std::count(view.jobs.begin(), view.jobs.end(), kind));
+  }
+  QString Module(const QString& name) {
+    const QString path = Root() + "/" + name + ".sh";
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("#!/bin/sh\necho \"" + name + " $*\" >> '" + Root() + "/modules.txt'\n").toUtf8());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+  }
+  QStringList ModuleRuns(int atLeast) {
+    QFile f(Root() + "/modules.txt");
+    for (int i = 0; i < 300; ++i) {
+      if (f.open(QIODevice::ReadOnly)) {
+        const QStringList lines =
+            QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+        f.close();
+        if (lines.size() >= atLeast) return lines;
+      }
+      QThread::msleep(10);
+    }
+    return {};
+  }
+
+  QString ports_, data_;
+  test::SimProcess sim;
+  FacadeLink link;
+  test::RecordingView view;
+  test::ManualTimerFactory timers;
+  std::unique_ptr<MainLogic> logic;
+};
+
+TEST_F(Chain, TwoCallsInModemModeWithARegisteredLogger) {
+  // Modules: one started per file, one with the file list.
+  const QString perFile = Module("per-file"), withList = Module("with-list");
+  {
+    RegistryKey a(QString(kModulesKey) + "\\PerFile");
+    a.WriteString("Path", perFile);
+    a.WriteString("Description", "Per file");
+    a.WriteFlag("OnlyOneFile", true);
+    RegistryKey b(QString(kModulesKey) + "\\WithList");
+    b.WriteString("Path", withList);
+    b.WriteString("Description", "With list");
+    RegistryKey exec(kExecutableKey);
+    exec.WriteString("Exec0", "Per file");
+    exec.WriteString("Exec1", "With list");
+  }
+  // The logger is registered: every record from January 2024, an offset for P1, a new id.
+  {
+    RegistryKey dev(QString(kRegisteredDevicesKey) + "\\40123");
+    dev.WriteString("Description", "Pump station");
+    dev.WriteFlag("ReadActualRec", false);
+    dev.WriteInt("ReadFromMonth", 0);
+    dev.WriteInt("ReadFromYear", 2024);
+    dev.WriteFlag("SynchTime", true);
+    dev.WriteFlag("OffsetCorr", true);
+    dev.WriteInt("PUnit", 1);
+    dev.WriteString("CustomUnit", "mbar");
+    dev.WriteString("P1Val", FixedText(25.0, 7, 6));
+    dev.WriteString("P2Val", FixedText(0.0, 7, 6));
+    dev.WriteFlag("WriteConfig", true);
+    dev.WriteString("ConfigFile", "");
+    dev.WriteFlag("WriteText", true);
+    dev.WriteFlag("NewID", true);
+    dev.WriteString("ID", "Renamed well");
+  }
+  const QString truthPath = Root() + "/truth.json";
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "3", "--truth", truthPath},
+                        ports_))
+      << sim.Output().toStdString();
+  const QJsonObject truthBefore = ReadTruth(truthPath);
+
+  Make();
+  ASSERT_EQ(view.available, (Lines{"Per file", "With list"}));
+  logic->PressStart();
+  // Two calls: each ends with its files and a new wait for a call (job 2).
+  ASSERT_TRUE(RunUntil([&] { return view.filesDone.size() >= 2 && Count(2) >= 2; }, 90000))
+      << sim.Output().toStdString();
+  logic->ReleaseStart();
+  ASSERT_TRUE(logic->WaitUntilIdle(10000));
+
+  const std::string p1 = FixedText(25.0, 7, 3).toStdString();
+  EXPECT_TRUE(InOrder(view.memo, {
+      "Write to modem: AT", "Write to modem: ATV1", "Write to modem: ATE0",
+      "Write to modem: AT&D0", "Read from modem: OK", "Write to modem: ATS0=2",
+      "Waiting for call from VTQ-Datacollector...", "Modem connected to device",
+      "Device detected:", "ID 5.1 - Version  3.12", "SN 40123", "Found registred device",
+      "VTQ - Battery-Capacity: 87%", "Memory: 1 MBit", "Done !",
+      "Readout selected records...", "", "Reading Record 3", "Reading Record 2",
+      "Reading Record 1", "Offset corrected - P1: " + p1 + "mbar", "New ID: Renamed well",
+      "VTQ-Time synchronized with PC-Time", "VTQ restarted",
+      "Logger Configuration set to default values", "", "Create file(s)...",
+      "Restart connection to modem in 80 seconds", "Modem disconnected",
+      // the second call: the options were reset, so only the current record
+      "Waiting for call from VTQ-Datacollector...", "Modem connected to device", "SN 40123",
+      "Found registred device", "Done !", "Reading Record 1", "VTQ restarted",
+      "Create file(s)...", "Modem disconnected", "Cancelled !"}));
+  EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), "Backup file(s) created !"), 2);
+  EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), "Reading Record 2"), 1);
+
+  // The jobs: 0, then per call 1 and 2.
+  EXPECT_EQ(view.jobs, (std::vector<int>{0, 1, 2, 1, 2}));
+
+  // The simulator received the options: the offset, the identity text, the clock.
+  const QJsonObject truth = ReadTruth(truthPath);
+  EXPECT_EQ(truth.value("identityText").toString(), "Renamed well");
+  EXPECT_FALSE(truth.value("received").toObject().value("offsets").toArray().isEmpty());
+  EXPECT_GE(truth.value("received").toObject().value("clockSets").toArray().size(), 2);
+
+  // The registered entry was reset after the first call.
+  RegistryKey dev(QString(kRegisteredDevicesKey) + "\\40123");
+  EXPECT_TRUE(dev.ReadFlag("ReadActualRec", false));
+  EXPECT_EQ(dev.ReadString("Description", "?"), "");
+  EXPECT_FALSE(dev.ReadFlag("NewID", true));
+  EXPECT_EQ(dev.ReadInt("ReadFromMonth", -1), QDate::currentDate().month() - 1);
+  EXPECT_EQ(dev.ReadString("CustomUnit"), "mbar");
+  const QString lastContact = dev.ReadString("LastContact");
+  EXPECT_TRUE(lastContact.startsWith(QLocale::system().toString(QDate::currentDate(),
+                                                                QLocale::ShortFormat)))
+      << lastContact.toStdString();
+
+  // The record list of the first call, and its four log lines.
+  const QJsonArray records = truthBefore.value("records").toArray();
+  ASSERT_EQ(records.size(), 3);
+  const auto log = LogLines();
+  const auto heading = std::find_if(log.begin(), log.end(), [](const std::string& l) {
+    return AfterStamp(l) == "VTQ Record contents:";
+  });
+  ASSERT_NE(heading, log.end());
+  ASSERT_GE(log.end() - heading, 4);
+  for (int i = 0; i < 3; ++i) {
+    const qint64 start = records[i].toObject().value("startTime").toInteger();
+    const QString number = QString("%1").arg(i + 1, 5) + "    " +
+                           DeviceTimeText(static_cast<std::uint32_t>(start));
+    EXPECT_EQ(*(heading + 1 + i), "\t\t\t" + number.toStdString());
+  }
+
+  // Files of both calls with their backups; the file list holds the second call's files.
+  const QDir folder(data_ + "/40123");
+  const QStringList idc = folder.entryList({"*.IDC", "*.idc"}, QDir::Files, QDir::Name);
+  const QStringList baks = idc.filter("_BAK");
+  EXPECT_EQ(idc.size() - baks.size(), 4) << idc.join(", ").toStdString();
+  EXPECT_EQ(baks.size(), 4);
+  for (const QString& f : idc) {
+    if (f.contains("_BAK")) continue;
+    const QString bak = f.left(f.lastIndexOf('.')) + "_BAK.idc";
+    EXPECT_TRUE(baks.contains(bak)) << bak.toStdString();
+  }
+  RegistryKey list(QString(kCommonKeySlash) + "Files");
+  QStringList values = list.ValueNames();
+  ASSERT_EQ(values, QStringList{"File0"});
+  const QString lastFile = list.ReadString("File0");
+  EXPECT_TRUE(QFileInfo(lastFile).fileName().startsWith("Renamed well")) << lastFile.toStdString();
+
+  // Every file decodes to the simulator's truth of its record.
+  for (const QString& f : idc) {
+    if (f.contains("_BAK")) continue;
+    const QJsonObject dump = DumpIdc(folder.filePath(f));
+    const QJsonObject rec = TruthRecordStartingAt(truth, dump.value("StartTime").toInteger());
+    EXPECT_EQ(CompareWithTruth(dump, rec), "") << f.toStdString();
+  }
+
+  // Modules: per file three times, then the list; then once per file and the list again.
+  const QStringList runs = ModuleRuns(6);
+  ASSERT_EQ(runs.size(), 6) << runs.join(" | ").toStdString();
+  for (int i : {0, 1, 2, 4}) EXPECT_TRUE(runs[i].startsWith("per-file " + data_ + "/40123/"));
+  EXPECT_EQ(runs[3], "with-list Files");
+  EXPECT_EQ(runs[5], "with-list Files");
+  EXPECT_EQ(runs[4], "per-file " + lastFile);
+}
+
+TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
+  // The simulator ends the call with a text the collector does not take for a hang-up.
+  ASSERT_TRUE(sim.Start({"--port", "2", "--modem", "--records", "1", "--record-pages", "4",
+                         "--hangup-text", "Line lost"},
+                        ports_));
+  RegistryKey(kSettingsKey).WriteInt("Port", 2);  // within the four ports of the menu
+  Make();
+  logic->PressStart();
+  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty() && Timer2().active; }, 60000));
+  // The worker's wait for the hang-up report ends without one.
+  ASSERT_TRUE(RunUntil([&] { return !link.Busy(); }, 30000));
+  EXPECT_EQ(Count(2), 0);
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(Timer2().Fire());
+  EXPECT_EQ(Count(2), 0);
+  ASSERT_TRUE(Timer2().Fire());
+  EXPECT_EQ(Count(2), 1);
+  // The next call is answered.
+  ASSERT_TRUE(RunUntil([&] { return Count(1) >= 2; }, 30000)) << sim.Output().toStdString();
+  logic->ReleaseStart();
+  ASSERT_TRUE(logic->WaitUntilIdle(10000));
+  EXPECT_TRUE(InOrder(view.memo, {"Restart connection to modem in 80 seconds",
+                                  "Restart connection to modem in 70 seconds",
+                                  "Restart connection to modem in 10 seconds",
+                                  "Waiting for call from VTQ-Datacollector...",
+                                  "Modem connected to device", "Done !", "Cancelled !"}));
+  EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), "Modem disconnected"), 0);
+}
+
+TEST_F(Chain, APortThatCannotBeOpenedLeavesTheProgramAtRest) {
+  // COM7 leads nowhere.
+  QFile::link(Root() + "/no-such-device", ports_ + "/com7");
+  RegistryKey(kSettingsKey).WriteInt("Port", 7);
+  RegistryKey(kSettingsKey).WriteInt("Amount-Ports", 9);
+  Make();
+  logic->PressStart();
+  EXPECT_FALSE(logic->StartDown());
+  EXPECT_EQ(view.memo, (Lines{"ERROR: Comport Nr.7 not available !", "Cancelled !"}));
+  EXPECT_TRUE(view.jobs.empty());
+  EXPECT_FALSE(link.Busy());
+}
+
+}  // namespace
+}  // namespace varnel

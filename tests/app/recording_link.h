@@ -1,0 +1,65 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "app/link_control.h"
+
+namespace varnel::test {
+
+// Stands in for the link and the workers: records what the logic asked for and starts
+// nothing, so a test drives the logic with the messages a worker would post.
+class RecordingLink : public LinkControl {
+ public:
+  struct Job {
+    std::uint32_t kind;
+    bool optionsReady;
+    std::uint8_t address;
+    std::uint16_t replyTimeout;
+  };
+  struct Open {
+    int port;
+    int timeout;
+  };
+
+  bool LinkOpen(int portNumber, int timeoutMs) override {
+    opens.push_back({portNumber, timeoutMs});
+    return openSucceeds;
+  }
+  void LinkClose() override { ++closes; }
+  void StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) override {
+    target = &window;
+    jobs.push_back({kind, device.OptionsReady.load(), device.Address, device.ReplyTimeout});
+  }
+  void StopLink() override { ++stops; }
+  void SetLinkModem(bool on) override {
+    modem = on;
+    modemHistory.push_back(on);
+  }
+  void SetLinkEcho(bool on) override { echo = on; }
+  bool ModemMode() const override { return modem; }
+  void StartFileThread(PostTarget&, SyncTarget&, int mode, TDevice&, const std::string& version,
+                       const std::string& folder) override {
+    fileThreads.push_back({mode, version, folder});
+  }
+  void StopFileThread() override { ++fileStops; }
+  bool Busy() const override { return false; }
+  void ReapFinished() override {}
+
+  struct FileThread {
+    int mode;
+    std::string version;
+    std::string folder;
+  };
+
+  bool openSucceeds = true;
+  bool modem = false;
+  bool echo = false;
+  std::vector<bool> modemHistory;
+  std::vector<Open> opens;
+  std::vector<Job> jobs;
+  std::vector<FileThread> fileThreads;
+  int closes = 0, stops = 0, fileStops = 0;
+  PostTarget* target = nullptr;
+};
+
+}  // namespace varnel::test

@@ -1,0 +1,265 @@
+// Start-up: settings and their defaults, the folder rule, the port menu, the debug word, the
+// modem switch, captions, the configuration dialog's round trip and the settings at close.
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "app/registry_store.h"
+#include "app/settings.h"
+#include "lang/lang.h"
+#include "logic_fixture.h"
+
+namespace varnel {
+namespace {
+
+using test::LogicTest;
+
+class Settings : public LogicTest {};
+
+TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
+  Create();
+  EXPECT_EQ(logic->FLanguage, 0);
+  EXPECT_EQ(logic->FPort, 1);
+  EXPECT_EQ(logic->FAmountPorts, 4);
+  EXPECT_FALSE(logic->FAutoPorts);
+  EXPECT_TRUE(logic->FCreateBackup);
+  EXPECT_TRUE(logic->ChBShowTime);
+  // Port menu COM1 ... COM4 with COM1 checked.
+  ASSERT_EQ(view.ports.size(), 4u);
+  EXPECT_EQ(view.ports[0].Name, "COM1");
+  EXPECT_EQ(view.ports[0].Caption, "COM &1");
+  EXPECT_TRUE(view.ports[0].Checked);
+  EXPECT_EQ(view.ports[3].Name, "COM4");
+  for (int i = 1; i < 4; ++i) EXPECT_FALSE(view.ports[i].Checked);
+  // "ActiveModemCmd" 5: AT&D0 and ATS0=2 active, the others empty; speaker ATM0.
+  const TDevice& d = *logic->FDevice;
+  EXPECT_EQ(d.ModemCmd[0], "AT&D0");
+  EXPECT_EQ(d.ModemCmd[1], "");
+  EXPECT_EQ(d.ModemCmd[2], "ATS0=2");
+  EXPECT_EQ(d.ModemCmd[3], "");
+  EXPECT_EQ(d.ModemCmd[4], "");
+  EXPECT_EQ(d.ModemCmd[5], "ATM0");
+  EXPECT_EQ(d.ModemCmd[6], "");
+  const std::array<std::uint8_t, 7> active{1, 0, 1, 0, 0, 0, 0};
+  EXPECT_EQ(d.ModemCmdActive, active);
+  // The data folder falls back to the program's folder.
+  EXPECT_EQ(QString::fromStdString(logic->FInternalPath), ProgramFolder());
+  EXPECT_EQ(QString::fromStdString(logic->FConfigFilePath), ProgramFolder());
+}
+
+TEST_F(Settings, StoredValuesAreUsedAsTheyStand) {
+  {
+    RegistryKey key(kSettingsKey);
+    key.WriteInt("Port", 7);
+    key.WriteInt("Amount-Ports", 9);
+    key.WriteFlag("Create-Backup", false);
+    key.WriteInt("ActiveModemCmd", 0x7F);
+    key.WriteString("SpeakerModemCmd", "");
+    key.WriteString("UserDefModemCmd", "ATX3;ATL0");
+    key.WriteFlag("Show-Time", false);
+    key.WriteInt("Language", 2000);
+  }
+  Create();
+  EXPECT_EQ(logic->FPort, 7);
+  EXPECT_EQ(view.ports.size(), 9u);
+  EXPECT_TRUE(view.ports[6].Checked);
+  EXPECT_FALSE(logic->FCreateBackup);
+  EXPECT_FALSE(logic->ChBShowTime);
+  EXPECT_EQ(logic->FLanguage, 2000);
+  const TDevice& d = *logic->FDevice;
+  EXPECT_EQ(d.ModemCmd[1], "AT&H0");
+  EXPECT_EQ(d.ModemCmd[3], "AT+IPR=9600");
+  EXPECT_EQ(d.ModemCmd[4], "AT&V");
+  EXPECT_EQ(d.ModemCmd[5], "ATM0");  // an empty stored speaker command gives ATM0
+  EXPECT_EQ(d.ModemCmd[6], "ATX3;ATL0");
+  // German captions.
+  EXPECT_EQ(view.captions["btnClose"], LoadText(22, 2000));
+}
+
+TEST_F(Settings, AStoredPortOutsideTheMenuSelectsTheFirstItem) {
+  {
+    RegistryKey key(kSettingsKey);
+    key.WriteInt("Port", 6);
+    key.WriteInt("Amount-Ports", 2);
+  }
+  Create();
+  EXPECT_EQ(logic->FPort, 1);
+  ASSERT_EQ(view.ports.size(), 2u);
+  EXPECT_TRUE(view.ports[0].Checked);
+}
+
+TEST_F(Settings, ChoosingAPortChecksOnlyThatItem) {
+  Create();
+  logic->COMClick(2);
+  EXPECT_EQ(logic->FPort, 3);
+  EXPECT_FALSE(view.ports[0].Checked);
+  EXPECT_TRUE(view.ports[2].Checked);
+}
+
+TEST_F(Settings, EveryStartIsInModemModeEvenWithModemZeroStored) {
+  RegistryKey(kSettingsKey).WriteFlag("Modem", false);
+  Create();
+  EXPECT_TRUE(link.modem);
+  EXPECT_FALSE(link.echo);
+  EXPECT_TRUE(logic->Modem1Checked);
+  EXPECT_EQ(view.addrValue, 251);
+  EXPECT_EQ(view.addrMin, 250);
+  EXPECT_EQ(view.addrMax, 251);
+}
+
+TEST_F(Settings, TheModemSwitchSetsEchoAndTheAddressRange) {
+  Create();
+  logic->Modem1Click();
+  EXPECT_FALSE(link.modem);
+  EXPECT_TRUE(link.echo);
+  EXPECT_EQ(view.addrMin, 1);
+  EXPECT_EQ(view.addrMax, 250);
+  EXPECT_EQ(view.addrValue, 250);
+  logic->Echo1Click();  // the design check mark goes off
+  EXPECT_FALSE(link.echo);
+}
+
+TEST_F(Settings, DebugInsideALongerWordInAnyCaseSwitchesDebugModeOn) {
+  Create({"-x", "noDeBuGging"});
+  EXPECT_TRUE(logic->FDebugMode);
+  EXPECT_TRUE(view.visible["spAddr"]);
+  EXPECT_TRUE(view.visible["Modem1"]);
+}
+
+TEST_F(Settings, WithoutTheWordDebugTheDebugControlsStayHidden) {
+  Create({"DEBU", "G"});
+  EXPECT_FALSE(logic->FDebugMode);
+  EXPECT_FALSE(view.visible["spAddr"]);
+  EXPECT_FALSE(view.visible["Echo1"]);
+}
+
+TEST_F(Settings, CaptionsComeFromTheStringTable) {
+  Create();
+  EXPECT_EQ(view.captions["frmMain"], " Varnel");
+  EXPECT_EQ(view.captions["btnStart"], "Read Contents");
+  EXPECT_EQ(view.captions["Label9"], "Modules to execute (in this order)");
+  EXPECT_EQ(view.captions["AboutVersion"], "Version 2.20");
+}
+
+TEST_F(Settings, FolderRuleTakesCommonDataBesideTheProgramForAMissingFolder) {
+  RegistryKey(kCommonKey).WriteString("Internal-Path", Root() + "/gone");
+  QDir().mkpath(ProgramFolder() + "/CommonData");
+  Create();
+  EXPECT_EQ(QString::fromStdString(logic->FInternalPath), ProgramFolder() + "/CommonData");
+}
+
+TEST_F(Settings, FolderRuleKeepsAnExistingStoredFolder) {
+  QDir().mkpath(Root() + "/data");
+  RegistryKey(kCommonKey).WriteString("ConfigFile-Path", Root() + "/data/");
+  Create();
+  EXPECT_EQ(QString::fromStdString(logic->FConfigFilePath), Root() + "/data");
+}
+
+TEST_F(Settings, AFolderThatCannotBeWrittenIsReplacedByThePerUserDataFolder) {
+  QDir().mkpath(Root() + "/ro");
+  const auto readOnly = [this](const QString& f) { return f != Root() + "/ro"; };
+  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly),
+            Root() + "/data/varnel");
+  EXPECT_TRUE(QFileInfo(Root() + "/data/varnel").isDir());
+  // The program's folder itself, reached through the rule, is replaced in the same way.
+  const auto programReadOnly = [this](const QString& f) { return f != ProgramFolder(); };
+  EXPECT_EQ(ResolveFolderSetting("", ProgramFolder(), programReadOnly), Root() + "/data/varnel");
+  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder()), Root() + "/ro");
+}
+
+TEST_F(Settings, CloseWritesEveryValueWithTheLanguageChosenForTheNextStart) {
+  Create();
+  ConfigFormValues v = logic->ConfigFormInput();
+  v.LanguageIndex = 1;  // Dutch
+  // OK with the speaker box off returns an empty speaker command.
+  v.ActiveCommands = {"AT&D0", "", "ATS0=2", "", "", "", ""};
+  logic->ApplyConfigForm(v);
+  EXPECT_EQ(view.captions["btnClose"], "Close");  // unchanged until the next start
+  logic->COMClick(1);
+  ASSERT_TRUE(logic->FormClose());
+
+  RegistryKey key(kSettingsKey);
+  EXPECT_EQ(key.ReadInt("Language", -1), 1000);
+  EXPECT_EQ(key.ReadInt("Port", -1), 2);
+  EXPECT_EQ(key.ReadInt("Amount-Ports", -1), 4);
+  EXPECT_FALSE(key.ReadFlag("Auto-Ports", true));
+  EXPECT_TRUE(key.ReadFlag("Modem", false));
+  EXPECT_TRUE(key.ReadFlag("Echo", false));
+  EXPECT_EQ(key.ReadInt("Address", -1), 251);
+  EXPECT_TRUE(key.HasValue("SpeakerModemCmd"));
+  EXPECT_EQ(key.ReadString("SpeakerModemCmd", "?"), "");
+  EXPECT_TRUE(key.HasValue("UserDefModemCmd"));
+  EXPECT_TRUE(key.HasValue("MainLeft"));
+  EXPECT_EQ(RegistryKey(kCommonKey).ReadString("Internal-Path"), ProgramFolder());
+
+  // The next start speaks Dutch.
+  test::RecordingView next;
+  LogicEnvironment env;
+  env.ProgramPath = ProgramPath();
+  env.Link = &link;
+  env.Timers = &timers;
+  MainLogic again(next, env);
+  again.FormCreate();
+  EXPECT_EQ(again.FLanguage, 1000);
+  EXPECT_EQ(next.captions["btnClose"], LoadText(22, 1000));
+  EXPECT_EQ(again.FDevice->ModemCmd[5], "ATM0");  // an empty stored speaker command
+}
+
+TEST_F(Settings, ConfigurationDialogReturnsTheHiddenCommandsAsTheyStand) {
+  RegistryKey(kSettingsKey).WriteInt("ActiveModemCmd", 31);
+  Create();
+  ConfigFormValues v = logic->ConfigFormInput();
+  EXPECT_TRUE(v.CommandBoxes[4]);  // AT&V shown ticked
+  // OK with AT&V left ticked: the hidden boxes give AT&D0 and ATS0=2 only.
+  v.ActiveCommands = {"AT&D0", "", "ATS0=2", "", "AT&V", "", v.UserCommand};
+  logic->ApplyConfigForm(v);
+  ASSERT_TRUE(logic->FormClose());
+  EXPECT_EQ(RegistryKey(kSettingsKey).ReadInt("ActiveModemCmd", -1), 21);
+}
+
+TEST_F(Settings, ConfigurationDialogShowsTheSpeakerChoice) {
+  RegistryKey(kSettingsKey).WriteInt("ActiveModemCmd", 5 | 32);
+  RegistryKey(kSettingsKey).WriteString("SpeakerModemCmd", "ATM2");
+  Create();
+  ConfigFormValues v = logic->ConfigFormInput();
+  EXPECT_TRUE(v.SpeakerBox);
+  EXPECT_TRUE(v.SpeakerOn);  // anything but ATM0 shows as ATM1
+}
+
+TEST_F(Settings, ModulesChosenAtCloseAreChosenAgainAtTheNextStart) {
+  QFile prog(Root() + "/conv.sh");
+  ASSERT_TRUE(prog.open(QIODevice::WriteOnly));
+  prog.close();
+  RegistryKey(QString(kModulesKey) + "\\conv").WriteString("Path", Root() + "/conv.sh");
+  RegistryKey(QString(kModulesKey) + "\\conv").WriteString("Description", "Converter");
+  Create();
+  ASSERT_EQ(view.available, std::vector<std::string>{"Converter"});
+  logic->btnAddClick({0});
+  logic->btnAddClick({0});
+  EXPECT_EQ(view.chosen, (std::vector<std::string>{"Converter", "Converter"}));
+  ASSERT_TRUE(logic->FormClose());
+  RegistryKey exec(kExecutableKey);
+  EXPECT_EQ(exec.ValueNames().size(), 2);
+  EXPECT_EQ(exec.ReadString("Exec1"), "Converter");
+}
+
+TEST_F(Settings, ClosingIsRefusedWhileStartIsDown) {
+  Create();
+  logic->PressStart();
+  EXPECT_FALSE(logic->FormClose());
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_EQ(view.warnings[0], "Please stop modem activities first!");
+  EXPECT_FALSE(RegistryKey(kSettingsKey).HasValue("Port"));  // nothing written
+  logic->ReleaseStart();
+  EXPECT_TRUE(logic->FormClose());
+}
+
+TEST_F(Settings, TheLogFileIsCreatedEmptyAtStart) {
+  Create();
+  QFile log(LogPath());
+  ASSERT_TRUE(log.exists());
+  EXPECT_EQ(log.size(), 0);
+}
+
+}  // namespace
+}  // namespace varnel

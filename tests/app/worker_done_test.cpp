@@ -1,0 +1,321 @@
+// The end of each job: what is shown and logged, and which job follows which result.
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "app/locale_text.h"
+#include "app/registry_store.h"
+#include "app/settings.h"
+#include "logic_fixture.h"
+#include "workers/worker_messages.h"
+
+namespace varnel {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::uint32_t SecondsOf(int year, int month, int day) {
+  return static_cast<std::uint32_t>(QDate(2000, 1, 1).daysTo(QDate(year, month, day)) * 86400);
+}
+
+class WorkerDone : public test::LogicTest {
+ protected:
+  void SetUp() override {
+    LogicTest::SetUp();
+    Create();
+    logic->SetShowTime(false);
+    link.modem = true;
+    StartRunning();
+    link.jobs.clear();
+    QFile::resize(LogPath(), 0);
+  }
+  void AddRecords(std::initializer_list<std::uint32_t> starts) {
+    TDevice& d = *logic->FDevice;
+    d.LastRingPage = 1000;
+    for (std::uint32_t s : starts) {
+      auto rec = std::make_unique<TRec>();
+      rec->StartTime = s;
+      rec->Span = 100;
+      d.AddRec(std::move(rec));
+    }
+  }
+  std::vector<std::uint32_t> Kinds() const {
+    std::vector<std::uint32_t> k;
+    for (const auto& j : link.jobs) k.push_back(j.kind);
+    return k;
+  }
+  // Files of a readout, on disk in the data folder.
+  QStringList MakeFiles(int n) {
+    QStringList names;
+    const QString folder = Root() + "/data/4711";
+    QDir().mkpath(folder);
+    for (int i = 1; i <= n; ++i) {
+      const QString name = folder + QString("/W_%1.idc").arg(i);
+      QFile f(name);
+      EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write("data" + QByteArray::number(i));
+      names << name;
+      logic->FDevice->AddFile(name.toStdString());
+    }
+    return names;
+  }
+};
+
+TEST_F(WorkerDone, ContentsReadListsTheRecordsTicksByTheRuleAndReadsThem) {
+  TDevice& d = *logic->FDevice;
+  AddRecords({SecondsOf(2006, 1, 5), SecondsOf(2004, 6, 1), SecondsOf(2005, 1, 1)});
+  d.IdentityText = "Well\xE4";
+  d.ReadActualRec = false;
+  d.ReadFromMonth = 1;
+  d.ReadFromYear = 2005;
+  d.ConfigKnown = true;
+  view.memo.clear();
+  logic->WMWorkerDone(wdContentsRead);
+
+  ASSERT_EQ(view.records.size(), 3u);
+  EXPECT_TRUE(view.records[0].Ticked);
+  EXPECT_FALSE(view.records[1].Ticked);
+  EXPECT_TRUE(view.records[2].Ticked);
+  EXPECT_EQ(view.fileName, "Well\xC3\xA4");
+  EXPECT_FALSE(d.ConfigKnown);
+  EXPECT_TRUE(logic->FKeepPortOpen);
+  EXPECT_TRUE(d.Rec(0)->Selected);
+  EXPECT_FALSE(d.Rec(1)->Selected);
+  EXPECT_TRUE(d.Rec(2)->Selected);
+  EXPECT_EQ(view.memo, (Lines{"Done !", "Readout selected records...", ""}));
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{1});
+  EXPECT_TRUE(link.opens.size() == 1u);  // only the Start's open: the port stays open
+
+  // The record table of three records is four lines in the log.
+  const auto log = LogLines();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(AfterStamp(log[0]), "VTQ Record contents:");
+  EXPECT_NE(log[0].find('\t'), 0u);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(log[static_cast<std::size_t>(i)].rfind("\t\t\t", 0), 0u);
+    EXPECT_EQ(log[static_cast<std::size_t>(i)].substr(3, 5), "    " + std::to_string(i));
+  }
+  EXPECT_EQ(log[2], "\t\t\t    2    " + DeviceTimeText(SecondsOf(2004, 6, 1)).toStdString());
+}
+
+TEST_F(WorkerDone, ContentsReadWithoutModemModeOnlyListsAndWaitsForTheOperator) {
+  AddRecords({SecondsOf(2020, 1, 1)});
+  link.modem = false;
+  logic->WMWorkerDone(wdContentsRead);
+  EXPECT_TRUE(Kinds().empty());
+  EXPECT_FALSE(view.records[0].Ticked);
+  EXPECT_TRUE(view.enabled["btnReadRec"]);
+  EXPECT_TRUE(view.enabled["btnStart"]);
+  EXPECT_FALSE(view.enabled["btnCancel"]);
+  EXPECT_TRUE(view.enabled["btnClose"]);
+}
+
+TEST_F(WorkerDone, ContentsFailedCancelsAndWaitsForTheHangUp) {
+  AddRecords({1});
+  logic->WMWorkerDone(wdContentsFailed);
+  EXPECT_EQ(view.memo, Lines{"Cancelled !"});
+  EXPECT_EQ(LoggedTexts(), Lines{"Cancelled !"});
+  EXPECT_EQ(logic->FDevice->RecCount(), 0);
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{9});
+}
+
+TEST_F(WorkerDone, NoRecordClearsTheListAndWaitsForTheHangUp) {
+  view.records = {{"x", true}};
+  logic->WMWorkerDone(wdNoRecord);
+  EXPECT_TRUE(view.records.empty());
+  EXPECT_EQ(view.memo, Lines{"No Record in Device !"});
+  EXPECT_EQ(LoggedTexts(), Lines{"No Record in Device !"});
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{9});
+}
+
+TEST_F(WorkerDone, RecordsReadStartTheFileWorkerOnTheDataFolder) {
+  logic->FDevice->AddFile("old");
+  logic->WMWorkerDone(wdRecordsRead);
+  EXPECT_TRUE(logic->FDevice->ConfigKnown);
+  EXPECT_EQ(logic->FDevice->FileCount(), 0);
+  EXPECT_EQ(view.memo, (Lines{"", "Create file(s)...", ""}));
+  EXPECT_EQ(LoggedTexts(), Lines{"Create file(s)..."});
+  ASSERT_EQ(link.fileThreads.size(), 1u);
+  EXPECT_EQ(link.fileThreads[0].mode, 0);
+  EXPECT_EQ(link.fileThreads[0].version, " 2.20");
+  EXPECT_EQ(link.fileThreads[0].folder, logic->FInternalPath);
+}
+
+TEST_F(WorkerDone, RecordsPartlyCancelsButStillWritesTheFiles) {
+  logic->WMWorkerDone(wdRecordsPartly);
+  EXPECT_EQ(view.memo, (Lines{"Cancelled !", "Create file(s)...", ""}));
+  EXPECT_EQ(LoggedTexts(), (Lines{"Cancelled !", "Create file(s)..."}));
+  EXPECT_EQ(link.fileThreads.size(), 1u);
+  EXPECT_TRUE(logic->FDevice->ConfigKnown);
+}
+
+TEST_F(WorkerDone, AwaitHangUpCountsDownFrom80AndThenWaitsForTheNextCall) {
+  AddRecords({1});
+  logic->WMWorkerDone(wdAwaitHangUp);
+  EXPECT_TRUE(Timer2().active);
+  EXPECT_EQ(Timer2().period, 10000);
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(Timer2().Fire());
+  EXPECT_TRUE(Kinds().empty());
+  ASSERT_TRUE(Timer2().Fire());
+  EXPECT_FALSE(Timer2().active);
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+  EXPECT_EQ(logic->FDevice->RecCount(), 0);
+  Lines expected;
+  for (int s = 80; s > 0; s -= 10) {
+    expected.push_back("Restart connection to modem in " + std::to_string(s) + " seconds");
+  }
+  EXPECT_EQ(view.memo, expected);
+  EXPECT_EQ(LoggedTexts(), expected);
+  EXPECT_FALSE(link.jobs[0].optionsReady);  // the next call's options are looked up afresh
+}
+
+TEST_F(WorkerDone, HangUpStopsTheCountdownAndWaitsForTheNextCall) {
+  logic->WMWorkerDone(wdAwaitHangUp);
+  Timer2().Fire();
+  logic->WMWorkerDone(wdHungUp);
+  EXPECT_FALSE(Timer2().active);
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+}
+
+TEST_F(WorkerDone, HangUpWaitsForTheFileWorkerBeforeTheRecordsAreCleared) {
+  AddRecords({1});
+  logic->WMWorkerDone(wdRecordsRead);
+  logic->WMWorkerDone(wdAwaitHangUp);
+  logic->WMWorkerDone(wdHungUp);
+  EXPECT_TRUE(Kinds().empty());
+  EXPECT_EQ(logic->FDevice->RecCount(), 1);
+  logic->WMFilesDone(0);
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+  EXPECT_EQ(logic->FDevice->RecCount(), 0);
+}
+
+TEST_F(WorkerDone, HangUpWaitsForTheNextCallEvenAfterStartWasReleased) {
+  logic->ReleaseStart();
+  link.jobs.clear();
+  logic->WMWorkerDone(wdHungUp);
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+}
+
+TEST_F(WorkerDone, NothingReadOnlyCancels) {
+  logic->WMWorkerDone(wdNothingRead);
+  EXPECT_EQ(view.memo, Lines{"Cancelled !"});
+  EXPECT_TRUE(Kinds().empty());
+}
+
+TEST_F(WorkerDone, InitFailedStartsTheModemAgainAndNoCallWaitsAgain) {
+  logic->WMWorkerDone(wdInitFailed);
+  logic->WMWorkerDone(wdNoCall);
+  EXPECT_EQ(view.memo, (Lines{"Cancelled !", "Cancelled !"}));
+  EXPECT_EQ(Kinds(), (std::vector<std::uint32_t>{0, 2}));
+}
+
+TEST_F(WorkerDone, WithStartUpOnlyTheCommonStepsRun) {
+  logic->ReleaseStart();
+  link.jobs.clear();
+  view.memo.clear();
+  QFile::resize(LogPath(), 0);
+  for (int code : std::initializer_list<int>{wdContentsFailed, wdAwaitHangUp, wdNothingRead, wdInitFailed, wdNoCall, 3, 99}) {
+    logic->WMWorkerDone(code);
+  }
+  EXPECT_TRUE(view.memo.empty());
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_TRUE(Kinds().empty());
+  EXPECT_FALSE(Timer2().active);
+}
+
+TEST_F(WorkerDone, EveryEndResetsTheGaugeAndShowsTheTimeWhileRunning) {
+  logic->SetShowTime(true);
+  logic->WMWorkerProgress(kProgressRange, 500);
+  logic->WMWorkerProgress(kProgressAdvance, 20);
+  EXPECT_EQ(view.gaugePos, 20);
+  logic->WMWorkerDone(99);
+  EXPECT_EQ(view.gaugePos, 0);
+  ASSERT_EQ(view.memo.size(), 1u);
+  EXPECT_EQ(view.memo[0].rfind("Time: \t\t", 0), 0u);
+}
+
+TEST_F(WorkerDone, FilesDoneListsTheFilesMakesBackupsAndStartsTheModules) {
+  TModule one("One"), all("All");
+  one.Path = "/m/one";
+  one.OnlyOneFile = true;
+  all.Path = "/m/all";
+  logic->FExecModules.Add(&one);
+  logic->FExecModules.Add(&all);
+  const QStringList files = MakeFiles(2);
+  logic->WMFilesDone(0x101);  // only the low byte counts
+  EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created",
+                              "Backup file(s) created !"}));
+  const auto log = LogLines();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(AfterStamp(log[0]), "File W_1.idc created");
+  EXPECT_EQ(AfterStamp(log[1]), "File W_2.idc created");
+  EXPECT_EQ(log[2], "");  // the last file line is followed by an empty line
+  EXPECT_EQ(AfterStamp(log[3]), "Backup file(s) created !");
+
+  QFile backup(Root() + "/data/4711/W_2_BAK.idc");
+  ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+  EXPECT_EQ(backup.readAll(), "data2");
+
+  RegistryKey list(QString(kCommonKeySlash) + "Files");
+  EXPECT_EQ(list.ReadString("File0"), files[0]);
+  EXPECT_EQ(list.ReadString("File1"), files[1]);
+  EXPECT_EQ(logic->FFileListKey, "Files");
+
+  ASSERT_EQ(launcher.starts.size(), 3u);
+  EXPECT_EQ(launcher.starts[0].arguments, QStringList{files[0]});
+  EXPECT_EQ(launcher.starts[1].arguments, QStringList{files[1]});
+  EXPECT_EQ(launcher.starts[2].program, "/m/all");
+  EXPECT_EQ(launcher.starts[2].arguments, QStringList{"Files"});
+  EXPECT_EQ(pauses, (std::vector<int>{200, 200, 200}));
+  EXPECT_TRUE(view.enabled["btnReadRec"]);
+  EXPECT_EQ(link.closes, 0);  // modem mode keeps the port open
+}
+
+TEST_F(WorkerDone, BackupsOverwriteEarlierCopiesAndCanBeSwitchedOff) {
+  const QStringList files = MakeFiles(1);
+  {
+    QFile old(Root() + "/data/4711/W_1_BAK.idc");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("stale backup");
+  }
+  logic->WMFilesDone(1);
+  QFile b(Root() + "/data/4711/W_1_BAK.idc");
+  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+  EXPECT_EQ(b.readAll(), "data1");
+  b.close();
+
+  QFile::remove(Root() + "/data/4711/W_1_BAK.idc");
+  logic->FCreateBackup = false;
+  view.memo.clear();
+  logic->WMFilesDone(1);
+  EXPECT_FALSE(QFile::exists(Root() + "/data/4711/W_1_BAK.idc"));
+  EXPECT_EQ(view.memo, Lines{"File W_1.idc created"});
+}
+
+TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {
+  TModule all("All");
+  all.Path = "/m/all";
+  logic->FExecModules.Add(&all);
+  logic->WMFilesDone(1);  // flag 1 but an empty list
+  logic->WMFilesDone(0);
+  EXPECT_EQ(view.memo, (Lines{"No File created !", "No File created !"}));
+  EXPECT_EQ(LoggedTexts(), (Lines{"No File created !", "No File created !"}));
+  EXPECT_TRUE(launcher.starts.empty());
+  logic->WMFilesDone(2);  // other values: nothing
+  EXPECT_EQ(view.memo.size(), 2u);
+}
+
+TEST_F(WorkerDone, FilesDoneOutsideModemModeClosesThePortUnlessKeptOpen) {
+  link.modem = false;
+  logic->FKeepPortOpen = false;
+  logic->WMFilesDone(0);
+  EXPECT_EQ(link.closes, 1);
+  EXPECT_TRUE(view.enabled["btnStart"]);
+  logic->FKeepPortOpen = true;
+  logic->WMFilesDone(0);
+  EXPECT_EQ(link.closes, 1);
+}
+
+}  // namespace
+}  // namespace varnel

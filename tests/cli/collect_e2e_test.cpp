@@ -1,0 +1,188 @@
+// varnel-collect as a process, against the simulator on a pseudo-terminal.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include "app/registry_store.h"
+#include "app/settings.h"
+#include "logic_fixture.h"
+#include "sim_process.h"
+
+namespace varnel {
+namespace {
+
+using namespace test;
+
+class Collect : public TempStore {
+ protected:
+  void SetUp() override {
+    TempStore::SetUp();
+    ports_ = Root() + "/ports";
+    data_ = Root() + "/data files";  // a blank in the folder name
+    QDir().mkpath(ports_);
+    truth_ = Root() + "/truth.json";
+  }
+  QProcessEnvironment Env() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", Root() + "/config");
+    env.insert("XDG_DATA_HOME", Root() + "/data");
+    env.insert("VARNEL_PORTS", ports_);
+    return env;
+  }
+  void StartCollect(const QStringList& args) {
+    collect_.setProcessEnvironment(Env());
+    collect_.setProcessChannelMode(QProcess::MergedChannels);
+    collect_.start(QStringLiteral(VARNEL_COLLECT_PATH), args);
+    ASSERT_TRUE(collect_.waitForStarted(5000));
+  }
+  // Waits for the end; the exit code, or -1 when it did not end in time.
+  int Finish(int timeoutMs) {
+    if (!collect_.waitForFinished(timeoutMs)) {
+      collect_.kill();
+      collect_.waitForFinished(2000);
+      output_ += collect_.readAll();
+      return -1;
+    }
+    output_ += collect_.readAll();
+    return collect_.exitStatus() == QProcess::NormalExit ? collect_.exitCode() : -2;
+  }
+  QString Output() {
+    output_ += collect_.readAll();
+    return QString::fromUtf8(output_);
+  }
+  QStringList DataFiles() const {
+    return QDir(data_ + "/40123").entryList({"*.IDC", "*.idc"}, QDir::Files, QDir::Name);
+  }
+
+  QString ports_, data_, truth_;
+  SimProcess sim;
+  QProcess collect_;
+  QByteArray output_;
+};
+
+TEST_F(Collect, OneCallInModemModeEndsWithExitZeroAndFilesAsTheLoggerHeldThem) {
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "3", "--truth", truth_}, ports_));
+  StartCollect({"--calls", "1", "--data", data_});
+  const int code = Finish(90000);
+  sim.Stop();
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  for (const char* line : {"Waiting for call from VTQ-Datacollector...", "SN 40123", "Done !",
+                           "Reading Record 1", "VTQ restarted", "Backup file(s) created !",
+                           "Modem disconnected", "# call 1 done", "Cancelled !"}) {
+    EXPECT_TRUE(out.contains(line)) << line;
+  }
+  const QStringList files = DataFiles();
+  ASSERT_EQ(files.size(), 2) << files.join(", ").toStdString();  // the file and its backup
+  const QString file = files[0].contains("_BAK") ? files[1] : files[0];
+  const QJsonObject dump = DumpIdc(data_ + "/40123/" + file);
+  const QJsonObject truth = ReadTruth(truth_);
+  EXPECT_EQ(dump.value("SerialNumber").toInteger(), 40123);
+  EXPECT_EQ(dump.value("IdentityText").toString(), truth.value("identityText").toString());
+  // The current record is the newest, the first of the truth's list.
+  const QJsonObject newest = truth.value("records").toArray().first().toObject();
+  EXPECT_EQ(dump.value("StartTime").toInteger(), newest.value("startTime").toInteger());
+  EXPECT_EQ(CompareWithTruth(dump, newest), "");
+  // The settings were stored at the end.
+  EXPECT_TRUE(QFile::exists(Root() + "/config/Halvark Drovantek/Corvane.ini"));
+}
+
+TEST_F(Collect, DirectReadsTheLoggerOnTheLineAndEndsWithExitZero) {
+  // Every record from January 2024 on, as a registered logger asks.
+  {
+    RegistryKey dev(QString(kRegisteredDevicesKey) + "\\40123");
+    dev.WriteFlag("ReadActualRec", false);
+    dev.WriteInt("ReadFromMonth", 0);
+    dev.WriteInt("ReadFromYear", 2024);
+  }
+  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--records", "3", "--truth", truth_}, ports_));
+  StartCollect({"--direct", "--data", data_});
+  const int code = Finish(60000);
+  sim.Stop();
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  EXPECT_TRUE(out.contains("Found registred device"));
+  const QStringList files = DataFiles();
+  const QStringList originals = QStringList(files).filter(QRegularExpression("^((?!_BAK).)*$"));
+  ASSERT_EQ(originals.size(), 3) << files.join(", ").toStdString();
+  EXPECT_EQ(files.size(), 6);
+  const QJsonObject truth = ReadTruth(truth_);
+  for (const QString& f : originals) {
+    const QJsonObject dump = DumpIdc(data_ + "/40123/" + f);
+    EXPECT_EQ(CompareWithTruth(dump, TruthRecordStartingAt(truth, dump.value("StartTime").toInteger())),
+              "")
+        << f.toStdString();
+  }
+}
+
+TEST_F(Collect, SigtermDuringAReadoutEndsAtOnceWithThePagesReadSoFarInAFile) {
+  // A long record on a line paced at 9600 baud: the readout takes many seconds.
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "1", "--record-pages", "300",
+                         "--baud", "9600", "--truth", truth_},
+                        ports_));
+  StartCollect({"--data", data_});
+  QElapsedTimer t;
+  t.start();
+  while (!Output().contains("Reading Record 1") && t.elapsed() < 60000) {
+    collect_.waitForReadyRead(100);
+  }
+  ASSERT_TRUE(Output().contains("Reading Record 1")) << Output().toStdString();
+  // Let a few blocks of pages arrive.
+  QThread::msleep(7500);
+  ASSERT_EQ(collect_.state(), QProcess::Running);
+  QElapsedTimer stop;
+  stop.start();
+  collect_.terminate();
+  const int code = Finish(15000);
+  const qint64 ms = stop.elapsed();
+  sim.Stop();
+  std::printf("[ figures  ] SIGTERM to exit: %lld ms\n", static_cast<long long>(ms));
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  EXPECT_LT(ms, 1500);  // within a second, with room for a loaded machine
+  EXPECT_TRUE(out.contains("Cancelled !"));
+  EXPECT_TRUE(out.contains("Create file(s)..."));
+  const QStringList originals = DataFiles().filter(QRegularExpression("^((?!_BAK).)*$"));
+  ASSERT_EQ(originals.size(), 1) << out.toStdString();
+  const QJsonObject dump = DumpIdc(data_ + "/40123/" + originals[0]);
+  ASSERT_FALSE(dump.isEmpty());
+  const QJsonArray got = dump.value("Measurements").toArray();
+  const QJsonArray all = ReadTruth(truth_).value("records").toArray().first().toObject()
+                             .value("entries").toArray();
+  ASSERT_GT(got.size(), 0);
+  ASSERT_LT(got.size(), all.size());
+  // The pages read are the newest: their entries are the end of the record.
+  const qsizetype offset = all.size() - got.size();
+  for (qsizetype i = 0; i < got.size(); ++i) {
+    const QJsonObject g = got[i].toObject();
+    const QJsonObject w = all[offset + i].toObject();
+    ASSERT_EQ(g.value("DateTime").toString(), DeviceIso(w.value("t").toInteger())) << i;
+    ASSERT_EQ(g.value("Kind").toInt(), w.value("kind").toInt()) << i;
+    ASSERT_EQ(g.value("Extra").toInteger(), w.value("extra").toInteger()) << i;
+  }
+}
+
+TEST_F(Collect, APortThatCannotBeOpenedEndsWithExitThree) {
+  QFile::link(Root() + "/no-such-device", ports_ + "/com7");
+  StartCollect({"--port", "7", "--data", data_});
+  const int code = Finish(20000);
+  EXPECT_EQ(code, 3) << Output().toStdString();
+  EXPECT_TRUE(Output().contains("ERROR: Comport Nr.7 not available !"));
+  EXPECT_TRUE(Output().contains("Cancelled !"));
+}
+
+TEST_F(Collect, ABadCommandLineEndsWithExitTwo) {
+  StartCollect({"--port", "x"});
+  EXPECT_EQ(Finish(10000), 2);
+  StartCollect({"--help"});
+  EXPECT_EQ(Finish(10000), 0);
+}
+
+}  // namespace
+}  // namespace varnel
