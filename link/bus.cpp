@@ -1,4 +1,5 @@
 #include "link/bus.h"
+#include "link/bus_functions.h"
 
 #include <chrono>
 #include <cstring>
@@ -24,19 +25,6 @@ constexpr std::uint8_t kErrorReplyBit = 0x80;
 constexpr int kPageSize = 64;
 constexpr int kBlockHeaderBytes = 8;
 
-enum Function : std::uint8_t {
-  kReadFloat = 0x1E,
-  kWriteFloat = 0x1F,
-  kWritePageBytes = 0x24,
-  kReadIdentity = 0x30,
-  kReadPageBytes = 0x43,
-  kReadPageBlock = 0x44,
-  kReadSerial = 0x45,
-  kReadValue = 0x49,
-  kReadConfig = 0x5C,
-  kWriteConfig = 0x5D,
-  kWriteOffset = 0x5F,
-};
 
 void PauseBeforeWrite() { std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBeforeWriteMs)); }
 

@@ -4,24 +4,10 @@
 #include <span>
 #include <vector>
 
+#include "link/bus_functions.h"
 #include "sim/logger_device.h"
 
 namespace varnel::sim {
-
-// Function codes of the logger's bus commands.
-enum Function : std::uint8_t {
-  kReadFloat = 0x1E,
-  kWriteFloat = 0x1F,
-  kWritePageBytes = 0x24,
-  kReadIdentity = 0x30,
-  kReadPageBytes = 0x43,
-  kReadPageBlock = 0x44,
-  kReadSerial = 0x45,
-  kReadValue = 0x49,
-  kReadConfig = 0x5C,
-  kWriteConfig = 0x5D,
-  kWriteOffset = 0x5F,
-};
 
 // Error codes of an error reply (function + 0x80).
 inline constexpr std::uint8_t kErrIllegalFunction = 1;
