@@ -8,6 +8,7 @@
 #include "link/byte_order.h"
 #include "link/link_state.h"
 #include "workers/cont_thread.h"
+#include "workers/config_entries.h"
 #include "workers/page_io.h"
 #include "workers/worker_messages.h"
 
@@ -18,10 +19,6 @@ constexpr int kIdentifyAttempts = 6;
 constexpr std::uint8_t kMaxIdentityByte4 = 24;
 constexpr int kOptionsPollMs = 2;
 
-constexpr std::uint8_t kEntryState = 1;
-constexpr std::uint8_t kEntryLayout = 2;
-constexpr std::uint8_t kEntryClock = 3;
-constexpr std::uint8_t kEntryBattery = 8;
 
 // Entry 1, d1: state bits; d2: error bits.
 constexpr std::uint8_t kStateRecordError = 0x80;

@@ -7,23 +7,13 @@
 #include "link/bus.h"
 #include "link/byte_order.h"
 #include "link/link_state.h"
+#include "workers/config_entries.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
 
-constexpr std::uint8_t kEntryControl = 0;  // control commands: 2 before the writes, 5 restarts
-constexpr std::uint8_t kControlPrepare = 2;
-constexpr std::uint8_t kControlRestart = 5;
-constexpr std::uint8_t kEntryState = 1;
-constexpr std::uint8_t kEntryClock = 3;
-constexpr std::uint8_t kEntryCfg4 = 4;
-constexpr std::uint8_t kEntryCfg5 = 5;
-constexpr std::uint8_t kEntryCfg6 = 6;
-constexpr std::uint8_t kEntryCfg7 = 7;
-constexpr std::uint8_t kEntryCfg8 = 8;
-constexpr std::uint8_t kEntryCfg9 = 9;
 constexpr std::uint8_t kFloatFirst100 = 100;
 constexpr std::uint8_t kFloat96 = 96;
 constexpr std::uint8_t kFloat97 = 97;

@@ -8,6 +8,7 @@
 #include "link/bus.h"
 #include "link/byte_order.h"
 #include "link/link_state.h"
+#include "workers/config_entries.h"
 #include "workers/device_write_sequence.h"
 #include "workers/modem_line.h"
 #include "workers/page_io.h"
@@ -26,13 +27,6 @@ constexpr std::int64_t kStepsOffset = 2;
 constexpr std::int64_t kStepsConfigWrite = 19;
 constexpr std::int64_t kStepsClock = 1;
 
-constexpr std::uint8_t kEntryState = 1;
-constexpr std::uint8_t kEntryCfg4 = 4;
-constexpr std::uint8_t kEntryCfg5 = 5;
-constexpr std::uint8_t kEntryCfg6 = 6;
-constexpr std::uint8_t kEntryCfg7 = 7;
-constexpr std::uint8_t kEntryCfg8 = 8;
-constexpr std::uint8_t kEntryCfg9 = 9;
 constexpr std::uint8_t kFloat96 = 96;
 constexpr std::uint8_t kFloat97 = 97;
 constexpr std::uint8_t kFloatFirst100 = 100;
