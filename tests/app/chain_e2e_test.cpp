@@ -15,7 +15,7 @@
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "logic_fixture.h"
-#include "sim_process.h"
+#include "e2e_checks.h"
 
 namespace varnel {
 namespace {
@@ -143,9 +143,10 @@ TEST_F(Chain, TwoCallsInModemModeWithARegisteredLogger) {
     dev.WriteString("ID", "Renamed well");
   }
   const QString truthPath = Root() + "/truth.json";
-  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "3", "--truth", truthPath},
-                        ports_))
-      << sim.Output().toStdString();
+  ASSERT_TRUE(sim.Start(
+      {"--port", "1", "--modem", "--records", "3", "--truth", truthPath.toStdString()},
+      ports_.toStdString()))
+      << sim.Output();
   const QJsonObject truthBefore = ReadTruth(truthPath);
 
   Make();
@@ -153,7 +154,7 @@ TEST_F(Chain, TwoCallsInModemModeWithARegisteredLogger) {
   logic->PressStart();
   // Two calls: each ends with its files and a new wait for a call (job 2).
   ASSERT_TRUE(RunUntil([&] { return view.filesDone.size() >= 2 && Count(2) >= 2; }, 90000))
-      << sim.Output().toStdString();
+      << sim.Output();
   logic->ReleaseStart();
   ASSERT_TRUE(logic->WaitUntilIdle(10000));
 
@@ -251,7 +252,7 @@ TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
   // The simulator ends the call with a text the collector does not take for a hang-up.
   ASSERT_TRUE(sim.Start({"--port", "2", "--modem", "--records", "1", "--record-pages", "4",
                          "--hangup-text", "Line lost"},
-                        ports_));
+                        ports_.toStdString()));
   RegistryKey(kSettingsKey).WriteInt("Port", 2);  // within the four ports of the menu
   Make();
   logic->PressStart();
@@ -264,7 +265,7 @@ TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
   ASSERT_TRUE(Timer2().Fire());
   EXPECT_EQ(Count(2), 1);
   // The next call is answered.
-  ASSERT_TRUE(RunUntil([&] { return Count(1) >= 2; }, 30000)) << sim.Output().toStdString();
+  ASSERT_TRUE(RunUntil([&] { return Count(1) >= 2; }, 30000)) << sim.Output();
   logic->ReleaseStart();
   ASSERT_TRUE(logic->WaitUntilIdle(10000));
   EXPECT_TRUE(InOrder(view.memo, {"Restart connection to modem in 80 seconds",

@@ -12,7 +12,7 @@
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "logic_fixture.h"
-#include "sim_process.h"
+#include "e2e_checks.h"
 
 namespace varnel {
 namespace {
@@ -67,7 +67,8 @@ class Collect : public TempStore {
 };
 
 TEST_F(Collect, OneCallInModemModeEndsWithExitZeroAndFilesAsTheLoggerHeldThem) {
-  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "3", "--truth", truth_}, ports_));
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "3", "--truth", truth_.toStdString()},
+                        ports_.toStdString()));
   StartCollect({"--calls", "1", "--data", data_});
   const int code = Finish(90000);
   sim.Stop();
@@ -101,7 +102,8 @@ TEST_F(Collect, DirectReadsTheLoggerOnTheLineAndEndsWithExitZero) {
     dev.WriteInt("ReadFromMonth", 0);
     dev.WriteInt("ReadFromYear", 2024);
   }
-  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--records", "3", "--truth", truth_}, ports_));
+  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--records", "3", "--truth", truth_.toStdString()},
+                        ports_.toStdString()));
   StartCollect({"--direct", "--data", data_});
   const int code = Finish(60000);
   sim.Stop();
@@ -124,8 +126,8 @@ TEST_F(Collect, DirectReadsTheLoggerOnTheLineAndEndsWithExitZero) {
 TEST_F(Collect, SigtermDuringAReadoutEndsAtOnceWithThePagesReadSoFarInAFile) {
   // A long record on a line paced at 9600 baud: the readout takes many seconds.
   ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "1", "--record-pages", "300",
-                         "--baud", "9600", "--truth", truth_},
-                        ports_));
+                         "--baud", "9600", "--truth", truth_.toStdString()},
+                        ports_.toStdString()));
   StartCollect({"--data", data_});
   QElapsedTimer t;
   t.start();

@@ -7,9 +7,8 @@
 #include <csignal>
 #include <filesystem>
 
-#include "tests/sim/support/mini_json.h"
 #include "tests/sim/support/ring_reader.h"
-#include "tests/sim/support/sim_process.h"
+#include "tests/sim/support/sim_session.h"
 
 namespace varnel::simtest {
 namespace {
@@ -23,7 +22,7 @@ std::uint32_t Be32(const std::vector<std::uint8_t>& b, std::size_t at) {
 TEST(DirectLine, EveryCommandOverThePort) {
   SimSession s;
   ASSERT_TRUE(s.Start({"--records", "2", "--last-page", "255", "--reserved-pages", "4", "--serial", "31337"}));
-  EXPECT_NE(s.sim.output().find("COM1 is /dev/pts/"), std::string::npos);
+  EXPECT_NE(s.sim.Output().find("COM1 is /dev/pts/"), std::string::npos);
   LineClient& line = *s.line;
   struct Case {
     std::vector<std::uint8_t> request;
@@ -76,7 +75,7 @@ TEST(DirectLine, RecordsAreWhereTheTruthFileSays) {
   ASSERT_TRUE(s.Start({"--records", "5", "--wrapped", "--last-page", "511", "--reserved-pages", "6", "--seed", "4",
                        "--channels", "0x0006", "--truth", truthPath, "--comment", "line 1\\nline 2", "--battery", "55"}));
   LineClient& line = *s.line;
-  const Json truth = ParseJson(ReadWholeFile(truthPath));
+  const Json truth = Json::Parse(ReadWholeFile(truthPath));
 
   const auto layout = line.Exchange({250, 0x5C, 2}, 9);
   ASSERT_EQ(layout.size(), 9u);
@@ -86,10 +85,10 @@ TEST(DirectLine, RecordsAreWhereTheTruthFileSays) {
   const auto state = line.Exchange({250, 0x5C, 1}, 9);
   const std::uint16_t w = static_cast<std::uint16_t>(state[5] * 256 + state[6]);
   EXPECT_EQ(state[3] & 0x02, 0x02) << "a wrapped ring is full";
-  EXPECT_EQ(w, truth["memory"]["writePointer"].Int());
+  EXPECT_EQ(w, truth["memory"]["writePointer"].AsInt());
   const auto battery = line.Exchange({250, 0x5C, 8}, 9);
   EXPECT_EQ(battery[6], 55);
-  EXPECT_EQ(battery[4] * 256 + battery[5], truth["channelMask"].Int());
+  EXPECT_EQ(battery[4] * 256 + battery[5], truth["channelMask"].AsInt());
 
   auto header = [&](std::uint16_t page) {
     const auto r = line.Exchange({250, 0x44, static_cast<std::uint8_t>(page >> 8), static_cast<std::uint8_t>(page), 0}, 12);
@@ -110,31 +109,31 @@ TEST(DirectLine, RecordsAreWhereTheTruthFileSays) {
   for (std::size_t i = 0; i < records.size(); ++i) {
     SCOPED_TRACE("record " + std::to_string(i));
     const Json& e = expected[i];
-    EXPECT_EQ(records[i].firstPage, e["firstPage"].Int());
-    EXPECT_EQ(records[i].lastPage, e["lastPage"].Int());
-    EXPECT_EQ(records[i].startTime, e["startTime"].Int());
+    EXPECT_EQ(records[i].firstPage, e["firstPage"].AsInt());
+    EXPECT_EQ(records[i].lastPage, e["lastPage"].AsInt());
+    EXPECT_EQ(records[i].startTime, e["startTime"].AsInt());
     std::vector<std::array<std::uint8_t, 64>> pages;
     for (std::uint16_t p = records[i].firstPage;; p = p == n ? 0 : p + 1) {
       pages.push_back(page(p));
       if (p == records[i].lastPage) break;
     }
-    EXPECT_EQ(static_cast<long long>(pages.size()) - 1, e["span"].Int());
+    EXPECT_EQ(static_cast<long long>(pages.size()) - 1, e["span"].AsInt());
     const auto entries = DecodePages(pages);
     ASSERT_EQ(entries.size(), e["entries"].size());
     for (std::size_t k = 0; k < entries.size(); ++k) {
       const Json& te = e["entries"][k];
-      ASSERT_EQ(entries[k].time, te["t"].Int()) << k;
-      ASSERT_EQ(entries[k].kind, te["kind"].Int()) << k;
-      ASSERT_EQ(entries[k].extra, te["extra"].Int()) << k;
+      ASSERT_EQ(entries[k].time, te["t"].AsInt()) << k;
+      ASSERT_EQ(entries[k].kind, te["kind"].AsInt()) << k;
+      ASSERT_EQ(entries[k].extra, te["extra"].AsInt()) << k;
       ASSERT_EQ(!entries[k].value, te["value"].IsNull()) << k;
       if (entries[k].value) {
-        ASSERT_EQ(*entries[k].value, static_cast<float>(te["value"].number)) << k;
+        ASSERT_EQ(*entries[k].value, static_cast<float>(te["value"].AsNumber())) << k;
       }
     }
   }
   // The identity page and the comment pages above the ring.
   const auto id = page(static_cast<std::uint16_t>(n + 1));
-  EXPECT_EQ(std::string(id.begin(), std::find(id.begin(), id.end(), 0xFF)), truth["identityText"].string);
+  EXPECT_EQ(std::string(id.begin(), std::find(id.begin(), id.end(), 0xFF)), truth["identityText"].AsString());
   const auto comment = page(static_cast<std::uint16_t>(n + 2));
   EXPECT_EQ(std::string(comment.begin(), std::find(comment.begin(), comment.end(), 0xFF)), "line 1\r\nline 2");
 }
@@ -157,9 +156,9 @@ TEST(DirectLine, SameSeedGivesTheSameMemoryOnEveryRun) {
   EXPECT_TRUE(dumps[0] == dumps[1]);
   EXPECT_FALSE(dumps[0] == dumps[2]);
   // The truth files differ only in the running clock, which is not part of the memory.
-  const Json a = ParseJson(truths[0]), b = ParseJson(truths[1]);
+  const Json a = Json::Parse(truths[0]), b = Json::Parse(truths[1]);
   EXPECT_EQ(a["records"].size(), b["records"].size());
-  EXPECT_EQ(a["memory"]["writePointer"].Int(), b["memory"]["writePointer"].Int());
+  EXPECT_EQ(a["memory"]["writePointer"].AsInt(), b["memory"]["writePointer"].AsInt());
 }
 
 TEST(DirectLine, WritesOfTheHostAreRecordedInOrder) {
@@ -182,18 +181,18 @@ TEST(DirectLine, WritesOfTheHostAreRecordedInOrder) {
   // Restarted once with --calls 1: the simulator ends by itself after lingering.
   EXPECT_EQ(s.sim.WaitExit(3000), 0);
 
-  const Json t = ParseJson(ReadWholeFile(s.File("truth.json")));
+  const Json t = Json::Parse(ReadWholeFile(s.File("truth.json")));
   const Json& rx = t["received"];
-  EXPECT_EQ(rx["controls"][0].Int(), 2);
-  EXPECT_EQ(rx["controls"][1].Int(), 5);
-  EXPECT_EQ(rx["restarts"].Int(), 1);
-  EXPECT_EQ(rx["offsets"][0]["value"].number, 0.5);
-  EXPECT_EQ(rx["floats"][0]["index"].Int(), 106);
-  EXPECT_EQ(rx["config"][1]["entry"].Int(), 9);
-  EXPECT_EQ(rx["clockSets"][0].Int(), 0x2E000001);
-  EXPECT_EQ(t["identityText"].string, "W7");
-  EXPECT_EQ(t["commentText"].string, "c");
-  EXPECT_EQ(t["state"].Int() & 0x60, 0x40) << "recording again after the restart";
+  EXPECT_EQ(rx["controls"][0].AsInt(), 2);
+  EXPECT_EQ(rx["controls"][1].AsInt(), 5);
+  EXPECT_EQ(rx["restarts"].AsInt(), 1);
+  EXPECT_EQ(rx["offsets"][0]["value"].AsNumber(), 0.5);
+  EXPECT_EQ(rx["floats"][0]["index"].AsInt(), 106);
+  EXPECT_EQ(rx["config"][1]["entry"].AsInt(), 9);
+  EXPECT_EQ(rx["clockSets"][0].AsInt(), 0x2E000001);
+  EXPECT_EQ(t["identityText"].AsString(), "W7");
+  EXPECT_EQ(t["commentText"].AsString(), "c");
+  EXPECT_EQ(t["state"].AsInt() & 0x60, 0x40) << "recording again after the restart";
 
   // The frame log has one line per request, in the order sent.
   const std::string log = ReadWholeFile(s.File("frames.jsonl"));
@@ -201,12 +200,12 @@ TEST(DirectLine, WritesOfTheHostAreRecordedInOrder) {
   double lastT = 0;
   while (at < log.size()) {
     const std::size_t end = log.find('\n', at);
-    const Json line = ParseJson(log.substr(at, end - at));
+    const Json line = Json::Parse(log.substr(at, end - at));
     ASSERT_LT(i, writes.size());
-    EXPECT_EQ(line["function"].Int(), writes[i][1]);
-    EXPECT_GE(line["t"].number, lastT);
-    EXPECT_EQ(line["reply"].string.size(), 10u);
-    lastT = line["t"].number;
+    EXPECT_EQ(line["function"].AsInt(), writes[i][1]);
+    EXPECT_GE(line["t"].AsNumber(), lastT);
+    EXPECT_EQ(line["reply"].AsString().size(), 10u);
+    lastT = line["t"].AsNumber();
     ++i;
     at = end + 1;
   }
@@ -218,8 +217,8 @@ TEST(DirectLine, RecordingLoggerWritesPagesAsRequestsGoBy) {
   ASSERT_TRUE(s.Start({"--recording", "10", "--records", "3", "--wrapped", "--last-page", "63", "--reserved-pages",
                        "3", "--truth", s.File("truth.json")}));
   LineClient& line = *s.line;
-  const Json before = ParseJson(ReadWholeFile(s.File("truth.json")));
-  const long long newestFirst = before["records"][0]["firstPage"].Int();
+  const Json before = Json::Parse(ReadWholeFile(s.File("truth.json")));
+  const long long newestFirst = before["records"][0]["firstPage"].AsInt();
   auto writePointer = [&] {
     const auto r = line.Exchange({250, 0x5C, 1}, 9);
     EXPECT_EQ(r.size(), 9u);
@@ -247,11 +246,11 @@ TEST(DirectLine, RecordingLoggerWritesPagesAsRequestsGoBy) {
   EXPECT_EQ(h[2] & 0x80, 0x80);
   EXPECT_EQ((h[2] & 0x1F) * 256 + h[3], w2);
   EXPECT_EQ(s.sim.Stop(SIGTERM), 0);
-  const Json after = ParseJson(ReadWholeFile(s.File("truth.json")));
-  EXPECT_EQ(after["memory"]["pagesRecorded"].Int(), 2);
-  EXPECT_EQ(after["records"][0]["firstPage"].Int(), w2);
-  EXPECT_EQ(after["records"][0]["lastPage"].Int(), w2);
-  EXPECT_EQ(after["records"][1]["lastPage"].Int(), w1);
+  const Json after = Json::Parse(ReadWholeFile(s.File("truth.json")));
+  EXPECT_EQ(after["memory"]["pagesRecorded"].AsInt(), 2);
+  EXPECT_EQ(after["records"][0]["firstPage"].AsInt(), w2);
+  EXPECT_EQ(after["records"][0]["lastPage"].AsInt(), w2);
+  EXPECT_EQ(after["records"][1]["lastPage"].AsInt(), w1);
 }
 
 TEST(DirectLine, EchoLineSendsTheRequestBackFirst) {

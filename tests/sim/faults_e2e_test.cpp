@@ -1,8 +1,7 @@
 // The fault options of vtq-sim, as a host meets them on the line.
 #include <gtest/gtest.h>
 
-#include "tests/sim/support/mini_json.h"
-#include "tests/sim/support/sim_process.h"
+#include "tests/sim/support/sim_session.h"
 
 namespace varnel::simtest {
 namespace {
@@ -93,10 +92,10 @@ TEST(LineFaults, AnotherSerialNumberOnTheNextCall) {
   ASSERT_NE(line.ReadUntil("CONNECTION OK\r\n", 3000).find("Disconnected"), std::string::npos);
   EXPECT_EQ(serial(), 777);
   // The truth file is rewritten when a call ends.
-  const Json t = ParseJson(ReadWholeFile(s.File("t.json")));
-  EXPECT_EQ(t["calls"].Int(), 1);
-  EXPECT_EQ(t["serialNumber"].Int(), 777);
-  EXPECT_EQ(t["received"]["restarts"].Int(), 1);
+  const Json t = Json::Parse(ReadWholeFile(s.File("t.json")));
+  EXPECT_EQ(t["calls"].AsInt(), 1);
+  EXPECT_EQ(t["serialNumber"].AsInt(), 777);
+  EXPECT_EQ(t["received"]["restarts"].AsInt(), 1);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "sim/port_link.h"
 #include "sim/serial_endpoint.h"
 #include "tests/sim/support/line_client.h"
-#include "tests/sim/support/sim_process.h"
+#include "tests/sim/support/sim_session.h"
 
 namespace varnel::sim {
 namespace {

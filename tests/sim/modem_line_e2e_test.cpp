@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/sim/support/sim_process.h"
+#include "tests/sim/support/sim_session.h"
 
 namespace varnel::simtest {
 namespace {
@@ -66,7 +66,7 @@ TEST(ModemLine, DialogueCallHangUpAndNextCall) {
   EXPECT_NE(line.ReadUntil("Disconnected", 2000).find("Disconnected"), std::string::npos);
   // That was the last call: the simulator lingers briefly and ends by itself.
   EXPECT_EQ(s.sim.WaitExit(3000), 0);
-  EXPECT_NE(s.sim.output().find("call 2 ended"), std::string::npos);
+  EXPECT_NE(s.sim.Output().find("call 2 ended"), std::string::npos);
 }
 
 TEST(ModemLine, NumericResultsErrorsAndSilentLines) {

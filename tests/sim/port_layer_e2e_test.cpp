@@ -6,7 +6,7 @@
 
 #include "link/bus.h"
 #include "link/link_state.h"
-#include "tests/sim/support/sim_process.h"
+#include "tests/sim/support/sim_session.h"
 
 namespace varnel::simtest {
 namespace {

@@ -23,7 +23,7 @@ std::vector<unsigned char> ImagePage(const std::vector<unsigned char>& image, in
 }
 
 TEST(Contents, WrappedRingGivesEveryRecordAndDropsThePageWrittenNextOnRead) {
-  SimProcess sim({"--address", "251", "--records", "6", "--wrapped", "--last-page", "700"});
+  SimSandbox sim({"--address", "251", "--records", "6", "--wrapped", "--last-page", "700"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const Json before = sim.Truth();
   const auto truth = TruthRecords(before);
@@ -72,7 +72,7 @@ TEST(Contents, WrappedRingGivesEveryRecordAndDropsThePageWrittenNextOnRead) {
 TEST(Contents, LoggerRecordingDuringTheScanLosesItsOverwrittenRecordsAndPages) {
   // A small ring that is full: every fourth request the logger writes a page over the
   // oldest one, so the scan and the readout race against it.
-  SimProcess sim({"--records", "12", "--wrapped", "--last-page", "260", "--record-pages", "30",
+  SimSandbox sim({"--records", "12", "--wrapped", "--last-page", "260", "--record-pages", "30",
                   "--recording", "4"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truthBefore = TruthRecords(sim.Truth());
@@ -150,7 +150,7 @@ TEST(Contents, LoggerRecordingDuringTheScanLosesItsOverwrittenRecordsAndPages) {
 
 TEST(Contents, LoggerRecordingOnARingNotYetWrappedKeepsItsOldestRecordsStart) {
   // The page after the write pointer is erased: it must not become the oldest record's start.
-  SimProcess sim({"--records", "3", "--record-pages", "10", "--recording", "6"});
+  SimSandbox sim({"--records", "3", "--record-pages", "10", "--recording", "6"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
   ASSERT_EQ(truth.size(), 3u);
@@ -170,7 +170,7 @@ TEST(Contents, LoggerRecordingOnARingNotYetWrappedKeepsItsOldestRecordsStart) {
 }
 
 TEST(Contents, EmptyRingEndsWithNoRecord) {
-  SimProcess sim({"--records", "0"});
+  SimSandbox sim({"--records", "0"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(HostFor(sim, 250));
   ASSERT_TRUE(host.Start());
@@ -181,7 +181,7 @@ TEST(Contents, EmptyRingEndsWithNoRecord) {
 }
 
 TEST(Contents, LoggerAnsweringOnlyTheSixthIdentificationIsRead) {
-  SimProcess sim({"--records", "2", "--record-pages", "4", "--ignore-identity", "5"});
+  SimSandbox sim({"--records", "2", "--record-pages", "4", "--ignore-identity", "5"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
   auto setup = HostFor(sim, 250);
@@ -199,7 +199,7 @@ TEST(Contents, LoggerAnsweringOnlyTheSixthIdentificationIsRead) {
 }
 
 TEST(Contents, LoggerThatNeverAnswersIsReportedAndNothingIsRead) {
-  SimProcess sim({"--ignore-identity", "1000"});
+  SimSandbox sim({"--ignore-identity", "1000"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(HostFor(sim, 250));
   ASSERT_TRUE(host.Start());
@@ -211,7 +211,7 @@ TEST(Contents, LoggerThatNeverAnswersIsReportedAndNothingIsRead) {
 }
 
 TEST(Contents, DeviceErrorsAreReportedAndEndTheContents) {
-  SimProcess sim({"--error-bits", "battery,ack"});
+  SimSandbox sim({"--error-bits", "battery,ack"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(HostFor(sim, 250));
   ASSERT_TRUE(host.Start());

@@ -28,7 +28,7 @@ void ExpectFileHoldsRecord(const std::string& file, const TruthRecord& record) {
   }
 }
 
-TestHost::Setup HostFor(const SimProcess& sim, std::uint8_t address) {
+TestHost::Setup HostFor(const SimSandbox& sim, std::uint8_t address) {
   TestHost::Setup s;
   s.port = sim.Port();
   s.address = address;

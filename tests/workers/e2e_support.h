@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "sim_process.h"
 #include "sim_truth.h"
 #include "test_host.h"
+#include "tests/support/sim_process.h"
 
 namespace varnel::testing {
+
+using testsupport::SimSandbox;
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
@@ -18,7 +20,7 @@ using std::chrono::seconds;
 void ExpectFileHoldsRecord(const std::string& file, const TruthRecord& record);
 
 // A host set up for the simulator: its port, data folder and the given address.
-TestHost::Setup HostFor(const SimProcess& sim, std::uint8_t address);
+TestHost::Setup HostFor(const SimSandbox& sim, std::uint8_t address);
 
 // True once the host has seen WM_FILES_DONE (and, in modem mode, the hang-up report).
 bool ReadoutOver(const TestHost& host);

@@ -16,7 +16,7 @@ constexpr int kFunctionWriteConfig = 93;
 constexpr int kFunctionReadFloat = 30;
 constexpr int kFunctionPageBlock = 68;
 
-TestHost::Setup ModemHost(const SimProcess& sim) {
+TestHost::Setup ModemHost(const SimSandbox& sim) {
   auto setup = HostFor(sim, 251);
   setup.modem = true;
   setup.modemCmd[0] = "AT&D0";
@@ -34,7 +34,7 @@ TestHost::Setup ModemHost(const SimProcess& sim) {
 }
 
 TEST(ModemCall, RunsFromModemSetUpThroughRecordsAndFilesToTheHangUp) {
-  SimProcess sim({"--modem", "--call-after", "2.6", "--hangup-after", "2", "--calls", "1",
+  SimSandbox sim({"--modem", "--call-after", "2.6", "--hangup-after", "2", "--calls", "1",
                   "--records", "3", "--record-pages", "70"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const Json before = sim.Truth();
@@ -115,7 +115,7 @@ TEST(ModemCall, DroppedDuringPageReadingLeavesAPartlyReadRecordAndItsFile) {
   // One long record from page 0: the contents take five page reads (three headers in the
   // scan, one in the check for a recording logger, the identity page) and the comment one,
   // so the line drops in the second block of the record.
-  SimProcess sim({"--modem", "--call-after", "2.6", "--calls", "1", "--records", "1",
+  SimSandbox sim({"--modem", "--call-after", "2.6", "--calls", "1", "--records", "1",
                   "--record-pages", "300", "--hangup-after-pages", "7"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
@@ -170,7 +170,7 @@ TEST(ModemSetUp, NumericAnswerCountsForAtAndEveryListPieceIsSentUntilOneGoesUnan
   // A modem in numeric mode answers "0" to AT; ATV1 makes it answer in words. An empty piece
   // of the operator's list is a bare CR LF, which the modem does not answer: the set-up has
   // failed and the host starts it again.
-  SimProcess sim({"--modem", "--numeric", "--call-after", "30"});
+  SimSandbox sim({"--modem", "--numeric", "--call-after", "30"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   auto setup = ModemHost(sim);
   setup.modemCmdActive[0] = 0;
@@ -193,7 +193,7 @@ TEST(ModemSetUp, NumericAnswerCountsForAtAndEveryListPieceIsSentUntilOneGoesUnan
 }
 
 TEST(ModemSetUp, ListEndingWithASemicolonSendsNothingAfterItsLastCommand) {
-  SimProcess sim({"--modem", "--call-after", "30"});
+  SimSandbox sim({"--modem", "--call-after", "30"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   auto setup = ModemHost(sim);
   setup.modemCmdActive[0] = 0;
@@ -208,7 +208,7 @@ TEST(ModemSetUp, ListEndingWithASemicolonSendsNothingAfterItsLastCommand) {
 }
 
 TEST(ModemStop, DuringTheModemSetUpEndsWithInitFailed) {
-  SimProcess sim({"--modem", "--call-after", "30"});
+  SimSandbox sim({"--modem", "--call-after", "30"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(ModemHost(sim));
   ASSERT_TRUE(host.Start());
@@ -221,7 +221,7 @@ TEST(ModemStop, DuringTheModemSetUpEndsWithInitFailed) {
 }
 
 TEST(ModemStop, WhileWaitingForAnAnswerEndsWithInitFailed) {
-  SimProcess sim({"--modem", "--call-after", "30"});
+  SimSandbox sim({"--modem", "--call-after", "30"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(ModemHost(sim));
   ASSERT_TRUE(host.Start());
@@ -232,7 +232,7 @@ TEST(ModemStop, WhileWaitingForAnAnswerEndsWithInitFailed) {
 }
 
 TEST(ModemStop, WhileWaitingForTheCallEndsWithNoCall) {
-  SimProcess sim({"--modem", "--call-after", "30"});
+  SimSandbox sim({"--modem", "--call-after", "30"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(ModemHost(sim));
   ASSERT_TRUE(host.Start());

@@ -25,7 +25,7 @@ TEST_P(ReadoutPaths, FilesHoldExactlyTheMeasurementsOfEveryRecord) {
   const PathCase& c = GetParam();
   std::vector<std::string> args = {"--address", std::to_string(c.address)};
   args.insert(args.end(), c.simArgs.begin(), c.simArgs.end());
-  SimProcess sim(args);
+  SimSandbox sim(args);
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
   ASSERT_FALSE(truth.empty());
@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Readout, ReadFromMonthSelectsSeveralRecordsIncludingOneOfASinglePage) {
-  SimProcess sim({"--records", "6"});
+  SimSandbox sim({"--records", "6"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
   ASSERT_EQ(truth.size(), 6u);
@@ -88,7 +88,7 @@ TEST(Readout, ReadFromMonthSelectsSeveralRecordsIncludingOneOfASinglePage) {
 }
 
 TEST(Readout, CorruptedRepliesAreRepeatedUntilTheyArriveIntact) {
-  SimProcess sim({"--address", "251", "--records", "3", "--record-pages", "120", "--corrupt", "0.15",
+  SimSandbox sim({"--address", "251", "--records", "3", "--record-pages", "120", "--corrupt", "0.15",
                   "--seed", "7"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
@@ -108,7 +108,7 @@ TEST(Readout, CorruptedRepliesAreRepeatedUntilTheyArriveIntact) {
 TEST(Readout, DeviceErrorReplyDuringReadingKeepsThePagesReadSoFar) {
   // One record from page 0: five block reads for the contents, one for the comment, one
   // block of the record; the next block is refused with device error 2.
-  SimProcess sim({"--address", "251", "--records", "1", "--record-pages", "300", "--error-reply",
+  SimSandbox sim({"--address", "251", "--records", "1", "--record-pages", "300", "--error-reply",
                   "68:2:7"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
@@ -142,7 +142,7 @@ TEST(Readout, DeviceErrorReplyDuringReadingKeepsThePagesReadSoFar) {
 TEST(Readout, AnotherLoggerOnTheLineIsNotReadAsTheOneWhoseTableIsHeld) {
   // Without a modem each restart ends a "call"; from the second one on the logger reports
   // another serial number.
-  SimProcess sim({"--records", "2", "--record-pages", "4", "--next-serial", "777"});
+  SimSandbox sim({"--records", "2", "--record-pages", "4", "--next-serial", "777"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   auto setup = HostFor(sim, 250);
   TestHost host(setup);
@@ -162,7 +162,7 @@ TEST(Readout, CommentFillingEveryCommentPageIsReadWhole) {
   // Two comment pages; the comment fills both, so no 0xFF ends it.
   std::string comment;
   for (int i = 0; i < 128; ++i) comment.push_back(static_cast<char>('a' + i % 26));
-  SimProcess sim({"--reserved-pages", "3", "--records", "1", "--record-pages", "3", "--comment", comment});
+  SimSandbox sim({"--reserved-pages", "3", "--records", "1", "--record-pages", "3", "--comment", comment});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   ASSERT_EQ(sim.Truth()["commentText"].AsString(), comment);
   TestHost host(HostFor(sim, 250));

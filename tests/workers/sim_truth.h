@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "json_reader.h"
+#include "tests/support/json_reader.h"
 
 namespace varnel::testing {
+
+using testsupport::HexToBytes;
+using testsupport::Json;
 
 // What vtq-sim's truth file says a correct reader finds in one record.
 struct TruthEntry {

@@ -19,7 +19,7 @@ int AdvancesSince(const TestHost& host, int event) {
 }
 
 TEST(Stop, WhileWaitingForTheOptionsEndsTheContentsUnfinished) {
-  SimProcess sim({"--records", "2"});
+  SimSandbox sim({"--records", "2"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   auto setup = HostFor(sim, 250);
   setup.answerOptions = false;
@@ -35,7 +35,7 @@ TEST(Stop, WhileWaitingForTheOptionsEndsTheContentsUnfinished) {
 }
 
 TEST(Stop, DuringTheRecordScanEndsTheContentsUnfinished) {
-  SimProcess sim({"--records", "40", "--record-pages", "3", "--reply-delay", "20"});
+  SimSandbox sim({"--records", "40", "--record-pages", "3", "--reply-delay", "20"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(HostFor(sim, 250));
   ASSERT_TRUE(host.Start());
@@ -46,7 +46,7 @@ TEST(Stop, DuringTheRecordScanEndsTheContentsUnfinished) {
 }
 
 TEST(Stop, DuringPageReadingLeavesAPartRecordThatALaterJobReadsAgainWhole) {
-  SimProcess sim({"--records", "2", "--record-pages", "60", "--seed", "5", "--reply-delay", "20"});
+  SimSandbox sim({"--records", "2", "--record-pages", "60", "--seed", "5", "--reply-delay", "20"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   const auto truth = TruthRecords(sim.Truth());
   ASSERT_EQ(truth.size(), 2u);
@@ -86,7 +86,7 @@ TEST(Stop, DuringPageReadingLeavesAPartRecordThatALaterJobReadsAgainWhole) {
 }
 
 TEST(Stop, DuringTheWriteSequenceEndsWithoutRestartingTheLogger) {
-  SimProcess sim({"--records", "1", "--record-pages", "3", "--reply-delay", "20"});
+  SimSandbox sim({"--records", "1", "--record-pages", "3", "--reply-delay", "20"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   auto setup = HostFor(sim, 250);
   setup.loadOptions = [](TDevice& d) {

@@ -29,7 +29,7 @@ struct Received {
   std::vector<int> controls;
 };
 
-Received ReceivedBy(SimProcess& sim) {
+Received ReceivedBy(SimSandbox& sim) {
   sim.Stop();  // the truth file is complete at exit
   const Json rx = sim.Truth()["received"];
   Received r;
@@ -81,7 +81,7 @@ std::vector<float> MeansOfReadings(const std::vector<TruthFrame>& frames, int ch
 class WriteSequence : public ::testing::Test {
  protected:
   void Run(std::vector<std::string> simArgs, std::function<void(TDevice&)> load) {
-    sim_ = std::make_unique<SimProcess>(simArgs);
+    sim_ = std::make_unique<SimSandbox>(simArgs);
     ASSERT_TRUE(sim_->Ok()) << sim_->Error();
     auto setup = HostFor(*sim_, 250);
     setup.selection = TestHost::Selection::None;
@@ -108,7 +108,7 @@ class WriteSequence : public ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<SimProcess> sim_;
+  std::unique_ptr<SimSandbox> sim_;
   std::unique_ptr<TestHost> host_;
 };
 

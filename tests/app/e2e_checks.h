@@ -1,33 +1,14 @@
 #pragma once
-#include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
-#include <QStringList>
 
-#include "child_process.h"
+#include "tests/support/sim_process.h"
 
-// End-to-end support: the simulator as a child process on a pseudo-terminal, its truth file,
-// and the data files decoded with idc-dump.
+// End-to-end checks: the simulator's truth file, and the data files decoded with idc-dump.
 namespace varnel::test {
 
-class SimProcess {
- public:
-  SimProcess() = default;
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
-  ~SimProcess() { Stop(); }
-
-  // Starts vtq-sim with `args`, its COM link in `portsFolder`, and waits until it is ready.
-  bool Start(const QStringList& args, const QString& portsFolder);
-  // SIGTERM and wait; the simulator removes its link and writes its truth file.
-  void Stop();
-  QString Output();
-
- private:
-  ChildProcess process_;
-  std::string outputFile_;
-};
+using testsupport::SimProcess;
 
 // The truth file the simulator wrote.
 QJsonObject ReadTruth(const QString& path);

@@ -1,27 +1,28 @@
-#include "child_process.h"
+#include "tests/support/child_process.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 extern char** environ;
 
-namespace varnel::test {
+namespace varnel::testsupport {
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0 && Running()) Terminate(2000);
+  if (pid_ > 0) Stop(SIGTERM, 2000);
+  JoinReader();
 }
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::pair<std::string, std::string>>& env,
-                         const std::string& outputFile) {
+                         const Environment& env) {
+  if (pid_ > 0) Stop(SIGTERM, 2000);
+  JoinReader();
+  // Everything the child needs is made before the fork: after it, only exec-safe calls.
   std::vector<std::string> argStore{program};
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<std::string> envStore;
@@ -38,25 +39,52 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   for (auto& s : envStore) envp.push_back(s.data());
   envp.push_back(nullptr);
 
-  const int out = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) return false;
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    error_ = std::string("pipe failed: ") + std::strerror(errno);
+    return false;
+  }
   const pid_t pid = ::fork();
   if (pid < 0) {
-    ::close(out);
+    error_ = std::string("fork failed: ") + std::strerror(errno);
+    ::close(out[0]);
+    ::close(out[1]);
     return false;
   }
   if (pid == 0) {
-    ::dup2(out, 1);
-    ::dup2(out, 2);
+    ::dup2(out[1], 1);
+    ::dup2(out[1], 2);
     const int in = ::open("/dev/null", O_RDONLY);
     if (in >= 0) ::dup2(in, 0);
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
-  ::close(out);
+  ::close(out[1]);
   pid_ = pid;
   status_ = -1;
+  error_.clear();
+  {
+    std::lock_guard lock(mutex_);
+    output_.clear();
+  }
+  reader_ = std::thread([this, fd = out[0]] { ReadOutput(fd); });
   return true;
+}
+
+void ChildProcess::ReadOutput(int fd) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    std::lock_guard lock(mutex_);
+    output_.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+}
+
+void ChildProcess::JoinReader() {
+  if (reader_.joinable()) reader_.join();
 }
 
 bool ChildProcess::Running() { return pid_ > 0 && Wait(0) == -1; }
@@ -70,10 +98,12 @@ int ChildProcess::Wait(int timeoutMs) {
     if (r == pid_) {
       pid_ = -1;
       status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+      JoinReader();  // the pipe ends with the program: its output is complete
       return status_;
     }
     if (r < 0 && errno != EINTR) {
       pid_ = -1;
+      JoinReader();
       return status_;
     }
     if (std::chrono::steady_clock::now() >= deadline) return -1;
@@ -81,20 +111,28 @@ int ChildProcess::Wait(int timeoutMs) {
   }
 }
 
-int ChildProcess::Terminate(int timeoutMs) {
+int ChildProcess::Stop(int signal, int timeoutMs) {
   if (pid_ <= 0) return status_;
-  ::kill(pid_, SIGTERM);
+  ::kill(pid_, signal);
   const int st = Wait(timeoutMs);
   if (st != -1) return st;
   ::kill(pid_, SIGKILL);
   return Wait(5000);
 }
 
-std::string ReadWholeText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+std::string ChildProcess::Output() const {
+  std::lock_guard lock(mutex_);
+  return output_;
 }
 
-}  // namespace varnel::test
+bool ChildProcess::WaitForOutput(const std::string& text, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (Output().find(text) != std::string::npos) return true;
+    if (!Running()) return Output().find(text) != std::string::npos;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace varnel::testsupport

@@ -6,9 +6,10 @@
 #include <string_view>
 #include <vector>
 
-namespace varnel::testing {
+namespace varnel::testsupport {
 
-// A parsed JSON value: enough of JSON for the simulator's truth file and frame log.
+// A parsed JSON value: enough of JSON for the simulator's truth file and frame log. Every
+// accessor checks the kind and throws std::runtime_error on a mismatch.
 // Strings keep \u00XX escapes as single bytes (the logger's texts are code-page bytes).
 class Json {
  public:
@@ -25,7 +26,8 @@ class Json {
   const Json& operator[](const std::string& key) const;
   bool Has(const std::string& key) const;
   const Json& operator[](std::size_t i) const { return AsArray().at(i); }
-  std::size_t size() const { return AsArray().size(); }
+  // The number of elements of an array or members of an object; throws for other kinds.
+  std::size_t size() const;
 
   // Throws std::runtime_error with the position on malformed text.
   static Json Parse(std::string_view text);
@@ -43,4 +45,7 @@ class Json {
 // "0a1bff" -> {0x0a, 0x1b, 0xff}.
 std::vector<unsigned char> HexToBytes(std::string_view hex);
 
-}  // namespace varnel::testing
+// Everything in a file, as bytes (empty when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+
+}  // namespace varnel::testsupport

@@ -1,37 +1,12 @@
-#include "sim_process.h"
+#include "e2e_checks.h"
 
+#include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
-#include <cstdio>
-#include <QThread>
 
 namespace varnel::test {
-
-bool SimProcess::Start(const QStringList& args, const QString& portsFolder) {
-  outputFile_ = (portsFolder + "/../vtq-sim.out").toStdString();
-  std::vector<std::string> a;
-  for (const QString& s : args) a.push_back(s.toStdString());
-  if (!process_.Start(VTQ_SIM_PATH, a, {{"VARNEL_PORTS", portsFolder.toStdString()}},
-                      outputFile_)) {
-    return false;
-  }
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < 10000) {
-    if (ReadWholeText(outputFile_).find("ready") != std::string::npos) return true;
-    if (!process_.Running()) return false;
-    QThread::msleep(20);
-  }
-  return false;
-}
-
-void SimProcess::Stop() { process_.Terminate(5000); }
-
-QString SimProcess::Output() {
-  return outputFile_.empty() ? QString() : QString::fromStdString(ReadWholeText(outputFile_));
-}
 
 QJsonObject ReadTruth(const QString& path) {
   QFile f(path);
@@ -47,14 +22,10 @@ QJsonObject TruthRecordStartingAt(const QJsonObject& truth, qint64 startTime) {
 }
 
 QJsonObject DumpIdc(const QString& file) {
-  const std::string out = (file + ".dump.json").toStdString();
-  ChildProcess dump;
-  if (!dump.Start(IDC_DUMP_PATH, {"--json", file.toStdString()}, {}, out)) return {};
-  const int status = dump.Wait(20000);
-  const std::string text = ReadWholeText(out);
-  std::remove(out.c_str());
-  if (status != 0) return {};
-  return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+  testsupport::ChildProcess dump;
+  if (!dump.Start(IDC_DUMP_PATH, {"--json", file.toStdString()})) return {};
+  if (dump.Wait(20000) != 0) return {};
+  return QJsonDocument::fromJson(QByteArray::fromStdString(dump.Output())).object();
 }
 
 QString DeviceIso(qint64 seconds) {

@@ -1,9 +1,11 @@
-#include "json_reader.h"
+#include "tests/support/json_reader.h"
 
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
-namespace varnel::testing {
+namespace varnel::testsupport {
 
 namespace {
 [[noreturn]] void Fail(std::string_view what) { throw std::runtime_error(std::string(what)); }
@@ -149,6 +151,10 @@ const Json& Json::operator[](const std::string& key) const {
   if (it == object_.end()) Fail("JSON: no member " + key);
   return it->second;
 }
+std::size_t Json::size() const {
+  if (kind_ == Kind::Object) return object_.size();
+  return AsArray().size();
+}
 bool Json::Has(const std::string& key) const {
   return kind_ == Kind::Object && object_.count(key) > 0;
 }
@@ -163,4 +169,11 @@ std::vector<unsigned char> HexToBytes(std::string_view hex) {
   return out;
 }
 
-}  // namespace varnel::testing
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace varnel::testsupport
