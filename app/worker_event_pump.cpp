@@ -61,10 +61,13 @@ int WorkerEventPump::Pending() const {
 }
 
 void WorkerEventPump::customEvent(QEvent* event) {
-  if (event->type() != kWakeType) return;
   Entry entry;
   {
+    // A worker made the wake-up event under this lock and Qt hands it over with its own
+    // synchronisation, which the thread checker cannot see: take the lock before the event
+    // is touched, so the hand-over is visible to it too.
     std::lock_guard lock(mutex_);
+    if (event->type() != kWakeType) return;
     if (queue_.empty()) return;
     entry = std::move(queue_.front());
     queue_.pop_front();
