@@ -52,7 +52,9 @@ bool WorkerEventPump::Synchronize(const std::function<void()>& call) {
   }
   // The main thread keeps handling events while it waits for the workers at shutdown, so
   // a call queued before the refusal still runs and neither thread waits for ever.
-  return ran.get();
+  const bool result = ran.get();
+  { std::lock_guard lock(mutex_); }
+  return result;
 }
 
 int WorkerEventPump::Pending() const {
@@ -74,6 +76,9 @@ void WorkerEventPump::customEvent(QEvent* event) {
   }
   if (entry.Call) {
     (*entry.Call)();
+    // The promise hands the result over in ways the thread checker cannot see; a pass
+    // through the lock on both sides shows it what the call wrote.
+    { std::lock_guard lock(mutex_); }
     entry.Done->set_value(true);
     return;
   }
