@@ -232,6 +232,14 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       L = Text(135);
       Memo(L);
       break;
+    case wsModemCommandSkipped:
+      L = Text(528) + ": " + std::to_string(value);  // for the log only, not the memo
+      break;
+    case wsMemoryLayoutInvalid:
+      L = Text(527) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
+          std::to_string(d.ReservedPages) + ", W " + std::to_string(value) + ")";
+      Memo(L);
+      break;
     default:
       break;
   }

@@ -182,6 +182,8 @@ constexpr TextEntry kTexts[] = {
     {505, "Wiederholen"},
     {506, "Abbrechen"},
     {507, "Ignorieren"},
+    {527, "Das Gerät meldet eine unmögliche Speicheraufteilung - Aufzeichnungstabelle nicht gelesen !"},
+    {528, "Leere(r) Befehl(e) in der Modem-Befehlsliste übersprungen"},
 };
 
 }  // namespace

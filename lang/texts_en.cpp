@@ -182,6 +182,8 @@ constexpr TextEntry kTexts[] = {
     {505, "Retry"},
     {506, "Abort"},
     {507, "Ignore"},
+    {527, "The device reports an impossible memory layout - record table not read !"},
+    {528, "Empty command(s) in the modem command list skipped"},
 };
 
 }  // namespace

@@ -182,6 +182,8 @@ constexpr TextEntry kTexts[] = {
     {505, "Opnieuw"},
     {506, "Afbreken"},
     {507, "Negeer"},
+    {527, "Het apparaat meldt een onmogelijke geheugenindeling - recordtabel niet gelezen !"},
+    {528, "Lege opdracht(en) in de modemopdrachtenlijst overgeslagen"},
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "link/byte_order.h"
 #include "link/crc16.h"
 #include "link/link_state.h"
+#include "link/modem_texts.h"
 #include "link/serial_port.h"
 
 namespace varnel {
@@ -45,6 +46,18 @@ bool IsRetryable(std::int16_t result) {
          result == kBusShortReply;
 }
 
+// A reply cut short by the end of the call carries the modem's report of it. A frame with
+// a good CRC is a reply whatever its bytes spell (an identity page may hold any text).
+std::int16_t CallEndedOr(std::int16_t result, const std::uint8_t* bytes, int n) {
+  if (!IsRetryable(result) || n <= 0) return result;
+  const auto size = static_cast<std::size_t>(n);
+  if (!BytesContainUpper(bytes, size, kCallEndedText)) return result;
+  SetLineDropped();
+  // A next call that came at once is announced behind the report; it must not be lost.
+  if (BytesContainUpper(bytes, size, kCallConnectedText)) NoteCallAnnounced();
+  return kBusLineDropped;
+}
+
 // A request of n content bytes with room for its CRC, the echo and a reply of L bytes.
 class Exchange {
 public:
@@ -64,6 +77,10 @@ private:
   std::vector<std::uint8_t> buffer_;
 };
 
+}  // namespace
+
+namespace {
+std::int16_t CheckReply(const std::uint8_t* buffer, int n, int L, int count, bool echo);
 }  // namespace
 
 std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L) {
@@ -102,7 +119,7 @@ std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L) {
     // take the full reply timeout.
     for (; got < wanted; ++got) {
       const IoResult r = port->Read(into + got, 1, event, kSingleWaitLimitMs);
-      if (!r.Completed() || r.count == 0) return kBusReadError;
+      if (!r.Completed() || r.count == 0) return CallEndedOr(kBusReadError, into, got);
       if (got == 0 && !port->SetTimeouts(AfterFirstByteTimeouts())) return kBusReadError;
     }
   } else {
@@ -112,7 +129,13 @@ std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L) {
     got = static_cast<int>(r.count);
   }
   const int count = echo ? got : got + n + 2;
+  const std::int16_t result = CheckReply(buffer, n, L, count, echo);
+  return modem ? CallEndedOr(result, into, got) : result;
+}
 
+namespace {
+// Steps 7 to 11: what the bytes received make of the exchange.
+std::int16_t CheckReply(const std::uint8_t* buffer, int n, int L, int count, bool echo) {
   // 7. Length. Without echo the bound deliberately stays L + 2 although count includes the
   // request: a 5-byte error reply to a short-reply command must get through to step 10.
   if (echo ? count < n + 4 + L : count < L + 2) return kBusShortReply;
@@ -131,17 +154,21 @@ std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L) {
   if (count < n + 2 + L + 2) return kBusShortReply;
   return kBusOk;
 }
+}  // namespace
 
 std::int16_t FrameCommand(std::uint8_t* buffer, int n, int L) {
   std::int16_t result = kBusOk;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     if (CancelFlag()) {
       result = kBusCancelled;
+    } else if (LineDropped()) {
+      result = kBusLineDropped;
     } else {
       result = FrameTransfer(buffer, n, L);
       if (CancelFlag()) result = kBusCancelled;
     }
     if (!RetryMode() || !IsRetryable(result)) break;
+    if (attempt + 1 < kMaxAttempts) CountRetry();
   }
   return result;
 }

@@ -11,6 +11,7 @@ inline constexpr std::int16_t kBusReadError = -3;     // reading the reply faile
 inline constexpr std::int16_t kBusNoReply = -4;       // not one reply byte arrived
 inline constexpr std::int16_t kBusBadReply = -5;      // too short, wrong CRC, unknown error reply
 inline constexpr std::int16_t kBusShortReply = -6;    // fewer reply bytes than expected
+inline constexpr std::int16_t kBusLineDropped = -7;   // the modem reported the end of the call
 inline constexpr std::int16_t kBusCancelled = -1000;  // CancelFlag was set
 inline constexpr std::int16_t kBusNoReplyExpected = 100;  // request to address 0, nothing read
 // Device error replies carry one of these codes as the result.
@@ -30,7 +31,9 @@ std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L);
 
 // FrameTransfer with cancellation and, with RetryMode on, up to 11 attempts for the results
 // -3, -4, -5 and -6. -1000 without any I/O when CancelFlag is set, and when it got set during
-// the exchange.
+// the exchange. In ModemMode a reply that failed and holds the modem's end-of-call text ends
+// the call for the frame layer: -7, not repeated, and -7 without I/O from then on (see
+// LineDropped).
 std::int16_t FrameCommand(std::uint8_t* buffer, int n, int L);
 
 // In ModemMode only (otherwise 0 at once): sends the single byte 0xFF that wakes the logger

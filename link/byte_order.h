@@ -18,6 +18,8 @@ float GetF24BE(const std::uint8_t* b);
 // time of day. Device time counts seconds since 2000-01-01 00:00:00.
 inline constexpr double kDeviceEpochDays = 36526.0;  // 2000-01-01 as a date-time
 double DeviceTimeToDateTime(std::uint32_t seconds);
+// Days from 1970-01-01 to the civil date y-m-d (proleptic Gregorian calendar).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d);
 // The device time of a date-time, rounded to the nearest second; 0 before the epoch and
 // the largest value past the range of the device clock.
 std::uint32_t DateTimeToDeviceTime(double dateTime);

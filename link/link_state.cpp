@@ -24,6 +24,9 @@ struct LinkState {
   std::atomic<bool> modem{false};
   std::atomic<bool> echo{false};
   std::atomic<bool> retry{false};
+  std::atomic<bool> lineDropped{false};
+  std::atomic<bool> callAnnounced{false};
+  std::atomic<std::uint64_t> retries{0};
 
   std::mutex cancelMutex;
   std::condition_variable cancelChanged;
@@ -66,6 +69,8 @@ std::int16_t PortOpen(std::int16_t portNumber, std::int16_t timeoutMs, std::uint
   if (portNumber < 0 || portNumber > kHighestPortNumber) return -1;
 
   LinkState& s = State();
+  s.lineDropped = false;
+  s.callAnnounced = false;
   std::shared_ptr<SerialPort> port = OpenSerialPort(portNumber, overlapped);
   {
     std::lock_guard lock(s.portMutex);
@@ -91,9 +96,21 @@ std::int16_t PortClose() {
     port = std::move(s.port);
     s.port.reset();
   }
+  s.lineDropped = false;
+  s.callAnnounced = false;
   if (!port) return 0;
   return port->Close() ? 0 : -1;
 }
+
+void SetLineDropped() { State().lineDropped = true; }
+void ClearLineDropped() { State().lineDropped = false; }
+bool LineDropped() { return State().lineDropped; }
+
+std::uint64_t RetryCount() { return State().retries; }
+void CountRetry() { ++State().retries; }
+
+void NoteCallAnnounced() { State().callAnnounced = true; }
+bool TakeCallAnnounced() { return State().callAnnounced.exchange(false); }
 
 bool PortIsOpen() {
   LinkState& s = State();

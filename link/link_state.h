@@ -51,6 +51,28 @@ bool EchoMode();
 bool RetryMode();
 bool CancelFlag();
 
+// The modem reported the end of the call inside a reply. Set by the frame layer; from then
+// on every frame exchange fails at once with kBusLineDropped, so nothing of this job goes
+// to the modem's command mode or to the logger of a later call. Cleared when a job starts
+// (the facade) and when a port is opened or closed.
+void SetLineDropped();
+void ClearLineDropped();
+bool LineDropped();
+
+// How many exchanges the frame layer has repeated since the program started. A worker
+// compares two readings to learn whether a stretch of commands needed repeats -- the one
+// way a reply can come from a later call when the modem's end-of-call report went by
+// unseen.
+std::uint64_t RetryCount();
+void CountRetry();
+
+// The modem announced the next call inside a text that a worker took for something else
+// (a command's answer, the end of the call). The next wait for a call takes it at once.
+// Survives from one job to the next on the open port; cleared when a port is opened or
+// closed.
+void NoteCallAnnounced();
+bool TakeCallAnnounced();
+
 // Sleeps ms milliseconds, ending early when CancelFlag gets set. True when the full time
 // passed, false when the cancel flag ended it (or was already set).
 bool SleepUnlessCancelled(int ms);

@@ -131,4 +131,10 @@ public:
 // the POSIX port is always interruptible). Null when the device cannot be opened.
 std::shared_ptr<SerialPort> OpenSerialPort(int portNumber, bool overlapped);
 
+#ifndef _WIN32
+// True for the error (errno) with which a device that has no modem-control lines refuses
+// to raise one; the port open then goes on without DTR and RTS.
+bool LacksControlLines(int err);
+#endif
+
 }  // namespace varnel

@@ -72,9 +72,14 @@ speed_t SpeedOf(std::uint32_t baud) {
   }
 }
 
-// Raising a control line on a device that has none (a pseudo-terminal, some virtual
-// ports) is refused with one of these; such a device works without the lines.
-bool LacksControlLines(int err) { return err == ENOTTY || err == EINVAL || err == ENOTSUP; }
+}  // namespace
+
+// A device without modem-control lines (a pseudo-terminal, a USB adapter whose driver
+// has no line control) refuses TIOCMBIS with ENOTTY; such a device works without the
+// lines. Any other error is a real port failing, which must not open with DTR low.
+bool LacksControlLines(int err) { return err == ENOTTY; }
+
+namespace {
 
 class PosixSerialPort final : public SerialPort {
 public:

@@ -1,5 +1,6 @@
 #include "sim/command_handler.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "link/byte_order.h"
@@ -68,7 +69,9 @@ bool ReadConfigEntry(const LoggerDevice& d, std::uint8_t index, std::int64_t now
       out[0] = r.control;
       return true;
     case 1: {
-      const std::uint16_t w = d.memory.writePointer();
+      const std::uint16_t w = r.brokenLayout == LoggerRegisters::BrokenLayout::Pointer
+                                  ? d.memory.layout().lastPage
+                                  : d.memory.writePointer();
       out[1] = static_cast<std::uint8_t>((r.state & ~(kStateMemoryFull | kStateConfigBit)) |
                                          (d.memory.RingFull() ? kStateMemoryFull : 0) |
                                          (r.configBit ? kStateConfigBit : 0));
@@ -79,7 +82,9 @@ bool ReadConfigEntry(const LoggerDevice& d, std::uint8_t index, std::int64_t now
     case 2:
       PutU16BE(0, out);
       PutU16BE(d.memory.layout().lastPage, out + 2);
-      out[4] = d.memory.layout().reservedPages;
+      out[4] = r.brokenLayout == LoggerRegisters::BrokenLayout::Reserved
+                   ? static_cast<std::uint8_t>(std::min<unsigned>(d.memory.layout().lastPage + 1u, 255u))
+                   : d.memory.layout().reservedPages;
       return true;
     case 3:
       PutU32BE(r.Clock(nowMs), out);

@@ -4,8 +4,10 @@
 
 namespace varnel::sim {
 
-// Paces the bytes the logger and the modem send as a serial line of the given baud rate
-// would carry them: ten bit times a byte (start bit, eight data bits, stop bit). Times are
+// Paces bytes as a serial line of the given baud rate would carry them: ten bit times a
+// byte (start bit, eight data bits, stop bit). One pacer per direction: the bytes the
+// logger and the modem send, and the bytes the host sends, which a pseudo-terminal would
+// otherwise deliver at once. Times are
 // nanoseconds of a monotonic clock. The schedule is absolute, so a late wake-up is made up
 // by the next bytes and the mean rate stays exact.
 class LinePacer {
@@ -17,8 +19,9 @@ class LinePacer {
   std::int64_t periodNs() const { return periodNs_; }
 
   // Books the line for n bytes that are to leave no earlier than nowNs and returns when the
-  // first may go; byte i goes at that time + i periods. A transmission booked while the line
-  // is still busy queues behind the one before.
+  // line starts carrying them; byte i has arrived at the far end at that time + (i + 1)
+  // periods. A transmission booked while the line is still busy queues behind the one
+  // before.
   std::int64_t Schedule(std::int64_t nowNs, std::size_t n) {
     const std::int64_t first = nowNs > nextFreeNs_ ? nowNs : nextFreeNs_;
     nextFreeNs_ = first + static_cast<std::int64_t>(n) * periodNs_;

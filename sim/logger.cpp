@@ -123,7 +123,7 @@ Logger::Answer Logger::Handle(const std::vector<std::uint8_t>& frame, std::int64
     a.reply.clear();  // a request to all loggers is carried out but never answered
     a.note = "to all";
   }
-  if (!a.reply.empty() && pageRead && f.hangupAfterPageReads >= 0 &&
+  if (!a.reply.empty() && pageRead && f.hangupAfterPageReads >= 0 && call_ == 1 &&
       pageReadsThisCall_ > f.hangupAfterPageReads) {
     a.hangUpAfter = a.reply.size() / 2;
     a.note = "line dropped";

@@ -18,7 +18,7 @@ struct LoggerFaults {
   int ignoreIdentity = 0;            // the first N identity requests go unanswered
   double corruptFraction = 0.0;      // this share of replies gets one bit flipped (seeded)
   int stopAfterPageReads = -1;       // after N page reads the logger falls silent for the call
-  int hangupAfterPageReads = -1;     // after N page reads the line drops during the next reply
+  int hangupAfterPageReads = -1;     // after N page reads of the first call the line drops during the next reply
   std::optional<std::uint32_t> nextSerial;  // the serial number reported from the next call on
   struct ErrorReply {
     std::uint8_t function = 0;

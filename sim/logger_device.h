@@ -33,6 +33,10 @@ struct LoggerRegisters {
   std::uint8_t errors = 0;      // kError* bits
   bool configBit = false;       // the bit entry 1 writes (d1 bit 0 when read)
   std::uint8_t control = 0;     // the last value written to entry 0
+  // A logger whose registers went wrong (a fault): entry 2 reports more reserved pages
+  // than the memory has, or entry 1 a write pointer past the end of the ring.
+  enum class BrokenLayout : std::uint8_t { None, Reserved, Pointer };
+  BrokenLayout brokenLayout = BrokenLayout::None;
   std::uint32_t cfg4 = 0;
   std::uint32_t cfg9 = 0;       // entry 9; entry 5 is its low 16 bits
   std::uint16_t cfg6a = 0, cfg6b = 0;

@@ -125,7 +125,8 @@ SerialEndpoint::SendResult SerialEndpoint::Send(const std::uint8_t* data, std::s
   if (!pacer.paced()) return WriteAll(data, n, stop);
   const std::int64_t first = pacer.Schedule(NowNs(), n);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::int64_t wait = first + static_cast<std::int64_t>(i) * pacer.periodNs() - NowNs();
+    // A byte is on the far end once all its ten bits have crossed: the first one too.
+    const std::int64_t wait = first + static_cast<std::int64_t>(i + 1) * pacer.periodNs() - NowNs();
     if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
     const SendResult r = WriteAll(data + i, 1, stop);
     if (r != SendResult::kSent) return r;

@@ -200,6 +200,17 @@ std::map<std::string, OptionRule> OptionRules() {
   });
   uint("--stop-after-pages", 0, 100000000, [](SimOptions& o, std::uint64_t v) { o.logger.faults.stopAfterPageReads = static_cast<int>(v); });
   uint("--hangup-after-pages", 0, 100000000, [](SimOptions& o, std::uint64_t v) { o.logger.faults.hangupAfterPageReads = static_cast<int>(v); });
+  text("--broken-layout", [](SimOptions& o, const std::string& v) {
+    using Broken = LoggerRegisters::BrokenLayout;
+    if (v == "reserved") {
+      o.logger.registers.brokenLayout = Broken::Reserved;
+    } else if (v == "pointer") {
+      o.logger.registers.brokenLayout = Broken::Pointer;
+    } else {
+      return "expects reserved or pointer";
+    }
+    return "";
+  });
   uint("--next-serial", 0, 0xFFFFFFFFull, [](SimOptions& o, std::uint64_t v) { o.logger.faults.nextSerial = static_cast<std::uint32_t>(v); });
   text("--error-reply", [](SimOptions& o, const std::string& v) {
     const auto c1 = v.find(':');
@@ -311,7 +322,9 @@ Line
   --device PATH          use this serial device instead of a pseudo-terminal; no link is made
   --force-link           take over a com<N> link that points at a live device (it is put
                          back at exit); a dangling link is always replaced
-  --baud B               pace every byte sent at B baud, 10 bits a byte (default 0: full speed)
+  --baud B               pace both directions at B baud, 10 bits a byte: a request is taken
+                         once its last byte would have arrived, and every byte sent takes
+                         its byte time (default 0: full speed)
   --echo                 echo every byte of a call back, as a two-wire line does
   --reply-delay MS       wait MS milliseconds before each reply (default 0)
 
@@ -381,8 +394,12 @@ Faults
                          ends (without --modem: for the rest of the run). Page reads are
                          all requests of functions 67 and 68: page headers, the identity
                          and comment pages and record pages alike
-  --hangup-after-pages N (with --modem) answer N page reads of a call, then drop the line
-                         halfway through the next reply and report the end of the call
+  --hangup-after-pages N (with --modem) answer N page reads of the first call, then drop
+                         the line halfway through the next reply and report the end of the
+                         call; later calls run normally
+  --broken-layout K      report an impossible memory layout: K = reserved (entry 2 gives
+                         more reserved pages than the memory has pages, at most 255) or
+                         pointer (entry 1 gives the last page as the write pointer)
   --next-serial S        report serial number S from the second call on (without --modem a
                          call ends with the logger's restart command)
   --error-reply F:C[:K]  answer function F with device error code C, after K normal answers

@@ -20,7 +20,8 @@ std::int64_t SteadyNs() {
 }  // namespace
 
 Simulator::Simulator(const SimOptions& options, Logger& logger, SerialEndpoint& line, std::ostream& out)
-    : options_(options), logger_(logger), line_(line), out_(out), pacer_(options.baud) {
+    : options_(options), logger_(logger), line_(line), out_(out), pacer_(options.baud),
+      inPacer_(options.baud) {
   startNs_ = SteadyNs();
   if (options.modem) modem_ = std::make_unique<Modem>(options.modemSettings, 0);
 }
@@ -97,6 +98,14 @@ void Simulator::HandleFrames(std::vector<FrameAssembler::Frame>& frames) {
 }
 
 void Simulator::FromHost(const std::uint8_t* data, std::size_t n) {
+  // The pseudo-terminal hands over what the host wrote at once; on a paced line the bytes
+  // are taken only when the last of them would have arrived.
+  if (inPacer_.paced()) {
+    const std::int64_t done = inPacer_.Schedule(SteadyNs(), n) +
+                              static_cast<std::int64_t>(n) * inPacer_.periodNs();
+    const std::int64_t wait = done - SteadyNs();
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+  }
   if (modem_) {
     Modem::Output out;
     modem_->FromHost(data, n, NowMs(), out);

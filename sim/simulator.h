@@ -43,7 +43,8 @@ class Simulator {
   std::unique_ptr<Modem> modem_;
   FrameAssembler assembler_;
   FrameLog frameLog_;
-  LinePacer pacer_;
+  LinePacer pacer_;    // what the logger and the modem send
+  LinePacer inPacer_;  // what the host sends
   std::int64_t startNs_ = 0;
   const volatile std::sig_atomic_t* stop_ = nullptr;
   int callsEnded_ = 0;

@@ -19,4 +19,10 @@ inline constexpr std::uint8_t kEntryCfg8 = 8;     // also the channel mask and b
 inline constexpr std::uint8_t kEntryBattery = kEntryCfg8;
 inline constexpr std::uint8_t kEntryCfg9 = 9;
 
+// The float parameters the workers copy (read with function 30, written with 31).
+inline constexpr std::uint8_t kFloat96 = 96;
+inline constexpr std::uint8_t kFloat97 = 97;
+inline constexpr std::uint8_t kFloatFirst100 = 100;  // 100 ... 111 read, 100 ... 106 written
+inline constexpr std::uint8_t kFloatFirst80 = 80;    // a pair 80+2k, 81+2k per channel bit
+
 }  // namespace varnel

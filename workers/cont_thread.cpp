@@ -2,8 +2,11 @@
 // state, record scan) is in cont_thread_contents.cpp.
 #include "workers/cont_thread.h"
 
+#include <vector>
+
 #include "link/bus.h"
 #include "link/link_state.h"
+#include "link/modem_texts.h"
 #include "workers/modem_line.h"
 #include "workers/worker_messages.h"
 
@@ -19,8 +22,7 @@ constexpr int kConfiguredAnswerDelayMs = 500;
 constexpr int kProfileAnswerDelayMs = 2000;  // "AT&V" prints the whole profile
 constexpr int kUserAnswerDelayMs = 1000;
 constexpr int kAfterAnswerMs = 200;
-constexpr std::size_t kAnswerBufferSize = 1000;
-constexpr std::size_t kHeardTextLimit = 2 * kAnswerBufferSize;
+constexpr std::size_t kHeardTextLimit = 2 * kModemAnswerBytes;
 constexpr int kPresetSlots = 6;  // slots 0-5: the predefined commands and the loudspeaker
 constexpr int kUserSlot = 6;     // slot 6: the operator's own list, separated by ";"
 // The bar's range until the memory layout is known.
@@ -31,16 +33,22 @@ constexpr std::uint32_t kKindDirectContents = 4;
 }  // namespace
 
 TContThread::TContThread(PostTarget& window, std::uint32_t kind, TDevice& device)
-    : Window(window), posts_(window), Kind(kind), Device(device) {}
+    : posts_(window), Kind(kind), Device(device) {}
 
 void TContThread::Execute() {
   result_ = wdInitFailed;
   bool go = true;
   if (ModemMode() && Kind != kKindDirectContents) {
+    CommandOutcome setUp = CommandOutcome::Answered;
     if (Kind != kKindWaitForCall) {
-      go = StartModem() && SendFixedCommands() && SendConfiguredCommands();
+      go = StartModem();
+      if (go) setUp = SendFixedCommands();
+      if (setUp == CommandOutcome::Answered) setUp = SendConfiguredCommands();
+      go = go && setUp != CommandOutcome::Failed;
     }
-    if (go) go = WaitForCall();
+    // A call that the modem announced in the answer to a set-up command is taken at once:
+    // another command would go into the call, and the call would be lost.
+    if (go) go = setUp == CommandOutcome::Connected ? TakeCall() : WaitForCall();
   }
   if (go) {
     result_ = wdContentsFailed;
@@ -66,38 +74,56 @@ bool TContThread::StartModem() {
   return SleepUnlessCancelled(kModemSettleMs);
 }
 
-bool TContThread::SendFixedCommands() {
-  return SendModemCommand("AT\r\n", kFixedAnswerDelayMs, AnswerCheck::OkOrZero, true) ==
-             CommandOutcome::Answered &&
-         SendModemCommand("ATV1\r\n", kFixedAnswerDelayMs, AnswerCheck::Ok, true) ==
-             CommandOutcome::Answered &&
-         SendModemCommand("ATE0\r\n", kFixedAnswerDelayMs, AnswerCheck::Ok, true) ==
-             CommandOutcome::Answered;
+TContThread::CommandOutcome TContThread::SendFixedCommands() {
+  CommandOutcome outcome =
+      SendModemCommand("AT\r\n", kFixedAnswerDelayMs, AnswerCheck::OkOrZero, true);
+  if (outcome == CommandOutcome::Answered) {
+    outcome = SendModemCommand("ATV1\r\n", kFixedAnswerDelayMs, AnswerCheck::Ok, true);
+  }
+  if (outcome == CommandOutcome::Answered) {
+    outcome = SendModemCommand("ATE0\r\n", kFixedAnswerDelayMs, AnswerCheck::Ok, true);
+  }
+  return outcome;
 }
 
-bool TContThread::SendConfiguredCommands() {
+TContThread::CommandOutcome TContThread::SendConfiguredCommands() {
   for (int i = 0; i < kPresetSlots; ++i) {
     const std::string& command = Device.ModemCmd[static_cast<std::size_t>(i)];
     if (command.empty() || Device.ModemCmdActive[static_cast<std::size_t>(i)] != 1) continue;
     const int delay = command.find("AT&V") != std::string::npos ? kProfileAnswerDelayMs
                                                                  : kConfiguredAnswerDelayMs;
-    if (SendModemCommand(command + "\r\n", delay, AnswerCheck::None, false) ==
-        CommandOutcome::Failed) {
-      return false;
+    const CommandOutcome outcome =
+        SendModemCommand(command + "\r\n", delay, AnswerCheck::None, false);
+    if (outcome == CommandOutcome::Failed || outcome == CommandOutcome::Connected) {
+      return outcome;
     }
   }
-  if (Device.ModemCmdActive[kUserSlot] == 0) return true;
+  if (Device.ModemCmdActive[kUserSlot] == 0) return CommandOutcome::Answered;
+  // The operator's list, cut at each ";". An empty piece (";;", a typing slip) would be a
+  // bare line end that no modem answers: the set-up would time out and start again for
+  // ever. Empty pieces are skipped, and the log says so once.
+  std::vector<std::string> pieces;
+  int skipped = 0;
   std::string list = Device.ModemCmd[kUserSlot];
   while (!list.empty()) {
     const std::size_t cut = list.find(';');
-    const std::string piece = list.substr(0, cut);
+    std::string piece = list.substr(0, cut);
     list.erase(0, cut == std::string::npos ? list.size() : cut + 1);
-    if (SendModemCommand(piece + "\r\n", kUserAnswerDelayMs, AnswerCheck::None, false) ==
-        CommandOutcome::Failed) {
-      return false;
+    if (piece.find_first_not_of(' ') == std::string::npos) {
+      ++skipped;
+    } else {
+      pieces.push_back(std::move(piece));
     }
   }
-  return true;
+  if (skipped > 0) posts_.Status(wsModemCommandSkipped, skipped);
+  for (const std::string& piece : pieces) {
+    const CommandOutcome outcome =
+        SendModemCommand(piece + "\r\n", kUserAnswerDelayMs, AnswerCheck::None, false);
+    if (outcome == CommandOutcome::Failed || outcome == CommandOutcome::Connected) {
+      return outcome;
+    }
+  }
+  return CommandOutcome::Answered;
 }
 
 TContThread::CommandOutcome TContThread::SendModemCommand(const std::string& text,
@@ -124,7 +150,12 @@ TContThread::CommandOutcome TContThread::SendModemCommand(const std::string& tex
   }
 
   if (!SleepUnlessCancelled(answerDelayMs)) return CommandOutcome::Failed;
-  const std::string answer = ModemReadText(kAnswerBufferSize);
+  const std::string answer = ModemReadText(kModemAnswerBytes);
+  if (ContainsUpper(answer, kCallConnectedText)) {
+    Device.ModemText = answer;
+    posts_.StatusText(wsModemRead, answer);
+    return CommandOutcome::Connected;
+  }
   switch (check) {
     case AnswerCheck::OkOrZero:
       if (!ContainsUpper(answer, "OK") && !ContainsUpper(answer, "0")) {
@@ -150,6 +181,8 @@ bool TContThread::WaitForCall() {
   result_ = wdNoCall;
   std::string heard;
   posts_.Status(wsWaitingForCall);
+  // The announcement came with the end of the last call or with a command's answer.
+  if (TakeCallAnnounced()) return TakeCall();
   for (;;) {
     if (CancelFlag()) return false;
     ModemClearLineError();
@@ -158,7 +191,7 @@ bool TContThread::WaitForCall() {
     const IoResult event = ModemWaitEvent(kMaskReceive, kNoWaitLimit);
     if (!event.Completed() || event.count == 0) return false;  // a stop closed the port
     if (event.count & kEvRxChar) {
-      const std::string text = ModemReadText(kAnswerBufferSize);
+      const std::string text = ModemReadText(kModemAnswerBytes);
       heard += text;
       // Only the tail can still complete the announcement; a chattering line must not
       // grow the text for as long as the wait lasts.
@@ -166,13 +199,17 @@ bool TContThread::WaitForCall() {
       Device.ModemText = text;
       if (!SleepUnlessCancelled(kAfterAnswerMs)) return false;
     }
-    if (ContainsUpper(heard, "CONNECTION OK")) {
-      posts_.Status(wsModemConnected);
-      if (!SleepUnlessCancelled(kModemSettleMs)) return false;
-      ModemClearAndPurge();
-      return true;
-    }
+    if (ContainsUpper(heard, kCallConnectedText)) return TakeCall();
   }
+}
+
+bool TContThread::TakeCall() {
+  result_ = wdNoCall;
+  posts_.Status(wsModemConnected);
+  ClearLineDropped();  // a new call: the frame layer may talk again
+  if (!SleepUnlessCancelled(kModemSettleMs)) return false;
+  ModemClearAndPurge();
+  return true;
 }
 
 }  // namespace varnel

@@ -26,13 +26,15 @@ class TContThread {
 
  private:
   enum class AnswerCheck { None, OkOrZero, Ok };
-  enum class CommandOutcome { Answered, NoAnswer, Failed };
+  // Connected: the answer held the modem's announcement of a call, which ends the set-up.
+  enum class CommandOutcome { Answered, NoAnswer, Failed, Connected };
 
   // The modem phases; each returns false when the job ends.
   bool StartModem();
-  bool SendFixedCommands();
-  bool SendConfiguredCommands();
+  CommandOutcome SendFixedCommands();
+  CommandOutcome SendConfiguredCommands();
   bool WaitForCall();
+  bool TakeCall();
   CommandOutcome SendModemCommand(const std::string& text, int answerDelayMs,
                                   AnswerCheck check, bool fixed);
 
@@ -51,8 +53,7 @@ class TContThread {
   std::uint16_t PageOfAge(std::uint16_t age) const;
   void Trace(std::string_view text, long value = -1) const;
 
-  PostTarget& Window;
-  WorkerPosts posts_;
+  WorkerPosts posts_;  // to the host window given at creation
   std::uint32_t Kind;
   TDevice& Device;
   std::uint16_t Origin = 0;  // the write pointer when the contents phase began

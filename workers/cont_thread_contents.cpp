@@ -9,13 +9,13 @@
 #include "link/link_state.h"
 #include "workers/cont_thread.h"
 #include "workers/config_entries.h"
+#include "workers/identify.h"
 #include "workers/page_io.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
-constexpr int kIdentifyAttempts = 6;
 constexpr std::uint8_t kMaxIdentityByte4 = 24;
 constexpr int kOptionsPollMs = 2;
 
@@ -33,22 +33,13 @@ constexpr int kModePrepared = 1;
 constexpr int kModeActive = 2;
 constexpr int kStateValueMemoryFull = 3;
 constexpr int kStateValueBattery = 4;
-
-std::uint16_t Be16(std::uint8_t hi, std::uint8_t lo) {
-  return static_cast<std::uint16_t>(hi << 8 | lo);
-}
 }  // namespace
 
 bool TContThread::Identify() {
-  bool answered = false;
-  for (int attempt = 0; attempt < kIdentifyAttempts && !answered; ++attempt) {
-    answered = BusReadIdentity(Device.Address, Device.Identity.data()) == 0;
-  }
-  if (!answered) {
+  if (!IdentifyLogger(Device.Address, Device.Identity)) {
     posts_.Status(wsNoCommunication);
     return false;
   }
-  SetRetryMode(true);
   if (Device.Identity[4] > kMaxIdentityByte4) return false;
   posts_.Advance();
   posts_.Status(wsDeviceDetected);
@@ -110,11 +101,19 @@ bool TContThread::ReadState() {
   posts_.Status(wsDeviceState, mode);
   recordingActive_ = mode == kModeActive;
   if (d[1] & kStateMemoryFull) posts_.Status(wsDeviceState, kStateValueMemoryFull);
-  Origin = Be16(d[3], d[4]);
+  Origin = GetU16BE(d + 3);
 
   if (!ReadConfigEntry(kEntryLayout, d)) return false;
-  Device.SetMemoryLayout(Be16(d[0], d[1]), Be16(d[2], d[3]), d[4]);
+  Device.SetMemoryLayout(GetU16BE(d), GetU16BE(d + 2), d[4]);
   posts_.Status(wsMemorySize);
+  // Reserved pages above the last page make the ring bound wrap round, and a write
+  // pointer outside the ring is no page of it: every read of the scan would be refused,
+  // and the logger would look empty instead of broken.
+  if (!MemoryLayoutValid(Device.LastPage, Device.ReservedPages) ||
+      !RingPointerValid(Origin, Device.LastRingPage)) {
+    posts_.Status(wsMemoryLayoutInvalid, Origin);
+    return false;
+  }
   return true;
 }
 
@@ -252,7 +251,7 @@ bool TContThread::DropOverwrittenRecords() {
   const std::uint16_t lastRingPage = Device.LastRingPage;
   std::uint8_t d[5] = {};
   if (!ReadConfigEntry(kEntryState, d)) return false;
-  std::uint16_t written = Be16(d[3], d[4]);
+  std::uint16_t written = GetU16BE(d + 3);
   std::uint16_t r0 = 0;
   PageHeader h0;
   for (;;) {
@@ -260,7 +259,7 @@ bool TContThread::DropOverwrittenRecords() {
     Trace("R0= ", r0);
     if (!ReadPageHeader(r0, h0)) return false;
     if (!ReadConfigEntry(kEntryState, d)) return false;
-    const std::uint16_t now = Be16(d[3], d[4]);
+    const std::uint16_t now = GetU16BE(d + 3);
     if (now == written) break;
     written = now;  // it wrote another page meanwhile: look at the new oldest page
   }

@@ -14,9 +14,6 @@ namespace varnel {
 
 namespace {
 
-constexpr std::uint8_t kFloatFirst100 = 100;
-constexpr std::uint8_t kFloat96 = 96;
-constexpr std::uint8_t kFloat97 = 97;
 constexpr std::uint8_t kOffsetP1 = 0;
 constexpr std::uint8_t kOffsetP2 = 2;
 constexpr std::uint8_t kChannelP1 = 1;
@@ -30,16 +27,6 @@ constexpr int kAfterRestartMs = 200;
 
 std::uint8_t Hi(std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); }
 std::uint8_t Lo(std::uint16_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian calendar).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2 ? 1 : 0;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
 
 class Sequence {
  public:

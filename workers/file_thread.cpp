@@ -42,8 +42,7 @@ IdcLoggerInfo LoggerInfoOf(const TDevice& d) {
 TFileThread::TFileThread(PostTarget& window, SyncTarget& mainThread, std::uint8_t mode,
                          TDevice& device, std::string versionText,
                          std::filesystem::path dataFolder)
-    : Window(window),
-      main_(mainThread),
+    : main_(mainThread),
       posts_(window),
       Mode(mode),
       Device(device),

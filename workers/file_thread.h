@@ -59,9 +59,8 @@ class TFileThread {
   bool WriteRecordFile(const RecordCopy& rec);
   bool StopRequested() const { return terminated_; }
 
-  PostTarget& Window;
   SyncTarget& main_;
-  WorkerPosts posts_;
+  WorkerPosts posts_;  // to the host window given at creation
   std::uint8_t Mode;
   TDevice& Device;
   std::string VersionText;

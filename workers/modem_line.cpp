@@ -52,11 +52,15 @@ std::string PrintableText(const std::uint8_t* bytes, std::size_t n) {
   return text;
 }
 
-bool ContainsUpper(std::string_view text, std::string_view upperNeedle) {
+std::string UpperCase(std::string_view text) {
   std::string upper(text);
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return upper.find(upperNeedle) != std::string::npos;
+  return upper;
+}
+
+bool ContainsUpper(std::string_view text, std::string_view upperNeedle) {
+  return UpperCase(text).find(upperNeedle) != std::string::npos;
 }
 
 }  // namespace varnel

@@ -12,6 +12,9 @@ namespace varnel {
 // current stop event. With no port open (a stop closed it) they behave as on a closed
 // port: reads and writes fail, an event wait completes with an empty mask.
 
+// A modem's answer is taken with one read of at most this many bytes.
+inline constexpr std::size_t kModemAnswerBytes = 1000;
+
 // Writes the text; waitLimitMs bounds the wait for the write to end.
 IoResult ModemWrite(std::string_view text, int waitLimitMs);
 
@@ -28,6 +31,8 @@ void ModemClearLineError();
 
 // The printable characters (0x20 ... 0x7E) of a byte sequence, in order.
 std::string PrintableText(const std::uint8_t* bytes, std::size_t n);
+
+std::string UpperCase(std::string_view text);
 
 // True when `text`, upper-cased, contains `upperNeedle` (given in upper case).
 bool ContainsUpper(std::string_view text, std::string_view upperNeedle);

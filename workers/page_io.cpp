@@ -12,14 +12,14 @@ constexpr std::uint8_t kTailBytes = 4;  // ... and 4 make a page
 }  // namespace
 
 std::int16_t ReadPageHeaderBytes(std::uint8_t address, std::uint16_t page, std::uint8_t* out) {
-  if (address < kBlockReadAddress) {
+  if (address < kFirstPageBlockAddress) {
     return BusReadPageBytes(address, page, 0, kHeaderBytes, out);
   }
   return BusReadPageBlock(address, page, 0, out);
 }
 
 std::int16_t ReadWholePage(std::uint8_t address, std::uint16_t page, std::uint8_t* out) {
-  if (address >= kBlockReadAddress) return BusReadPageBlock(address, page, 1, out);
+  if (address >= kFirstPageBlockAddress) return BusReadPageBlock(address, page, 1, out);
   for (int i = 0; i < kByteChunks; ++i) {
     const auto offset = static_cast<std::uint8_t>(i * kByteChunk);
     const std::int16_t r = BusReadPageBytes(address, page, offset, kByteChunk, out + offset);

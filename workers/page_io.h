@@ -7,7 +7,12 @@ namespace varnel {
 // serve page blocks; those below 250 only a few bytes per command. Each returns the bus
 // result code of the first command that failed, or 0.
 
-inline constexpr std::uint8_t kBlockReadAddress = 250;
+// From this address on a logger serves page blocks: headers and single pages are read
+// with one block read each.
+inline constexpr std::uint8_t kFirstPageBlockAddress = 250;
+// From this address on the read/write worker reads a record's pages many to a block
+// (BlockPages); below it one page per command.
+inline constexpr std::uint8_t kFirstMultiPageBlockAddress = 251;
 
 // The first 8 bytes of a page (the 6-byte header and two more) into out[0..7]. Below 250
 // only the 6 header bytes are read; out[6], out[7] are then left as they were.

@@ -16,7 +16,6 @@
 namespace varnel {
 
 namespace {
-constexpr std::uint8_t kFirstBlockPathAddress = 251;
 constexpr int kBeforeRecordMs = 200;
 }  // namespace
 
@@ -36,9 +35,20 @@ bool TReadWriteThread::ReadRecords() {
     if (rec.Partial) rec.Span = rec.PrevSpan;
     rec.ClearPages();
     PagesDone = 0;
+    const int resultBefore = result_;
+    const std::uint64_t retriesBefore = RetryCount();
     const bool ok =
-        Device.Address < kFirstBlockPathAddress ? ReadByPages(rec) : ReadByBlocks(rec);
+        Device.Address < kFirstMultiPageBlockAddress ? ReadByPages(rec) : ReadByBlocks(rec);
     if (!ok) return false;
+    // A repeated request may have been answered by a later call, from another logger, when
+    // the modem's report of the end of the call went by unseen. The record's pages count
+    // only when the logger still tells the serial number its table came with.
+    if (RetryCount() != retriesBefore && !ConfirmSameLogger()) {
+      rec.ClearPages();
+      PagesDone = 0;
+      result_ = resultBefore;
+      return false;
+    }
     rec.Read = true;
   }
   return true;

@@ -8,8 +8,10 @@
 #include "link/bus.h"
 #include "link/byte_order.h"
 #include "link/link_state.h"
+#include "link/modem_texts.h"
 #include "workers/config_entries.h"
 #include "workers/device_write_sequence.h"
+#include "workers/identify.h"
 #include "workers/modem_line.h"
 #include "workers/page_io.h"
 #include "workers/worker_messages.h"
@@ -18,7 +20,6 @@ namespace varnel {
 
 namespace {
 constexpr std::uint32_t kKindHangUpOnly = 9;
-constexpr int kIdentifyAttempts = 6;
 
 // Progress steps of a full job besides the pages.
 constexpr std::int64_t kStepsFixed = 4;
@@ -27,10 +28,6 @@ constexpr std::int64_t kStepsOffset = 2;
 constexpr std::int64_t kStepsConfigWrite = 19;
 constexpr std::int64_t kStepsClock = 1;
 
-constexpr std::uint8_t kFloat96 = 96;
-constexpr std::uint8_t kFloat97 = 97;
-constexpr std::uint8_t kFloatFirst100 = 100;
-constexpr std::uint8_t kFloatFirst80 = 80;
 constexpr std::uint16_t kFirstPairChannelBit = 0x02;
 constexpr int kChannelPairs = 5;  // bits 0x02 ... 0x20 each have a pair of floats 80+2k, 81+2k
 
@@ -38,15 +35,10 @@ constexpr int kChannelPairs = 5;  // bits 0x02 ... 0x20 each have a pair of floa
 constexpr int kHangUpLimitMs = 65000;
 constexpr int kBeforeHangUpWaitMs = 200;
 constexpr int kHangUpSettleMs = 2000;
-constexpr std::size_t kAnswerBufferSize = 1000;
-
-std::uint16_t Be16(std::uint8_t hi, std::uint8_t lo) {
-  return static_cast<std::uint16_t>(hi << 8 | lo);
-}
 }  // namespace
 
 TReadWriteThread::TReadWriteThread(PostTarget& window, std::uint32_t kind, TDevice& device)
-    : Window(window), posts_(window), Kind(kind), Device(device) {}
+    : posts_(window), Kind(kind), Device(device) {}
 
 void TReadWriteThread::Execute() {
   if (Kind != kKindHangUpOnly) RunFullJob();
@@ -65,8 +57,11 @@ void TReadWriteThread::RunFullJob() {
   total_ = ProgressTotal();
   posts_.Range(total_);
   std::uint16_t next = 0;
+  // Nothing is written to a logger that is not the one whose table was read: the serial
+  // number is confirmed once more before the trimming (the write pointer must be this
+  // logger's too) and the write sequence.
   if (Identify() && CheckSameLogger() && (Device.ConfigKnown || ReadConfiguration()) &&
-      QueryState() && ReadRecords() && ReadNextWritePage(next)) {
+      QueryState() && ReadRecords() && ReadNextWritePage(next) && ConfirmSameLogger()) {
     TrimOverwrittenPages(next);
     RunDeviceWriteSequence(Device, posts_, result_);
   }
@@ -88,16 +83,10 @@ std::int64_t TReadWriteThread::ProgressTotal() const {
 }
 
 bool TReadWriteThread::Identify() {
-  SetRetryMode(false);
-  bool answered = false;
-  for (int attempt = 0; attempt < kIdentifyAttempts && !answered; ++attempt) {
-    answered = BusReadIdentity(Device.Address, Device.Identity.data()) == 0;
-  }
-  if (!answered) {
+  if (!IdentifyLogger(Device.Address, Device.Identity)) {
     posts_.Status(wsNoCommunication);
     return false;
   }
-  SetRetryMode(true);
   posts_.Advance();
   return true;
 }
@@ -112,6 +101,17 @@ bool TReadWriteThread::CheckSameLogger() {
   return true;
 }
 
+// Without a progress step: the bar's total counts the described commands only.
+bool TReadWriteThread::ConfirmSameLogger() {
+  std::uint32_t serial = 0;
+  const std::int16_t r = BusReadSerial(Device.Address, serial);
+  if (r == kBusOk && serial == Device.SerialNumber) return true;
+  // A stop or the end of the call is no sign of another logger; anything else is: a
+  // logger that cannot tell its serial number gets no writes either.
+  if (r != kBusCancelled && r != kBusLineDropped) posts_.Status(wsDeviceChanged);
+  return false;
+}
+
 bool TReadWriteThread::ReadConfiguration() {
   ReadComment();
   const std::uint8_t a = Device.Address;
@@ -121,14 +121,14 @@ bool TReadWriteThread::ReadConfiguration() {
     Device.Cfg9 = GetU32BE(d);
   } else {
     if (!Step(BusReadConfig(a, kEntryCfg5, d))) return false;
-    Device.Cfg9 = Be16(d[0], d[1]);
+    Device.Cfg9 = GetU16BE(d);
   }
   if (!Step(BusReadConfig(a, kEntryCfg6, d))) return false;
-  Device.Cfg6A = Be16(d[0], d[1]);
-  Device.Cfg6B = Be16(d[2], d[3]);
+  Device.Cfg6A = GetU16BE(d);
+  Device.Cfg6B = GetU16BE(d + 2);
   Device.Cfg6C = d[4];
   if (!Step(BusReadConfig(a, kEntryCfg7, d))) return false;
-  Device.Cfg7A = Be16(d[0], d[1]);
+  Device.Cfg7A = GetU16BE(d);
   Device.Cfg7B = d[2];
   if (!Step(BusReadFloat(a, kFloat96, Device.Float96))) return false;
   if (!Step(BusReadFloat(a, kFloat97, Device.Float97))) return false;
@@ -141,8 +141,8 @@ bool TReadWriteThread::ReadConfiguration() {
     if (!Step(BusReadFloat(a, index, Device.Floats100[i]))) return false;
   }
   if (BusReadConfig(a, kEntryCfg8, d) != 0) return false;  // no progress for this one
-  Device.Cfg8 = Be16(d[0], d[1]);
-  Device.ChannelMask = Be16(d[2], d[3]);
+  Device.Cfg8 = GetU16BE(d);
+  Device.ChannelMask = GetU16BE(d + 2);
   for (int k = 0; k < kChannelPairs; ++k) {
     if ((Device.ChannelMask & (kFirstPairChannelBit << k)) == 0) continue;
     const auto index = static_cast<std::uint8_t>(kFloatFirst80 + 2 * k);
@@ -184,7 +184,7 @@ bool TReadWriteThread::QueryState() {
 bool TReadWriteThread::ReadNextWritePage(std::uint16_t& next) {
   std::uint8_t d[5] = {};
   if (!Step(BusReadConfig(Device.Address, kEntryState, d))) return false;
-  const std::uint16_t written = Be16(d[3], d[4]);
+  const std::uint16_t written = GetU16BE(d + 3);
   next = written == Device.LastRingPage ? 0 : static_cast<std::uint16_t>(written + 1);
   return true;
 }
@@ -207,6 +207,11 @@ void TReadWriteThread::EndFullJob() {
 // ("DISCONNECTED"); the wait wakes on it, on a line error, on a stop or after 65 s.
 void TReadWriteThread::WaitForHangUp() {
   posts_.Done(wdAwaitHangUp);
+  // The frame layer already found the modem's report inside a reply: the call is over.
+  if (LineDropped()) {
+    ReportHungUp();
+    return;
+  }
   // After a stop the port is closed and nothing can arrive: end at once instead of
   // sleeping through the whole wait.
   if (!SleepUnlessCancelled(kBeforeHangUpWaitMs)) return;
@@ -216,11 +221,20 @@ void TReadWriteThread::WaitForHangUp() {
   const IoResult event = ModemWaitEvent(kMaskEventChar, kHangUpLimitMs);
   if (!event.Completed() || (event.count & kEvRxFlag) == 0) return;
   if (!SleepUnlessCancelled(kHangUpSettleMs)) return;
-  const std::string text = ModemReadText(kAnswerBufferSize);
-  if (ContainsUpper(text, "DISCONNECTED")) {
-    posts_.Status(wsModemDisconnected);
-    posts_.Done(wdHungUp);
+  const std::string text = ModemReadText(kModemAnswerBytes);
+  const std::size_t ended = UpperCase(text).find(kCallEndedText);
+  if (ended == std::string::npos) return;
+  // The next call can follow within the pause above; its announcement came with this text
+  // and is the next wait's.
+  if (ContainsUpper(std::string_view(text).substr(ended), kCallConnectedText)) {
+    NoteCallAnnounced();
   }
+  ReportHungUp();
+}
+
+void TReadWriteThread::ReportHungUp() {
+  posts_.Status(wsModemDisconnected);
+  posts_.Done(wdHungUp);
 }
 
 }  // namespace varnel

@@ -28,6 +28,7 @@ class TReadWriteThread {
   std::int64_t ProgressTotal() const;
   bool Identify();
   bool CheckSameLogger();
+  bool ConfirmSameLogger();
   bool ReadConfiguration();
   void ReadComment();
   bool QueryState();
@@ -41,12 +42,12 @@ class TReadWriteThread {
   void TrimOverwrittenPages(std::uint16_t next);
   void EndFullJob();
   void WaitForHangUp();
+  void ReportHungUp();
 
   // Posts progress and returns true when the command succeeded.
   bool Step(std::int16_t busResult);
 
-  PostTarget& Window;
-  WorkerPosts posts_;
+  WorkerPosts posts_;  // to the host window given at creation
   std::uint32_t Kind;
   TDevice& Device;
   std::uint8_t BlockPages = kBlockPages;

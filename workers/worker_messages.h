@@ -42,6 +42,12 @@ enum WorkerStatus : int {
   wsNewComment = 22,
   wsTimeSynchronized = 23,
   wsOptionsReset = 24,
+  // Beyond the events the host has always known: the layout of entry 2 or the write
+  // pointer of entry 1 cannot be (lParam: the write pointer); the contents job ends.
+  wsMemoryLayoutInvalid = 25,
+  // Empty pieces of the operator's modem command list were skipped (lParam: how many);
+  // posted once per modem set-up, for the program log.
+  wsModemCommandSkipped = 26,
 };
 
 // Result codes of WM_WORKER_DONE (wParam).

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -42,6 +43,9 @@ SimSandbox::SimSandbox(std::vector<std::string> args, int port, int startLimitMs
                                    "--frames", (folder_ / "frames.jsonl").string(),
                                    "--memory-dump", (folder_ / "memory.bin").string()};
   argv.insert(argv.end(), args.begin(), args.end());
+  // The program's own configuration: a line without a modem is a two-wire line that
+  // echoes every byte (the collector sets echo = not modem).
+  if (std::find(args.begin(), args.end(), "--modem") == args.end()) argv.push_back("--echo");
   if (!sim_.Start(argv, ports, startLimitMs)) {
     error_ = sim_.Error().empty() ? "vtq-sim did not get ready:\n" + sim_.Output()
                                   : "cannot start " + SimProgram() + ": " + sim_.Error();

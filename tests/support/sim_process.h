@@ -62,7 +62,8 @@ class SimProcess {
 // a data folder for the .idc files. Started by the constructor: check Ok() / Error().
 class SimSandbox {
  public:
-  // Starts vtq-sim with `args` besides --port, --truth, --frames and --memory-dump.
+  // Starts vtq-sim with `args` besides --port, --truth, --frames and --memory-dump, and
+  // with --echo unless `args` hold --modem, as the collector's line is configured.
   explicit SimSandbox(std::vector<std::string> args, int port = 1, int startLimitMs = 20000);
   ~SimSandbox();
   SimSandbox(const SimSandbox&) = delete;

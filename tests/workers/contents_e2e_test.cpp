@@ -15,6 +15,7 @@ namespace varnel::testing {
 namespace {
 
 constexpr int kFunctionIdentity = 48;
+constexpr int kFunctionPageBlock = 68;
 
 // The page of the logger's memory image, as the pages read must hold it.
 std::vector<unsigned char> ImagePage(const std::vector<unsigned char>& image, int page) {
@@ -178,6 +179,24 @@ TEST(Contents, EmptyRingEndsWithNoRecord) {
   host.Drain();
   EXPECT_EQ(host.Results(), std::vector<int>{wdNoRecord});
   EXPECT_EQ(host.Device().RecCount(), 0);
+}
+
+TEST(Contents, ImpossibleMemoryLayoutIsRefusedAtOnce) {
+  // Reserved pages above the last page would make the ring bound wrap round, and a write
+  // pointer past the ring is no page of it: either way the logger is broken, not empty.
+  for (const char* broken : {"reserved", "pointer"}) {
+    SCOPED_TRACE(broken);
+    SimSandbox sim({"--records", "3", "--last-page", "100", "--broken-layout", broken});
+    ASSERT_TRUE(sim.Ok()) << sim.Error();
+    TestHost host(HostFor(sim, 250));
+    ASSERT_TRUE(host.Start());
+    ASSERT_TRUE(host.RunUntil([&] { return !host.Results().empty(); }, seconds(30)));
+    host.Drain();
+    EXPECT_EQ(host.Results(), std::vector<int>{wdContentsFailed});
+    EXPECT_TRUE(host.SawEvent(wsMemoryLayoutInvalid));
+    // Nothing after the layout: no page of the scan was asked for.
+    for (const auto& f : TruthFrames(sim.Frames())) EXPECT_NE(f.Function, kFunctionPageBlock);
+  }
 }
 
 TEST(Contents, LoggerAnsweringOnlyTheSixthIdentificationIsRead) {

@@ -1,3 +1,4 @@
+#include "link/byte_order.h"
 #include "test_host.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +12,6 @@ namespace varnel::testing {
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kShutdownLimitMs = 10000;
-
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2 ? 1 : 0;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
 }  // namespace
 
 void DeviceYearMonth(std::uint32_t deviceSeconds, int& year, int& month) {
@@ -77,7 +69,7 @@ bool TestHost::Start() {
   device_.ModemCmd = setup_.modemCmd;
   device_.ModemCmdActive = setup_.modemCmdActive;
   SetLinkModem(setup_.modem);
-  SetLinkEcho(false);
+  SetLinkEcho(!setup_.modem);  // as the window program sets it
   if (!LinkOpen(static_cast<std::int16_t>(setup_.port),
                 static_cast<std::int16_t>(device_.ReplyTimeout))) {
     running_ = false;
@@ -171,6 +163,11 @@ void TestHost::Handle(const HostMessage& m) {
   } else if (m.Message == WM_FILES_DONE) {
     files_.clear();
     for (int i = 0; i < device_.FileCount(); ++i) files_.push_back(device_.FileName(i)->Name);
+    filesPending_ = false;
+    if (nextCallPending_) {
+      nextCallPending_ = false;
+      if (running_) Begin(kJobNextCall);
+    }
   }
 }
 
@@ -219,7 +216,15 @@ void TestHost::OnDone(int code) {
       break;
     case wdHungUp:
       ++hangUps_;
-      if (running_ && hangUps_ < setup_.calls) Begin(kJobNextCall);
+      // Like the window, the next call waits until the files of this one are written: the
+      // next contents reading clears the records they are made from.
+      if (running_ && hangUps_ < setup_.calls) {
+        if (filesPending_) {
+          nextCallPending_ = true;
+        } else {
+          Begin(kJobNextCall);
+        }
+      }
       break;
     case wdInitFailed:
       if (running_) Begin(kJobModemContents);
@@ -263,6 +268,7 @@ void TestHost::SelectRecords() {
 void TestHost::StartFileWorker() {
   fileThread_.reset();
   device_.ClearFiles();
+  filesPending_ = true;
   fileThread_ = std::make_unique<TFileThread>(*this, *this, 0, device_, " 2.20", setup_.dataFolder);
 }
 

@@ -123,6 +123,8 @@ class TestHost : public PostTarget, public SyncTarget {
   TDevice device_;
   bool running_ = false;
   int hangUps_ = 0;
+  bool filesPending_ = false;     // a file worker runs and has not reported yet
+  bool nextCallPending_ = false;  // the next call starts when it has
   std::vector<HostMessage> messages_;
   std::vector<std::string> files_;
   std::vector<std::vector<TPage>> pagesRead_;
