@@ -35,6 +35,7 @@ constexpr int kChannelPairs = 5;  // bits 0x02 ... 0x20 each have a pair of floa
 constexpr int kHangUpLimitMs = 65000;
 constexpr int kBeforeHangUpWaitMs = 200;
 constexpr int kHangUpSettleMs = 2000;
+constexpr int kLookAtWaitingMs = 10;  // enough to see bytes that are waiting, no wait for more
 }  // namespace
 
 TReadWriteThread::TReadWriteThread(PostTarget& window, std::uint32_t kind, TDevice& device)
@@ -215,21 +216,33 @@ void TReadWriteThread::WaitForHangUp() {
   // After a stop the port is closed and nothing can arrive: end at once instead of
   // sleeping through the whole wait.
   if (!SleepUnlessCancelled(kBeforeHangUpWaitMs)) return;
+  // A logger that hangs up at once after its restart has the modem's report here before
+  // the purge below, which would throw it away: the tail would then wait in vain and the
+  // next call sit unserved. What is waiting is looked at first.
+  const IoResult waiting = ModemWaitEvent(kMaskReceive, kLookAtWaitingMs);
+  if (waiting.Completed() && (waiting.count & kEvRxChar) != 0 &&
+      TakeHangUpReport(ModemReadText(kModemAnswerBytes))) {
+    return;
+  }
   ModemClearAndPurge();
   CreatePortEvent();
   if (CancelFlag()) return;
   const IoResult event = ModemWaitEvent(kMaskEventChar, kHangUpLimitMs);
   if (!event.Completed() || (event.count & kEvRxFlag) == 0) return;
   if (!SleepUnlessCancelled(kHangUpSettleMs)) return;
-  const std::string text = ModemReadText(kModemAnswerBytes);
+  TakeHangUpReport(ModemReadText(kModemAnswerBytes));
+}
+
+bool TReadWriteThread::TakeHangUpReport(const std::string& text) {
   const std::size_t ended = UpperCase(text).find(kCallEndedText);
-  if (ended == std::string::npos) return;
+  if (ended == std::string::npos) return false;
   // The next call can follow within the pause above; its announcement came with this text
   // and is the next wait's.
   if (ContainsUpper(std::string_view(text).substr(ended), kCallConnectedText)) {
     NoteCallAnnounced();
   }
   ReportHungUp();
+  return true;
 }
 
 void TReadWriteThread::ReportHungUp() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "device/device.h"
 #include "workers/post_target.h"
@@ -43,6 +44,8 @@ class TReadWriteThread {
   void EndFullJob();
   void WaitForHangUp();
   void ReportHungUp();
+  // True when `text` holds the modem's report of the end of the call (then reported).
+  bool TakeHangUpReport(const std::string& text);
 
   // Posts progress and returns true when the command succeeded.
   bool Step(std::int16_t busResult);
