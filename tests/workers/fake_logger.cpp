@@ -86,7 +86,11 @@ void FakeLogger::Serve() {
       if (pending.size() < static_cast<std::size_t>(length)) break;
       const std::vector<std::uint8_t> request(pending.begin(), pending.begin() + length);
       pending.erase(pending.begin(), pending.begin() + length);
-      const auto reply = Answer(request);
+      // A two-wire line: the request comes back before the reply, as the collector expects
+      // outside modem mode.
+      std::vector<std::uint8_t> reply = request;
+      const auto answer = Answer(request);
+      reply.insert(reply.end(), answer.begin(), answer.end());
       for (std::size_t done = 0; done < reply.size();) {
         const ssize_t w = ::write(master_, reply.data() + done, reply.size() - done);
         if (w > 0) done += static_cast<std::size_t>(w);
