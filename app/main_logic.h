@@ -175,7 +175,9 @@ class MainLogic {
   void ShowModuleLists();
   void ApplyAddressRange(bool modem);
   std::string StatusLine(int code, std::int64_t value, const std::string& text);
-  void CopyBackups();
+  // Copies every new file to its backup; a copy that fails is named in memo and log.
+  // True when every copy was made.
+  bool CopyBackups();
   void WaitForWorkers();
   // Clears the records and starts waiting for the next call; deferred while the file worker
   // still reads the records.

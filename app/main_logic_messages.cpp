@@ -8,6 +8,8 @@
 #include "app/main_logic.h"
 #include "app/settings.h"
 #include "app/worker_event_pump.h"
+#include "files/code_page_text.h"
+#include "files/native_path.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
@@ -17,12 +19,15 @@ namespace {
 // The version text the data files carry in their writer tag.
 constexpr const char* kVersionText = " 2.20";
 
+// "Backup file not created:", followed by the backup's name.
+constexpr int kTextBackupFailed = 508;
+
 // Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
 std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
   std::string cut = bytes.substr(0, std::min(maxLength, bytes.size()));
   const std::size_t end = cut.find('\xFF');
   if (end != std::string::npos) cut.resize(end);
-  return QString::fromLatin1(cut.data(), static_cast<qsizetype>(cut.size())).toStdString();
+  return CodePageToUtf8(cut);
 }
 
 // The file-name part of a path written with either separator.
@@ -251,7 +256,8 @@ void MainLogic::StartFileThread() {
   FDevice->ClearFiles();
   fileThreadRunning_ = true;
   view_.FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText, FInternalPath);
+  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText,
+                             PathFromUtf8(FInternalPath));
 }
 
 void MainLogic::WMWorkerDone(int code) {
@@ -343,13 +349,18 @@ void MainLogic::WMWorkerDone(int code) {
 
 // ---------------------------------------------------------------- files written
 
-void MainLogic::CopyBackups() {
+bool MainLogic::CopyBackups() {
+  bool all = true;
   for (int i = 0; i < FDevice->FileCount(); ++i) {
-    const QString file = QString::fromStdString(FDevice->FileName(i)->Name);
+    const QString file = QString::fromStdString(PathToUtf8(FDevice->FileName(i)->Name));
     const QString backup = BackupName(file);
     QFile::remove(backup);
-    QFile::copy(file, backup);
+    if (!QFile::copy(file, backup)) {
+      all = false;
+      MemoAndLog(Text(kTextBackupFailed) + " " + QFileInfo(backup).fileName().toStdString());
+    }
   }
+  return all;
 }
 
 void MainLogic::WMFilesDone(std::int64_t flag) {
@@ -365,14 +376,12 @@ void MainLogic::WMFilesDone(std::int64_t flag) {
     const int count = FDevice->FileCount();
     for (int i = 0; i < count; ++i) {
       const std::string line =
-          Text(88) + " " + FileNamePart(FDevice->FileName(i)->Name) + " " + Text(89);
+          Text(88) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " + Text(89);
       Memo(line);
       AddToLogFile(i == count - 1 ? line + "\r\n" : line);
     }
-    if (FCreateBackup) {
-      CopyBackups();
-      MemoAndLog(Text(93));
-    }
+    // A copy that failed is named; "created" is said only when every copy was made.
+    if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));
     WriteFileList();
     RunModules();
     view_.SetEnabled(ctl::btnReadRec, true);

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "device/pressure_units.h"
 #include "files/cfx_reader.h"
+#include "files/code_page_text.h"
 
 namespace varnel {
 
@@ -165,9 +166,10 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
         device.NewID = key.ReadFlag(QStringLiteral("NewID"), false);
       }
       if (device.NewID) {
-        // The logger keeps its texts as 8-bit code-page bytes.
-        const QByteArray id = key.ReadString(QStringLiteral("ID")).left(64).toLatin1();
-        device.NewIdText = id.toStdString();
+        // The logger keeps its texts as 8-bit code-page bytes, 64 at most.
+        device.NewIdText =
+            Utf8ToCodePage(key.ReadString(QStringLiteral("ID")).left(64).toStdString());
+        if (device.NewIdText.size() > 64) device.NewIdText.resize(64);
       }
       if (key.HasValue(QStringLiteral("NewComment"))) {
         device.NewComment = key.ReadFlag(QStringLiteral("NewComment"), false);

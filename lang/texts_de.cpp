@@ -182,6 +182,7 @@ constexpr TextEntry kTexts[] = {
     {505, "Wiederholen"},
     {506, "Abbrechen"},
     {507, "Ignorieren"},
+    {508, "Sicherungskopie nicht erstellt:"},
 };
 
 }  // namespace

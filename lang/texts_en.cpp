@@ -182,6 +182,7 @@ constexpr TextEntry kTexts[] = {
     {505, "Retry"},
     {506, "Abort"},
     {507, "Ignore"},
+    {508, "Backup file not created:"},
 };
 
 }  // namespace

@@ -182,6 +182,7 @@ constexpr TextEntry kTexts[] = {
     {505, "Opnieuw"},
     {506, "Afbreken"},
     {507, "Negeer"},
+    {508, "Reservekopie niet aangemaakt:"},
 };
 
 }  // namespace

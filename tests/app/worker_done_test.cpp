@@ -293,6 +293,19 @@ TEST_F(WorkerDone, BackupsOverwriteEarlierCopiesAndCanBeSwitchedOff) {
   EXPECT_EQ(view.memo, Lines{"File W_1.idc created"});
 }
 
+TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
+  const QStringList files = MakeFiles(2);
+  // A folder in the way of the first copy.
+  ASSERT_TRUE(QDir().mkpath(Root() + "/data/4711/W_1_BAK.idc/in-the-way"));
+  logic->WMFilesDone(1);
+  const std::string failed = logic->Text(508) + " W_1_BAK.idc";
+  EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created", failed}));
+  EXPECT_EQ(LoggedTexts().back(), failed);
+  EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_2_BAK.idc"));
+  EXPECT_EQ(launcher.starts.size(), 0u);  // no module chosen; the list is still written
+  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File1"), files[1]);
+}
+
 TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {
   TModule all("All");
   all.Path = "/m/all";
