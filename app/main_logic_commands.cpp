@@ -61,11 +61,6 @@ void MainLogic::btnReadClick(Sender sender) {
   view_.SetCaption(ctl::LMDProgressFill1, Text(92));
   if (!Timer3->IsActive()) Timer3->Start(100);
 
-  FDevice->Address = static_cast<std::uint8_t>(spAddrValue);
-  FAnswerTimeout = FDevice->Address > 250 ? 2000 : 500;
-  FDevice->ReplyTimeout = static_cast<std::uint16_t>(FAnswerTimeout);
-  FDevice->PortNumber = FPort;
-
   view_.SetEnabled(ctl::btnStart, false);
   view_.SetEnabled(ctl::btnCancel, true);
   view_.SetEnabled(ctl::btnClose, false);
@@ -104,6 +99,13 @@ void MainLogic::btnReadClick(Sender sender) {
     Memo(std::string());
     kind = 1;
   }
+
+  // Taken only now: in debug mode the switch above has just moved the address field, and
+  // the job must ask at the address the field shows, as the readout chained to it will.
+  FDevice->Address = static_cast<std::uint8_t>(spAddrValue);
+  FAnswerTimeout = FDevice->Address > 250 ? 2000 : 500;
+  FDevice->ReplyTimeout = static_cast<std::uint16_t>(FAnswerTimeout);
+  FDevice->PortNumber = FPort;
 
   if (FKeepPortOpen || env_.Link->LinkOpen(FPort, FAnswerTimeout)) {
     StartJob(kind);
