@@ -42,6 +42,8 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   Timer1->OnTimeout = [this] { Timer1Timer(); };
   Timer2->OnTimeout = [this] { Timer2Timer(); };
   Timer3->OnTimeout = [this] { Timer3Timer(); };
+  filesDoneWait_ = env_.Timers->Create();
+  filesDoneWait_->OnTimeout = [this] { FilesDoneWaitExpired(); };
 }
 
 MainLogic::~MainLogic() {
@@ -55,6 +57,7 @@ MainLogic::~MainLogic() {
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
+  filesDoneWait_->Stop();
 }
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }
@@ -397,6 +400,7 @@ bool MainLogic::FormClose() {
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
+  filesDoneWait_->Stop();
   FDevice->ClearRecs();
   FDevice->ClearFiles();
   FModuleSet.Clear();

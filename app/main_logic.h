@@ -182,6 +182,9 @@ class MainLogic {
   // Clears the records and starts waiting for the next call; deferred while the file worker
   // still reads the records.
   void ResumeWaitingForCall();
+  // The file worker has not ended within kFilesDoneWaitMs of the call's end: the next call
+  // is awaited without it.
+  void FilesDoneWaitExpired();
 
   MainView& view_;
   LogicEnvironment env_;
@@ -189,7 +192,10 @@ class MainLogic {
   std::unique_ptr<ModuleLauncher> ownLauncher_;
   std::unique_ptr<WorkerEventPump> pump_;
   bool closed_ = false;
-  bool fileThreadRunning_ = false;
+  int fileThreadsRunning_ = 0;  // started, WM_FILES_DONE not yet seen
+  // Bounds how long the next call waits for the file worker (a blocked folder must not end
+  // the unattended loop).
+  std::unique_ptr<LogicTimer> filesDoneWait_;
   bool waitForCallPending_ = false;
 };
 

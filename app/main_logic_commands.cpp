@@ -51,6 +51,7 @@ void MainLogic::btnReadClick(Sender sender) {
     MemoAndLog(Text(61));
     Timer2->Stop();
     waitForCallPending_ = false;
+    filesDoneWait_->Stop();
     SetGauge(Gauge1Max, 0);
     return;
   }
@@ -147,11 +148,32 @@ void MainLogic::StartJob(std::uint32_t kind) {
   env_.Link->StartJob(*pump_, kind, *FDevice);
 }
 
+namespace {
+// How long the next call waits for the file worker's end. Writing the files of a full
+// logger takes a few seconds; a minute more means the folder blocks.
+constexpr int kFilesDoneWaitMs = 60000;
+// "Data files not finished yet; waiting for the next call".
+constexpr int kTextFilesNotDone = 509;
+}  // namespace
+
 void MainLogic::ResumeWaitingForCall() {
-  if (fileThreadRunning_) {
+  if (fileThreadsRunning_ > 0) {
     waitForCallPending_ = true;
+    if (!filesDoneWait_->IsActive()) filesDoneWait_->Start(kFilesDoneWaitMs);
     return;
   }
+  waitForCallPending_ = false;
+  filesDoneWait_->Stop();
+  FDevice->ClearRecs();
+  StartJob(2);
+}
+
+void MainLogic::FilesDoneWaitExpired() {
+  filesDoneWait_->Stop();
+  if (!waitForCallPending_) return;
+  MemoAndLog(Text(kTextFilesNotDone));
+  // The file worker took its own copy of the pages when it started; it keeps them until
+  // it ends, so the device image can be cleared for the next call without losing any.
   waitForCallPending_ = false;
   FDevice->ClearRecs();
   StartJob(2);

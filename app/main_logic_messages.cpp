@@ -254,7 +254,7 @@ void MainLogic::BuildRecordListFromDevice() {
 
 void MainLogic::StartFileThread() {
   FDevice->ClearFiles();
-  fileThreadRunning_ = true;
+  ++fileThreadsRunning_;
   view_.FileWorkerStarted();
   env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText,
                              PathFromUtf8(FInternalPath));
@@ -364,7 +364,7 @@ bool MainLogic::CopyBackups() {
 }
 
 void MainLogic::WMFilesDone(std::int64_t flag) {
-  fileThreadRunning_ = false;
+  if (fileThreadsRunning_ > 0) --fileThreadsRunning_;
   if (!env_.Link->ModemMode()) {
     SetButtonsAtRest();
     if (!FKeepPortOpen) env_.Link->LinkClose();

@@ -183,6 +183,7 @@ constexpr TextEntry kTexts[] = {
     {506, "Abbrechen"},
     {507, "Ignorieren"},
     {508, "Sicherungskopie nicht erstellt:"},
+    {509, "Datendateien noch nicht fertig; Warten auf den nächsten Anruf"},
 };
 
 }  // namespace

@@ -183,6 +183,7 @@ constexpr TextEntry kTexts[] = {
     {506, "Abort"},
     {507, "Ignore"},
     {508, "Backup file not created:"},
+    {509, "Data files not finished yet; waiting for the next call"},
 };
 
 }  // namespace

@@ -183,6 +183,7 @@ constexpr TextEntry kTexts[] = {
     {506, "Afbreken"},
     {507, "Negeer"},
     {508, "Reservekopie niet aangemaakt:"},
+    {509, "Gegevensbestanden nog niet klaar; wachten op de volgende oproep"},
 };
 
 }  // namespace

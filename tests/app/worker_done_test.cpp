@@ -190,6 +190,32 @@ TEST_F(WorkerDone, HangUpWaitsForTheFileWorkerBeforeTheRecordsAreCleared) {
   EXPECT_EQ(logic->FDevice->RecCount(), 0);
 }
 
+TEST_F(WorkerDone, AFileWorkerThatDoesNotEndHoldsTheNextCallBackOnlyForAWhile) {
+  AddRecords({1});
+  logic->WMWorkerDone(wdRecordsRead);
+  logic->WMWorkerDone(wdAwaitHangUp);
+  logic->WMWorkerDone(wdHungUp);
+  EXPECT_TRUE(Kinds().empty());
+  view.memo.clear();
+  QFile::resize(LogPath(), 0);
+  // The fourth timer bounds the wait for the file worker's end.
+  ASSERT_EQ(timers.made.size(), 4u);
+  test::ManualTimer& wait = *timers.made[3];
+  ASSERT_TRUE(wait.active);
+  ASSERT_TRUE(wait.Fire());
+  EXPECT_FALSE(wait.active);
+  ASSERT_FALSE(logic->Text(509).empty());
+  EXPECT_EQ(view.memo, Lines{logic->Text(509)});
+  EXPECT_EQ(LoggedTexts(), Lines{logic->Text(509)});
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+
+  // The worker ends late: its files are listed, and no second wait for a call starts.
+  MakeFiles(1);
+  logic->WMFilesDone(1);
+  EXPECT_EQ(view.memo.at(1), "File W_1.idc created");
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+}
+
 TEST_F(WorkerDone, HangUpWaitsForTheNextCallEvenAfterStartWasReleased) {
   logic->ReleaseStart();
   link.jobs.clear();
