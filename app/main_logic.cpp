@@ -15,6 +15,11 @@
 
 namespace varnel {
 
+namespace {
+// "Unknown language setting, English is used:", followed by the stored value.
+constexpr int kTextUnknownLanguage = 510;
+}  // namespace
+
 MainLogic::MainLogic(MainView& view, LogicEnvironment env)
     : FModules(FModuleSet.Available),
       FExecModules(FModuleSet.Chosen),
@@ -102,6 +107,7 @@ void MainLogic::FormCreate() {
   ApplyLanguage();
 
   Log.CreateIfMissing();
+  if (unknownLanguage_) AddToLogFile(Text(kTextUnknownLanguage) + " " + std::to_string(FLanguageSaved));
 
   view_.ClearMemo();
   view_.SetEnabled(ctl::btnCancel, false);
@@ -122,7 +128,10 @@ void MainLogic::ReadSettings() {
   FInternalPath = ResolveFolderSetting(s.InternalPath, programFolder).toStdString();
   FConfigFilePath = ResolveFolderSetting(s.ConfigFilePath, programFolder).toStdString();
 
-  FLanguage = s.Language;
+  // A base without a block of its own would empty every text: such a value speaks English,
+  // and stays stored as it is.
+  FLanguage = LanguageIndexOfBase(s.Language) < 0 ? kEnglishBase : s.Language;
+  unknownLanguage_ = FLanguage != s.Language;
   FLanguageSaved = s.Language;
   SetLanguageBase(FLanguage);
   FPort = s.Port;

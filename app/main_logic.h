@@ -192,6 +192,7 @@ class MainLogic {
   std::unique_ptr<ModuleLauncher> ownLauncher_;
   std::unique_ptr<WorkerEventPump> pump_;
   bool closed_ = false;
+  bool unknownLanguage_ = false;  // the stored language had no block; English is used
   int fileThreadsRunning_ = 0;  // started, WM_FILES_DONE not yet seen
   // Bounds how long the next call waits for the file worker (a blocked folder must not end
   // the unattended loop).

@@ -184,6 +184,7 @@ constexpr TextEntry kTexts[] = {
     {507, "Ignorieren"},
     {508, "Sicherungskopie nicht erstellt:"},
     {509, "Datendateien noch nicht fertig; Warten auf den nächsten Anruf"},
+    {510, "Unbekannte Spracheinstellung, Englisch wird verwendet:"},
 };
 
 }  // namespace

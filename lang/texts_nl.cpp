@@ -184,6 +184,7 @@ constexpr TextEntry kTexts[] = {
     {507, "Negeer"},
     {508, "Reservekopie niet aangemaakt:"},
     {509, "Gegevensbestanden nog niet klaar; wachten op de volgende oproep"},
+    {510, "Onbekende taalinstelling, Engels wordt gebruikt:"},
 };
 
 }  // namespace
