@@ -110,7 +110,8 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       Memo(L);
       break;
     case wsSerialNumber: {
-      L = Text(50) + " " + std::to_string(static_cast<std::int32_t>(d.SerialNumber));
+      // Unsigned, as the registered-device key and the data folder name it.
+      L = Text(50) + " " + std::to_string(d.SerialNumber);
       Memo(L);
       // The contents worker waits for OptionsReady: it is set whatever happens here.
       struct ReadyOnExit {

@@ -59,13 +59,19 @@ TEST_F(WorkerStatus, SerialNumberLoadsTheRegisteredOptionsAndReleasesTheWorker) 
   EXPECT_TRUE(logic->FDevice->OptionsReady);
 }
 
-TEST_F(WorkerStatus, AnUnregisteredSerialNumberStillReleasesTheWorker) {
+TEST_F(WorkerStatus, SerialsFrom2To31OnAreOneUnsignedNumberInMemoAndLookup) {
   logic->FDevice->SerialNumber = 0xFFFFFFFEu;
   logic->FDevice->OptionsReady = false;
   Event(wsSerialNumber);
-  EXPECT_EQ(Memo(), Lines{"SN -2"});  // shown signed
+  EXPECT_EQ(Memo(), Lines{"SN 4294967294"});
   EXPECT_FALSE(logic->FDevice->KnownDevice);
   EXPECT_TRUE(logic->FDevice->OptionsReady);
+
+  RegistryKey(QString(kRegisteredDevicesKey) + "\\3000000000").WriteFlag("ReadActualRec", false);
+  logic->FDevice->SerialNumber = 3000000000u;
+  Event(wsSerialNumber);
+  EXPECT_EQ(Memo(), (Lines{"SN 3000000000", "Found registred device"}));
+  EXPECT_EQ(LoggedTexts(), Lines{"SN 3000000000"});
 }
 
 TEST_F(WorkerStatus, DeviceErrorsByValue) {
