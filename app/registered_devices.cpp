@@ -8,6 +8,7 @@
 #include "device/pressure_units.h"
 #include "files/cfx_reader.h"
 #include "files/code_page_text.h"
+#include "files/native_path.h"
 
 namespace varnel {
 
@@ -74,7 +75,7 @@ void LoadConfigFile(const QString& path, TDevice& device) {
   int kind = 0;
   bool ok = false;
   try {
-    ok = ReadConfigFile(content, std::filesystem::path(path.toStdString()), false, kind);
+    ok = ReadConfigFile(content, PathFromUtf8(path.toStdString()), false, kind);
   } catch (const std::exception&) {
     ok = false;
   }
