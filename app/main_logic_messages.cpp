@@ -1,7 +1,6 @@
 // The workers' messages: what the memo, the status bar and the log show for each, and which
 // job follows which result.
 #include <QFile>
-#include <QFileInfo>
 #include <QString>
 
 #include "app/locale_text.h"
@@ -9,6 +8,7 @@
 #include "app/settings.h"
 #include "app/worker_event_pump.h"
 #include "files/code_page_text.h"
+#include "files/idc_names.h"
 #include "files/native_path.h"
 #include "workers/worker_messages.h"
 
@@ -34,15 +34,6 @@ std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::st
 std::string FileNamePart(const std::string& path) {
   const std::size_t at = path.find_last_of("/\\");
   return at == std::string::npos ? path : path.substr(at + 1);
-}
-
-// "1234_1.idc" -> "1234_1_BAK.idc", in the same folder.
-QString BackupName(const QString& file) {
-  const QFileInfo info(file);
-  const QString name = info.fileName();
-  const int dot = name.lastIndexOf(QLatin1Char('.'));
-  const QString base = dot > 0 ? name.left(dot) : name;
-  return info.path() + QLatin1Char('/') + base + QStringLiteral("_BAK.idc");
 }
 
 }  // namespace
@@ -353,12 +344,14 @@ void MainLogic::WMWorkerDone(int code) {
 bool MainLogic::CopyBackups() {
   bool all = true;
   for (int i = 0; i < FDevice->FileCount(); ++i) {
-    const QString file = QString::fromStdString(PathToUtf8(FDevice->FileName(i)->Name));
-    const QString backup = BackupName(file);
+    const std::filesystem::path& name = FDevice->FileName(i)->Name;
+    const std::filesystem::path backupName = BackupFileName(name);
+    const QString file = QString::fromStdString(PathToUtf8(name));
+    const QString backup = QString::fromStdString(PathToUtf8(backupName));
     QFile::remove(backup);
     if (!QFile::copy(file, backup)) {
       all = false;
-      MemoAndLog(Text(kTextBackupFailed) + " " + QFileInfo(backup).fileName().toStdString());
+      MemoAndLog(Text(kTextBackupFailed) + " " + PathToUtf8(backupName.filename()));
     }
   }
   return all;

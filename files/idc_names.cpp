@@ -97,11 +97,10 @@ std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
   return MakeDataFileName(dataFolder, serialNumber, identityText, LocalTimeNow());
 }
 
-std::string BackupFileName(const std::string& fileName) {
-  const std::filesystem::path p(fileName);
-  std::filesystem::path backup = p.parent_path() / p.stem();
+std::filesystem::path BackupFileName(const std::filesystem::path& fileName) {
+  std::filesystem::path backup = fileName.parent_path() / fileName.stem();
   backup += "_BAK.idc";
-  return backup.string();
+  return backup;
 }
 
 }  // namespace varnel

@@ -41,6 +41,6 @@ std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
 
 // The name of the backup copy of a data file: in the same folder, the name without its
 // extension, "_BAK" and ".idc" (x_00.IDC gives x_00_BAK.idc).
-std::string BackupFileName(const std::string& fileName);
+std::filesystem::path BackupFileName(const std::filesystem::path& fileName);
 
 }  // namespace varnel
