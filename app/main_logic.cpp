@@ -107,7 +107,9 @@ void MainLogic::FormCreate() {
   ApplyLanguage();
 
   Log.CreateIfMissing();
-  if (unknownLanguage_) AddToLogFile(Text(kTextUnknownLanguage) + " " + std::to_string(FLanguageSaved));
+  if (unknownLanguage_) {
+    AddToLogFile(Text(kTextUnknownLanguage) + " " + std::to_string(FLanguageSaved));
+  }
 
   view_.ClearMemo();
   view_.SetEnabled(ctl::btnCancel, false);
