@@ -185,7 +185,7 @@ constexpr TextEntry kTexts[] = {
     {508, "Sicherungskopie nicht erstellt:"},
     {509, "Datendateien noch nicht fertig; Warten auf den nächsten Anruf"},
     {510, "Unbekannte Spracheinstellung, Englisch wird verwendet:"},
-    {527, "Das Gerät meldet eine unmögliche Speicheraufteilung - Aufzeichnungstabelle nicht gelesen !"},
+    {527, "Unmögliche Speicheraufteilung gemeldet - Tabelle nicht gelesen !"},
     {528, "Leere(r) Befehl(e) in der Modem-Befehlsliste übersprungen"},
 };
 

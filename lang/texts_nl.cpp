@@ -185,7 +185,7 @@ constexpr TextEntry kTexts[] = {
     {508, "Reservekopie niet aangemaakt:"},
     {509, "Gegevensbestanden nog niet klaar; wachten op de volgende oproep"},
     {510, "Onbekende taalinstelling, Engels wordt gebruikt:"},
-    {527, "Het apparaat meldt een onmogelijke geheugenindeling - recordtabel niet gelezen !"},
+    {527, "Onmogelijke geheugenindeling gemeld - recordtabel niet gelezen !"},
     {528, "Lege opdracht(en) in de modemopdrachtenlijst overgeslagen"},
 };
 
