@@ -7,11 +7,23 @@
 // under the same lock that guards the start of each operation, so no operation can start
 // after the cancel and then hang; the handle itself is closed by the destructor, when the
 // last holder of the port lets go.
+//
+// The two comm-event waits (a byte arrived; the event character arrived) watch the received
+// bytes themselves with short "return as soon as anything is there" reads instead of
+// WaitCommEvent. Not every driver delivers EV_RXFLAG (Wine does not, nor do some USB
+// adapters), and Wine refuses WaitCommEvent with EV_ERR on a line without interrupt
+// counters (a pseudo-terminal). Bytes read while watching are kept and handed out first by
+// the next Read, so the caller sees the line exactly as if they had stayed in the driver.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -19,14 +31,24 @@ namespace varnel {
 
 namespace {
 
-// EscapeCommFunction is refused with one of these by ports without control lines (virtual
-// ports, some adapters); such a port works without them.
+using Clock = std::chrono::steady_clock;
+
+// EscapeCommFunction is refused with one of these by ports without control lines: "invalid
+// function" from virtual ports, USB adapters without the lines and Wine on a pseudo-terminal
+// (its ENOTTY), "not supported" from some adapter drivers. Any other failure is a real one.
 bool LacksControlLines(DWORD err) {
-  return err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ||
-         err == ERROR_INVALID_PARAMETER;
+  return err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED;
 }
 
 DWORD WaitLimit(int ms) { return ms < 0 ? INFINITE : static_cast<DWORD>(ms); }
+
+// The longest single watching read; a wait without limit is made of such slices.
+constexpr DWORD kWatchSliceMs = 10000;
+// Extra time granted to the driver beyond a watching read's own time limit before the read
+// is given up as hung.
+constexpr DWORD kWatchGraceMs = 2000;
+// The line errors that EV_ERR stands for.
+constexpr DWORD kLineErrors = CE_FRAME | CE_OVERRUN | CE_RXPARITY;
 
 class Win32SerialPort final : public SerialPort {
 public:
@@ -96,12 +118,6 @@ public:
     return ::ClearCommError(handle_, &errors, &stat) != 0;
   }
 
-  bool Purge() override {
-    std::lock_guard lock(opMutex_);
-    if (closed_) return false;
-    return ::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
-  }
-
   IoResult Write(const std::uint8_t* data, std::size_t n, PortEvent* event,
                  int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
@@ -109,7 +125,7 @@ public:
         [&](OVERLAPPED* ov, DWORD* count) {
           return ::WriteFile(handle_, data, static_cast<DWORD>(n), count, ov);
         },
-        event, waitLimitMs, false);
+        event, waitLimitMs);
   }
 
   // The handle is opened for overlapped I/O, where a write without a record is not allowed;
@@ -120,33 +136,62 @@ public:
         [&](OVERLAPPED* ov, DWORD* count) {
           return ::WriteFile(handle_, data, static_cast<DWORD>(n), count, ov);
         },
-        nullptr, kNoWaitLimit, false);
+        nullptr, kNoWaitLimit);
   }
 
+  // Bytes kept by an event wait come first; the rest is read under the port's limits.
   IoResult Read(std::uint8_t* out, std::size_t n, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
-    return Run(
+    if (closed_) return {IoStatus::Failed, 0};
+    const std::size_t kept = TakePending(out, n);
+    if (kept == n) return {IoStatus::Completed, static_cast<std::uint32_t>(kept)};
+    IoResult r = Run(
         [&](OVERLAPPED* ov, DWORD* count) {
-          return ::ReadFile(handle_, out, static_cast<DWORD>(n), count, ov);
+          return ::ReadFile(handle_, out + kept, static_cast<DWORD>(n - kept), count, ov);
         },
-        event, waitLimitMs, false);
+        event, waitLimitMs);
+    if (kept > 0 && r.status == IoStatus::TimedOut) r.status = IoStatus::Completed;
+    r.count += static_cast<std::uint32_t>(kept);
+    return r;
   }
 
   IoResult WaitEvent(std::uint32_t mask, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
     if (closed_) return {IoStatus::Completed, 0};
-    if (!::SetCommMask(handle_, mask)) return {IoStatus::Failed, 0};
-    DWORD events = 0;
-    const IoResult r = Run(
-        [&](OVERLAPPED* ov, DWORD* count) {
-          *count = 0;
-          return ::WaitCommEvent(handle_, &events, ov);
-        },
-        event, waitLimitMs, true);
-    if (r.status == IoStatus::Completed) return {IoStatus::Completed, events & mask};
-    // A wait ended by the close completes with an empty mask, like the stop signal.
-    if (closed_) return {IoStatus::Completed, 0};
-    return r;
+    const bool wantChar = (mask & kEvRxChar) != 0;
+    const bool wantFlag = (mask & kEvRxFlag) != 0;
+    const bool wantErr = (mask & kEvErr) != 0;
+    const std::optional<Clock::time_point> until =
+        waitLimitMs >= 0 ? std::optional(Clock::now() + std::chrono::milliseconds(waitLimitMs))
+                         : std::nullopt;
+    for (;;) {
+      if (wantChar && !pending_.empty()) return {IoStatus::Completed, kEvRxChar};
+      DWORD slice = kWatchSliceMs;
+      if (until) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()).count();
+        if (left <= 0) return {IoStatus::TimedOut, 0};
+        slice = static_cast<DWORD>(std::min<long long>(left, kWatchSliceMs));
+      }
+      std::uint8_t chunk[256];
+      DWORD got = 0;
+      const Watch w = WatchLine(chunk, sizeof chunk, slice, event, &got);
+      if (got > 0) pending_.insert(pending_.end(), chunk, chunk + got);
+      if (w == Watch::Stopped || closed_) return {IoStatus::Completed, 0};
+      if (w == Watch::Failed) return {IoStatus::Failed, 0};
+      if (wantErr && LineErrorPending()) return {IoStatus::Completed, kEvErr};
+      if (wantFlag && got > 0 && std::memchr(chunk, kEventChar, got)) {
+        return {IoStatus::Completed, kEvRxFlag};
+      }
+    }
+  }
+
+  // Everything kept by an event wait goes too: it was received before the purge.
+  bool Purge() override {
+    std::lock_guard lock(opMutex_);
+    if (closed_) return false;
+    pending_.clear();
+    return ::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
   }
 
   bool Close() override {
@@ -160,11 +205,83 @@ public:
   bool IsClosed() const override { return closed_; }
 
 private:
-  // Starts one overlapped operation and sees it to its end. An event wait that the stop
-  // event releases completes with an empty mask (cancelled underneath); a read or write that
-  // it releases is awaited further, since the port's time limits or the close end it.
+  enum class Watch { Data, Quiet, Stopped, Failed };
+
+  // One watching read: returns as soon as at least one byte is there (up to n), or after
+  // sliceMs with nothing. The stop event or a close ends it early (Stopped); bytes the driver
+  // had already delivered are kept in *got either way. The port's own time limits are put
+  // back afterwards.
+  Watch WatchLine(std::uint8_t* out, DWORD n, DWORD sliceMs, PortEvent* event, DWORD* got) {
+    *got = 0;
+    COMMTIMEOUTS watch{};
+    watch.ReadIntervalTimeout = MAXDWORD;
+    watch.ReadTotalTimeoutMultiplier = MAXDWORD;
+    watch.ReadTotalTimeoutConstant = sliceMs;
+    watch.WriteTotalTimeoutConstant = PortTimeoutsNow().WriteTotalTimeoutConstant;
+    if (!::SetCommTimeouts(handle_, &watch)) return closed_ ? Watch::Stopped : Watch::Failed;
+    const Watch w = WatchRead(out, n, sliceMs, event, got);
+    COMMTIMEOUTS back = PortTimeoutsNow();
+    if (!::SetCommTimeouts(handle_, &back) && !closed_ && w != Watch::Stopped) {
+      return Watch::Failed;
+    }
+    return w;
+  }
+
+  Watch WatchRead(std::uint8_t* out, DWORD n, DWORD sliceMs, PortEvent* event, DWORD* got) {
+    OVERLAPPED ov{};
+    ov.hEvent = done_;
+    ::ResetEvent(done_);
+    {
+      std::lock_guard lock(startMutex_);
+      if (closed_) return Watch::Stopped;
+      if (::ReadFile(handle_, out, n, got, &ov)) return *got ? Watch::Data : Watch::Quiet;
+      if (::GetLastError() != ERROR_IO_PENDING) return closed_ ? Watch::Stopped : Watch::Failed;
+    }
+    HANDLE waits[2];
+    DWORD nWaits = 0;
+    if (event && event->Valid()) waits[nWaits++] = static_cast<HANDLE>(event->NativeHandle());
+    waits[nWaits++] = done_;
+    const DWORD w = ::WaitForMultipleObjects(nWaits, waits, FALSE, sliceMs + kWatchGraceMs);
+    const bool completed = w == WAIT_OBJECT_0 + nWaits - 1;
+    if (!completed) ::CancelIoEx(handle_, &ov);
+    // Cancelled or not, the record is in use until the driver reports the end; a read that
+    // completed meanwhile keeps its bytes.
+    if (!::GetOverlappedResult(handle_, &ov, got, TRUE)) *got = 0;
+    if (closed_) return Watch::Stopped;
+    if (completed) return *got ? Watch::Data : Watch::Quiet;
+    if (w == WAIT_FAILED) return Watch::Failed;
+    return w == WAIT_TIMEOUT ? Watch::Quiet : Watch::Stopped;
+  }
+
+  // Takes (and clears) the line error state; true when a receive error was pending.
+  bool LineErrorPending() {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    return ::ClearCommError(handle_, &errors, &stat) && (errors & kLineErrors) != 0;
+  }
+
+  COMMTIMEOUTS PortTimeoutsNow() const {
+    const CommTimeouts t = Timeouts();
+    COMMTIMEOUTS ct{};
+    ct.ReadIntervalTimeout = t.readInterval;
+    ct.ReadTotalTimeoutMultiplier = t.readTotalMultiplier;
+    ct.ReadTotalTimeoutConstant = t.readTotalConstant;
+    ct.WriteTotalTimeoutMultiplier = t.writeTotalMultiplier;
+    ct.WriteTotalTimeoutConstant = t.writeTotalConstant;
+    return ct;
+  }
+
+  std::size_t TakePending(std::uint8_t* out, std::size_t n) {
+    const std::size_t k = std::min(n, pending_.size());
+    std::copy_n(pending_.begin(), k, out);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(k));
+    return k;
+  }
+
+  // Starts one overlapped read or write and sees it to its end. One that the stop event
+  // releases is awaited further, since the port's time limits or the close end it.
   template <class Start>
-  IoResult Run(Start start, PortEvent* event, int waitLimitMs, bool isEventWait) {
+  IoResult Run(Start start, PortEvent* event, int waitLimitMs) {
     OVERLAPPED ov{};
     ov.hEvent = done_;
     ::ResetEvent(done_);
@@ -191,10 +308,6 @@ private:
       Abandon(&ov);
       return {IoStatus::Failed, 0};
     }
-    if (isEventWait && withEvent && w == WAIT_OBJECT_0 && !HasOverlappedIoCompleted(&ov)) {
-      Abandon(&ov);
-      return {IoStatus::Completed, 0};
-    }
     if (!::GetOverlappedResult(handle_, &ov, &count, TRUE)) return {IoStatus::Failed, count};
     return {IoStatus::Completed, count};
   }
@@ -216,10 +329,11 @@ private:
   const HANDLE handle_;
   const HANDLE done_;  // manual-reset completion event of the operation in progress
   std::atomic<bool> closed_{false};
-  std::mutex opMutex_;     // one operation at a time
+  std::mutex opMutex_;     // one operation at a time; guards pending_
   std::mutex startMutex_;  // the start of an operation versus Close()
   mutable std::mutex stateMutex_;
   CommTimeouts timeouts_{};
+  std::vector<std::uint8_t> pending_;  // received while an event wait watched the line
 };
 
 }  // namespace
