@@ -1,7 +1,8 @@
 // The Win32 serial backend on a real COM port: scripts/test --win maps COM1 and COM2 (through
 // Wine's registry) to vtq-sim loggers started beside the test, and names their folders in
 // VARNEL_LINE_SIMS. COM1 is a plain logger at address 250 on an echoing line; COM2 corrupts
-// about every third reply and answers every value read (function 73) with device error 2.
+// about every third reply and answers every configuration write (function 93) with device
+// error 2.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -145,11 +146,11 @@ TEST_F(Win32Port, RetriesRepeatBadRepliesButNotDeviceErrors) {
   EXPECT_GT(FramesWithFunction(kFaultyPort, 0x30) - sentBefore, 12) << "no read was repeated";
 
   // A corrupted error reply is retried; the first clean one ends the command with its code.
-  const std::size_t valueReads = NotesOfFrames(kFaultyPort, 0x49).size();
-  float value = 0;
-  std::uint8_t status = 0;
-  EXPECT_EQ(BusReadValue(kAddress, 1, value, status), 2);
-  const auto notes = NotesOfFrames(kFaultyPort, 0x49);
+  const std::size_t writes = NotesOfFrames(kFaultyPort, 0x5D).size();
+  const std::uint8_t entry[5] = {0, 0, 0, 0, 1};
+  EXPECT_EQ(BusWriteConfig(kAddress, 4, entry), 2);
+  const auto notes = NotesOfFrames(kFaultyPort, 0x5D);
+  const std::size_t valueReads = writes;
   ASSERT_GT(notes.size(), valueReads);
   EXPECT_LE(notes.size() - valueReads, 11u);
   EXPECT_EQ(notes.back(), "error reply");
