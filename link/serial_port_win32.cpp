@@ -43,6 +43,16 @@ bool LacksControlLines(DWORD err) {
 
 DWORD WaitLimit(int ms) { return ms < 0 ? INFINITE : static_cast<DWORD>(ms); }
 
+COMMTIMEOUTS ToComm(const CommTimeouts& t) {
+  COMMTIMEOUTS ct{};
+  ct.ReadIntervalTimeout = t.readInterval;
+  ct.ReadTotalTimeoutMultiplier = t.readTotalMultiplier;
+  ct.ReadTotalTimeoutConstant = t.readTotalConstant;
+  ct.WriteTotalTimeoutMultiplier = t.writeTotalMultiplier;
+  ct.WriteTotalTimeoutConstant = t.writeTotalConstant;
+  return ct;
+}
+
 // How often an event wait looks at the driver's receive queue. Short against every time
 // limit of the line (the stop must end a wait within 100 ms; modem answers take 200 ms).
 constexpr int kWatchPollMs = 10;
@@ -92,12 +102,7 @@ public:
   bool SetTimeouts(const CommTimeouts& t) override {
     std::lock_guard lock(opMutex_);
     if (closed_) return false;
-    COMMTIMEOUTS ct{};
-    ct.ReadIntervalTimeout = t.readInterval;
-    ct.ReadTotalTimeoutMultiplier = t.readTotalMultiplier;
-    ct.ReadTotalTimeoutConstant = t.readTotalConstant;
-    ct.WriteTotalTimeoutMultiplier = t.writeTotalMultiplier;
-    ct.WriteTotalTimeoutConstant = t.writeTotalConstant;
+    COMMTIMEOUTS ct = ToComm(t);
     if (!::SetCommTimeouts(handle_, &ct)) return false;
     std::lock_guard state(stateMutex_);
     timeouts_ = t;
@@ -138,17 +143,31 @@ public:
         nullptr, kNoWaitLimit);
   }
 
-  // Bytes kept by an event wait come first; the rest is read under the port's limits.
+  // Bytes kept by an event wait come first. They count as the start of the reply: as when
+  // they had stayed in the driver, the read then ends at the first gap of the read interval
+  // (not at the total limit, which only bounds the wait for a first byte).
   IoResult Read(std::uint8_t* out, std::size_t n, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
     if (closed_) return {IoStatus::Failed, 0};
     const std::size_t kept = TakePending(out, n);
     if (kept == n) return {IoStatus::Completed, static_cast<std::uint32_t>(kept)};
+    const CommTimeouts limits = Timeouts();
+    const bool gapOnly = kept > 0 && limits.readInterval > 0;
+    if (gapOnly) {
+      COMMTIMEOUTS gap = ToComm(limits);
+      gap.ReadTotalTimeoutMultiplier = 0;
+      gap.ReadTotalTimeoutConstant = limits.readInterval;
+      if (!::SetCommTimeouts(handle_, &gap)) return {IoStatus::Failed, 0};
+    }
     IoResult r = Run(
         [&](OVERLAPPED* ov, DWORD* count) {
           return ::ReadFile(handle_, out + kept, static_cast<DWORD>(n - kept), count, ov);
         },
         event, waitLimitMs);
+    if (gapOnly) {
+      COMMTIMEOUTS back = ToComm(limits);
+      if (!::SetCommTimeouts(handle_, &back) && !closed_) r.status = IoStatus::Failed;
+    }
     if (kept > 0 && r.status == IoStatus::TimedOut) r.status = IoStatus::Completed;
     r.count += static_cast<std::uint32_t>(kept);
     return r;
