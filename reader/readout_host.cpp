@@ -140,7 +140,7 @@ void ReadoutHost::Handle(const Item& m) {
   } else if (m.message == WM_FILES_DONE) {
     for (int i = 0; i < device_.FileCount(); ++i) {
       files_.emplace_back(device_.FileName(i)->Name);
-      out_ << "file " << device_.FileName(i)->Name << "\n";
+      out_ << "file " << device_.FileName(i)->Name.string() << "\n";
     }
     Finish(files_.empty() ? kReadNoFile : kReadDone);
   }

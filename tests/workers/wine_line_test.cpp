@@ -53,11 +53,11 @@ int RunProgram(const std::string& commandLine, std::string& output) {
 }
 
 // Each truth record must have a file among `files` with its start time and its entries.
-void ExpectFilesHoldTruth(const std::vector<std::string>& files,
+void ExpectFilesHoldTruth(const std::vector<fs::path>& files,
                           const std::vector<TruthRecord>& truth) {
   ASSERT_EQ(files.size(), truth.size());
   for (const TruthRecord& record : truth) {
-    const auto match = std::find_if(files.begin(), files.end(), [&](const std::string& f) {
+    const auto match = std::find_if(files.begin(), files.end(), [&](const fs::path& f) {
       return ReadIdcFile(f).StartTime == record.StartTime;
     });
     ASSERT_NE(match, files.end()) << "no file for the record at page " << record.FirstPage;
@@ -78,7 +78,7 @@ TEST(WineDirect, VtqReadWritesEveryRecordAsTheLoggerHoldsIt) {
                                     data.string() + "\" --all --keep-clock",
                                 output);
   ASSERT_EQ(status, 0) << output;
-  std::vector<std::string> files;
+  std::vector<fs::path> files;
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -86,7 +86,7 @@ TEST(WineDirect, VtqReadWritesEveryRecordAsTheLoggerHoldsIt) {
   }
   const std::string serialFolder =
       (data / std::to_string(TruthOf(kDirectPort)["serialNumber"].AsInt())).string();
-  for (const auto& f : files) EXPECT_EQ(fs::path(f).parent_path().string(), serialFolder);
+  for (const auto& f : files) EXPECT_EQ(f.parent_path().string(), serialFolder);
   ExpectFilesHoldTruth(files, truth);
 }
 
