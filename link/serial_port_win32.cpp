@@ -7,11 +7,23 @@
 // under the same lock that guards the start of each operation, so no operation can start
 // after the cancel and then hang; the handle itself is closed by the destructor, when the
 // last holder of the port lets go.
+//
+// The two comm-event waits (a byte arrived; the event character arrived) watch the driver's
+// receive queue themselves (ClearCommError's count, every few milliseconds) and read what
+// arrives, instead of WaitCommEvent. Not every driver delivers EV_RXFLAG (Wine does not, nor
+// do some USB adapters), and Wine refuses WaitCommEvent with EV_ERR on a line without
+// interrupt counters (a pseudo-terminal). Bytes read while watching are kept and handed out
+// first by the next Read, so the caller sees the line as if they had stayed in the driver.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -19,14 +31,33 @@ namespace varnel {
 
 namespace {
 
-// EscapeCommFunction is refused with one of these by ports without control lines (virtual
-// ports, some adapters); such a port works without them.
+using Clock = std::chrono::steady_clock;
+
+// EscapeCommFunction is refused with one of these by ports without control lines: "invalid
+// function" from virtual ports and USB adapters without the lines, "not supported" from
+// other adapter drivers and from Wine on a pseudo-terminal. Any other failure (an invalid
+// parameter, a device gone) is a real one and fails the open.
 bool LacksControlLines(DWORD err) {
-  return err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ||
-         err == ERROR_INVALID_PARAMETER;
+  return err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED;
 }
 
 DWORD WaitLimit(int ms) { return ms < 0 ? INFINITE : static_cast<DWORD>(ms); }
+
+COMMTIMEOUTS ToComm(const CommTimeouts& t) {
+  COMMTIMEOUTS ct{};
+  ct.ReadIntervalTimeout = t.readInterval;
+  ct.ReadTotalTimeoutMultiplier = t.readTotalMultiplier;
+  ct.ReadTotalTimeoutConstant = t.readTotalConstant;
+  ct.WriteTotalTimeoutMultiplier = t.writeTotalMultiplier;
+  ct.WriteTotalTimeoutConstant = t.writeTotalConstant;
+  return ct;
+}
+
+// How often an event wait looks at the driver's receive queue. Short against every time
+// limit of the line (the stop must end a wait within 100 ms; modem answers take 200 ms).
+constexpr int kWatchPollMs = 10;
+// The line errors that EV_ERR stands for.
+constexpr DWORD kLineErrors = CE_FRAME | CE_OVERRUN | CE_RXPARITY;
 
 class Win32SerialPort final : public SerialPort {
 public:
@@ -71,12 +102,7 @@ public:
   bool SetTimeouts(const CommTimeouts& t) override {
     std::lock_guard lock(opMutex_);
     if (closed_) return false;
-    COMMTIMEOUTS ct{};
-    ct.ReadIntervalTimeout = t.readInterval;
-    ct.ReadTotalTimeoutMultiplier = t.readTotalMultiplier;
-    ct.ReadTotalTimeoutConstant = t.readTotalConstant;
-    ct.WriteTotalTimeoutMultiplier = t.writeTotalMultiplier;
-    ct.WriteTotalTimeoutConstant = t.writeTotalConstant;
+    COMMTIMEOUTS ct = ToComm(t);
     if (!::SetCommTimeouts(handle_, &ct)) return false;
     std::lock_guard state(stateMutex_);
     timeouts_ = t;
@@ -96,12 +122,6 @@ public:
     return ::ClearCommError(handle_, &errors, &stat) != 0;
   }
 
-  bool Purge() override {
-    std::lock_guard lock(opMutex_);
-    if (closed_) return false;
-    return ::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
-  }
-
   IoResult Write(const std::uint8_t* data, std::size_t n, PortEvent* event,
                  int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
@@ -109,7 +129,7 @@ public:
         [&](OVERLAPPED* ov, DWORD* count) {
           return ::WriteFile(handle_, data, static_cast<DWORD>(n), count, ov);
         },
-        event, waitLimitMs, false);
+        event, waitLimitMs);
   }
 
   // The handle is opened for overlapped I/O, where a write without a record is not allowed;
@@ -120,33 +140,88 @@ public:
         [&](OVERLAPPED* ov, DWORD* count) {
           return ::WriteFile(handle_, data, static_cast<DWORD>(n), count, ov);
         },
-        nullptr, kNoWaitLimit, false);
+        nullptr, kNoWaitLimit);
   }
 
+  // Bytes kept by an event wait come first. They count as the start of the reply: as when
+  // they had stayed in the driver, the read then ends at the first gap of the read interval
+  // (not at the total limit, which only bounds the wait for a first byte).
   IoResult Read(std::uint8_t* out, std::size_t n, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
-    return Run(
+    if (closed_) return {IoStatus::Failed, 0};
+    const std::size_t kept = TakePending(out, n);
+    if (kept == n) return {IoStatus::Completed, static_cast<std::uint32_t>(kept)};
+    const CommTimeouts limits = Timeouts();
+    const bool gapOnly = kept > 0 && limits.readInterval > 0;
+    if (gapOnly) {
+      COMMTIMEOUTS gap = ToComm(limits);
+      gap.ReadTotalTimeoutMultiplier = 0;
+      gap.ReadTotalTimeoutConstant = limits.readInterval;
+      if (!::SetCommTimeouts(handle_, &gap)) return {IoStatus::Failed, 0};
+    }
+    IoResult r = Run(
         [&](OVERLAPPED* ov, DWORD* count) {
-          return ::ReadFile(handle_, out, static_cast<DWORD>(n), count, ov);
+          return ::ReadFile(handle_, out + kept, static_cast<DWORD>(n - kept), count, ov);
         },
-        event, waitLimitMs, false);
+        event, waitLimitMs);
+    if (gapOnly) {
+      COMMTIMEOUTS back = ToComm(limits);
+      if (!::SetCommTimeouts(handle_, &back) && !closed_) r.status = IoStatus::Failed;
+    }
+    if (kept > 0 && r.status == IoStatus::TimedOut) r.status = IoStatus::Completed;
+    r.count += static_cast<std::uint32_t>(kept);
+    return r;
   }
 
   IoResult WaitEvent(std::uint32_t mask, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
     if (closed_) return {IoStatus::Completed, 0};
-    if (!::SetCommMask(handle_, mask)) return {IoStatus::Failed, 0};
-    DWORD events = 0;
-    const IoResult r = Run(
-        [&](OVERLAPPED* ov, DWORD* count) {
-          *count = 0;
-          return ::WaitCommEvent(handle_, &events, ov);
-        },
-        event, waitLimitMs, true);
-    if (r.status == IoStatus::Completed) return {IoStatus::Completed, events & mask};
-    // A wait ended by the close completes with an empty mask, like the stop signal.
-    if (closed_) return {IoStatus::Completed, 0};
-    return r;
+    const bool wantChar = (mask & kEvRxChar) != 0;
+    const bool wantFlag = (mask & kEvRxFlag) != 0;
+    const bool wantErr = (mask & kEvErr) != 0;
+    const std::optional<Clock::time_point> until =
+        waitLimitMs >= 0 ? std::optional(Clock::now() + std::chrono::milliseconds(waitLimitMs))
+                         : std::nullopt;
+    for (;;) {
+      if (wantChar && !pending_.empty()) return {IoStatus::Completed, kEvRxChar};
+      DWORD errors = 0;
+      COMSTAT stat{};
+      if (!::ClearCommError(handle_, &errors, &stat)) {
+        return closed_ ? IoResult{IoStatus::Completed, 0} : IoResult{IoStatus::Failed, 0};
+      }
+      if (wantErr && (errors & kLineErrors)) return {IoStatus::Completed, kEvErr};
+      if (stat.cbInQue > 0) {
+        // The bytes are there: the read completes at once, whatever the port's limits.
+        std::uint8_t chunk[256];
+        const DWORD ask = std::min<DWORD>(stat.cbInQue, sizeof chunk);
+        const IoResult r = Run(
+            [&](OVERLAPPED* ov, DWORD* count) { return ::ReadFile(handle_, chunk, ask, count, ov); },
+            nullptr, kSingleWaitLimitMs);
+        if (closed_) return {IoStatus::Completed, 0};
+        if (!r.Completed()) return {IoStatus::Failed, 0};
+        pending_.insert(pending_.end(), chunk, chunk + r.count);
+        if (wantFlag && std::memchr(chunk, kEventChar, r.count)) {
+          return {IoStatus::Completed, kEvRxFlag};
+        }
+        continue;
+      }
+      if (until && Clock::now() >= *until) return {IoStatus::TimedOut, 0};
+      // Nothing yet: look again shortly, unless the stop event or a close ends the wait.
+      if (event && event->Valid()) {
+        if (event->Wait(kWatchPollMs)) return {IoStatus::Completed, 0};
+      } else {
+        ::Sleep(kWatchPollMs);
+      }
+      if (closed_) return {IoStatus::Completed, 0};
+    }
+  }
+
+  // Everything kept by an event wait goes too: it was received before the purge.
+  bool Purge() override {
+    std::lock_guard lock(opMutex_);
+    if (closed_) return false;
+    pending_.clear();
+    return ::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
   }
 
   bool Close() override {
@@ -160,11 +235,17 @@ public:
   bool IsClosed() const override { return closed_; }
 
 private:
-  // Starts one overlapped operation and sees it to its end. An event wait that the stop
-  // event releases completes with an empty mask (cancelled underneath); a read or write that
-  // it releases is awaited further, since the port's time limits or the close end it.
+  std::size_t TakePending(std::uint8_t* out, std::size_t n) {
+    const std::size_t k = std::min(n, pending_.size());
+    std::copy_n(pending_.begin(), k, out);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(k));
+    return k;
+  }
+
+  // Starts one overlapped read or write and sees it to its end. One that the stop event
+  // releases is awaited further, since the port's time limits or the close end it.
   template <class Start>
-  IoResult Run(Start start, PortEvent* event, int waitLimitMs, bool isEventWait) {
+  IoResult Run(Start start, PortEvent* event, int waitLimitMs) {
     OVERLAPPED ov{};
     ov.hEvent = done_;
     ::ResetEvent(done_);
@@ -191,11 +272,12 @@ private:
       Abandon(&ov);
       return {IoStatus::Failed, 0};
     }
-    if (isEventWait && withEvent && w == WAIT_OBJECT_0 && !HasOverlappedIoCompleted(&ov)) {
-      Abandon(&ov);
-      return {IoStatus::Completed, 0};
+    if (!::GetOverlappedResult(handle_, &ov, &count, TRUE)) {
+      // Wine ends a read that its total time limit cut short with STATUS_TIMEOUT, where
+      // Windows reports success; either way the bytes counted are what came in time.
+      if (::GetLastError() == ERROR_TIMEOUT && !closed_) return {IoStatus::Completed, count};
+      return {IoStatus::Failed, count};
     }
-    if (!::GetOverlappedResult(handle_, &ov, &count, TRUE)) return {IoStatus::Failed, count};
     return {IoStatus::Completed, count};
   }
 
@@ -216,10 +298,11 @@ private:
   const HANDLE handle_;
   const HANDLE done_;  // manual-reset completion event of the operation in progress
   std::atomic<bool> closed_{false};
-  std::mutex opMutex_;     // one operation at a time
+  std::mutex opMutex_;     // one operation at a time; guards pending_
   std::mutex startMutex_;  // the start of an operation versus Close()
   mutable std::mutex stateMutex_;
   CommTimeouts timeouts_{};
+  std::vector<std::uint8_t> pending_;  // received while an event wait watched the line
 };
 
 }  // namespace

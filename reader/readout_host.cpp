@@ -1,0 +1,182 @@
+#include "reader/readout_host.h"
+
+#include <chrono>
+#include <ctime>
+#include <ostream>
+
+#include "workers/link_facade.h"
+#include "workers/worker_messages.h"
+
+namespace varnel::reader {
+
+namespace {
+
+constexpr std::uint8_t kDirectAddress = 250;
+constexpr std::int16_t kDirectReplyTimeoutMs = 500;
+// The version text the program writes into every data file.
+constexpr const char* kVersionText = " 2.20";
+constexpr int kStopLimitMs = 10000;
+
+}  // namespace
+
+ReadoutHost::ReadoutHost(ReaderOptions options, std::ostream& out)
+    : options_(std::move(options)), out_(out) {}
+
+ReadoutHost::~ReadoutHost() { Shutdown(); }
+
+void ReadoutHost::Shutdown() {
+  {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+  }
+  syncDone_.notify_all();
+  StopLink();
+  WaitForWorker(kStopLimitMs);
+  fileThread_.reset();
+}
+
+void ReadoutHost::Post(unsigned message, std::int64_t wParam, std::int64_t lParam,
+                       std::string /*text*/) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back({message, wParam, lParam, nullptr});
+  }
+  queued_.notify_all();
+}
+
+bool ReadoutHost::Synchronize(const std::function<void()>& call) {
+  auto sync = std::make_shared<SyncCall>();
+  sync->call = call;
+  std::unique_lock lock(mutex_);
+  if (closing_) return false;
+  queue_.push_back({0, 0, 0, sync});
+  queued_.notify_all();
+  syncDone_.wait(lock, [&] { return sync->done || closing_; });
+  return sync->done;
+}
+
+int ReadoutHost::Run(const std::function<bool()>& stopRequested) {
+  // What a contents reading of a logger without registered options starts from.
+  std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  device_.ClearRecs();
+  device_.Address = kDirectAddress;
+  device_.ReplyTimeout = kDirectReplyTimeoutMs;
+  device_.PortNumber = static_cast<std::uint8_t>(options_.port);
+  device_.OptionsReady = false;
+  device_.KnownDevice = false;
+  device_.ReadActualRec = !options_.allRecords;
+  device_.ReadFromMonth = static_cast<std::uint8_t>(local ? local->tm_mon : 0);
+  device_.ReadFromYear = static_cast<std::uint16_t>(local ? local->tm_year + 1900 : 2000);
+  device_.SynchTime = !options_.keepClock;
+
+  // A direct line: no modem, and the line echoes what the PC sends.
+  SetLinkModem(false);
+  SetLinkEcho(true);
+  if (!LinkOpen(static_cast<std::int16_t>(options_.port), kDirectReplyTimeoutMs)) {
+    out_ << "COM" << options_.port << " could not be opened\n";
+    return kReadPortFailed;
+  }
+  out_ << "reading the logger on COM" << options_.port << "\n";
+  StartJob(*this, kJobModemContents, device_);
+
+  while (!finished_) {
+    if (!stopped_ && stopRequested && stopRequested()) {
+      stopped_ = true;
+      out_ << "stopping\n";
+      StopLink();
+    }
+    Item item;
+    {
+      std::unique_lock lock(mutex_);
+      if (!queued_.wait_for(lock, std::chrono::milliseconds(50), [&] { return !queue_.empty(); }))
+        continue;
+      item = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    if (item.sync) {
+      item.sync->call();
+      {
+        std::lock_guard lock(mutex_);
+        item.sync->done = true;
+      }
+      syncDone_.notify_all();
+      continue;
+    }
+    Handle(item);
+  }
+  Shutdown();
+  return status_;
+}
+
+void ReadoutHost::Handle(const Item& m) {
+  if (m.message == WM_WORKER_STATUS) {
+    switch (static_cast<int>(m.w)) {
+      case wsSerialNumber:
+        out_ << "serial number " << static_cast<std::uint32_t>(m.l) << "\n";
+        // No registered options: the defaults set before the job hold.
+        device_.OptionsReady = true;
+        break;
+      case wsNoCommunication:
+        out_ << "no answer from the logger\n";
+        break;
+      case wsDeviceChanged:
+        out_ << "another logger answered: stopped\n";
+        break;
+      case wsReadingRecord:
+        out_ << "reading record " << m.l + 1 << "\n";
+        break;
+      case wsTimeSynchronized:
+        out_ << "logger clock set to the PC clock\n";
+        break;
+      case wsDeviceRestarted:
+        out_ << "logger restarted\n";
+        break;
+      default:
+        break;
+    }
+  } else if (m.message == WM_WORKER_DONE) {
+    OnDone(static_cast<int>(m.w));
+  } else if (m.message == WM_FILES_DONE) {
+    for (int i = 0; i < device_.FileCount(); ++i) {
+      files_.emplace_back(device_.FileName(i)->Name);
+      out_ << "file " << device_.FileName(i)->Name.string() << "\n";
+    }
+    Finish(files_.empty() ? kReadNoFile : kReadDone);
+  }
+}
+
+void ReadoutHost::OnDone(int code) {
+  switch (code) {
+    case wdContentsRead: {
+      if (stopped_) return Finish(kReadNoFile);
+      const int n = device_.RecCount();
+      out_ << n << " record(s) in the logger\n";
+      for (int i = 0; i < n; ++i) device_.Rec(i)->Selected = (i == 0) || options_.allRecords;
+      StartJob(*this, kJobReadRecords, device_);
+      break;
+    }
+    case wdRecordsRead:
+    case wdRecordsPartly:
+      if (code == wdRecordsPartly) out_ << "the records were read only in part\n";
+      device_.ClearFiles();
+      fileThread_ = std::make_unique<TFileThread>(*this, *this, 0, device_, kVersionText,
+                                                  std::filesystem::path(options_.dataDir));
+      break;
+    case wdNoRecord:
+      out_ << "the logger holds no record\n";
+      Finish(kReadNoFile);
+      break;
+    default:
+      out_ << "the readout ended without data (result " << code << ")\n";
+      Finish(kReadNoFile);
+      break;
+  }
+}
+
+void ReadoutHost::Finish(int status) {
+  status_ = status;
+  finished_ = true;
+}
+
+}  // namespace varnel::reader
