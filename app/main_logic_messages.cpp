@@ -44,7 +44,7 @@ QString BackupName(const QString& file) {
 
 void MainLogic::Memo(const std::string& line) { view_.AppendMemo(line); }
 
-void MainLogic::AddToLogFile(const std::string& text) { Log.AddToLogFile(text); }
+void MainLogic::AddToLogFile(const std::string& text) { log_.AddToLogFile(text); }
 
 void MainLogic::MemoAndLog(const std::string& line) {
   Memo(line);
@@ -250,12 +250,12 @@ void MainLogic::BuildRecordListFromDevice() {
 void MainLogic::StartFileThread() {
   FDevice->ClearFiles();
   fileThreadRunning_ = true;
-  view_.FileWorkerStarted();
+  Observe().FileWorkerStarted();
   env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText, FInternalPath);
 }
 
 void MainLogic::WMWorkerDone(int code) {
-  view_.WorkerDone(code);
+  Observe().WorkerDone(code);
   SetGauge(Gauge1Max, 0);
   if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
   const bool modem = env_.Link->ModemMode();
@@ -274,11 +274,11 @@ void MainLogic::WMWorkerDone(int code) {
       EditFilename = DeviceText(FDevice->IdentityText);
       view_.SetFileNameText(EditFilename);
       Memo(Text(84));
-      view_.SetEnabled(ctl::btnReadRec, true);
+      view_.SetEnabled(Control::btnReadRec, true);
       FDevice->ConfigKnown = false;
       if (modem) {
         FKeepPortOpen = true;
-        view_.SetEnabled(ctl::btnReadRec, false);
+        view_.SetEnabled(Control::btnReadRec, false);
         TickRecordsByReadRule();
         btnReadClick(Sender::btnReadRec);
       }
@@ -375,9 +375,9 @@ void MainLogic::WMFilesDone(std::int64_t flag) {
     }
     WriteFileList();
     RunModules();
-    view_.SetEnabled(ctl::btnReadRec, true);
+    view_.SetEnabled(Control::btnReadRec, true);
   }
-  view_.FilesDone(static_cast<int>(flag));
+  Observe().FilesDone(static_cast<int>(flag));
   if (waitForCallPending_) ResumeWaitingForCall();
 }
 
