@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 #include <QStyle>
 #include <QAction>
+#include <algorithm>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +27,7 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
+#include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui/start_word.h"
 
@@ -36,6 +38,11 @@ namespace {
 // The client area below the menu bar: widgets, then the status bar.
 constexpr int kClientWidth = 826;
 constexpr int kClientHeight = 528;
+// The clock panel: at least 100 pixels, wide enough for a date and a time with seconds in
+// the usual formats ("09.12.2026 04:13:24"), which 100 pixels cut off at this font size.
+constexpr int kClockWidth = 150;
+// Characters of a record entry with a date like "09.12.2026" and a time with seconds.
+constexpr int kTypicalRecordEntry = 38;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -170,10 +177,10 @@ void TfrmMain::BuildControls() {
 
   panel0_ = new QLabel(this);
   panel0_->setObjectName(QStringLiteral("StatusPanel0"));
-  panel0_->setFixedWidth(700);
+  panel0_->setFixedWidth(kClientWidth - kClockWidth - 26);
   panel1_ = new QLabel(this);
   panel1_->setObjectName(QStringLiteral("StatusPanel1"));
-  panel1_->setFixedWidth(100);
+  panel1_->setFixedWidth(kClockWidth);
   panel1_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   statusBar()->setSizeGripEnabled(false);
@@ -220,7 +227,7 @@ void TfrmMain::BuildControls() {
   lbRecords_->setFont(mono);
   lbRecords_->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(lbRecords_, &QListWidget::itemChanged, this, &TfrmMain::LbRecordsItemChanged);
-  PlaceRecordHeadings();
+  PlaceRecordHeadings(kTypicalRecordEntry);
 
   MakeLabel(Control::Label1, QRect(left, 254, leftWidth, 16), client);
   editFilename_ = new QLineEdit(client);
@@ -272,8 +279,12 @@ void TfrmMain::BuildControls() {
   memo1_->setGeometry(memoLeft, 97, memoWidth, h - 97 - 8);
   memo1_->setReadOnly(true);
   memo1_->setAcceptRichText(true);
-  memo1_->setLineWrapMode(QTextEdit::NoWrap);
+  // Long lines wrap: the memo scrolls only vertically, so its newest line is always seen
+  // from its start.
+  memo1_->setLineWrapMode(QTextEdit::WidgetWidth);
+  memo1_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo1_->setTabStopDistance(QFontMetricsF(font()).horizontalAdvance(QLatin1Char('x')) * 8);
 
   // Right: start/stop toggle, activity bar, "Show time", the hidden controls, Close.
@@ -284,13 +295,10 @@ void TfrmMain::BuildControls() {
   spbStartModem_->setIconSize(QSize(32, 32));
   spbStartModem_->setText(QStringLiteral("Start"));  // the design caption until first pressed
   connect(spbStartModem_, &QPushButton::clicked, this, &TfrmMain::SpBStartModemClick);
-  activity_ = new QProgressBar(client);
+  activity_ = new FillMeter(client);
   activity_->setObjectName(QString::fromLatin1(ControlName(Control::LMDProgressFill1)));
   activity_->setGeometry(rx, 177, rw, 20);
-  activity_->setRange(0, 10);
-  activity_->setValue(0);
-  activity_->setAlignment(Qt::AlignCenter);
-  activity_->setFormat(QString());
+  activity_->SetMaximum(10);
   widgets_[Control::LMDProgressFill1] = activity_;
   chbShowTime_ = new QCheckBox(client);
   chbShowTime_->setObjectName(QString::fromLatin1(ControlName(Control::ChBShowTime)));
@@ -317,8 +325,9 @@ void TfrmMain::BuildControls() {
 }
 
 // The headings stand over the columns of the record entries: the number (five places),
-// the start time after four blanks, the share of memory at the end.
-void TfrmMain::PlaceRecordHeadings() {
+// the start time after four blanks, and the share of memory, which ends four blanks before
+// the end of an entry of `entryLength` characters.
+void TfrmMain::PlaceRecordHeadings(int entryLength) {
   const QFontMetrics fm(lbRecords_->font());
   const int ch = fm.horizontalAdvance(QLatin1Char('0'));
   const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
@@ -326,8 +335,11 @@ void TfrmMain::PlaceRecordHeadings() {
   const int x0 = lbRecords_->x() + indicator;
   QWidget* number = widgets_[Control::Label2];
   QWidget* start = widgets_[Control::Label3];
+  QWidget* share = widgets_[Control::Label4];
   number->move(x0, number->y());
   start->move(x0 + 9 * ch, start->y());
+  const int right = std::min(x0 + (entryLength - 4) * ch, lbRecords_->geometry().right());
+  share->setGeometry(right - share->width(), share->y(), share->width(), share->height());
 }
 
 // ---------------------------------------------------------------- commands and events

@@ -23,6 +23,10 @@ class QSpinBox;
 class QSystemTrayIcon;
 class QTextEdit;
 
+namespace varnel {
+class FillMeter;
+}
+
 // The operator's main window: the widgets, menus and tray icon of the window logic
 // (MainLogic), which it creates and which keeps the job loop. Every control carries its
 // window name as objectName ("SpBStartModem", "muConfig", …).
@@ -99,7 +103,7 @@ class TfrmMain : public QMainWindow, public MainView {
   void BuildMenus();
   void BuildTray();
   void BuildControls();
-  void PlaceRecordHeadings();
+  void PlaceRecordHeadings(int entryLength);
   void SpBStartModemClick(bool down);
   void LbRecordsItemChanged(QListWidgetItem* item);
   QWidget* Widget(Control control) const;
@@ -130,7 +134,7 @@ class TfrmMain : public QMainWindow, public MainView {
   QListWidget* lbExModuls_ = nullptr;
   QTextEdit* memo1_ = nullptr;
   QPushButton* spbStartModem_ = nullptr;
-  QProgressBar* activity_ = nullptr;
+  FillMeter* activity_ = nullptr;
   QCheckBox* chbShowTime_ = nullptr;
   QProgressBar* battery_ = nullptr;
   QLabel* panel0_ = nullptr;

@@ -17,6 +17,7 @@
 #include <QTextEdit>
 
 #include "gui/main_window.h"
+#include "gui/fill_meter.h"
 #include "gui/pictures.h"
 
 namespace varnel {
@@ -79,8 +80,7 @@ void TfrmMain::SetCaption(Control control, const std::string& text) {
       texts_[control] = text;
       return;
     case Control::LMDProgressFill1:
-      activity_->setFormat(Q(text));
-      activity_->setTextVisible(!text.empty());
+      activity_->SetCaption(Q(text));
       return;
     default:
       break;
@@ -112,6 +112,7 @@ void TfrmMain::ShowRecords(const std::vector<RecordEntry>& entries) {
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(e.Ticked ? Qt::Checked : Qt::Unchecked);
   }
+  if (!entries.empty()) PlaceRecordHeadings(static_cast<int>(Q(entries.front().Text).size()));
 }
 
 void TfrmMain::SetRecordTicked(int index, bool ticked) {
@@ -149,8 +150,8 @@ void TfrmMain::SetAddressField(int minimum, int maximum, int value) {
 }
 
 void TfrmMain::SetActivity(int value, bool rightToLeft) {
-  activity_->setInvertedAppearance(rightToLeft);
-  activity_->setValue(value);
+  activity_->SetRightToLeft(rightToLeft);
+  activity_->SetValue(value);
 }
 
 void TfrmMain::ShowModuleLists(const std::vector<std::string>& available,

@@ -18,6 +18,7 @@
 #include "app/facade_link.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
+#include "gui/fill_meter.h"
 #include "gui_fixture.h"
 #include "manual_timer.h"
 #include "tests/support/sim_process.h"
@@ -129,9 +130,9 @@ class WindowE2eTest : public QObject {
     QVERIFY(!w.Logic().StartDown());
     QVERIFY(!start->isChecked());
     QCOMPARE(start->text(), QString("Start"));
-    auto* activity = Find<QProgressBar>(w, "LMDProgressFill1");
-    QCOMPARE(activity->value(), 0);
-    QVERIFY(activity->format().isEmpty());
+    auto* activity = Find<FillMeter>(w, "LMDProgressFill1");
+    QCOMPARE(activity->Value(), 0);
+    QVERIFY(activity->Caption().isEmpty());
     QVERIFY(w.Logic().WaitUntilIdle(20000));
     const QStringList after = test::MemoLines(w);
     QVERIFY(after.mid(static_cast<int>(after.lastIndexOf("Reading Record 1"))).contains("Cancelled !"));

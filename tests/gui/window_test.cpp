@@ -16,6 +16,7 @@
 
 #include "app/registry_store.h"
 #include "app/settings.h"
+#include "gui/fill_meter.h"
 #include "gui_fixture.h"
 #include "lang/lang.h"
 #include "manual_timer.h"
@@ -94,15 +95,15 @@ class WindowTest : public QObject {
     QVERIFY(!h.Button("btnClose")->isEnabled());
     QCOMPARE(h.link.jobs.size(), std::size_t{1});
     QCOMPARE(h.link.jobs[0].kind, 0u);
-    auto* activity = Find<QProgressBar>(*h.window, "LMDProgressFill1");
-    QCOMPARE(activity->format(), QString("Program active"));
+    auto* activity = Find<FillMeter>(*h.window, "LMDProgressFill1");
+    QCOMPARE(activity->Caption(), QString("Program active"));
     // Timer3 animates the bar: up to 10, then back down filling from the right.
     for (int i = 0; i < 11; ++i) h.timers.made.at(2)->Fire();
-    QCOMPARE(activity->value(), 10);
-    QVERIFY(!activity->invertedAppearance());
+    QCOMPARE(activity->Value(), 10);
+    QVERIFY(!activity->RightToLeft());
     h.timers.made.at(2)->Fire();
-    QCOMPARE(activity->value(), 9);
-    QVERIFY(activity->invertedAppearance());
+    QCOMPARE(activity->Value(), 9);
+    QVERIFY(activity->RightToLeft());
 
     QVERIFY(!h.window->close());
     QVERIFY(h.window->isVisible());
@@ -112,9 +113,9 @@ class WindowTest : public QObject {
     QVERIFY(!h.window->Logic().StartDown());
     QVERIFY(!start->isChecked());
     QCOMPARE(start->text(), QString("Start"));
-    QCOMPARE(activity->value(), 0);
-    QVERIFY(!activity->invertedAppearance());
-    QVERIFY(activity->format().isEmpty());
+    QCOMPARE(activity->Value(), 0);
+    QVERIFY(!activity->RightToLeft());
+    QVERIFY(activity->Caption().isEmpty());
     QCOMPARE(test::MemoLines(*h.window).last(), QString("Cancelled !"));
     QVERIFY(h.Button("btnClose")->isEnabled());
 
@@ -321,8 +322,8 @@ class WindowTest : public QObject {
         QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + icon + 12 <= button->width(),
                  qPrintable(QString("%1 in %2: \"%3\"").arg(button->objectName()).arg(base).arg(button->text())));
       }
-      auto* activity = Find<QProgressBar>(w, "LMDProgressFill1");
-      QVERIFY(activity->fontMetrics().horizontalAdvance(activity->format()) < activity->width() - 8);
+      auto* activity = Find<FillMeter>(w, "LMDProgressFill1");
+      QVERIFY(activity->fontMetrics().horizontalAdvance(activity->Caption()) < activity->width() - 8);
       QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
     }
   }
