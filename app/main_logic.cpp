@@ -35,7 +35,7 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   }
   if (!env_.Pause) env_.Pause = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
   if (env_.ProgramPath.isEmpty()) env_.ProgramPath = QCoreApplication::applicationFilePath();
-  Log.SetPath(env_.LogFilePath.isEmpty() ? DefaultLogFilePath(env_.ProgramPath)
+  log_.SetPath(env_.LogFilePath.isEmpty() ? DefaultLogFilePath(env_.ProgramPath)
                                          : env_.LogFilePath);
   pump_ = std::make_unique<WorkerEventPump>(
       [this](unsigned message, std::int64_t w, std::int64_t l, const std::string& text) {
@@ -67,6 +67,22 @@ MainLogic::~MainLogic() {
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }
 
+RunObserver& MainLogic::Observe() {
+  static RunObserver nobody;
+  return env_.Observer ? *env_.Observer : nobody;
+}
+
+void MainLogic::ApplyRunOverrides(const RunOverrides& overrides) {
+  if (overrides.Port > 0) {
+    if (!storedPort_) storedPort_ = FPort;
+    FPort = static_cast<std::uint8_t>(overrides.Port);
+  }
+  if (!overrides.DataFolder.empty()) {
+    if (!storedInternalPath_) storedInternalPath_ = FInternalPath;
+    FInternalPath = overrides.DataFolder;
+  }
+}
+
 PostTarget& MainLogic::Window() { return *pump_; }
 
 // ---------------------------------------------------------------- start-up
@@ -77,7 +93,7 @@ void MainLogic::FormCreate() {
 
   const QString joined = (env_.Arguments.join(QLatin1Char(' ')) + QLatin1Char(' ')).toUpper();
   FDebugMode = joined.contains(QLatin1String("DEBUG"));
-  for (auto control : {ctl::Echo1, ctl::Modem1, ctl::Label6, ctl::spAddr}) {
+  for (auto control : {Control::Echo1, Control::Modem1, Control::Label6, Control::spAddr}) {
     view_.SetVisible(control, FDebugMode);
   }
 
@@ -97,7 +113,7 @@ void MainLogic::FormCreate() {
     BuildPortMenu(FAmountPorts);
   }
 
-  view_.SetEnabled(ctl::btnReadRec, false);
+  view_.SetEnabled(Control::btnReadRec, false);
   FKeepPortOpen = false;
 
   // Every run starts in modem mode, whatever the stored switch said.
@@ -106,16 +122,16 @@ void MainLogic::FormCreate() {
 
   ApplyLanguage();
 
-  Log.CreateIfMissing();
+  log_.CreateIfMissing();
   if (unknownLanguage_) {
     AddToLogFile(Text(kTextUnknownLanguage) + " " + std::to_string(FLanguageSaved));
   }
 
   view_.ClearMemo();
-  view_.SetEnabled(ctl::btnCancel, false);
+  view_.SetEnabled(Control::btnCancel, false);
   FFileListKey.clear();
   ResetActivity();
-  view_.SetVisible(ctl::pmuShow, false);
+  view_.SetVisible(Control::pmuShow, false);
 
   Timer1->Start(1000);
   Timer3->Start(100);
@@ -144,7 +160,7 @@ void MainLogic::ReadSettings() {
   FCreateBackup = s.CreateBackup;
 
   Modem1Checked = s.Modem;
-  view_.SetChecked(ctl::Modem1, Modem1Checked);
+  view_.SetChecked(Control::Modem1, Modem1Checked);
   env_.Link->SetLinkModem(Modem1Checked);
   env_.Link->SetLinkEcho(!Modem1Checked);
   if (Modem1Checked) ApplyAddressRange(true);
@@ -159,19 +175,23 @@ void MainLogic::ReadSettings() {
   }
 
   ChBShowTime = s.ShowTime;
-  view_.SetChecked("ChBShowTime", ChBShowTime);
+  view_.SetChecked(Control::ChBShowTime, ChBShowTime);
   MainLeft = s.MainLeft;
   MainTop = s.MainTop;
-  view_.SetWindowPosition(MainLeft, MainTop);
+  view_.SetWindowPosition({MainLeft, MainTop});
 }
 
 void MainLogic::WriteSettings() {
-  WriteCommonFolders(QString::fromStdString(FInternalPath),
+  if (const auto place = view_.CurrentWindowPosition()) {
+    MainLeft = place->Left;
+    MainTop = place->Top;
+  }
+  WriteCommonFolders(QString::fromStdString(storedInternalPath_.value_or(FInternalPath)),
                      QString::fromStdString(FConfigFilePath));
   WriteChosenModules(FExecModules);
 
   StoredSettings s;
-  s.Port = FPort;
+  s.Port = storedPort_.value_or(FPort);
   s.Echo = Echo1Checked;
   s.AmountPorts = FAmountPorts;
   s.AutoPorts = FAutoPorts;
@@ -193,23 +213,24 @@ void MainLogic::WriteSettings() {
 
 void MainLogic::ApplyLanguage() {
   struct Caption {
-    std::string_view Control;
+    Control Target;
     int Id;
   };
+  using C = Control;
   static constexpr Caption kCaptions[] = {
-      {"File1", 1},          {"PortSetup1", 2},      {"Options1", 3},      {"Info1", 4},
-      {ctl::Modem1, 5},      {"Exit1", 6},           {"muPort", 7},        {ctl::Echo1, 8},
-      {"muConfig", 9},       {"muLoggerConfig", 10}, {"muShowLogfile", 11}, {"Label1", 12},
-      {"Label2", 13},        {"Label3", 14},         {"Label4", 15},       {"Label5", 16},
-      {ctl::Label6, 17},     {"Label7", 18},         {"Label8", 19},       {"Label9", 20},
-      {"ChBShowTime", 21},   {ctl::btnClose, 22},    {"btnAdd", 25},       {"btnDel", 26},
-      {"btnClear", 27},      {ctl::btnStart, 28},    {ctl::btnReadRec, 29}, {ctl::btnCancel, 30},
-      {"AboutCaption", 64},  {"AboutProduct", 0},    {ctl::pmuShow, 31},   {ctl::pmuClose, 32},
-      {"pmuMinimize", 33},
+      {C::File1, 1},        {C::PortSetup1, 2},      {C::Options1, 3},       {C::Info1, 4},
+      {C::Modem1, 5},       {C::Exit1, 6},           {C::muPort, 7},         {C::Echo1, 8},
+      {C::muConfig, 9},     {C::muLoggerConfig, 10}, {C::muShowLogfile, 11}, {C::Label1, 12},
+      {C::Label2, 13},      {C::Label3, 14},         {C::Label4, 15},        {C::Label5, 16},
+      {C::Label6, 17},      {C::Label7, 18},         {C::Label8, 19},        {C::Label9, 20},
+      {C::ChBShowTime, 21}, {C::btnClose, 22},       {C::btnAdd, 25},        {C::btnDel, 26},
+      {C::btnClear, 27},    {C::btnStart, 28},       {C::btnReadRec, 29},    {C::btnCancel, 30},
+      {C::AboutCaption, 64}, {C::AboutProduct, 0},   {C::pmuShow, 31},       {C::pmuClose, 32},
+      {C::pmuMinimize, 33},
   };
-  view_.SetCaption(ctl::Window, " " + Text(0));
-  for (const Caption& c : kCaptions) view_.SetCaption(c.Control, Text(c.Id));
-  view_.SetCaption("AboutVersion", Text(63) + " 2.20");
+  view_.SetCaption(Control::Window, " " + Text(0));
+  for (const Caption& c : kCaptions) view_.SetCaption(c.Target, Text(c.Id));
+  view_.SetCaption(Control::AboutVersion, Text(63) + " 2.20");
 }
 
 // ---------------------------------------------------------------- port menu, switches
@@ -233,6 +254,7 @@ void MainLogic::COMClick(int index) {
   for (auto& item : muPort) item.Checked = false;
   muPort[static_cast<std::size_t>(index)].Checked = true;
   FPort = static_cast<std::uint8_t>(muPort[static_cast<std::size_t>(index)].Number);
+  storedPort_.reset();  // the operator's choice is the one to store
   view_.ShowPortMenu(muPort);
 }
 
@@ -251,7 +273,7 @@ void MainLogic::ApplyAddressRange(bool modem) {
 
 void MainLogic::Modem1Click() {
   Modem1Checked = !Modem1Checked;
-  view_.SetChecked(ctl::Modem1, Modem1Checked);
+  view_.SetChecked(Control::Modem1, Modem1Checked);
   env_.Link->SetLinkModem(Modem1Checked);
   env_.Link->SetLinkEcho(!Modem1Checked);
   ApplyAddressRange(Modem1Checked);
@@ -259,7 +281,7 @@ void MainLogic::Modem1Click() {
 
 void MainLogic::Echo1Click() {
   Echo1Checked = !Echo1Checked;
-  view_.SetChecked(ctl::Echo1, Echo1Checked);
+  view_.SetChecked(Control::Echo1, Echo1Checked);
   env_.Link->SetLinkEcho(Echo1Checked);
 }
 
@@ -294,6 +316,7 @@ void MainLogic::ApplyConfigForm(const ConfigFormValues& v) {
   FAutoPorts = v.AutoPorts;
   FCreateBackup = v.CreateBackup;
   FInternalPath = v.DataFolder;
+  storedInternalPath_.reset();  // the operator's choice is the one to store
   FConfigFilePath = v.ConfigFileFolder;
   FAmountPorts = static_cast<std::uint8_t>(v.AmountPortsIndex + 1);
   for (std::size_t i = 0; i < v.CommandBoxes.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,17 @@ struct LogicEnvironment {
   QString ProgramPath;    // the program file: its folder and the log's name derive from it
   QString LogFilePath;    // empty: beside the program (or in the per-user data folder)
   LinkControl* Link = nullptr;
+  RunObserver* Observer = nullptr;  // told of the run's state changes; may stay empty
   TimerFactory* Timers = nullptr;
   ModuleLauncher* Launcher = nullptr;
   std::function<void(int ms)> Pause;  // the pause between module starts
+};
+
+// Values that hold for one run only and are not stored at close (the console collector's
+// --port and --data).
+struct RunOverrides {
+  int Port = 0;            // 0: the stored port
+  std::string DataFolder;  // empty: the stored data folder
 };
 
 class MainLogic {
@@ -73,6 +82,7 @@ class MainLogic {
   void btnDelClick(int selectedChosen);
   void btnClearClick();
   void SetShowTime(bool on);
+  // The operator ticked or cleared one entry of the record list.
   void SetRecordTicked(int index, bool ticked);
   void SetAddress(int value);
   // Ticks the first record and the records of the read-from rule, as a modem run does.
@@ -113,11 +123,53 @@ class MainLogic {
   std::string Text(int id) const;
   bool StartDown() const { return SpBStartModemDown; }
 
+  // For this run only: the port and data folder to use instead of the stored ones, which
+  // WriteSettings keeps. Applied after FormCreate, before Start.
+  void ApplyRunOverrides(const RunOverrides& overrides);
+
+  // --- What the window shows and the logic keeps, read-only to others
+  std::uint8_t Port() const { return FPort; }
+  std::uint8_t AmountPorts() const { return FAmountPorts; }
+  bool AutoPorts() const { return FAutoPorts; }
+  const std::string& DataFolder() const { return FInternalPath; }
+  const std::string& ConfigFileFolder() const { return FConfigFilePath; }
+  const std::string& FileListKey() const { return FFileListKey; }
+  bool DebugMode() const { return FDebugMode; }
+  bool CreateBackup() const { return FCreateBackup; }
+  std::int16_t Language() const { return FLanguage; }
+  bool KeepPortOpen() const { return FKeepPortOpen; }
+  bool ShowTime() const { return ChBShowTime; }
+  bool ModemChecked() const { return Modem1Checked; }
+  bool EchoChecked() const { return Echo1Checked; }
+  bool CloseEnabledInTray() const { return pmuCloseEnabled; }
+  const std::vector<RecordEntry>& Records() const { return lbRecords; }
+  const std::vector<PortMenuItem>& PortMenu() const { return muPort; }
+  const TExecuteModuleList& ExecModules() const { return FExecModules; }
+  const ProgramLog& Log() const { return log_; }
+  struct ActivityState {
+    std::uint8_t Value;
+    bool Rising;
+    bool Reverse;
+    bool RightToLeft;
+  };
+  ActivityState Activity() const {
+    return {FActivityValue, FActivityRising, FActivityReverse, ActivityRightToLeft};
+  }
+
+  // The one device image. The workers write it during their jobs by the ownership rules of
+  // the link; the window reads it in its message handlers.
+  std::unique_ptr<TDevice> FDevice;
+
+  // The periodic timers: clock (1 s), restart countdown (10 s), activity bar (100 ms).
+  std::unique_ptr<LogicTimer> Timer1;
+  std::unique_ptr<LogicTimer> Timer2;
+  std::unique_ptr<LogicTimer> Timer3;
+
+ private:
   // --- The window's state
   std::uint8_t FPort = 1;
   std::uint8_t FAmountPorts = 4;
   bool FAutoPorts = false;
-  std::unique_ptr<TDevice> FDevice;
   ModuleSet FModuleSet;  // owns the modules of FModules and FExecModules
   TModuleList& FModules;
   TExecuteModuleList& FExecModules;
@@ -154,14 +206,12 @@ class MainLogic {
   std::string EditFilename;
   std::int32_t MainLeft = 0;
   std::int32_t MainTop = 0;
-  ProgramLog Log;
+  ProgramLog log_;
+  // The stored port and data folder while a run override holds.
+  std::optional<std::uint8_t> storedPort_;
+  std::optional<std::string> storedInternalPath_;
 
-  // The periodic timers: clock (1 s), restart countdown (10 s), activity bar (100 ms).
-  std::unique_ptr<LogicTimer> Timer1;
-  std::unique_ptr<LogicTimer> Timer2;
-  std::unique_ptr<LogicTimer> Timer3;
-
- private:
+  RunObserver& Observe();
   void Memo(const std::string& line);
   void MemoAndLog(const std::string& line);
   void AddToLogFile(const std::string& text);

@@ -24,9 +24,9 @@ void MainLogic::ReleaseStart() {
 }
 
 void MainLogic::SetButtonsAtRest() {
-  view_.SetEnabled(ctl::btnStart, true);
-  view_.SetEnabled(ctl::btnCancel, false);
-  view_.SetEnabled(ctl::btnClose, true);
+  view_.SetEnabled(Control::btnStart, true);
+  view_.SetEnabled(Control::btnCancel, false);
+  view_.SetEnabled(Control::btnClose, true);
 }
 
 void MainLogic::SetGauge(int maximum, int position) {
@@ -39,14 +39,14 @@ void MainLogic::btnReadClick(Sender sender) {
   if (!SpBStartModemDown) {
     // The operator released Start: everything stops.
     pmuCloseEnabled = true;
-    view_.SetEnabled(ctl::pmuClose, true);
-    view_.SetCaption(ctl::SpBStartModem, Text(90));
-    view_.SetEnabled(ctl::btnStart, true);
-    view_.SetEnabled(ctl::btnClose, true);
+    view_.SetEnabled(Control::pmuClose, true);
+    view_.SetCaption(Control::SpBStartModem, Text(90));
+    view_.SetEnabled(Control::btnStart, true);
+    view_.SetEnabled(Control::btnClose, true);
     env_.Link->StopLink();
     FKeepPortOpen = false;
     Timer3->Stop();
-    view_.SetCaption(ctl::LMDProgressFill1, std::string());
+    view_.SetCaption(Control::LMDProgressFill1, std::string());
     ResetActivity();
     MemoAndLog(Text(61));
     Timer2->Stop();
@@ -57,19 +57,19 @@ void MainLogic::btnReadClick(Sender sender) {
   }
 
   pmuCloseEnabled = false;
-  view_.SetEnabled(ctl::pmuClose, false);
-  view_.SetCaption(ctl::SpBStartModem, Text(91));
-  view_.SetCaption(ctl::LMDProgressFill1, Text(92));
+  view_.SetEnabled(Control::pmuClose, false);
+  view_.SetCaption(Control::SpBStartModem, Text(91));
+  view_.SetCaption(Control::LMDProgressFill1, Text(92));
   if (!Timer3->IsActive()) Timer3->Start(100);
 
-  view_.SetEnabled(ctl::btnStart, false);
-  view_.SetEnabled(ctl::btnCancel, true);
-  view_.SetEnabled(ctl::btnClose, false);
+  view_.SetEnabled(Control::btnStart, false);
+  view_.SetEnabled(Control::btnCancel, true);
+  view_.SetEnabled(Control::btnClose, false);
   SetGauge(Gauge1Max, 0);
 
   std::uint32_t kind = 0;
   if (sender == Sender::SpBStartModem || sender == Sender::btnStart) {
-    view_.SetEnabled(ctl::btnReadRec, false);
+    view_.SetEnabled(Control::btnReadRec, false);
     lbRecords.clear();
     view_.ShowRecords(lbRecords);
     FDevice->ClearRecs();
@@ -83,8 +83,8 @@ void MainLogic::btnReadClick(Sender sender) {
     }
     FKeepPortOpen = false;
   } else {
-    view_.SetEnabled(ctl::btnReadRec, false);
-    view_.SetEnabled(ctl::btnStart, false);
+    view_.SetEnabled(Control::btnReadRec, false);
+    view_.SetEnabled(Control::btnStart, false);
     bool any = false;
     for (std::size_t i = 0; i < lbRecords.size(); ++i) {
       if (TRec* rec = FDevice->Rec(static_cast<int>(i))) rec->Selected = lbRecords[i].Ticked;
@@ -93,7 +93,7 @@ void MainLogic::btnReadClick(Sender sender) {
     if (!any) {
       MemoAndLog(Text(43));
       SetButtonsAtRest();
-      view_.SetEnabled(ctl::btnReadRec, true);
+      view_.SetEnabled(Control::btnReadRec, true);
       return;
     }
     Memo(Text(44));
@@ -114,7 +114,7 @@ void MainLogic::btnReadClick(Sender sender) {
   }
   Memo(Text(45) + std::to_string(FPort) + " " + Text(46));
   SetButtonsAtRest();
-  view_.PortOpenFailed(FPort);
+  Observe().PortOpenFailed(FPort);
   SpBStartModemDown = false;
   view_.SetStartDown(false);
   btnReadClick(Sender::SpBStartModem);
@@ -127,8 +127,10 @@ void MainLogic::btnCancelClick() {
 
 void MainLogic::SetRecordTicked(int index, bool ticked) {
   if (index < 0 || index >= static_cast<int>(lbRecords.size())) return;
-  lbRecords[static_cast<std::size_t>(index)].Ticked = ticked;
-  view_.ShowRecords(lbRecords);
+  RecordEntry& entry = lbRecords[static_cast<std::size_t>(index)];
+  if (entry.Ticked == ticked) return;
+  entry.Ticked = ticked;
+  view_.SetRecordTicked(index, ticked);
 }
 
 void MainLogic::TickRecordsByReadRule() {
@@ -144,7 +146,7 @@ void MainLogic::StartJob(std::uint32_t kind) {
     ResetReadOptions();
   }
   env_.Link->ReapFinished();
-  view_.JobStarted(static_cast<int>(kind));
+  Observe().JobStarted(static_cast<int>(kind));
   env_.Link->StartJob(*pump_, kind, *FDevice);
 }
 

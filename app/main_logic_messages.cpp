@@ -40,7 +40,7 @@ std::string FileNamePart(const std::string& path) {
 
 void MainLogic::Memo(const std::string& line) { view_.AppendMemo(line); }
 
-void MainLogic::AddToLogFile(const std::string& text) { Log.AddToLogFile(text); }
+void MainLogic::AddToLogFile(const std::string& text) { log_.AddToLogFile(text); }
 
 void MainLogic::MemoAndLog(const std::string& line) {
   Memo(line);
@@ -255,13 +255,13 @@ void MainLogic::BuildRecordListFromDevice() {
 void MainLogic::StartFileThread() {
   FDevice->ClearFiles();
   ++fileThreadsRunning_;
-  view_.FileWorkerStarted();
+  Observe().FileWorkerStarted();
   env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText,
                              PathFromUtf8(FInternalPath));
 }
 
 void MainLogic::WMWorkerDone(int code) {
-  view_.WorkerDone(code);
+  Observe().WorkerDone(code);
   SetGauge(Gauge1Max, 0);
   if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
   const bool modem = env_.Link->ModemMode();
@@ -280,11 +280,11 @@ void MainLogic::WMWorkerDone(int code) {
       EditFilename = DeviceText(FDevice->IdentityText);
       view_.SetFileNameText(EditFilename);
       Memo(Text(84));
-      view_.SetEnabled(ctl::btnReadRec, true);
+      view_.SetEnabled(Control::btnReadRec, true);
       FDevice->ConfigKnown = false;
       if (modem) {
         FKeepPortOpen = true;
-        view_.SetEnabled(ctl::btnReadRec, false);
+        view_.SetEnabled(Control::btnReadRec, false);
         TickRecordsByReadRule();
         btnReadClick(Sender::btnReadRec);
       }
@@ -386,9 +386,9 @@ void MainLogic::WMFilesDone(std::int64_t flag) {
     if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));
     WriteFileList();
     RunModules();
-    view_.SetEnabled(ctl::btnReadRec, true);
+    view_.SetEnabled(Control::btnReadRec, true);
   }
-  view_.FilesDone(static_cast<int>(flag));
+  Observe().FilesDone(static_cast<int>(flag));
   if (waitForCallPending_) ResumeWaitingForCall();
 }
 

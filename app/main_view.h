@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,26 +8,36 @@
 #include "app/record_list.h"
 
 // What the window logic asks of its view. The Qt main window is one view, the console
-// collector another, the tests a third. Texts are UTF-8. Controls are named as in the
-// window (see the names below); a view ignores what it does not show.
+// collector another, the tests a third. Texts are UTF-8. A view ignores what it does not
+// show.
 namespace varnel {
 
-namespace ctl {
-inline constexpr std::string_view Window = "frmMain";
-inline constexpr std::string_view SpBStartModem = "SpBStartModem";
-inline constexpr std::string_view btnStart = "btnStart";
-inline constexpr std::string_view btnReadRec = "btnReadRec";
-inline constexpr std::string_view btnCancel = "btnCancel";
-inline constexpr std::string_view btnClose = "btnClose";
-inline constexpr std::string_view pmuClose = "pmuClose";
-inline constexpr std::string_view pmuShow = "pmuShow";
-inline constexpr std::string_view Modem1 = "Modem1";
-inline constexpr std::string_view Echo1 = "Echo1";
-inline constexpr std::string_view Label6 = "Label6";
-inline constexpr std::string_view spAddr = "spAddr";
-inline constexpr std::string_view EditFilename = "EditFilename";
-inline constexpr std::string_view LMDProgressFill1 = "LMDProgressFill1";
-}  // namespace ctl
+// The controls of the main window that the logic names. A typed name, so that a misspelt
+// control does not compile; ControlName gives the window's own name of each.
+enum class Control {
+  Window,
+  // menus and their items
+  File1, Exit1, PortSetup1, muPort, Modem1, Echo1, Options1, muConfig, muLoggerConfig,
+  muShowLogfile, Info1,
+  // tray menu
+  pmuShow, pmuMinimize, pmuClose,
+  // labels
+  Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9,
+  // fields, buttons, check box
+  spAddr, EditFilename, SpBStartModem, LMDProgressFill1, ChBShowTime, btnStart, btnReadRec,
+  btnCancel, btnClose, btnAdd, btnDel, btnClear,
+  // the about box
+  AboutProduct, AboutVersion, AboutCaption,
+};
+
+// The window's name of a control ("btnClose"); the window is "frmMain".
+std::string_view ControlName(Control control);
+
+// The window's top-left corner on the desktop.
+struct WindowPosition {
+  int Left = 0;
+  int Top = 0;
+};
 
 class MainView {
  public:
@@ -39,27 +50,38 @@ class MainView {
   virtual void SetStatusPanel(int /*panel*/, const std::string& /*text*/) {}
   // The progress bar: range 0..maximum and the position.
   virtual void SetGauge(int /*maximum*/, int /*position*/) {}
-  virtual void SetEnabled(std::string_view /*control*/, bool /*enabled*/) {}
-  virtual void SetVisible(std::string_view /*control*/, bool /*visible*/) {}
-  virtual void SetCaption(std::string_view /*control*/, const std::string& /*text*/) {}
-  virtual void SetChecked(std::string_view /*control*/, bool /*checked*/) {}
+  virtual void SetEnabled(Control /*control*/, bool /*enabled*/) {}
+  virtual void SetVisible(Control /*control*/, bool /*visible*/) {}
+  virtual void SetCaption(Control /*control*/, const std::string& /*text*/) {}
+  virtual void SetChecked(Control /*control*/, bool /*checked*/) {}
   // The start/stop toggle: down while the program runs.
   virtual void SetStartDown(bool /*down*/) {}
-  // The record list with its ticks, the read-only file-name identity.
+  // The record list: the whole list with its ticks (after a record table was read, or
+  // emptied), or the tick of one entry.
   virtual void ShowRecords(const std::vector<RecordEntry>& /*entries*/) {}
+  virtual void SetRecordTicked(int /*index*/, bool /*ticked*/) {}
+  // The read-only file-name identity.
   virtual void SetFileNameText(const std::string& /*text*/) {}
   virtual void ShowPortMenu(const std::vector<PortMenuItem>& /*items*/) {}
   // The address field with its range.
   virtual void SetAddressField(int /*minimum*/, int /*maximum*/, int /*value*/) {}
-  // The activity bar: value 0..10, filling right to left when `reversed`.
+  // The activity bar: value 0..10, filling right to left when `rightToLeft`.
   virtual void SetActivity(int /*value*/, bool /*rightToLeft*/) {}
   virtual void ShowModuleLists(const std::vector<std::string>& /*available*/,
                                const std::vector<std::string>& /*chosen*/) {}
-  virtual void SetWindowPosition(int /*left*/, int /*top*/) {}
+  // The window's place: set from the settings at start, asked for when they are written.
+  // A view without a window answers nothing, and the stored place is kept.
+  virtual void SetWindowPosition(WindowPosition /*position*/) {}
+  virtual std::optional<WindowPosition> CurrentWindowPosition() const { return std::nullopt; }
   // A warning the operator confirms with OK (closing refused while the program runs).
   virtual void ShowWarning(const std::string& /*text*/) {}
+};
 
-  // State changes for views that narrate the run (the console). `kind` is the job number.
+// Told of the run's state changes, for front ends that narrate or count them (the console
+// collector). Not part of what a window shows. `kind` is the job number.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
   virtual void JobStarted(int /*kind*/) {}
   virtual void FileWorkerStarted() {}
   virtual void FilesDone(int /*flag*/) {}

@@ -60,16 +60,17 @@ bool Collector::WatchSignals() {
 bool Collector::Begin() {
   logic_.FormCreate();
   // The overrides hold for this run; the stored settings keep their own values.
-  storedPort_ = logic_.FPort;
-  storedDataDir_ = logic_.FInternalPath;
-  if (options_.port > 0) logic_.FPort = static_cast<std::uint8_t>(options_.port);
+  RunOverrides overrides;
+  overrides.Port = options_.port;
   if (!options_.dataDir.empty()) {
     QDir().mkpath(QString::fromStdString(options_.dataDir));
-    logic_.FInternalPath = QDir(QString::fromStdString(options_.dataDir)).absolutePath().toStdString();
+    overrides.DataFolder =
+        QDir(QString::fromStdString(options_.dataDir)).absolutePath().toStdString();
   }
-  if (options_.direct && logic_.Modem1Checked) logic_.Modem1Click();
-  view_.Note("data folder: " + logic_.FInternalPath);
-  view_.Note("log file: " + logic_.Log.Path().toStdString());
+  logic_.ApplyRunOverrides(overrides);
+  if (options_.direct && logic_.ModemChecked()) logic_.Modem1Click();
+  view_.Note("data folder: " + logic_.DataFolder());
+  view_.Note("log file: " + logic_.Log().Path().toStdString());
 
   if (options_.timeoutSeconds > 0) {
     QTimer::singleShot(options_.timeoutSeconds * 1000, this, [this] {
@@ -141,8 +142,6 @@ void Collector::Finish(int exitCode) {
   logic_.ReleaseStart();
   // The worker ends on the stop; pages read so far still become files.
   logic_.WaitUntilIdle(-1);
-  logic_.FPort = storedPort_;
-  logic_.FInternalPath = storedDataDir_;
   logic_.FormClose();
   QCoreApplication::exit(exitCode_);
 }

@@ -39,8 +39,6 @@ class Collector : public QObject {
   MainLogic& logic_;
   ConsoleView& view_;
   CollectOptions options_;
-  std::uint8_t storedPort_ = 0;
-  std::string storedDataDir_;
   int exitCode_ = kExitDone;
   bool finishing_ = false;
   int callsDone_ = 0;

@@ -6,10 +6,10 @@
 #include "app/main_view.h"
 
 // The window as lines of text: every memo line as it stands, and the state changes of the
-// run as lines starting with "# ".
+// run (it observes them too) as lines starting with "# ".
 namespace varnel::cli {
 
-class ConsoleView : public MainView {
+class ConsoleView : public MainView, public RunObserver {
  public:
   explicit ConsoleView(std::FILE* out = stdout) : out_(out) {}
 

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   LogicEnvironment env;
   if (options.debug) env.Arguments << QStringLiteral("DEBUG");
   env.Link = &link;
+  env.Observer = &view;
   MainLogic logic(view, env);
   cli::Collector collector(logic, view, options);
   collector.WatchSignals();

@@ -58,6 +58,7 @@ class Chain : public test::TempStore {
     LogicEnvironment env;
     env.ProgramPath = ProgramPath();
     env.Link = &link;
+    env.Observer = &view;
     env.Timers = &timers;
     logic = std::make_unique<MainLogic>(view, env);
     logic->FormCreate();

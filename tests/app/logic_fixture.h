@@ -69,6 +69,7 @@ class LogicTest : public TempStore {
     env.Arguments = arguments;
     env.ProgramPath = ProgramPath();
     env.Link = &link;
+    env.Observer = &view;
     env.Timers = &timers;
     env.Launcher = &launcher;
     env.Pause = [this](int ms) { pauses.push_back(ms); };

@@ -81,7 +81,7 @@ TEST_F(DetectedPorts, AutoPortsBuildsTheMenuFromTheSystemSorted) {
   for (std::size_t i = 1; i < view.ports.size(); ++i) {
     EXPECT_LT(view.ports[i - 1].Number, view.ports[i].Number);
   }
-  EXPECT_EQ(logic->FPort, 9);
+  EXPECT_EQ(logic->Port(), 9);
   const auto checked = std::find_if(view.ports.begin(), view.ports.end(),
                                     [](const PortMenuItem& p) { return p.Checked; });
   ASSERT_NE(checked, view.ports.end());

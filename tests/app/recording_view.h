@@ -7,8 +7,9 @@
 
 namespace varnel::test {
 
-// A view that keeps what the logic showed, for the tests to look at.
-class RecordingView : public MainView {
+// A view that keeps what the logic showed, keyed by the controls' window names, and the
+// run's state changes, for the tests to look at.
+class RecordingView : public MainView, public RunObserver {
  public:
   void AppendMemo(const std::string& line) override { memo.push_back(line); }
   void ClearMemo() override { memo.clear(); }
@@ -17,14 +18,17 @@ class RecordingView : public MainView {
     gaugeMax = maximum;
     gaugePos = position;
   }
-  void SetEnabled(std::string_view control, bool on) override { enabled[std::string(control)] = on; }
-  void SetVisible(std::string_view control, bool on) override { visible[std::string(control)] = on; }
-  void SetCaption(std::string_view control, const std::string& text) override {
-    captions[std::string(control)] = text;
+  void SetEnabled(Control control, bool on) override { enabled[Name(control)] = on; }
+  void SetVisible(Control control, bool on) override { visible[Name(control)] = on; }
+  void SetCaption(Control control, const std::string& text) override {
+    captions[Name(control)] = text;
   }
-  void SetChecked(std::string_view control, bool on) override { checked[std::string(control)] = on; }
+  void SetChecked(Control control, bool on) override { checked[Name(control)] = on; }
   void SetStartDown(bool down) override { startDown = down; }
   void ShowRecords(const std::vector<RecordEntry>& entries) override { records = entries; }
+  void SetRecordTicked(int index, bool ticked) override {
+    records.at(static_cast<std::size_t>(index)).Ticked = ticked;
+  }
   void SetFileNameText(const std::string& text) override { fileName = text; }
   void ShowPortMenu(const std::vector<PortMenuItem>& items) override { ports = items; }
   void SetAddressField(int minimum, int maximum, int value) override {
@@ -40,6 +44,8 @@ class RecordingView : public MainView {
   void JobStarted(int kind) override { jobs.push_back(kind); }
   void FilesDone(int flag) override { filesDone.push_back(flag); }
   void PortOpenFailed(int port) override { failedPorts.push_back(port); }
+
+  static std::string Name(Control control) { return std::string(ControlName(control)); }
 
   std::vector<std::string> memo;
   std::map<int, std::string> panels;

@@ -18,12 +18,12 @@ class Settings : public LogicTest {};
 
 TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
   Create();
-  EXPECT_EQ(logic->FLanguage, 0);
-  EXPECT_EQ(logic->FPort, 1);
-  EXPECT_EQ(logic->FAmountPorts, 4);
-  EXPECT_FALSE(logic->FAutoPorts);
-  EXPECT_TRUE(logic->FCreateBackup);
-  EXPECT_TRUE(logic->ChBShowTime);
+  EXPECT_EQ(logic->Language(), 0);
+  EXPECT_EQ(logic->Port(), 1);
+  EXPECT_EQ(logic->AmountPorts(), 4);
+  EXPECT_FALSE(logic->AutoPorts());
+  EXPECT_TRUE(logic->CreateBackup());
+  EXPECT_TRUE(logic->ShowTime());
   // Port menu COM1 ... COM4 with COM1 checked.
   ASSERT_EQ(view.ports.size(), 4u);
   EXPECT_EQ(view.ports[0].Name, "COM1");
@@ -43,8 +43,8 @@ TEST_F(Settings, AnEmptyStoreGivesTheDefaults) {
   const std::array<std::uint8_t, 7> active{1, 0, 1, 0, 0, 0, 0};
   EXPECT_EQ(d.ModemCmdActive, active);
   // The data folder falls back to the program's folder.
-  EXPECT_EQ(QString::fromStdString(logic->FInternalPath), ProgramFolder());
-  EXPECT_EQ(QString::fromStdString(logic->FConfigFilePath), ProgramFolder());
+  EXPECT_EQ(QString::fromStdString(logic->DataFolder()), ProgramFolder());
+  EXPECT_EQ(QString::fromStdString(logic->ConfigFileFolder()), ProgramFolder());
 }
 
 TEST_F(Settings, StoredValuesAreUsedAsTheyStand) {
@@ -60,12 +60,12 @@ TEST_F(Settings, StoredValuesAreUsedAsTheyStand) {
     key.WriteInt("Language", 2000);
   }
   Create();
-  EXPECT_EQ(logic->FPort, 7);
+  EXPECT_EQ(logic->Port(), 7);
   EXPECT_EQ(view.ports.size(), 9u);
   EXPECT_TRUE(view.ports[6].Checked);
-  EXPECT_FALSE(logic->FCreateBackup);
-  EXPECT_FALSE(logic->ChBShowTime);
-  EXPECT_EQ(logic->FLanguage, 2000);
+  EXPECT_FALSE(logic->CreateBackup());
+  EXPECT_FALSE(logic->ShowTime());
+  EXPECT_EQ(logic->Language(), 2000);
   const TDevice& d = *logic->FDevice;
   EXPECT_EQ(d.ModemCmd[1], "AT&H0");
   EXPECT_EQ(d.ModemCmd[3], "AT+IPR=9600");
@@ -83,7 +83,7 @@ TEST_F(Settings, AStoredPortOutsideTheMenuSelectsTheFirstItem) {
     key.WriteInt("Amount-Ports", 2);
   }
   Create();
-  EXPECT_EQ(logic->FPort, 1);
+  EXPECT_EQ(logic->Port(), 1);
   ASSERT_EQ(view.ports.size(), 2u);
   EXPECT_TRUE(view.ports[0].Checked);
 }
@@ -91,7 +91,7 @@ TEST_F(Settings, AStoredPortOutsideTheMenuSelectsTheFirstItem) {
 TEST_F(Settings, ChoosingAPortChecksOnlyThatItem) {
   Create();
   logic->COMClick(2);
-  EXPECT_EQ(logic->FPort, 3);
+  EXPECT_EQ(logic->Port(), 3);
   EXPECT_FALSE(view.ports[0].Checked);
   EXPECT_TRUE(view.ports[2].Checked);
 }
@@ -101,7 +101,7 @@ TEST_F(Settings, EveryStartIsInModemModeEvenWithModemZeroStored) {
   Create();
   EXPECT_TRUE(link.modem);
   EXPECT_FALSE(link.echo);
-  EXPECT_TRUE(logic->Modem1Checked);
+  EXPECT_TRUE(logic->ModemChecked());
   EXPECT_EQ(view.addrValue, 251);
   EXPECT_EQ(view.addrMin, 250);
   EXPECT_EQ(view.addrMax, 251);
@@ -121,14 +121,14 @@ TEST_F(Settings, TheModemSwitchSetsEchoAndTheAddressRange) {
 
 TEST_F(Settings, DebugInsideALongerWordInAnyCaseSwitchesDebugModeOn) {
   Create({"-x", "noDeBuGging"});
-  EXPECT_TRUE(logic->FDebugMode);
+  EXPECT_TRUE(logic->DebugMode());
   EXPECT_TRUE(view.visible["spAddr"]);
   EXPECT_TRUE(view.visible["Modem1"]);
 }
 
 TEST_F(Settings, WithoutTheWordDebugTheDebugControlsStayHidden) {
   Create({"DEBU", "G"});
-  EXPECT_FALSE(logic->FDebugMode);
+  EXPECT_FALSE(logic->DebugMode());
   EXPECT_FALSE(view.visible["spAddr"]);
   EXPECT_FALSE(view.visible["Echo1"]);
 }
@@ -157,14 +157,14 @@ TEST_F(Settings, FolderRuleTakesCommonDataBesideTheProgramForAMissingFolder) {
   RegistryKey(kCommonKey).WriteString("Internal-Path", Root() + "/gone");
   QDir().mkpath(ProgramFolder() + "/CommonData");
   Create();
-  EXPECT_EQ(QString::fromStdString(logic->FInternalPath), ProgramFolder() + "/CommonData");
+  EXPECT_EQ(QString::fromStdString(logic->DataFolder()), ProgramFolder() + "/CommonData");
 }
 
 TEST_F(Settings, FolderRuleKeepsAnExistingStoredFolder) {
   QDir().mkpath(Root() + "/data");
   RegistryKey(kCommonKey).WriteString("ConfigFile-Path", Root() + "/data/");
   Create();
-  EXPECT_EQ(QString::fromStdString(logic->FConfigFilePath), Root() + "/data");
+  EXPECT_EQ(QString::fromStdString(logic->ConfigFileFolder()), Root() + "/data");
 }
 
 TEST_F(Settings, AFolderThatCannotBeWrittenIsReplacedByThePerUserDataFolder) {
@@ -212,7 +212,7 @@ TEST_F(Settings, CloseWritesEveryValueWithTheLanguageChosenForTheNextStart) {
   env.Timers = &timers;
   MainLogic again(next, env);
   again.FormCreate();
-  EXPECT_EQ(again.FLanguage, 1000);
+  EXPECT_EQ(again.Language(), 1000);
   EXPECT_EQ(next.captions["btnClose"], LoadText(22, 1000));
   EXPECT_EQ(again.FDevice->ModemCmd[5], "ATM0");  // an empty stored speaker command
 }

@@ -70,16 +70,16 @@ TEST_F(StartCommand, APortThatCannotBeOpenedReportsAndReturnsToRest) {
 TEST_F(StartCommand, ReleasingStartStopsTheLinkAndResetsTheActivity) {
   logic->PressStart();
   for (int i = 0; i < 13; ++i) logic->Timer3Timer();
-  EXPECT_NE(logic->FActivityValue, 0);
+  EXPECT_NE(logic->Activity().Value, 0);
   view.memo.clear();
   logic->ReleaseStart();
   EXPECT_EQ(link.stops, 1);
   EXPECT_EQ(view.memo, Lines{"Cancelled !"});
   EXPECT_EQ(LoggedTexts(), Lines{"Cancelled !"});
-  EXPECT_EQ(logic->FActivityValue, 0);
-  EXPECT_TRUE(logic->FActivityRising);
-  EXPECT_FALSE(logic->FActivityReverse);
-  EXPECT_FALSE(logic->FKeepPortOpen);
+  EXPECT_EQ(logic->Activity().Value, 0);
+  EXPECT_TRUE(logic->Activity().Rising);
+  EXPECT_FALSE(logic->Activity().Reverse);
+  EXPECT_FALSE(logic->KeepPortOpen());
   EXPECT_EQ(view.captions["LMDProgressFill1"], "");
   EXPECT_EQ(view.captions["SpBStartModem"], "Start");
   EXPECT_TRUE(view.enabled["pmuClose"]);
@@ -88,19 +88,19 @@ TEST_F(StartCommand, ReleasingStartStopsTheLinkAndResetsTheActivity) {
 
 TEST_F(StartCommand, TheActivityBarSwingsAndReversesOnlyWhileRunning) {
   logic->Timer3Timer();
-  EXPECT_EQ(logic->FActivityValue, 0);  // Start up: nothing moves
+  EXPECT_EQ(logic->Activity().Value, 0);  // Start up: nothing moves
   logic->PressStart();
   std::vector<int> values;
   for (int i = 0; i < 23; ++i) {
     logic->Timer3Timer();
-    values.push_back(logic->FActivityValue);
+    values.push_back(logic->Activity().Value);
   }
   EXPECT_EQ(values[9], 10);
   EXPECT_EQ(values[10], 9);  // turned at the maximum
-  EXPECT_TRUE(logic->ActivityRightToLeft);
+  EXPECT_TRUE(logic->Activity().RightToLeft);
   EXPECT_EQ(values[19], 0);
   EXPECT_EQ(values[20], 1);  // rising again, reversed
-  EXPECT_TRUE(logic->FActivityReverse);
+  EXPECT_TRUE(logic->Activity().Reverse);
 }
 
 TEST_F(StartCommand, DebugStartReadsContentsAndRecordsAtTheAddressTheFieldShows) {
@@ -112,7 +112,7 @@ TEST_F(StartCommand, DebugStartReadsContentsAndRecordsAtTheAddressTheFieldShows)
   EXPECT_TRUE(link.modem);
   EXPECT_TRUE(link.echo);
   EXPECT_EQ(view.addrValue, 250);
-  EXPECT_FALSE(logic->Modem1Checked);
+  EXPECT_FALSE(logic->ModemChecked());
   EXPECT_EQ(link.jobs[0].address, 250);
   EXPECT_EQ(link.jobs[0].replyTimeout, 500);
   // The readout chained to the contents asks at the same address.

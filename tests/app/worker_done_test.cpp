@@ -23,12 +23,37 @@ class WorkerDone : public test::LogicTest {
  protected:
   void SetUp() override {
     LogicTest::SetUp();
+    CreateRunning();
+  }
+  void CreateRunning() {
     Create();
     logic->SetShowTime(false);
     link.modem = true;
     StartRunning();
     link.jobs.clear();
     QFile::resize(LogPath(), 0);
+  }
+  // Registers modules (name, one-file flag) with program files in the test folder, chooses
+  // them in this order and starts the window again, as at the next program start.
+  QStringList ChooseModules(const std::vector<std::pair<QString, bool>>& modules) {
+    QStringList paths;
+    RegistryKey exec(kExecutableKey);
+    int i = 0;
+    for (const auto& [name, oneFile] : modules) {
+      const QString path = Root() + "/m/" + name.toLower();
+      QDir().mkpath(Root() + "/m");
+      QFile f(path);
+      EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+      RegistryKey key(QString(kModulesKey) + "\\" + name);
+      key.WriteString("Path", path);
+      key.WriteString("Description", name);
+      key.WriteFlag("OnlyOneFile", oneFile);
+      exec.WriteString("Exec" + QString::number(i++), name);
+      paths << path;
+    }
+    logic.reset();
+    CreateRunning();
+    return paths;
   }
   void AddRecords(std::initializer_list<std::uint32_t> starts) {
     TDevice& d = *logic->FDevice;
@@ -79,7 +104,7 @@ TEST_F(WorkerDone, ContentsReadListsTheRecordsTicksByTheRuleAndReadsThem) {
   EXPECT_TRUE(view.records[2].Ticked);
   EXPECT_EQ(view.fileName, "Well\xC3\xA4");
   EXPECT_FALSE(d.ConfigKnown);
-  EXPECT_TRUE(logic->FKeepPortOpen);
+  EXPECT_TRUE(logic->KeepPortOpen());
   EXPECT_TRUE(d.Rec(0)->Selected);
   EXPECT_FALSE(d.Rec(1)->Selected);
   EXPECT_TRUE(d.Rec(2)->Selected);
@@ -139,7 +164,7 @@ TEST_F(WorkerDone, RecordsReadStartTheFileWorkerOnTheDataFolder) {
   ASSERT_EQ(link.fileThreads.size(), 1u);
   EXPECT_EQ(link.fileThreads[0].mode, 0);
   EXPECT_EQ(link.fileThreads[0].version, " 2.20");
-  EXPECT_EQ(link.fileThreads[0].folder, logic->FInternalPath);
+  EXPECT_EQ(link.fileThreads[0].folder, logic->DataFolder());
 }
 
 TEST_F(WorkerDone, RecordsPartlyCancelsButStillWritesTheFiles) {
@@ -262,12 +287,7 @@ TEST_F(WorkerDone, EveryEndResetsTheGaugeAndShowsTheTimeWhileRunning) {
 }
 
 TEST_F(WorkerDone, FilesDoneListsTheFilesMakesBackupsAndStartsTheModules) {
-  TModule one("One"), all("All");
-  one.Path = "/m/one";
-  one.OnlyOneFile = true;
-  all.Path = "/m/all";
-  logic->FExecModules.Add(&one);
-  logic->FExecModules.Add(&all);
+  const QStringList programs = ChooseModules({{"One", true}, {"All", false}});
   const QStringList files = MakeFiles(2);
   logic->WMFilesDone(0x101);  // only the low byte counts
   EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created",
@@ -286,12 +306,13 @@ TEST_F(WorkerDone, FilesDoneListsTheFilesMakesBackupsAndStartsTheModules) {
   RegistryKey list(QString(kCommonKeySlash) + "Files");
   EXPECT_EQ(list.ReadString("File0"), files[0]);
   EXPECT_EQ(list.ReadString("File1"), files[1]);
-  EXPECT_EQ(logic->FFileListKey, "Files");
+  EXPECT_EQ(logic->FileListKey(), "Files");
 
   ASSERT_EQ(launcher.starts.size(), 3u);
   EXPECT_EQ(launcher.starts[0].arguments, QStringList{files[0]});
   EXPECT_EQ(launcher.starts[1].arguments, QStringList{files[1]});
-  EXPECT_EQ(launcher.starts[2].program, "/m/all");
+  EXPECT_EQ(launcher.starts[0].program, programs[0]);
+  EXPECT_EQ(launcher.starts[2].program, programs[1]);
   EXPECT_EQ(launcher.starts[2].arguments, QStringList{"Files"});
   EXPECT_EQ(pauses, (std::vector<int>{200, 200, 200}));
   EXPECT_TRUE(view.enabled["btnReadRec"]);
@@ -312,8 +333,10 @@ TEST_F(WorkerDone, BackupsOverwriteEarlierCopiesAndCanBeSwitchedOff) {
   b.close();
 
   QFile::remove(Root() + "/data/4711/W_1_BAK.idc");
-  logic->FCreateBackup = false;
-  view.memo.clear();
+  RegistryKey(kSettingsKey).WriteFlag("Create-Backup", false);
+  logic.reset();
+  CreateRunning();
+  MakeFiles(1);
   logic->WMFilesDone(1);
   EXPECT_FALSE(QFile::exists(Root() + "/data/4711/W_1_BAK.idc"));
   EXPECT_EQ(view.memo, Lines{"File W_1.idc created"});
@@ -333,9 +356,7 @@ TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
 }
 
 TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {
-  TModule all("All");
-  all.Path = "/m/all";
-  logic->FExecModules.Add(&all);
+  ChooseModules({{"All", false}});
   logic->WMFilesDone(1);  // flag 1 but an empty list
   logic->WMFilesDone(0);
   EXPECT_EQ(view.memo, (Lines{"No File created !", "No File created !"}));
@@ -347,11 +368,16 @@ TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {
 
 TEST_F(WorkerDone, FilesDoneOutsideModemModeClosesThePortUnlessKeptOpen) {
   link.modem = false;
-  logic->FKeepPortOpen = false;
+  ASSERT_FALSE(logic->KeepPortOpen());  // Start opened the port itself
   logic->WMFilesDone(0);
   EXPECT_EQ(link.closes, 1);
   EXPECT_TRUE(view.enabled["btnStart"]);
-  logic->FKeepPortOpen = true;
+  // A record table read in modem mode chains the readout on the open port.
+  link.modem = true;
+  AddRecords({SecondsOf(2020, 1, 1)});
+  logic->WMWorkerDone(wdContentsRead);
+  ASSERT_TRUE(logic->KeepPortOpen());
+  link.modem = false;
   logic->WMFilesDone(0);
   EXPECT_EQ(link.closes, 1);
 }

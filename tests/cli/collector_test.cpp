@@ -62,6 +62,7 @@ class CollectorRun : public test::TempStore {
     LogicEnvironment env;
     env.ProgramPath = ProgramPath();
     env.Link = &link;
+    env.Observer = &view;
     env.Timers = &timers;
     env.Launcher = &launcher;
     env.Pause = [](int) {};
@@ -145,7 +146,7 @@ TEST_F(CollectorRun, PortAndDataFolderHoldForTheRunOnly) {
   ASSERT_TRUE(collector->Begin());
   ASSERT_EQ(link.opens.size(), 1u);
   EXPECT_EQ(link.opens[0].port, 3);
-  EXPECT_EQ(logic->FInternalPath, o.dataDir);
+  EXPECT_EQ(logic->DataFolder(), o.dataDir);
   EXPECT_TRUE(QFileInfo(Root() + "/run").isDir());
   collector->Finish(kExitDone);
   EXPECT_EQ(RegistryKey(kSettingsKey).ReadInt("Port", -1), 1);

@@ -1,0 +1,347 @@
+// The main window without a line: the start/stop toggle and the refused close, the tray,
+// the port menu and the debug items, the module lists, the record ticks, the captions in
+// the three languages and --start. The logic runs against a recording link.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+
+#include "app/registry_store.h"
+#include "app/settings.h"
+#include "gui/fill_meter.h"
+#include "gui_fixture.h"
+#include "lang/lang.h"
+#include "manual_timer.h"
+#include "recording_link.h"
+#include "workers/worker_messages.h"
+
+namespace varnel {
+
+using test::Find;
+using test::GuiStore;
+
+namespace {
+
+struct Harness {
+  // `prepare` fills the fresh store before the window reads it.
+  explicit Harness(QStringList arguments = {}, WindowOptions options = {},
+                   const std::function<void(const GuiStore&)>& prepare = {}) {
+    if (prepare) prepare(store);
+    LogicEnvironment env;
+    env.Arguments = arguments;
+    env.ProgramPath = store.ProgramPath();
+    env.Link = &link;
+    env.Timers = &timers;
+    window = std::make_unique<TfrmMain>(env, options);
+    window->SetWarningBox([this](QWidget*, const QString&, const QString& text) {
+      warnings << text;
+    });
+  }
+  QPushButton* Button(const char* name) { return Find<QPushButton>(*window, name); }
+  QAction* Action(const char* name) { return window->findChild<QAction*>(name); }
+  void Click(const char* button) { QTest::mouseClick(Button(button), Qt::LeftButton); }
+
+  GuiStore store;
+  test::RecordingLink link;
+  test::ManualTimerFactory timers;
+  std::unique_ptr<TfrmMain> window;
+  QStringList warnings;
+};
+
+// A module whose program file exists, registered under `name`.
+void RegisterModule(const GuiStore& store, const QString& name) {
+  const QString path = store.Root() + "/" + name;
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  RegistryKey key(QString(kModulesKey) + "\\" + name);
+  key.WriteString("Path", path);
+  key.WriteString("Description", name);
+}
+
+QStringList Items(const QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+  return out;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Start and Stop with real clicks; closing is refused while running and works at rest,
+  // and the window's place is stored.
+  void StartStopAndClose() {
+    Harness h;
+    h.link.modem = true;
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    QPushButton* start = h.Button("SpBStartModem");
+    QCOMPARE(start->text(), QString("Start"));
+
+    h.Click("SpBStartModem");
+    QVERIFY(h.window->Logic().StartDown());
+    QVERIFY(start->isChecked());
+    QCOMPARE(start->text(), QString("Stop"));
+    QVERIFY(!h.Button("btnClose")->isEnabled());
+    QCOMPARE(h.link.jobs.size(), std::size_t{1});
+    QCOMPARE(h.link.jobs[0].kind, 0u);
+    auto* activity = Find<FillMeter>(*h.window, "LMDProgressFill1");
+    QCOMPARE(activity->Caption(), QString("Program active"));
+    // Timer3 animates the bar: up to 10, then back down filling from the right.
+    for (int i = 0; i < 11; ++i) h.timers.made.at(2)->Fire();
+    QCOMPARE(activity->Value(), 10);
+    QVERIFY(!activity->RightToLeft());
+    h.timers.made.at(2)->Fire();
+    QCOMPARE(activity->Value(), 9);
+    QVERIFY(activity->RightToLeft());
+
+    QVERIFY(!h.window->close());
+    QVERIFY(h.window->isVisible());
+    QCOMPARE(h.warnings, QStringList{"Please stop modem activities first!"});
+
+    h.Click("SpBStartModem");
+    QVERIFY(!h.window->Logic().StartDown());
+    QVERIFY(!start->isChecked());
+    QCOMPARE(start->text(), QString("Start"));
+    QCOMPARE(activity->Value(), 0);
+    QVERIFY(!activity->RightToLeft());
+    QVERIFY(activity->Caption().isEmpty());
+    QCOMPARE(test::MemoLines(*h.window).last(), QString("Cancelled !"));
+    QVERIFY(h.Button("btnClose")->isEnabled());
+
+    h.window->move(40, 30);
+    const QPoint place = h.window->pos();
+    h.Click("btnClose");
+    QVERIFY(!h.window->isVisible());
+    RegistryKey settings(kSettingsKey);
+    QCOMPARE(settings.ReadInt("MainLeft", -1), place.x());
+    QCOMPARE(settings.ReadInt("MainTop", -1), place.y());
+  }
+
+  // Where a tray exists, minimising hides the window and the tray menu brings it back;
+  // where none exists, the window is only minimised.
+  void MinimiseWithAndWithoutTray() {
+    {
+      Harness h({}, WindowOptions{true});
+      h.window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+      QVERIFY(!h.Action("pmuShow")->isVisible());
+      h.window->showMinimized();
+      QTRY_VERIFY(!h.window->isVisible());
+      QVERIFY(h.Action("pmuShow")->isVisible());
+      QVERIFY(!h.Action("pmuMinimize")->isVisible());
+      QVERIFY(h.Action("pmuClose")->isEnabled());
+      h.Action("pmuShow")->trigger();
+      QVERIFY(h.window->isVisible());
+      QVERIFY(!h.window->isMinimized());
+      QVERIFY(!h.Action("pmuShow")->isVisible());
+      // While running the tray's Close is disabled.
+      h.Click("SpBStartModem");
+      h.Action("pmuMinimize")->trigger();
+      QVERIFY(!h.window->isVisible());
+      QVERIFY(!h.Action("pmuClose")->isEnabled());
+      h.window->pmuShowClick();
+      h.Click("SpBStartModem");
+    }
+    {
+      Harness h({}, WindowOptions{false});
+      h.window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+      h.Action("pmuMinimize")->trigger();
+      QTest::qWait(50);
+      QVERIFY(h.window->isVisible());
+      QVERIFY(h.window->isMinimized());
+    }
+  }
+
+  // The port menu follows the settings and the detected ports; the debug items show only
+  // in debug mode, and the modem switch sets the address range.
+  void PortMenuAndDebugItems() {
+    {
+      Harness h;
+      auto* menu = h.window->findChild<QMenu*>("muPort");
+      QStringList names;
+      for (QAction* a : menu->actions()) names << a->objectName();
+      QCOMPARE(names, (QStringList{"COM1", "COM2", "COM3", "COM4"}));
+      QVERIFY(menu->actions()[0]->isChecked());
+      QCOMPARE(menu->actions()[2]->text(), QString("COM &3"));
+      menu->actions()[2]->trigger();
+      QCOMPARE(int(h.window->Logic().Port()), 3);
+      QVERIFY(menu->actions()[2]->isChecked());
+      QVERIFY(!menu->actions()[0]->isChecked());
+      QVERIFY(!h.Action("Modem1")->isVisible());
+      QVERIFY(!h.Action("Echo1")->isVisible());
+      QVERIFY(!Find<QSpinBox>(*h.window, "spAddr")->isVisibleTo(h.window.get()));
+      QVERIFY(!Find<QLabel>(*h.window, "Label6")->isVisibleTo(h.window.get()));
+    }
+    {
+      Harness detected({"xdebugx"}, {}, [](const GuiStore& store) {
+        const QString folder = store.Root() + "/ports";  // links com10, com2, com1
+        QDir().mkpath(folder);
+        for (const char* n : {"com10", "com2", "com1"}) QFile::link("/dev/null", folder + "/" + n);
+        qputenv("VARNEL_PORTS", folder.toLocal8Bit());
+        RegistryKey(kSettingsKey).WriteFlag("Auto-Ports", true);
+      });
+      qunsetenv("VARNEL_PORTS");
+      QStringList names;
+      for (QAction* a : detected.window->findChild<QMenu*>("muPort")->actions()) {
+        if (QStringList{"COM1", "COM2", "COM10"}.contains(a->objectName())) names << a->objectName();
+      }
+      QCOMPARE(names, (QStringList{"COM1", "COM2", "COM10"}));
+      QAction* modem = detected.Action("Modem1");
+      QVERIFY(modem->isVisible());
+      QVERIFY(detected.Action("Echo1")->isVisible());
+      QVERIFY(modem->isChecked());
+      auto* addr = Find<QSpinBox>(*detected.window, "spAddr");
+      QVERIFY(addr->isVisibleTo(detected.window.get()));
+      QCOMPARE(addr->value(), 251);
+      modem->trigger();
+      QVERIFY(!modem->isChecked());
+      QVERIFY(!detected.link.modem);
+      QCOMPARE(addr->minimum(), 1);
+      QCOMPARE(addr->maximum(), 250);
+      QCOMPARE(addr->value(), 250);
+    }
+  }
+
+  // ">>" appends every selected available module in list order, "<<" removes the selected
+  // chosen one, "Clear all" empties the list; the order is kept and stored at close.
+  void ModuleListEditing() {
+    Harness h({}, {}, [](const GuiStore& store) {
+      for (const char* n : {"Alpha", "Beta", "Gamma"}) RegisterModule(store, n);
+    });
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    auto* available = Find<QListWidget>(*h.window, "LbAvModuls");
+    auto* chosen = Find<QListWidget>(*h.window, "LbExModuls");
+    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta", "Gamma"}));
+    QCOMPARE(available->selectionMode(), QAbstractItemView::ExtendedSelection);
+    available->item(2)->setSelected(true);
+    available->item(0)->setSelected(true);
+    h.Click("btnAdd");
+    QCOMPARE(Items(chosen), (QStringList{"Alpha", "Gamma"}));
+    h.Click("btnClear");
+    QCOMPARE(chosen->count(), 0);
+    h.Click("btnAdd");
+    chosen->item(0)->setSelected(true);
+    h.Click("btnDel");
+    QCOMPARE(Items(chosen), QStringList{"Gamma"});
+    h.Click("btnDel");  // nothing selected: nothing happens
+    QCOMPARE(Items(chosen), QStringList{"Gamma"});
+    available->clearSelection();
+    available->item(1)->setSelected(true);
+    h.Click("btnAdd");
+    h.Click("btnAdd");  // the same module may be chosen twice
+    QCOMPARE(Items(chosen), (QStringList{"Gamma", "Beta", "Beta"}));
+    h.Click("btnClose");
+    RegistryKey exec(kExecutableKey);
+    QCOMPARE(exec.ValueNames().size(), 3);
+    QCOMPARE(exec.ReadString("Exec0"), QString("Gamma"));
+    QCOMPARE(exec.ReadString("Exec2"), QString("Beta"));
+  }
+
+  // Ticking one entry of the record list changes that entry only, in the list and in the
+  // logic's selection.
+  void TickingOneRecord() {
+    Harness h;
+    h.link.modem = false;  // the operator picks the records
+    h.Click("SpBStartModem");
+    TDevice& d = *h.window->Logic().FDevice;
+    d.LastRingPage = 1000;
+    for (int i = 0; i < 3; ++i) {
+      auto rec = std::make_unique<TRec>();
+      rec->StartTime = 800000000u - static_cast<std::uint32_t>(i) * 86400u;
+      rec->Span = 100;
+      d.AddRec(std::move(rec));
+    }
+    h.link.target->Post(WM_WORKER_DONE, wdContentsRead, 0);
+    auto* list = Find<QListWidget>(*h.window, "lbRecords");
+    QTRY_COMPARE(list->count(), 3);
+    int changes = 0;
+    connect(list->model(), &QAbstractItemModel::dataChanged, this, [&] { ++changes; });
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    QListWidgetItem* item = list->item(1);
+    const QRect r = list->visualItemRect(item);
+    // The check box sits at the left of the entry.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 10, r.center().y()));
+    QCOMPARE(item->checkState(), Qt::Checked);
+    QCOMPARE(changes, 1);
+    QVERIFY(h.window->Logic().Records()[1].Ticked);
+    QVERIFY(!h.window->Logic().Records()[0].Ticked);
+    QVERIFY(!h.window->Logic().Records()[2].Ticked);
+    h.Click("SpBStartModem");
+  }
+
+  // Captions come from the language in effect, and every caption fits its control.
+  void CaptionsInThreeLanguages() {
+    for (int base : {0, 1000, 2000}) {
+      GuiStore store;
+      RegistryKey(kSettingsKey).WriteInt("Language", base);
+      LogicEnvironment env;
+      env.ProgramPath = store.ProgramPath();
+      test::RecordingLink link;
+      test::ManualTimerFactory timers;
+      env.Link = &link;
+      env.Timers = &timers;
+      TfrmMain w(env);
+      QCOMPARE(w.windowTitle(), QString(" Varnel"));
+      QCOMPARE(w.menuBar()->actions()[0]->text(), QString::fromStdString(LoadText(1, base)));
+      QCOMPARE(Find<QPushButton>(w, "btnClose")->text(), QString::fromStdString(LoadText(22, base)));
+      QCOMPARE(Find<QLabel>(w, "Label9")->text(), QString::fromStdString(LoadText(20, base)));
+      QCOMPARE(w.findChild<QAction*>("pmuMinimize")->text(), QString::fromStdString(LoadText(33, base)));
+      QCOMPARE(w.findChild<QAction*>("muShowLogfile")->text(), QString::fromStdString(LoadText(11, base)));
+      if (base == 1000) QCOMPARE(w.menuBar()->actions()[0]->text(), QString("&Bestand"));
+      if (base == 2000) QCOMPARE(Find<QLabel>(w, "Label1")->text(), QString("Geräte-Identität (für Dateiname)"));
+
+      // The running captions too: "Stop" and the activity bar's text.
+      w.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&w));
+      QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
+      for (auto* label : w.findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty()) continue;
+        const QRect need = label->fontMetrics().boundingRect(
+            label->contentsRect(), int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0),
+            label->text());
+        QVERIFY2(label->contentsRect().contains(need),
+                 qPrintable(QString("%1 in %2: \"%3\"").arg(label->objectName()).arg(base).arg(label->text())));
+      }
+      for (auto* button : w.findChildren<QAbstractButton*>()) {
+        if (!button->isVisible() || button->text().isEmpty()) continue;
+        const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + icon + 12 <= button->width(),
+                 qPrintable(QString("%1 in %2: \"%3\"").arg(button->objectName()).arg(base).arg(button->text())));
+      }
+      auto* activity = Find<FillMeter>(w, "LMDProgressFill1");
+      QVERIFY(activity->fontMetrics().horizontalAdvance(activity->Caption()) < activity->width() - 8);
+      QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
+    }
+  }
+
+  // --start (or the word START anywhere) presses Start once the window is up.
+  void StartWordPressesStart() {
+    Harness h({"--start"});
+    QVERIFY(!h.window->Logic().StartDown());
+    h.window->show();
+    QTRY_VERIFY(h.window->Logic().StartDown());
+    QVERIFY(h.Button("SpBStartModem")->isChecked());
+    QCOMPARE(h.link.jobs.size(), std::size_t{1});
+    QCOMPARE(h.link.jobs[0].kind, 0u);
+    h.Click("SpBStartModem");
+  }
+};
+
+}  // namespace varnel
+
+QTEST_MAIN(varnel::WindowTest)
+#include "window_test.moc"
