@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,8 @@ class MainView {
   virtual void FileWorkerStarted() {}
   virtual void FilesDone(int /*flag*/) {}
   virtual void WorkerDone(int /*code*/) {}
+  // A worker's status event (code and value of WM_WORKER_STATUS) while Start is down.
+  virtual void WorkerStatus(int /*code*/, std::int64_t /*value*/) {}
   virtual void PortOpenFailed(int /*port*/) {}
 };
 
