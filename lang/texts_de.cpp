@@ -182,6 +182,9 @@ constexpr TextEntry kTexts[] = {
     {505, "Wiederholen"},
     {506, "Abbrechen"},
     {507, "Ignorieren"},
+    {508, "Sicherungskopie nicht erstellt:"},
+    {509, "Datendateien noch nicht fertig; Warten auf den nächsten Anruf"},
+    {510, "Unbekannte Spracheinstellung, Englisch wird verwendet:"},
 };
 
 }  // namespace

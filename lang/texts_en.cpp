@@ -182,6 +182,9 @@ constexpr TextEntry kTexts[] = {
     {505, "Retry"},
     {506, "Abort"},
     {507, "Ignore"},
+    {508, "Backup file not created:"},
+    {509, "Data files not finished yet; waiting for the next call"},
+    {510, "Unknown language setting, English is used:"},
 };
 
 }  // namespace

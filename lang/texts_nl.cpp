@@ -182,6 +182,9 @@ constexpr TextEntry kTexts[] = {
     {505, "Opnieuw"},
     {506, "Afbreken"},
     {507, "Negeer"},
+    {508, "Reservekopie niet aangemaakt:"},
+    {509, "Gegevensbestanden nog niet klaar; wachten op de volgende oproep"},
+    {510, "Onbekende taalinstelling, Engels wordt gebruikt:"},
 };
 
 }  // namespace
