@@ -83,6 +83,7 @@ void MainLogic::WMWorkerProgress(std::int64_t wParam, std::int64_t lParam) {
 
 void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& text) {
   if (!SpBStartModemDown) return;  // nothing shown, nothing logged
+  Observe().WorkerStatus(code, value);
   if (ChBShowTime && code != wsDeviceTime && code != wsDeviceState) ShowTimeLine();
   const std::string line = StatusLine(code, value, text);
   AddToLogFile(line);

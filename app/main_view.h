@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +87,8 @@ class RunObserver {
   virtual void FileWorkerStarted() {}
   virtual void FilesDone(int /*flag*/) {}
   virtual void WorkerDone(int /*code*/) {}
+  // A worker's status event (code and value of WM_WORKER_STATUS) while Start is down.
+  virtual void WorkerStatus(int /*code*/, std::int64_t /*value*/) {}
   virtual void PortOpenFailed(int /*port*/) {}
 };
 

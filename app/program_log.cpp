@@ -53,12 +53,21 @@ bool FolderWritable(const QString& folder) {
   return info.isDir() && info.isWritable();
 }
 
+bool InstalledProgramFolder(const QString& programFolder) {
+#ifndef VARNEL_INSTALLED_MARK
+#define VARNEL_INSTALLED_MARK "../share/varnel/installed"
+#endif
+  return QFileInfo::exists(programFolder + QStringLiteral("/" VARNEL_INSTALLED_MARK));
+}
+
 QString DefaultLogFilePath(const QString& programPath,
                            const std::function<bool(const QString&)>& writable) {
   const QFileInfo program(programPath);
   const QString name = program.completeBaseName() + QStringLiteral(".LOG");
   const QString folder = program.absolutePath();
-  if (writable ? writable(folder) : FolderWritable(folder)) return folder + QLatin1Char('/') + name;
+  const bool beside =
+      !InstalledProgramFolder(folder) && (writable ? writable(folder) : FolderWritable(folder));
+  if (beside) return folder + QLatin1Char('/') + name;
   const QString fallback = UserDataFolder();
   QDir().mkpath(fallback);
   return fallback + QLatin1Char('/') + name;

@@ -30,7 +30,8 @@ class ProgramLog {
 };
 
 // Where the log of the program at `programPath` goes: beside the program, the program's file
-// name with its extension replaced by ".LOG". When the program's folder is not writable, the
+// name with its extension replaced by ".LOG". When the program's folder is not writable or
+// the program is installed, the
 // same name in the per-user data folder ($XDG_DATA_HOME/varnel, else ~/.local/share/varnel;
 // on Windows the local application data folder), which is created when needed.
 // `writable` tells whether a folder can be written to (the default asks the system).
@@ -39,6 +40,12 @@ QString DefaultLogFilePath(const QString& programPath,
 
 // True for an existing folder that this program may create files in.
 bool FolderWritable(const QString& folder);
+
+// True when `programFolder` is the program folder of an installed copy (the install puts a
+// mark in its data folder, ../share/varnel/installed from the programs). An installed
+// program keeps nothing beside itself, even where it could write (root may write to
+// /usr/bin): its log and its default data folder are the per-user data folder.
+bool InstalledProgramFolder(const QString& programFolder);
 
 // The per-user data folder of the program.
 QString UserDataFolder();

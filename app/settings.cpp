@@ -67,7 +67,8 @@ QString ResolveFolderSetting(const QString& stored, const QString& programFolder
                                folder.endsWith(QLatin1Char('\\')))) {
     folder.chop(1);
   }
-  const bool canWrite = writable ? writable(folder) : FolderWritable(folder);
+  const bool installed = folder == programFolder && InstalledProgramFolder(programFolder);
+  const bool canWrite = !installed && (writable ? writable(folder) : FolderWritable(folder));
   if (!canWrite) {
 #ifdef Q_OS_WIN
     return QStringLiteral("C:");

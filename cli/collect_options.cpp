@@ -46,6 +46,8 @@ CollectOptions ParseCollectOptions(const std::vector<std::string>& args) {
     } else if (a == "--timeout") {
       if (!value(v)) break;
       if (!ParseInt(v, 1, 86400 * 365, o.timeoutSeconds)) o.error = "--timeout takes seconds >= 1";
+    } else if (a == "--status") {
+      o.status = true;
     } else if (a == "--debug") {
       o.debug = true;
     } else if (a == "--direct") {
@@ -56,6 +58,10 @@ CollectOptions ParseCollectOptions(const std::vector<std::string>& args) {
     if (!o.error.empty()) break;
   }
   if (o.error.empty() && o.direct && o.calls > 1) o.error = "--direct reads once; --calls does not apply";
+  if (o.error.empty() && o.status &&
+      (!o.dataDir.empty() || o.calls > 0 || o.direct || o.debug || o.timeoutSeconds > 0)) {
+    o.error = "--status takes only --port";
+  }
   return o;
 }
 
@@ -79,13 +85,18 @@ Settings, modules and registered loggers are those of the window program.
   --debug       debug mode, as the window's command-line word DEBUG: Start reads the
                 record table at once, without the modem dialogue
   --timeout S   stop after S seconds whatever happened (exit status 4)
+  --status      print one line on the collector of --port N (default: every collector of
+                this user) and exit: what it does now and since when, how its last call
+                ended; exit status 0 when it runs, 1 when not
   --help        this text
 
 SIGINT and SIGTERM stop the run as releasing Start does ("Cancelled !"): the pages read so
 far are written to files, the settings are stored, and the program exits with status 0.
 
-Exit status: 0 done; 2 bad command line; 3 the serial port could not be opened;
-4 --timeout ran out; 5 --direct wrote no file.
+A port serves one collector: a second one on a port in use refuses to start.
+
+Exit status: 0 done; 2 bad command line; 3 the serial port could not be opened or is in
+use by another program; 4 --timeout ran out; 5 --direct wrote no file.
 )";
 }
 

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/program_log.h"
+#include "cli/port_probe.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::cli {
@@ -29,7 +31,8 @@ Collector::Collector(MainLogic& logic, ConsoleView& view, CollectOptions options
   view_.OnJobStarted = [this](int kind) { OnJobStarted(kind); };
   view_.OnFilesDone = [this](int flag) { OnFilesDone(flag); };
   view_.OnWorkerDone = [this](int code) { OnWorkerDone(code); };
-  view_.OnPortOpenFailed = [this](int) { exitCode_ = kExitPortFailed; };
+  view_.OnPortOpenFailed = [this](int port) { OnPortOpenFailed(port); };
+  view_.OnWorkerStatus = [this](int code, std::int64_t) { OnWorkerStatus(code); };
 }
 
 Collector::~Collector() {
@@ -37,6 +40,7 @@ Collector::~Collector() {
   view_.OnFilesDone = nullptr;
   view_.OnWorkerDone = nullptr;
   view_.OnPortOpenFailed = nullptr;
+  view_.OnWorkerStatus = nullptr;
 }
 
 bool Collector::WatchSignals() {
@@ -83,10 +87,31 @@ bool Collector::Begin() {
     Finish(exitCode_ == kExitDone ? kExitPortFailed : exitCode_);
     return false;
   }
+  // The port is ours: from now on the state file is this run's.
+  state_.Publish(RunStateFile(UserDataFolder(), logic_.FPort));
   return true;
 }
 
+void Collector::OnPortOpenFailed(int port) {
+  exitCode_ = kExitPortFailed;
+  const std::string problem = PortOpenProblem(port);
+  view_.Note(problem);
+  std::fprintf(stderr, "varnel-collect: %s\n", problem.c_str());
+}
+
+std::string Collector::Logger() const {
+  return "logger " + std::to_string(logic_.FDevice->SerialNumber);
+}
+
+void Collector::OnWorkerStatus(int code) {
+  if (code == wsWaitingForCall) state_.Set("waiting for a call");
+  if (code == wsSerialNumber) state_.Set("reading " + Logger());
+}
+
 void Collector::OnJobStarted(int kind) {
+  if (kind == 0) state_.Set(options_.direct ? "reading the record table" : "setting up the modem");
+  if (kind == 2) state_.Set("waiting for a call");
+  if (kind == 9) state_.Set("waiting for the hang-up");
   if (kind == 1) {
     inCall_ = true;
     callFiles_ = false;
@@ -104,6 +129,9 @@ void Collector::OnFilesDone(int flag) {
     return;
   }
   if (inCall_) {
+    const int files = logic_.FDevice->FileCount();
+    callResult_ = std::string((flag & 0xFF) == 1 ? "done, " : "incomplete, ") +
+                  std::to_string(files) + (files == 1 ? " file" : " files");
     callFiles_ = true;
     CountCallIfComplete();
   }
@@ -113,6 +141,7 @@ void Collector::CountCallIfComplete() {
   if (!callFiles_ || !callRestarted_) return;
   inCall_ = false;
   ++callsDone_;
+  state_.SetLastCall(callResult_);
   view_.Note("call " + std::to_string(callsDone_) + " done");
   if (options_.calls > 0 && callsDone_ >= options_.calls) {
     QTimer::singleShot(0, this, [this] { Finish(kExitDone); });
@@ -120,6 +149,13 @@ void Collector::CountCallIfComplete() {
 }
 
 void Collector::OnWorkerDone(int code) {
+  if (!finishing_) {
+    // A job that the stop itself ended says nothing about the call.
+    if (code == wdAwaitHangUp) state_.Set("waiting for " + Logger() + " to hang up");
+    if (code == wdContentsFailed) state_.SetLastCall("failed: the record table was not read");
+    if (code == wdNothingRead) state_.SetLastCall("failed: no page was read");
+    if (code == wdNoRecord) state_.SetLastCall("no record in the logger");
+  }
   if (!options_.direct || finishing_) return;
   // The window stops after the record table when there is no modem; the console goes on
   // with the records the stored options select.
@@ -140,9 +176,11 @@ void Collector::Finish(int exitCode) {
   finishing_ = true;
   exitCode_ = exitCode;
   logic_.ReleaseStart();
+  state_.Set("idle");
   // The worker ends on the stop; pages read so far still become files.
   logic_.WaitUntilIdle(-1);
   logic_.FormClose();
+  state_.Stopped();
   QCoreApplication::exit(exitCode_);
 }
 

@@ -6,6 +6,7 @@
 #include "app/main_logic.h"
 #include "cli/collect_options.h"
 #include "cli/console_view.h"
+#include "cli/run_state.h"
 
 class QSocketNotifier;
 
@@ -34,7 +35,10 @@ class Collector : public QObject {
   void OnJobStarted(int kind);
   void OnFilesDone(int flag);
   void OnWorkerDone(int code);
+  void OnWorkerStatus(int code);
+  void OnPortOpenFailed(int port);
   void CountCallIfComplete();
+  std::string Logger() const;
 
   MainLogic& logic_;
   ConsoleView& view_;
@@ -45,6 +49,8 @@ class Collector : public QObject {
   bool inCall_ = false;
   bool callFiles_ = false;
   bool callRestarted_ = false;
+  std::string callResult_;
+  RunState state_;
   QSocketNotifier* signalNotifier_ = nullptr;
 };
 

@@ -63,6 +63,10 @@ void ConsoleView::WorkerDone(int code) {
   if (OnWorkerDone) OnWorkerDone(code);
 }
 
+void ConsoleView::WorkerStatus(int code, std::int64_t value) {
+  if (OnWorkerStatus) OnWorkerStatus(code, value);
+}
+
 void ConsoleView::PortOpenFailed(int port) {
   State("COM" + std::to_string(port) + " could not be opened");
   if (OnPortOpenFailed) OnPortOpenFailed(port);

@@ -24,12 +24,14 @@ class ConsoleView : public MainView, public RunObserver {
   void FilesDone(int flag) override;
   void WorkerDone(int code) override;
   void PortOpenFailed(int port) override;
+  void WorkerStatus(int code, std::int64_t value) override;
 
   // Told of the state changes, for the run's own bookkeeping.
   std::function<void(int kind)> OnJobStarted;
   std::function<void(int flag)> OnFilesDone;
   std::function<void(int code)> OnWorkerDone;
   std::function<void(int port)> OnPortOpenFailed;
+  std::function<void(int code, std::int64_t value)> OnWorkerStatus;
 
   // A state line of the run itself ("# " + text).
   void Note(const std::string& text) { State(text); }

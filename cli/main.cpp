@@ -6,9 +6,11 @@
 
 #include "app/facade_link.h"
 #include "app/main_logic.h"
+#include "app/program_log.h"
 #include "cli/collect_options.h"
 #include "cli/collector.h"
 #include "cli/console_view.h"
+#include "cli/run_state.h"
 
 int main(int argc, char** argv) {
   using namespace varnel;
@@ -21,6 +23,18 @@ int main(int argc, char** argv) {
   if (!options.error.empty()) {
     std::fprintf(stderr, "varnel-collect: %s (see --help)\n", options.error.c_str());
     return cli::kExitUsage;
+  }
+
+  if (options.status) {
+    bool running = false;
+    const auto lines = cli::ReadRunStates(UserDataFolder(), options.port, running);
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    if (lines.empty()) {
+      std::printf("%s: no collector has run %s for this user (state files in %s)\n",
+                  options.port > 0 ? ("COM" + std::to_string(options.port)).c_str() : "varnel-collect",
+                  options.port > 0 ? "on this port" : "yet", qPrintable(UserDataFolder()));
+    }
+    return running ? cli::kExitDone : cli::kExitNotRunning;
   }
 
   QCoreApplication app(argc, argv);

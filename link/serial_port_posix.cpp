@@ -7,6 +7,7 @@
 // terminal driver's own VMIN/VTIME cannot express a total limit together with a gap limit.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -245,6 +246,9 @@ public:
 
   bool Close() override {
     if (closed_.exchange(true)) return true;
+    // The line is free for the next opener at once, even while a worker still holds this
+    // object for a moment.
+    ::flock(fd_, LOCK_UN);
 #ifdef __linux__
     const std::uint64_t one = 1;
     const bool ok = ::write(wakeWriteFd_, &one, sizeof one) == sizeof one;
@@ -382,6 +386,13 @@ std::shared_ptr<SerialPort> OpenSerialPort(int portNumber, bool /*overlapped*/) 
   if (path.empty()) return nullptr;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
+  // One program per line. TIOCEXCL below does not hold against root; an advisory lock on
+  // the device does, for every opener that asks for it (all of ours do).
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    errno = EBUSY;
+    return nullptr;
+  }
 #ifdef TIOCEXCL
   // Nobody else may open the line while we hold it (best effort: not every device has it).
   ::ioctl(fd, TIOCEXCL);

@@ -1,0 +1,73 @@
+# What `cmake --install` and `cpack -G DEB` put where. Included after every program folder,
+# so the window program's rules apply as soon as its target exists.
+include(GNUInstallDirs)
+
+set(VARNEL_SYSTEMD_UNITDIR "lib/systemd/system" CACHE STRING
+    "Folder of the systemd units, below the install prefix")
+set(VARNEL_SYSUSERSDIR "lib/sysusers.d" CACHE STRING
+    "Folder of the systemd-sysusers files, below the install prefix")
+set(_pkg ${PROJECT_SOURCE_DIR}/packaging)
+
+# The installed programs find the mark in their data folder and so keep their log and
+# default data folder in the per-user data folder, never beside themselves.
+file(RELATIVE_PATH _mark "/p/${CMAKE_INSTALL_BINDIR}" "/p/${CMAKE_INSTALL_DATADIR}/varnel/installed")
+target_compile_definitions(varnel_app PRIVATE VARNEL_INSTALLED_MARK="${_mark}")
+install(FILES ${_pkg}/installed DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel)
+
+install(TARGETS varnel-collect vtq-sim idc-dump idc2csv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES
+  ${_pkg}/man/varnel-collect.1
+  ${_pkg}/man/vtq-sim.1
+  ${_pkg}/man/idc-dump.1
+  ${_pkg}/man/idc2csv.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+if(TARGET varnel)
+  install(TARGETS varnel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${_pkg}/varnel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${_pkg}/icons/varnel.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  foreach(size 48 256)
+    install(FILES ${_pkg}/icons/varnel-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME varnel.png)
+  endforeach()
+endif()
+
+# The service unit names the collector by its absolute path, which is known only when the
+# install runs (cpack installs below /usr whatever the configured prefix was).
+set(_unit ${CMAKE_CURRENT_BINARY_DIR}/packaging/varnel-collect@.service)
+install(CODE "
+  file(READ \"${_pkg}/varnel-collect@.service.in\" _text)
+  set(_bindir \"${CMAKE_INSTALL_BINDIR}\")
+  if(NOT IS_ABSOLUTE \"\${_bindir}\")
+    set(_bindir \"\${CMAKE_INSTALL_PREFIX}/\${_bindir}\")
+  endif()
+  string(REPLACE \"@BINDIR@\" \"\${_bindir}\" _text \"\${_text}\")
+  file(WRITE \"${_unit}\" \"\${_text}\")
+")
+install(FILES ${_unit} DESTINATION ${VARNEL_SYSTEMD_UNITDIR})
+install(FILES ${_pkg}/sysusers-varnel.conf DESTINATION ${VARNEL_SYSUSERSDIR} RENAME varnel.conf)
+
+# cpack -G DEB in the build folder: one package with the programs, the man pages, the unit
+# and the desktop entry; its library dependencies come from dpkg-shlibdeps.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME varnel)
+set(CPACK_PACKAGE_VENDOR "Varnel developers")
+set(CPACK_PACKAGE_CONTACT "Varnel developers <varnel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "collector for VTQ pressure loggers that call in by modem")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+"Varnel answers the calls of VTQ pressure loggers on a telephone modem, reads their
+ recordings into .idc data files with backup copies and starts post-processing modules on
+ them. The package holds the window program (when built), the console collector
+ varnel-collect with a systemd unit per modem, the logger stand-in vtq-sim and the file
+ tools idc-dump and idc2csv.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${_pkg}/deb/postinst ${_pkg}/deb/prerm ${_pkg}/deb/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
