@@ -88,7 +88,7 @@ bool Collector::Begin() {
     return false;
   }
   // The port is ours: from now on the state file is this run's.
-  state_.Publish(RunStateFile(UserDataFolder(), logic_.FPort));
+  state_.Publish(RunStateFile(UserDataFolder(), logic_.Port()));
   return true;
 }
 
