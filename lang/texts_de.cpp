@@ -182,6 +182,14 @@ constexpr TextEntry kTexts[] = {
     {505, "Wiederholen"},
     {506, "Abbrechen"},
     {507, "Ignorieren"},
+    // Texts added beyond the original table (ids from 707 on).
+    {707, "Die gewählte Datei ist keine gültige Konfigurationsdatei (*.cfx) !"},
+    {708, "Kein Drucker installiert. Logfile stattdessen als PDF-Datei speichern ?"},
+    {709, "Logfile als PDF-Datei speichern..."},
+    {710, "Die PDF-Datei konnte nicht geschrieben werden !"},
+    {711, "Drucken fehlgeschlagen !"},
+    {712, "Das Logfile konnte nicht gelöscht werden !"},
+    {713, "Die Optionen des Geräts konnten nicht gespeichert werden !"},
 };
 
 }  // namespace

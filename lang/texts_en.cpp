@@ -182,6 +182,14 @@ constexpr TextEntry kTexts[] = {
     {505, "Retry"},
     {506, "Abort"},
     {507, "Ignore"},
+    // Texts added beyond the original table (ids from 707 on).
+    {707, "The chosen file is not a valid configuration-file (*.cfx) !"},
+    {708, "No printer is installed. Save the logfile as a PDF file instead ?"},
+    {709, "Save logfile as PDF file..."},
+    {710, "The PDF file could not be written !"},
+    {711, "Printing failed !"},
+    {712, "The logfile could not be cleared !"},
+    {713, "The options of the device could not be stored !"},
 };
 
 }  // namespace

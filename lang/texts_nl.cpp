@@ -182,6 +182,14 @@ constexpr TextEntry kTexts[] = {
     {505, "Opnieuw"},
     {506, "Afbreken"},
     {507, "Negeer"},
+    // Texts added beyond the original table (ids from 707 on).
+    {707, "Het gekozen bestand is geen geldig configuratie-bestand (*.cfx) !"},
+    {708, "Er is geen printer geïnstalleerd. Log-bestand als PDF-bestand opslaan ?"},
+    {709, "Log-bestand opslaan als PDF-bestand..."},
+    {710, "Het PDF-bestand kon niet worden geschreven !"},
+    {711, "Afdrukken mislukt !"},
+    {712, "Het log-bestand kon niet worden gewist !"},
+    {713, "De opties van het apparaat konden niet worden opgeslagen !"},
 };
 
 }  // namespace
