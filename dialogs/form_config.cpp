@@ -110,6 +110,8 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   Button1 = named(new QPushButton(this), "Button1");
   Button2 = named(new QPushButton(this), "Button2");
   for (QPushButton* b : {Button1, Button2, btnIDC, btnConfig}) b->setAutoDefault(false);
+  btnIDC->setFixedWidth(40);
+  btnConfig->setFixedWidth(40);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(Button1);

@@ -281,6 +281,8 @@ void TFormLoggerConfig::BuildLayout() {
   layout->addLayout(top, 1);
   layout->addLayout(closeRow);
   LbDevices->setFixedWidth(170);
+  BtnOpenFile->setFixedWidth(40);
+  resize(720, sizeHint().height());
 }
 
 void TFormLoggerConfig::ApplyLanguage() {
