@@ -6,6 +6,8 @@
 #include "app/registered_device_store.h"
 #include "device/pressure_units.h"
 #include "files/cfx_reader.h"
+#include "files/code_page_text.h"
+#include "files/native_path.h"
 
 namespace varnel {
 
@@ -63,7 +65,7 @@ void LoadConfigFile(const QString& path, TDevice& device) {
   int kind = 0;
   bool ok = false;
   try {
-    ok = ReadConfigFile(content, std::filesystem::path(path.toStdString()), false, kind);
+    ok = ReadConfigFile(content, PathFromUtf8(path.toStdString()), false, kind);
   } catch (const std::exception&) {
     ok = false;
   }
@@ -130,8 +132,9 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
     if (device.WriteText) {
       if (entry.Has(V::NewID)) device.NewID = v.NewID;
       if (device.NewID) {
-        // The logger keeps its texts as 8-bit code-page bytes.
-        device.NewIdText = v.ID.left(64).toLatin1().toStdString();
+        // The logger keeps its texts as 8-bit code-page bytes, 64 at most.
+        device.NewIdText = Utf8ToCodePage(v.ID.left(64).toStdString());
+        if (device.NewIdText.size() > 64) device.NewIdText.resize(64);
       }
       if (entry.Has(V::NewComment)) device.NewComment = v.NewComment;
       if (device.NewComment) {

@@ -29,6 +29,7 @@
 #include "dialogs/form_message.h"
 #include "files/cfx_format.h"
 #include "files/cfx_reader.h"
+#include "files/native_path.h"
 
 namespace varnel {
 
@@ -58,7 +59,7 @@ bool ReadCfxHeader(const QString& file, bool& wl) {
   CfxContent scratch;
   int kind = -1;
   try {
-    if (!ReadConfigFile(scratch, std::filesystem::path(file.toStdWString()), true, kind)) {
+    if (!ReadConfigFile(scratch, PathFromUtf8(file.toStdString()), true, kind)) {
       return false;
     }
   } catch (const std::exception&) {

@@ -182,7 +182,10 @@ constexpr TextEntry kTexts[] = {
     {505, "Wiederholen"},
     {506, "Abbrechen"},
     {507, "Ignorieren"},
-    // Texts added beyond the original table (ids from 707 on).
+    {508, "Sicherungskopie nicht erstellt:"},
+    {509, "Datendateien noch nicht fertig; Warten auf den nächsten Anruf"},
+    {510, "Unbekannte Spracheinstellung, Englisch wird verwendet:"},
+    // Texts of the dialogs (707 on).
     {707, "Die gewählte Datei ist keine gültige Konfigurationsdatei (*.cfx) !"},
     {708, "Kein Drucker installiert. Logfile stattdessen als PDF-Datei speichern ?"},
     {709, "Logfile als PDF-Datei speichern..."},

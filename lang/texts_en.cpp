@@ -182,7 +182,10 @@ constexpr TextEntry kTexts[] = {
     {505, "Retry"},
     {506, "Abort"},
     {507, "Ignore"},
-    // Texts added beyond the original table (ids from 707 on).
+    {508, "Backup file not created:"},
+    {509, "Data files not finished yet; waiting for the next call"},
+    {510, "Unknown language setting, English is used:"},
+    // Texts of the dialogs (707 on).
     {707, "The chosen file is not a valid configuration-file (*.cfx) !"},
     {708, "No printer is installed. Save the logfile as a PDF file instead ?"},
     {709, "Save logfile as PDF file..."},

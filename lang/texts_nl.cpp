@@ -182,7 +182,10 @@ constexpr TextEntry kTexts[] = {
     {505, "Opnieuw"},
     {506, "Afbreken"},
     {507, "Negeer"},
-    // Texts added beyond the original table (ids from 707 on).
+    {508, "Reservekopie niet aangemaakt:"},
+    {509, "Gegevensbestanden nog niet klaar; wachten op de volgende oproep"},
+    {510, "Onbekende taalinstelling, Engels wordt gebruikt:"},
+    // Texts of the dialogs (707 on).
     {707, "Het gekozen bestand is geen geldig configuratie-bestand (*.cfx) !"},
     {708, "Er is geen printer geïnstalleerd. Log-bestand als PDF-bestand opslaan ?"},
     {709, "Log-bestand opslaan als PDF-bestand..."},
