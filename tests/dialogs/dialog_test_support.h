@@ -1,6 +1,7 @@
 #pragma once
 #include <QApplication>
 #include <QByteArray>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -15,9 +16,10 @@
 namespace varnel::test {
 
 // Runs `act` on the first modal window of type T once it is shown (polling every 10 ms).
-// When none appears within `timeoutMs`, `failed` is set. Returns at once.
+// When none appears within `timeoutMs`, `failed` is set and whatever modal window is open
+// is closed, so the test fails instead of waiting for ever. Returns at once.
 template <class T>
-void WhenModal(std::function<void(T*)> act, bool* failed = nullptr, int timeoutMs = 5000) {
+void WhenModal(std::function<void(T*)> act, bool* failed = nullptr, int timeoutMs = 30000) {
   auto* timer = new QTimer;
   auto elapsed = std::make_shared<QElapsedTimer>();
   elapsed->start();
@@ -34,6 +36,7 @@ void WhenModal(std::function<void(T*)> act, bool* failed = nullptr, int timeoutM
       timer->stop();
       timer->deleteLater();
       if (failed) *failed = true;
+      if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->done(0);
     }
   });
   timer->start(10);
