@@ -36,6 +36,22 @@ bool ProgramLog::AddToLogFile(std::string_view text) const {
   return ok;
 }
 
+QString ProgramLog::ReadAll(bool* ok) const {
+  QFile file(path_);
+  const bool opened = !path_.isEmpty() && file.open(QIODevice::ReadOnly);
+  if (ok) *ok = opened;
+  if (!opened) return {};
+  return QString::fromLocal8Bit(file.readAll());
+}
+
+bool ProgramLog::Reset() const {
+  if (path_.isEmpty()) return false;
+  QFile file(path_);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  file.close();
+  return QFileInfo(path_).size() == 0;
+}
+
 QString UserDataFolder() {
 #ifdef Q_OS_WIN
   const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);

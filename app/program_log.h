@@ -25,6 +25,13 @@ class ProgramLog {
   // is lost) or a write failed.
   bool AddToLogFile(std::string_view text) const;
 
+  // The whole log as the viewer shows it: decoded from the same 8-bit encoding the lines are
+  // written in, line ends and TABs unchanged. Empty when the file is missing or unreadable
+  // (`ok`, when given, tells which).
+  QString ReadAll(bool* ok = nullptr) const;
+  // Empties the log: the file is created again with length zero. False when it could not be.
+  bool Reset() const;
+
  private:
   QString path_;
 };

@@ -3,8 +3,7 @@
 #include <exception>
 
 #include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "app/registered_device_store.h"
 #include "device/pressure_units.h"
 #include "files/cfx_reader.h"
 #include "files/code_page_text.h"
@@ -13,15 +12,6 @@
 namespace varnel {
 
 namespace {
-
-QString DeviceKeyPath(const QString& name) {
-  return QString::fromLatin1(kRegisteredDevicesKey) + QLatin1Char('\\') + name;
-}
-
-bool IsRegistered(const QString& serial) {
-  RegistryKey devices(QString::fromLatin1(kRegisteredDevicesKey));
-  return devices.SubKeyNames().contains(serial, Qt::CaseSensitive);
-}
 
 CfxContent CfxFromDevice(const TDevice& d) {
   CfxContent c;
@@ -86,13 +76,6 @@ void LoadConfigFile(const QString& path, TDevice& device) {
   device.WLConfig = kind == 1;
 }
 
-// An offset value of the store; false (the channel keeps no correction) when it is missing
-// or not a number.
-bool ReadOffset(const RegistryKey& key, const char* name, double& value) {
-  if (!key.HasValue(QLatin1String(name))) return false;
-  return ParseLocaleNumber(key.ReadString(QLatin1String(name)), value);
-}
-
 }  // namespace
 
 void ResetReadOptions(TDevice& device, const QDate& today) {
@@ -114,71 +97,49 @@ void ResetReadOptions(TDevice& device, const QDate& today) {
 }
 
 bool LoadDeviceOptions(const QString& serial, TDevice& device) {
-  if (!IsRegistered(serial)) return false;
-  const RegistryKey key(DeviceKeyPath(serial));
+  const RegisteredDeviceStore store;
+  if (!store.Contains(serial)) return false;
+  const StoredDevice entry = store.Read(serial);
+  const DeviceValues& v = entry.Values;
+  using V = DeviceValue;
   device.Registered = true;
-  if (key.HasValue(QStringLiteral("ReadActualRec"))) {
-    device.ReadActualRec = key.ReadFlag(QStringLiteral("ReadActualRec"), true);
+  if (entry.Has(V::ReadActualRec)) device.ReadActualRec = v.ReadActualRec;
+  if (entry.Has(V::ReadFromMonth)) {
+    device.ReadFromMonth = static_cast<std::uint8_t>(v.ReadFromMonth + 1);
   }
-  if (key.HasValue(QStringLiteral("ReadFromMonth"))) {
-    device.ReadFromMonth =
-        static_cast<std::uint8_t>(key.ReadInt(QStringLiteral("ReadFromMonth"), 0) + 1);
-  }
-  if (key.HasValue(QStringLiteral("ReadFromYear"))) {
-    device.ReadFromYear = static_cast<std::uint16_t>(key.ReadInt(QStringLiteral("ReadFromYear"), 0));
-  }
-  if (key.HasValue(QStringLiteral("SynchTime"))) {
-    device.SynchTime = key.ReadFlag(QStringLiteral("SynchTime"), true);
-  }
-  if (key.HasValue(QStringLiteral("OffsetCorr"))) {
-    device.OffsetCorr = key.ReadFlag(QStringLiteral("OffsetCorr"), false);
-  }
+  if (entry.Has(V::ReadFromYear)) device.ReadFromYear = static_cast<std::uint16_t>(v.ReadFromYear);
+  if (entry.Has(V::SynchTime)) device.SynchTime = v.SynchTime;
+  if (entry.Has(V::OffsetCorr)) device.OffsetCorr = v.OffsetCorr;
 
   if (device.OffsetCorr) {
-    float factor = 1.0f;
-    if (key.HasValue(QStringLiteral("PUnit"))) {
-      factor = UnitFactor(key.ReadInt(QStringLiteral("PUnit"), 0) & 0xFF);
+    const float factor = entry.Has(V::PUnit) ? UnitFactor(v.PUnit & 0xFF) : 1.0f;
+    if (entry.Has(V::CustomUnit)) device.CustomUnit = v.CustomUnit.toStdString();
+    double value = 0;
+    if (entry.Has(V::P1Val) && ParseLocaleNumber(v.P1Val, value)) {
+      device.P1Val = static_cast<float>(value);
+      device.P1OffsetBar = static_cast<float>(value) / factor;
     }
-    if (key.HasValue(QStringLiteral("CustomUnit"))) {
-      device.CustomUnit = key.ReadString(QStringLiteral("CustomUnit")).toStdString();
-    }
-    double v = 0;
-    if (ReadOffset(key, "P1Val", v)) {
-      device.P1Val = static_cast<float>(v);
-      device.P1OffsetBar = static_cast<float>(v) / factor;
-    }
-    if (ReadOffset(key, "P2Val", v)) {
-      device.P2Val = static_cast<float>(v);
-      device.P2OffsetBar = static_cast<float>(v) / factor;
+    if (entry.Has(V::P2Val) && ParseLocaleNumber(v.P2Val, value)) {
+      device.P2Val = static_cast<float>(value);
+      device.P2OffsetBar = static_cast<float>(value) / factor;
     }
   }
 
-  if (key.HasValue(QStringLiteral("WriteConfig"))) {
-    device.WriteConfig = key.ReadFlag(QStringLiteral("WriteConfig"), false);
-  }
+  if (entry.Has(V::WriteConfig)) device.WriteConfig = v.WriteConfig;
   if (device.WriteConfig) {
-    const QString file = key.ReadString(QStringLiteral("ConfigFile"));
-    if (!file.isEmpty()) LoadConfigFile(file, device);
-    if (key.HasValue(QStringLiteral("WriteText"))) {
-      device.WriteText = key.ReadFlag(QStringLiteral("WriteText"), false);
-    }
+    if (!v.ConfigFile.isEmpty()) LoadConfigFile(v.ConfigFile, device);
+    if (entry.Has(V::WriteText)) device.WriteText = v.WriteText;
     if (device.WriteText) {
-      if (key.HasValue(QStringLiteral("NewID"))) {
-        device.NewID = key.ReadFlag(QStringLiteral("NewID"), false);
-      }
+      if (entry.Has(V::NewID)) device.NewID = v.NewID;
       if (device.NewID) {
         // The logger keeps its texts as 8-bit code-page bytes, 64 at most.
-        device.NewIdText =
-            Utf8ToCodePage(key.ReadString(QStringLiteral("ID")).left(64).toStdString());
+        device.NewIdText = Utf8ToCodePage(v.ID.left(64).toStdString());
         if (device.NewIdText.size() > 64) device.NewIdText.resize(64);
       }
-      if (key.HasValue(QStringLiteral("NewComment"))) {
-        device.NewComment = key.ReadFlag(QStringLiteral("NewComment"), false);
-      }
+      if (entry.Has(V::NewComment)) device.NewComment = v.NewComment;
       if (device.NewComment) {
         device.NewCommentText.Clear();
-        const QString comment = key.ReadString(QStringLiteral("Comment"));
-        for (const QChar ch : comment) {
+        for (const QChar ch : v.Comment) {
           device.NewCommentText.WriteByte(static_cast<std::uint8_t>(ch.unicode() & 0xFF));
         }
       }
@@ -188,29 +149,7 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
 }
 
 bool ResetDeviceOptions(const QString& serial, const QDate& today, const QString& lastContact) {
-  if (!IsRegistered(serial)) return false;
-  RegistryKey key(DeviceKeyPath(serial));
-  const QString zero = FixedText(0.0, 7, 6);
-  key.WriteString(QStringLiteral("Description"), QString());
-  key.WriteFlag(QStringLiteral("ReadActualRec"), true);
-  key.WriteInt(QStringLiteral("ReadFromMonth"), today.month() - 1);
-  key.WriteInt(QStringLiteral("ReadFromYear"), today.year());
-  key.WriteFlag(QStringLiteral("SynchTime"), true);
-  key.WriteFlag(QStringLiteral("OffsetCorr"), false);
-  key.WriteString(QStringLiteral("P1Val"), zero);
-  key.WriteString(QStringLiteral("P2Val"), zero);
-  key.WriteInt(QStringLiteral("PUnit"), 0);
-  key.WriteFlag(QStringLiteral("WriteConfig"), false);
-  key.WriteString(QStringLiteral("ConfigFile"), QString());
-  key.WriteFlag(QStringLiteral("WriteText"), false);
-  key.WriteFlag(QStringLiteral("WLConfig"), false);
-  key.WriteFlag(QStringLiteral("NewID"), false);
-  key.WriteString(QStringLiteral("ID"), QString());
-  key.WriteFlag(QStringLiteral("NewComment"), false);
-  key.WriteString(QStringLiteral("Comment"), QString());
-  key.WriteString(QStringLiteral("LastContact"), lastContact);
-  key.Sync();
-  return true;
+  return RegisteredDeviceStore().Reset(serial, today, lastContact);
 }
 
 }  // namespace varnel

@@ -187,6 +187,14 @@ constexpr TextEntry kTexts[] = {
     {510, "Unbekannte Spracheinstellung, Englisch wird verwendet:"},
     {527, "Unmögliche Speicheraufteilung gemeldet - Tabelle nicht gelesen !"},
     {528, "Leere(r) Befehl(e) in der Modem-Befehlsliste übersprungen"},
+    // Texts of the dialogs (707 on).
+    {707, "Die gewählte Datei ist keine gültige Konfigurationsdatei (*.cfx) !"},
+    {708, "Kein Drucker installiert. Logfile stattdessen als PDF-Datei speichern ?"},
+    {709, "Logfile als PDF-Datei speichern..."},
+    {710, "Die PDF-Datei konnte nicht geschrieben werden !"},
+    {711, "Drucken fehlgeschlagen !"},
+    {712, "Das Logfile konnte nicht gelöscht werden !"},
+    {713, "Die Optionen des Geräts konnten nicht gespeichert werden !"},
 };
 
 }  // namespace

@@ -187,6 +187,14 @@ constexpr TextEntry kTexts[] = {
     {510, "Unknown language setting, English is used:"},
     {527, "The device reports an impossible memory layout - record table not read !"},
     {528, "Empty command(s) in the modem command list skipped"},
+    // Texts of the dialogs (707 on).
+    {707, "The chosen file is not a valid configuration-file (*.cfx) !"},
+    {708, "No printer is installed. Save the logfile as a PDF file instead ?"},
+    {709, "Save logfile as PDF file..."},
+    {710, "The PDF file could not be written !"},
+    {711, "Printing failed !"},
+    {712, "The logfile could not be cleared !"},
+    {713, "The options of the device could not be stored !"},
 };
 
 }  // namespace

@@ -187,6 +187,14 @@ constexpr TextEntry kTexts[] = {
     {510, "Onbekende taalinstelling, Engels wordt gebruikt:"},
     {527, "Onmogelijke geheugenindeling gemeld - recordtabel niet gelezen !"},
     {528, "Lege opdracht(en) in de modemopdrachtenlijst overgeslagen"},
+    // Texts of the dialogs (707 on).
+    {707, "Het gekozen bestand is geen geldig configuratie-bestand (*.cfx) !"},
+    {708, "Er is geen printer geïnstalleerd. Log-bestand als PDF-bestand opslaan ?"},
+    {709, "Log-bestand opslaan als PDF-bestand..."},
+    {710, "Het PDF-bestand kon niet worden geschreven !"},
+    {711, "Afdrukken mislukt !"},
+    {712, "Het log-bestand kon niet worden gewist !"},
+    {713, "De opties van het apparaat konden niet worden opgeslagen !"},
 };
 
 }  // namespace

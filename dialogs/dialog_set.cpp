@@ -1,0 +1,52 @@
+#include "dialogs/dialog_set.h"
+
+#include "app/main_logic.h"
+#include "dialogs/dialog_support.h"
+#include "dialogs/form_add_dev.h"
+#include "dialogs/form_config.h"
+#include "dialogs/form_dir.h"
+#include "dialogs/form_log_file.h"
+#include "dialogs/form_logger_config.h"
+#include "dialogs/form_message.h"
+
+namespace varnel {
+
+DialogSet::DialogSet(QWidget* owner, MainLogic& logic) : logic_(logic) {
+  config_ = std::make_unique<TFormConfig>(owner);
+  loggerConfig_ = std::make_unique<TFormLoggerConfig>(owner);
+  dir_ = std::make_unique<TFormDir>(owner);
+  addDev_ = std::make_unique<TFormAddDev>(owner);
+  logFile_ = std::make_unique<TFormLogFile>(logic.Log, owner);
+  message_ = std::make_unique<TFormMessage>(owner);
+
+  config_->SetDirDialog(dir_.get());
+  loggerConfig_->SetAddDeviceDialog(addDev_.get());
+  loggerConfig_->SetMessageBox(message_.get());
+  loggerConfig_->ConfigFileFolder = [this] {
+    return QString::fromStdString(logic_.FConfigFilePath);
+  };
+  addDev_->SetMessageBox(message_.get());
+  logFile_->SetMessageBox(message_.get());
+}
+
+DialogSet::~DialogSet() = default;
+
+void DialogSet::ShowConfigForm() { varnel::ShowConfigForm(logic_, *config_); }
+
+void DialogSet::ShowLoggerConfig() { loggerConfig_->exec(); }
+
+void DialogSet::ShowLogFile() { logFile_->exec(); }
+
+void DialogSet::ShowWarning(const QString& text) {
+  message_->ShowMessageBox(text, Tx(500), mkOk);
+}
+
+bool ShowConfigForm(MainLogic& logic, TFormConfig& form) {
+  form.SetValues(logic.ConfigFormInput());
+  form.exec();
+  if (!form.Accepted) return false;
+  logic.ApplyConfigForm(form.Values());
+  return true;
+}
+
+}  // namespace varnel

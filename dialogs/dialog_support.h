@@ -1,0 +1,26 @@
+#pragma once
+#include <QString>
+#include <QWidget>
+
+// Small helpers every dialog uses: texts of the string table, and the dialog-wide key handling
+// (the dialog sees Enter and Escape before the control that has the focus).
+namespace varnel {
+
+// The text of `id` in the language in effect.
+QString Tx(int id);
+
+// A caption for a button or check box whose text is a command such as "AT&V": the ampersand
+// is shown, not taken as an accelerator mark.
+QString LiteralCaption(const QString& text);
+
+// Routes the key presses of `dialog` and of all its child widgets (present now) through
+// `dialog`'s eventFilter, as a form with key preview does.
+void InstallKeyPreview(QWidget* dialog);
+
+// True for Enter or Return on the main keyboard or the keypad.
+bool IsEnterKey(int key);
+
+// Window flags of a dialog without a close box.
+Qt::WindowFlags NoCloseBoxFlags();
+
+}  // namespace varnel

@@ -1,0 +1,281 @@
+#include "dialogs/form_config.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "dialogs/dialog_support.h"
+#include "dialogs/form_dir.h"
+
+namespace varnel {
+
+TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
+  setObjectName(QStringLiteral("FormConfig"));
+  auto named = [](auto* w, const char* name) {
+    w->setObjectName(QLatin1String(name));
+    return w;
+  };
+  PageControl1 = named(new QTabWidget(this), "PageControl1");
+  TabSheet1 = named(new QWidget, "TabSheet1");
+  TabSheet2 = named(new QWidget, "TabSheet2");
+  PageControl1->addTab(TabSheet1, QString());
+  PageControl1->addTab(TabSheet2, QString());
+
+  // Page General
+  LbLanguage = named(new QLabel(TabSheet1), "LbLanguage");
+  CbLanguage = named(new QComboBox(TabSheet1), "CbLanguage");
+  LbChange = named(new QLabel(TabSheet1), "LbChange");
+  LbChange->setWordWrap(true);
+  ChBAutoPort = named(new QCheckBox(TabSheet1), "ChBAutoPort");
+  LbFixPort = named(new QLabel(TabSheet1), "LbFixPort");
+  CbPort = named(new QComboBox(TabSheet1), "CbPort");
+  for (int i = 1; i <= 9; ++i) CbPort->addItem(QString::number(i));
+  LbIntPath = named(new QLabel(TabSheet1), "LbIntPath");
+  EdIntPath = named(new QLineEdit(TabSheet1), "EdIntPath");
+  EdIntPath->setReadOnly(true);
+  btnIDC = named(new QPushButton(QStringLiteral("..."), TabSheet1), "btnIDC");
+  LbConfPath = named(new QLabel(TabSheet1), "LbConfPath");
+  EdConfPath = named(new QLineEdit(TabSheet1), "EdConfPath");
+  EdConfPath->setReadOnly(true);
+  btnConfig = named(new QPushButton(QStringLiteral("..."), TabSheet1), "btnConfig");
+  ChBBackup = named(new QCheckBox(TabSheet1), "ChBBackup");
+
+  auto* general = new QGridLayout(TabSheet1);
+  general->addWidget(LbLanguage, 0, 0);
+  general->addWidget(CbLanguage, 0, 1);
+  general->addWidget(LbChange, 1, 0, 1, 3);
+  general->addWidget(ChBAutoPort, 2, 0, 1, 3);
+  general->addWidget(LbFixPort, 3, 0);
+  general->addWidget(CbPort, 3, 1);
+  general->addWidget(LbIntPath, 4, 0, 1, 3);
+  general->addWidget(EdIntPath, 5, 0, 1, 2);
+  general->addWidget(btnIDC, 5, 2);
+  general->addWidget(LbConfPath, 6, 0, 1, 3);
+  general->addWidget(EdConfPath, 7, 0, 1, 2);
+  general->addWidget(btnConfig, 7, 2);
+  general->addWidget(ChBBackup, 8, 0, 1, 3);
+  general->setRowStretch(9, 1);
+  general->setColumnStretch(1, 1);
+
+  // Page Modem. The four commands every modem needs are fixed: their boxes are never shown.
+  LbInitCmd = named(new QLabel(TabSheet2), "LbInitCmd");
+  CheckBox1 = named(new QCheckBox(LiteralCaption(QStringLiteral("AT&D0")), TabSheet2), "CheckBox1");
+  CheckBox2 = named(new QCheckBox(LiteralCaption(QStringLiteral("AT&H0")), TabSheet2), "CheckBox2");
+  CheckBox3 = named(new QCheckBox(LiteralCaption(QStringLiteral("ATS0=2")), TabSheet2), "CheckBox3");
+  CheckBox4 = named(new QCheckBox(QStringLiteral("AT+IPR=9600"), TabSheet2), "CheckBox4");
+  const char* hiddenLabels[] = {"Set DTR-Signal active", "No flowcontrol",
+                                "Amount of ringtones before connecting = 2", "Set to 9600 baud"};
+  QCheckBox* hidden[] = {CheckBox1, CheckBox2, CheckBox3, CheckBox4};
+  auto* modem = new QGridLayout(TabSheet2);
+  modem->addWidget(LbInitCmd, 0, 0, 1, 3);
+  for (int i = 0; i < 4; ++i) {
+    auto* l = new QLabel(QLatin1String(hiddenLabels[i]), TabSheet2);
+    l->setObjectName(QStringLiteral("LbHidden%1").arg(i + 1));
+    hidden[i]->setVisible(false);
+    l->setVisible(false);
+  }
+  CheckBox5 = named(new QCheckBox(LiteralCaption(QStringLiteral("AT&V")), TabSheet2), "CheckBox5");
+  Label7 = named(new QLabel(TabSheet2), "Label7");
+  CheckBox7 = named(new QCheckBox(TabSheet2), "CheckBox7");
+  RbSpeak_OFF = named(new QRadioButton(QStringLiteral("ATM0"), TabSheet2), "RbSpeak_OFF");
+  Label6 = named(new QLabel(TabSheet2), "Label6");
+  RbSpeak_ON = named(new QRadioButton(QStringLiteral("ATM1"), TabSheet2), "RbSpeak_ON");
+  Label4 = named(new QLabel(TabSheet2), "Label4");
+  CheckBox6 = named(new QCheckBox(TabSheet2), "CheckBox6");
+  EdUserString = named(new QLineEdit(TabSheet2), "EdUserString");
+  Label8 = named(new QLabel(TabSheet2), "Label8");
+  Label8->setTextFormat(Qt::PlainText);
+  modem->addWidget(CheckBox5, 1, 1);
+  modem->addWidget(Label7, 1, 2);
+  modem->addWidget(CheckBox7, 2, 0);
+  modem->addWidget(RbSpeak_OFF, 2, 1);
+  modem->addWidget(Label6, 2, 2);
+  modem->addWidget(RbSpeak_ON, 3, 1);
+  modem->addWidget(Label4, 3, 2);
+  modem->addWidget(CheckBox6, 4, 0, 1, 3);
+  modem->addWidget(EdUserString, 5, 0, 1, 3);
+  modem->addWidget(Label8, 6, 0, 1, 3);
+  modem->setRowStretch(7, 1);
+  modem->setColumnStretch(2, 1);
+
+  Button1 = named(new QPushButton(this), "Button1");
+  Button2 = named(new QPushButton(this), "Button2");
+  for (QPushButton* b : {Button1, Button2, btnIDC, btnConfig}) b->setAutoDefault(false);
+  btnIDC->setFixedWidth(40);
+  btnConfig->setFixedWidth(40);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(Button1);
+  buttons->addWidget(Button2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(PageControl1, 1);
+  layout->addLayout(buttons);
+
+  connect(Button1, &QPushButton::clicked, this, &TFormConfig::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TFormConfig::Button2Click);
+  connect(btnIDC, &QPushButton::clicked, this, &TFormConfig::btnIDCClick);
+  connect(btnConfig, &QPushButton::clicked, this, &TFormConfig::btnConfigClick);
+  connect(ChBAutoPort, &QCheckBox::toggled, this, &TFormConfig::ChBAutoPortClick);
+  connect(CheckBox7, &QCheckBox::toggled, this, &TFormConfig::CheckBox7Click);
+  connect(CheckBox6, &QCheckBox::toggled, this, &TFormConfig::CheckBox6Click);
+
+  // FormCreate
+  Accepted = false;
+  const char* commands[] = {"AT&D0", "AT&H0", "ATS0=2", "AT+IPR=9600", "AT&V"};
+  for (int i = 0; i < 5; ++i) ModemCommands[static_cast<std::size_t>(i)] = QLatin1String(commands[i]);
+  CommandBoxes = {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6};
+  CheckBox1->setChecked(true);
+  CheckBox3->setChecked(true);
+  RbSpeak_OFF->setChecked(true);
+  ApplyLanguage();
+  ChBAutoPortClick();
+  CheckBox7Click();
+  CheckBox6Click();
+  PageControl1->setCurrentIndex(0);
+  setMinimumWidth(460);
+  InstallKeyPreview(this);
+}
+
+void TFormConfig::ApplyLanguage() {
+  setWindowTitle(Tx(200));
+  PageControl1->setTabText(0, Tx(201));
+  PageControl1->setTabText(1, Tx(202));
+  LbLanguage->setText(Tx(203));
+  ChBAutoPort->setText(Tx(204));
+  LbChange->setText(Tx(205));
+  CbLanguage->clear();
+  for (int id = 206; id <= 208; ++id) CbLanguage->addItem(Tx(id));
+  LbInitCmd->setText(Tx(222));
+  Button1->setText(Tx(223));
+  Button2->setText(Tx(224));
+  LbFixPort->setText(Tx(225));
+  LbIntPath->setText(Tx(229));
+  LbConfPath->setText(Tx(230));
+  Label7->setText(Tx(231));
+  Label6->setText(Tx(232));
+  Label4->setText(Tx(233));
+  Label8->setText(Tx(234));
+  CheckBox6->setText(Tx(235));
+  ChBBackup->setText(Tx(236));
+}
+
+void TFormConfig::ChBAutoPortClick() {
+  const bool fixed = !ChBAutoPort->isChecked();
+  CbPort->setEnabled(fixed);
+  LbFixPort->setEnabled(fixed);
+}
+
+void TFormConfig::CheckBox7Click() {
+  const bool on = CheckBox7->isChecked();
+  RbSpeak_OFF->setEnabled(on);
+  RbSpeak_ON->setEnabled(on);
+}
+
+void TFormConfig::CheckBox6Click() { EdUserString->setEnabled(CheckBox6->isChecked()); }
+
+void TFormConfig::SetValues(const ConfigFormValues& v) {
+  languageIndexIn_ = v.LanguageIndex;
+  amountPortsIndexIn_ = v.AmountPortsIndex;
+  LanguageBase = static_cast<std::int16_t>(v.LanguageIndex * 1000);
+  ChBAutoPort->setChecked(v.AutoPorts);
+  EdIntPath->setText(QString::fromStdString(v.DataFolder));
+  EdConfPath->setText(QString::fromStdString(v.ConfigFileFolder));
+  ChBBackup->setChecked(v.CreateBackup);
+  CbPort->setCurrentIndex(v.AmountPortsIndex);
+  ChBAutoPortClick();
+  CheckBox5->setChecked(v.CommandBoxes[4]);
+  CheckBox7->setChecked(v.SpeakerBox);
+  if (v.SpeakerBox && v.SpeakerOn) {
+    RbSpeak_ON->setChecked(true);
+  } else {
+    RbSpeak_OFF->setChecked(true);
+  }
+  CheckBox7Click();
+  EdUserString->setText(QString::fromStdString(v.UserCommand));
+  CheckBox6->setChecked(v.UserCommandBox);
+  CheckBox6Click();
+}
+
+ConfigFormValues TFormConfig::Values() const {
+  ConfigFormValues v;
+  // A list left without a choice (a stored value outside it) keeps what was handed over.
+  const int language = CbLanguage->currentIndex();
+  v.LanguageIndex = language >= 0 ? language : languageIndexIn_;
+  v.AutoPorts = ChBAutoPort->isChecked();
+  v.DataFolder = EdIntPath->text().toStdString();
+  v.ConfigFileFolder = EdConfPath->text().toStdString();
+  v.CreateBackup = ChBBackup->isChecked();
+  const int ports = CbPort->currentIndex();
+  v.AmountPortsIndex = ports >= 0 ? ports : amountPortsIndexIn_;
+  for (std::size_t i = 0; i < 5; ++i) v.CommandBoxes[i] = CommandBoxes[i]->isChecked();
+  v.SpeakerBox = CheckBox7->isChecked();
+  v.SpeakerOn = RbSpeak_ON->isChecked();
+  v.UserCommand = EdUserString->text().toStdString();
+  v.UserCommandBox = CheckBox6->isChecked();
+  for (std::size_t i = 0; i < 7; ++i) v.ActiveCommands[i] = ActiveCommands[i].toStdString();
+  return v;
+}
+
+void TFormConfig::showEvent(QShowEvent* event) {
+  CbLanguage->setCurrentIndex(LanguageBase / 1000);
+  QDialog::showEvent(event);
+}
+
+void TFormConfig::Button1Click() {
+  Accepted = true;
+  for (QString& c : ActiveCommands) c.clear();
+  for (std::size_t i = 0; i < 5; ++i) {
+    if (CommandBoxes[i]->isChecked()) ActiveCommands[i] = ModemCommands[i];
+  }
+  if (CheckBox7->isChecked()) {
+    ActiveCommands[5] = RbSpeak_OFF->isChecked() ? RbSpeak_OFF->text() : RbSpeak_ON->text();
+  }
+  // Kept whether its box is ticked or not; the box's flag says whether it is sent.
+  ActiveCommands[6] = EdUserString->text();
+  done(QDialog::Accepted);
+}
+
+void TFormConfig::Button2Click() {
+  Accepted = false;
+  done(QDialog::Rejected);
+}
+
+void TFormConfig::ChooseFolder(QLineEdit* edit) {
+  if (!dir_) return;
+  const QString path = edit->text();
+  // An empty path names no drive: the chooser shows the folder it showed last.
+  dir_->SetDrive(path);
+  if (!path.isEmpty() && QFileInfo(path).isDir() && dir_->DriveWritable()) dir_->SetFolder(path);
+  dir_->exec();
+  if (dir_->Accepted) edit->setText(dir_->Folder());
+}
+
+void TFormConfig::btnIDCClick() { ChooseFolder(EdIntPath); }
+
+void TFormConfig::btnConfigClick() { ChooseFolder(EdConfPath); }
+
+bool TFormConfig::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (IsEnterKey(key)) {
+      Button1Click();
+      return true;
+    }
+    if (key == Qt::Key_Escape) {
+      Button2Click();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace varnel

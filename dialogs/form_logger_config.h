@@ -1,0 +1,131 @@
+#pragma once
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QWidget;
+
+// "Read/Write Options": the editor of the registered-devices store. For every logger the
+// operator registered by serial number it keeps what the next contact is to do. The dialog
+// saves the device it shows whenever the operator switches to another one and when it is
+// closed; nothing discards an edit.
+namespace varnel {
+
+class TFloatEdit;
+class TFormAddDev;
+class TFormMessage;
+
+class TFormLoggerConfig : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TFormLoggerConfig(QWidget* owner = nullptr);
+  ~TFormLoggerConfig() override;
+
+  void SetAddDeviceDialog(TFormAddDev* dialog) { addDev_ = dialog; }
+  void SetMessageBox(TFormMessage* box) { message_ = box; }
+  // The folder the open-file dialog for .cfx files starts in (the program's setting).
+  std::function<QString()> ConfigFileFolder;
+
+  // Units per bar of the pressure unit at `index`; 1 outside the list.
+  static float UnitFactor(int index);
+
+  void FillDeviceList();
+  void ShowDeviceOptions(const QString& serial);
+  // False when the store could not be written (the operator has been told).
+  bool SaveDeviceOptions(const QString& serial);
+  void ClearOptions();
+
+  // The serial number whose values the controls show.
+  QString CurrentSN;
+
+  QLabel* LbReg;
+  QLabel* LbSN;
+  QListWidget* LbDevices;
+  QPushButton* btnAdd;
+  QPushButton* btnDel;
+  QWidget* Panel1;
+  QLabel* LbDescription;
+  QLineEdit* EdDescription;
+  QLabel* LbReadout;
+  QRadioButton* RbActRec;
+  QRadioButton* RbReadFrom;
+  QComboBox* CbMonth;
+  QSpinBox* SpYear;
+  QCheckBox* CbSyncClock;
+  QCheckBox* ChBOffset;
+  QLabel* LbP1;
+  TFloatEdit* FeP1;
+  QLabel* LbP2;
+  TFloatEdit* FeP2;
+  QLabel* LbUnit;
+  QComboBox* CbPUnit;
+  QLabel* LbCorrInfo;
+  QCheckBox* ChBWriteConfig;
+  QLabel* LbConfigFile;
+  QLineEdit* EdIntPath;
+  QPushButton* BtnOpenFile;
+  QCheckBox* ChBWL;
+  QCheckBox* ChBWriteID;
+  QLabel* LbHint;
+  QCheckBox* ChBID;
+  QLineEdit* EdID;
+  QCheckBox* ChBComment;
+  QPlainTextEdit* Memo1;
+  QLabel* LbLastContact;
+  QLabel* LbLastExecDate;
+  QLabel* LbResetHint;
+  QPushButton* btnReset;
+  QPushButton* btnClose;
+
+  static constexpr int kMaxIdLength = 63;
+  static constexpr int kMaxCommentLength = 447;  // CR LF counted as two, as stored
+
+ public slots:
+  void LbDevicesClick();
+  void btnAddClick();
+  void btnDelClick();
+  void btnResetClick();
+  void btnCloseClick();
+  void BtnOpenFileClick();
+  // Escape does not leave the dialog: only Close and Enter do, and both save.
+  void reject() override {}
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ApplyLanguage();
+  void BuildLayout();
+  void RbReadFromClick();
+  void ChBOffsetClick();
+  void ChBWriteConfigClick();
+  void ChBWriteIDClick();
+  void ChBIDClick();
+  void ChBCommentClick();
+  void Memo1Change();
+  void SetOffsetEdit(TFloatEdit* edit, const QString& stored);
+  void SelectRow(int row);
+  void EntryWasReset(const QString& serial);
+
+  TFormAddDev* addDev_ = nullptr;
+  TFormMessage* message_ = nullptr;
+  bool selecting_ = false;
+  bool trimmingMemo_ = false;
+  int resetListener_ = 0;
+  // The last-contact text the store held when the shown device was read: a different one at
+  // saving time means the entry was reset meanwhile.
+  QString loadedLastContact_;
+  bool loadedFromStore_ = false;
+};
+
+}  // namespace varnel

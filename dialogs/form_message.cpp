@@ -1,0 +1,124 @@
+#include "dialogs/form_message.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "dialogs/dialog_support.h"
+
+namespace varnel {
+
+namespace {
+
+struct ButtonSpec {
+  int Text;  // text id, 0 = hidden
+  std::uint8_t Answer;
+};
+
+struct KindSpec {
+  ButtonSpec Left, Middle, Right;
+  int Focus;  // 1 middle, 2 right
+};
+
+KindSpec SpecOf(int kind) {
+  switch (kind) {
+    case mkOkCancel: return {{0, 0}, {501, maOk}, {502, maCancel}, 1};
+    case mkAbortRetryIgnore: return {{506, maAbort}, {505, maRetry}, {507, maIgnore}, 1};
+    // The questions start on the button that commits to nothing.
+    case mkYesNoCancel: return {{503, maYes}, {504, maNo}, {502, maCancel}, 2};
+    case mkYesNo: return {{0, 0}, {503, maYes}, {504, maNo}, 2};
+    case mkRetryCancel: return {{0, 0}, {505, maRetry}, {502, maCancel}, 1};
+    default: return {{0, 0}, {501, maOk}, {0, 0}, 1};
+  }
+}
+
+}  // namespace
+
+TFormMessage::TFormMessage(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
+  setObjectName(QStringLiteral("FormMessage"));
+  setWindowTitle(Tx(500));
+  setFixedSize(400, 150);
+
+  LbText = new QLabel(this);
+  LbText->setObjectName(QStringLiteral("LbText"));
+  LbText->setWordWrap(true);
+  LbText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  LbText->setTextFormat(Qt::PlainText);
+
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  BtL = new QPushButton(this);
+  BtM = new QPushButton(this);
+  BtR = new QPushButton(this);
+  const char* names[] = {"BtL", "BtM", "BtR"};
+  int i = 0;
+  for (QPushButton* b : {BtL, BtM, BtR}) {
+    b->setObjectName(QLatin1String(names[i++]));
+    b->setFixedWidth(100);
+    // A hidden button keeps its place: two buttons take the middle and the right one.
+    QSizePolicy sp = b->sizePolicy();
+    sp.setRetainSizeWhenHidden(true);
+    b->setSizePolicy(sp);
+    row->addWidget(b);
+    connect(b, &QPushButton::clicked, this, [this, b] { Answer(b); });
+  }
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(LbText, 1);
+  layout->addLayout(row);
+  InstallKeyPreview(this);
+  SetButtons(mkOk);
+}
+
+void TFormMessage::SetButtons(int kind) {
+  const KindSpec spec = SpecOf(kind);
+  const ButtonSpec buttons[] = {spec.Left, spec.Middle, spec.Right};
+  QPushButton* widgets[] = {BtL, BtM, BtR};
+  for (int i = 0; i < 3; ++i) {
+    answers_[i] = buttons[i].Answer;
+    widgets[i]->setVisible(buttons[i].Text != 0);
+    widgets[i]->setText(buttons[i].Text ? Tx(buttons[i].Text) : QString());
+  }
+  QPushButton* focus = spec.Focus == 2 ? BtR : BtM;
+  focus->setDefault(true);
+  focus->setFocus();
+}
+
+std::uint8_t TFormMessage::ShowMessageBox(const QString& text, const QString& caption, int kind) {
+  LbText->setText(text);
+  setWindowTitle(caption);
+  for (QPushButton* b : {BtL, BtM, BtR}) b->setDefault(false);
+  SetButtons(kind);
+  result_ = 0;
+  answered_ = false;
+  exec();
+  return result_;
+}
+
+void TFormMessage::Answer(QPushButton* button) {
+  const int i = button == BtL ? 0 : button == BtM ? 1 : 2;
+  result_ = answers_[i];
+  answered_ = true;
+  done(result_);
+}
+
+bool TFormMessage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    return true;  // no keys of its own
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TFormMessage::closeEvent(QCloseEvent* event) {
+  if (answered_) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace varnel

@@ -1,0 +1,126 @@
+// Pictures of the program's dialogs, for reviewing their layout in each language.
+// Usage: dialog-shots OUTDIR [LANGUAGE-BASE]   (0 English, 1000 Dutch, 2000 German)
+// Works in a throw-away store ($XDG_CONFIG_HOME is pointed at a temporary folder).
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+#include "app/facade_link.h"
+#include "app/main_logic.h"
+#include "app/registered_device_store.h"
+#include "app/registry_store.h"
+#include "app/settings.h"
+#include "dialogs/dialog_set.h"
+#include "dialogs/form_add_dev.h"
+#include "dialogs/form_config.h"
+#include "dialogs/form_dir.h"
+#include "dialogs/form_log_file.h"
+#include "dialogs/form_logger_config.h"
+#include "dialogs/form_message.h"
+#include "lang/lang.h"
+
+namespace {
+
+class QuietView : public varnel::MainView {
+ public:
+  void AppendMemo(const std::string&) override {}
+};
+
+// Shows a dialog modally through `open`, saves a picture of it as `file` and closes it.
+bool Shoot(const QString& file, const std::function<void()>& open,
+           const std::function<void(QDialog*)>& prepare = {}) {
+  bool saved = false;
+  QTimer::singleShot(300, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    if (prepare) prepare(dialog);
+    QApplication::processEvents();
+    saved = dialog->grab().save(file);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+    dialog->done(0);
+  });
+  open();
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: dialog-shots OUTDIR [LANGUAGE-BASE]\n");
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  const int language = argc > 2 ? std::atoi(argv[2]) : 0;
+  QDir().mkpath(out);
+  QTemporaryDir home;
+  qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+  qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+  QDir().mkpath(home.path() + "/program");
+  varnel::RegistryKey(varnel::kSettingsKey).WriteInt("Language", language);
+
+  // Two registered loggers, one with every option set.
+  varnel::DeviceValues v;
+  v.Description = "Pump station east";
+  v.ReadActualRec = false;
+  v.ReadFromMonth = 2;
+  v.ReadFromYear = 2026;
+  v.OffsetCorr = true;
+  v.P1Val = varnel::OffsetText(12.5);
+  v.P2Val = varnel::OffsetText(-3);
+  v.PUnit = 1;
+  v.CustomUnit = "mbar";
+  v.WriteConfig = v.WriteText = v.NewID = v.NewComment = true;
+  v.ConfigFile = home.path() + "/cfx/well7.cfx";
+  v.ID = "Well 7";
+  v.Comment = "Replaced sensor P2\r\nafter the flood";
+  v.LastContact = "09.12.2026 03:15:00";
+  varnel::RegisteredDeviceStore store;
+  store.Write("40123", v);
+  store.Write("40777", varnel::DeviceValues{});
+
+  varnel::FacadeLink link;
+  QuietView view;
+  varnel::LogicEnvironment env;
+  env.ProgramPath = home.path() + "/program/Varnel.exe";
+  env.Link = &link;
+  varnel::MainLogic logic(view, env);
+  logic.FormCreate();
+  logic.Log.AddToLogFile("Waiting for call from VTQ-Datacollector...");
+  logic.Log.AddToLogFile("Modem connected to device");
+  logic.Log.AddToLogFile("SN 40123");
+  varnel::DialogSet dialogs(nullptr, logic);
+
+  const QString suffix = language == 0 ? "en" : language == 1000 ? "nl" : language == 2000 ? "de"
+                                                                                          : "xx";
+  auto name = [&](const char* what) { return out + "/" + what + "_" + suffix + ".png"; };
+  bool ok = Shoot(name("read_write_options"), [&] { dialogs.ShowLoggerConfig(); });
+  if (language == 0) {
+    ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
+    ok &= Shoot(name("configuration_modem"), [&] { dialogs.ShowConfigForm(); },
+                [](QDialog* d) { static_cast<varnel::TFormConfig*>(d)->PageControl1->setCurrentIndex(1); });
+    ok &= Shoot(name("log_viewer"), [&] { dialogs.ShowLogFile(); });
+    ok &= Shoot(name("folder_chooser"), [&] {
+      dialogs.FormDir().SetFolder(home.path());
+      dialogs.FormDir().exec();
+    });
+    ok &= Shoot(name("add_device"), [&] {
+      dialogs.FormAddDev().SetDeviceList({"40123"});
+      dialogs.FormAddDev().exec();
+    });
+    ok &= Shoot(name("message_box"), [&] {
+      dialogs.FormMessage().ShowMessageBox(QString::fromStdString(varnel::LoadText(337)),
+                                           QString::fromStdString(varnel::LoadText(338)),
+                                           varnel::mkYesNo);
+    });
+  }
+  logic.FormClose();
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,69 @@
+#pragma once
+#include <QApplication>
+#include <QByteArray>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+// Helpers for driving modal dialogs from a test: a modal loop is never left waiting.
+namespace varnel::test {
+
+// Runs `act` on the first modal window of type T once it is shown (polling every 10 ms).
+// When none appears within `timeoutMs`, `failed` is set and whatever modal window is open
+// is closed, so the test fails instead of waiting for ever. Returns at once.
+template <class T>
+void WhenModal(std::function<void(T*)> act, bool* failed = nullptr, int timeoutMs = 30000) {
+  auto* timer = new QTimer;
+  auto elapsed = std::make_shared<QElapsedTimer>();
+  elapsed->start();
+  QObject::connect(timer, &QTimer::timeout, [timer, act, failed, elapsed, timeoutMs] {
+    QWidget* modal = QApplication::activeModalWidget();
+    T* target = qobject_cast<T*>(modal);
+    if (target && target->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      act(target);
+      return;
+    }
+    if (elapsed->elapsed() > timeoutMs) {
+      timer->stop();
+      timer->deleteLater();
+      if (failed) *failed = true;
+      if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->done(0);
+    }
+  });
+  timer->start(10);
+}
+
+// A fresh per-user store and data folder for each test ($XDG_CONFIG_HOME, $XDG_DATA_HOME).
+class TempHome {
+ public:
+  TempHome() {
+    oldConfig_ = qgetenv("XDG_CONFIG_HOME");
+    oldData_ = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
+    QDir().mkpath(ProgramFolder());
+  }
+  ~TempHome() {
+    qputenv("XDG_CONFIG_HOME", oldConfig_);
+    qputenv("XDG_DATA_HOME", oldData_);
+  }
+  QString Root() const { return dir_.path(); }
+  QString ProgramFolder() const { return dir_.path() + "/program"; }
+  QString ProgramPath() const { return ProgramFolder() + "/Varnel.exe"; }
+  QString LogPath() const { return ProgramFolder() + "/Varnel.LOG"; }
+
+ private:
+  QTemporaryDir dir_;
+  QByteArray oldConfig_, oldData_;
+};
+
+}  // namespace varnel::test

@@ -1,0 +1,363 @@
+// The read/write options dialog over the registered-devices store: saving on switch, add and
+// close, deleting, the enabling rules, the limits, the .cfx header check, and entries that a
+// readout resets.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include "app/locale_text.h"
+#include "app/registered_device_store.h"
+#include "app/registry_store.h"
+#include "app/settings.h"
+#include "dialog_test_support.h"
+#include "dialogs/float_edit.h"
+#include "dialogs/form_add_dev.h"
+#include "dialogs/form_logger_config.h"
+#include "dialogs/form_message.h"
+#include "files/cfx_writer.h"
+
+namespace varnel {
+
+using test::WhenModal;
+
+// A click on the box of a check box or radio button (its middle may lie beyond its text).
+void Tick(QAbstractButton* box) {
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+class LoggerConfig : public QObject {
+  Q_OBJECT
+ private slots:
+  void init();
+  void cleanup();
+  void anEmptyStoreDisablesThePanelAndWritesNothing();
+  void addingSwitchingAndClosingSaveAllNineteenValues();
+  void missingValuesKeepThePreviousDevicesControls();
+  void deletingAsksAndRemovesTheEntryUnsaved();
+  void enablingRulesFollowTheBoxesAndKeepTheTexts();
+  void offsetsAndTextsKeepTheirLimits();
+  void theConfigFileHeaderDecidesTheWaterLevelBox();
+  void anEntryResetWhileShownIsReadAgain();
+
+ private:
+  // Opens the dialog; `act` runs while it is shown, then Close is clicked.
+  void WithDialog(const std::function<void(TFormLoggerConfig&)>& act);
+  void AddDevice(TFormLoggerConfig& d, const QString& serial);
+
+  std::unique_ptr<test::TempHome> home_;
+  std::unique_ptr<TFormMessage> message_;
+  std::unique_ptr<TFormAddDev> addDev_;
+  std::unique_ptr<TFormLoggerConfig> form_;
+  RegisteredDeviceStore store_;
+};
+
+void LoggerConfig::init() {
+  home_ = std::make_unique<test::TempHome>();
+  message_ = std::make_unique<TFormMessage>();
+  addDev_ = std::make_unique<TFormAddDev>();
+  addDev_->SetMessageBox(message_.get());
+  form_ = std::make_unique<TFormLoggerConfig>();
+  form_->SetAddDeviceDialog(addDev_.get());
+  form_->SetMessageBox(message_.get());
+  form_->ConfigFileFolder = [this] { return home_->Root(); };
+}
+
+void LoggerConfig::cleanup() {
+  form_.reset();
+  addDev_.reset();
+  message_.reset();
+  home_.reset();
+}
+
+void LoggerConfig::WithDialog(const std::function<void(TFormLoggerConfig&)>& act) {
+  bool failed = false;
+  WhenModal<TFormLoggerConfig>([&](TFormLoggerConfig* d) {
+    act(*d);
+    if (d->isVisible()) QTest::mouseClick(d->btnClose, Qt::LeftButton);
+  }, &failed);
+  form_->exec();
+  QVERIFY(!failed);
+}
+
+void LoggerConfig::AddDevice(TFormLoggerConfig& d, const QString& serial) {
+  WhenModal<TFormAddDev>([serial](TFormAddDev* a) {
+    QTest::keyClicks(a->EdSN, serial);
+    QTest::keyClick(a->EdSN, Qt::Key_Return);
+  });
+  QTest::mouseClick(d.btnAdd, Qt::LeftButton);
+}
+
+void LoggerConfig::anEmptyStoreDisablesThePanelAndWritesNothing() {
+  WithDialog([](TFormLoggerConfig& d) {
+    QVERIFY(!d.Panel1->isEnabled());
+    QVERIFY(!d.btnDel->isEnabled());
+    QCOMPARE(d.LbDevices->count(), 0);
+  });
+  QVERIFY(store_.List().isEmpty());
+}
+
+void LoggerConfig::addingSwitchingAndClosingSaveAllNineteenValues() {
+  const QDate today = QDate::currentDate();
+  WithDialog([&](TFormLoggerConfig& d) {
+    AddDevice(d, "100");
+    QCOMPARE(d.CurrentSN, QString("100"));
+    QVERIFY(d.Panel1->isEnabled());
+    QCOMPARE(d.focusWidget(), d.EdDescription);
+    QVERIFY(!store_.Contains("100"));  // the entry comes into being at its first save
+    QTest::keyClicks(d.EdDescription, "Pump station");
+    Tick(d.RbReadFrom);
+    d.CbMonth->setCurrentIndex(2);
+    d.SpYear->setValue(2023);
+    Tick(d.ChBOffset);
+    d.FeP1->selectAll();
+    QTest::keyClicks(d.FeP1, "12.5");
+    d.CbPUnit->setCurrentIndex(1);
+    Tick(d.ChBWriteConfig);
+    Tick(d.ChBWriteID);
+    Tick(d.ChBID);
+    QTest::keyClicks(d.EdID, "Well 7");
+    Tick(d.ChBComment);
+    QTest::keyClicks(d.Memo1, "two");
+    QTest::keyClick(d.Memo1, Qt::Key_Return);  // a new line in the memo, not Close
+    QTest::keyClicks(d.Memo1, "lines");
+    QVERIFY(d.isVisible());
+
+    // Adding the next device saves the one shown.
+    AddDevice(d, "200");
+    QVERIFY(store_.Contains("100"));
+    QCOMPARE(d.EdDescription->text(), QString());
+    QVERIFY(d.RbActRec->isChecked());
+    QVERIFY(!d.ChBOffset->isChecked());
+
+    // Switching saves the outgoing device whether or not anything changed.
+    QTest::mouseClick(d.LbDevices->viewport(), Qt::LeftButton, {},
+                      d.LbDevices->visualItemRect(d.LbDevices->item(0)).center());
+    QCOMPARE(d.CurrentSN, QString("100"));
+    QVERIFY(store_.Contains("200"));
+    QCOMPARE(d.EdDescription->text(), QString("Pump station"));
+    QCOMPARE(d.FeP1->GetValue(), 12.5);
+    QCOMPARE(d.Memo1->toPlainText(), QString("two\nlines"));
+    QVERIFY(d.CbMonth->isEnabled());
+    QTest::keyClicks(d.EdDescription, " east");
+    QTest::keyClick(d.EdDescription, Qt::Key_Return);  // Enter closes and saves
+    QVERIFY(!d.isVisible());
+  });
+
+  const StoredDevice a = store_.Read("100");
+  QCOMPARE(int(a.Present.count()), kDeviceValueCount);
+  const DeviceValues& v = a.Values;
+  QCOMPARE(v.Description, QString("Pump station east"));
+  QVERIFY(!v.ReadActualRec);
+  QCOMPARE(v.ReadFromMonth, 2);
+  QCOMPARE(v.ReadFromYear, 2023);
+  QVERIFY(v.SynchTime && v.OffsetCorr && v.WriteConfig && v.WriteText && v.NewID && v.NewComment);
+  QCOMPARE(v.P1Val, OffsetText(12.5));
+  QCOMPARE(v.P1Val, FixedText(12.5, 7, 6));
+  QCOMPARE(v.P2Val, OffsetText(0));
+  QCOMPARE(v.PUnit, 1);
+  QCOMPARE(v.CustomUnit, QString("mbar"));
+  QCOMPARE(v.ID, QString("Well 7"));
+  QCOMPARE(v.Comment, QString("two\r\nlines"));
+  QVERIFY(!v.WLConfig);
+
+  // The new device holds the defaults, with an empty description and last contact.
+  const StoredDevice b = store_.Read("200");
+  QCOMPARE(int(b.Present.count()), kDeviceValueCount);
+  QVERIFY(b.Values.ReadActualRec && b.Values.SynchTime && !b.Values.OffsetCorr);
+  QCOMPARE(b.Values.ReadFromMonth, today.month() - 1);
+  QCOMPARE(b.Values.ReadFromYear, today.year());
+  QCOMPARE(b.Values.Description, QString());
+  QCOMPARE(b.Values.LastContact, QString());
+  QCOMPARE(store_.List(), (QStringList{"100", "200"}));
+}
+
+void LoggerConfig::missingValuesKeepThePreviousDevicesControls() {
+  DeviceValues full;
+  full.Description = "complete";
+  full.OffsetCorr = true;
+  full.P1Val = OffsetText(3);
+  full.LastContact = "yesterday";
+  QVERIFY(store_.Write("1", full));
+  // An entry another program wrote with one value only.
+  RegistryKey(QString(kRegisteredDevicesKey) + "\\2").WriteString("Description", "partial");
+  WithDialog([&](TFormLoggerConfig& d) {
+    QCOMPARE(d.EdDescription->text(), QString("complete"));
+    QTest::mouseClick(d.LbDevices->viewport(), Qt::LeftButton, {},
+                      d.LbDevices->visualItemRect(d.LbDevices->item(1)).center());
+    QCOMPARE(d.CurrentSN, QString("2"));
+    QCOMPARE(d.EdDescription->text(), QString("partial"));
+    QVERIFY(d.ChBOffset->isChecked());  // kept from "1"
+    QCOMPARE(d.FeP1->GetValue(), 3.0);
+    QCOMPARE(d.LbLastExecDate->text(), QString("yesterday"));
+  });
+}
+
+void LoggerConfig::deletingAsksAndRemovesTheEntryUnsaved() {
+  QVERIFY(store_.Write("A", DeviceValues{}));
+  WithDialog([&](TFormLoggerConfig& d) {
+    QTest::keyClicks(d.EdDescription, "edited, never saved");
+    WhenModal<TFormMessage>([](TFormMessage* m) { QTest::mouseClick(m->BtR, Qt::LeftButton); });
+    QTest::mouseClick(d.btnDel, Qt::LeftButton);  // No
+    QCOMPARE(d.LbDevices->count(), 1);
+    QString question;
+    WhenModal<TFormMessage>([&](TFormMessage* m) {
+      question = m->LbText->text();
+      QVERIFY(m->BtR->hasFocus());
+      QTest::mouseClick(m->BtM, Qt::LeftButton);
+    });
+    QTest::mouseClick(d.btnDel, Qt::LeftButton);  // Yes
+    QCOMPARE(question, QString("Do you really want to delete the selected device ?"));
+    QCOMPARE(d.LbDevices->count(), 0);
+    QVERIFY(!d.Panel1->isEnabled());
+    QVERIFY(!d.btnDel->isEnabled());
+  });
+  QVERIFY(store_.List().isEmpty());
+}
+
+void LoggerConfig::enablingRulesFollowTheBoxesAndKeepTheTexts() {
+  DeviceValues v;
+  v.WriteConfig = v.WriteText = v.NewID = v.NewComment = true;
+  v.ConfigFile = "/cfg/a.cfx";
+  v.ID = "kept id";
+  v.Comment = "kept comment";
+  QVERIFY(store_.Write("7", v));
+  WithDialog([&](TFormLoggerConfig& d) {
+    QVERIFY(d.BtnOpenFile->isEnabled() && d.ChBWriteID->isEnabled() && d.EdID->isEnabled() &&
+            d.Memo1->isEnabled());
+    QVERIFY(!d.CbMonth->isEnabled() && !d.FeP1->isEnabled());
+    QVERIFY(!d.EdIntPath->isEnabled() && !d.ChBWL->isEnabled());
+    Tick(d.ChBWriteConfig);  // untick
+    QVERIFY(!d.ChBWriteID->isChecked() && !d.ChBID->isChecked() && !d.ChBComment->isChecked());
+    QVERIFY(!d.ChBWriteID->isEnabled() && !d.ChBID->isEnabled() && !d.EdID->isEnabled() &&
+            !d.Memo1->isEnabled() && !d.BtnOpenFile->isEnabled());
+    QCOMPARE(d.EdIntPath->text(), QString("/cfg/a.cfx"));
+    QCOMPARE(d.EdID->text(), QString("kept id"));
+    QCOMPARE(d.Memo1->toPlainText(), QString("kept comment"));
+    // Clear gives the defaults but keeps the description and the last contact.
+    d.EdDescription->setText("desc");
+    d.LbLastExecDate->setText("then");
+    Tick(d.ChBOffset);
+    QTest::mouseClick(d.btnReset, Qt::LeftButton);
+    QVERIFY(!d.ChBOffset->isChecked() && !d.FeP1->isEnabled());
+    QCOMPARE(d.EdIntPath->text(), QString());
+    QCOMPARE(d.EdDescription->text(), QString("desc"));
+    QCOMPARE(d.LbLastExecDate->text(), QString("then"));
+  });
+}
+
+void LoggerConfig::offsetsAndTextsKeepTheirLimits() {
+  QVERIFY(store_.Write("5", DeviceValues{}));
+  WithDialog([&](TFormLoggerConfig& d) {
+    Tick(d.ChBOffset);
+    d.FeP1->selectAll();
+    QTest::keyClicks(d.FeP1, "-1.2.3--");  // one mark, one minus
+    QCOMPARE(d.FeP1->text(), QString("-1") + TFloatEdit::DecimalSeparator() + "23");
+    d.FeP2->selectAll();
+    QTest::keyClicks(d.FeP2, "-");  // not a number: saved as zero
+    d.FeP1->setFocus();
+    QCOMPARE(d.FeP2->palette().color(QPalette::Base), QColor(Qt::white));
+    d.FeP1->clear();
+    d.FeP2->setFocus();
+    QCOMPARE(d.FeP1->text(), QString("0"));  // an edit left empty reads 0
+
+    Tick(d.ChBWriteConfig);
+    Tick(d.ChBWriteID);
+    Tick(d.ChBID);
+    QTest::keyClicks(d.EdID, QString(70, 'i'));
+    QCOMPARE(d.EdID->text().size(), TFormLoggerConfig::kMaxIdLength);
+    Tick(d.ChBComment);
+    d.Memo1->setFocus();
+    QTest::keyClicks(d.Memo1, QString(440, 'c'));
+    QTest::keyClick(d.Memo1, Qt::Key_Return);  // CR LF counts two
+    QTest::keyClicks(d.Memo1, QString(20, 'd'));
+  });
+  const DeviceValues v = store_.Read("5").Values;
+  QCOMPARE(v.P2Val, OffsetText(0));
+  QCOMPARE(v.P1Val, OffsetText(0));
+  QCOMPARE(v.ID, QString(63, 'i'));
+  QCOMPARE(v.Comment.size(), TFormLoggerConfig::kMaxCommentLength);
+  QCOMPARE(v.Comment, QString(440, 'c') + "\r\n" + QString(5, 'd'));
+}
+
+void LoggerConfig::theConfigFileHeaderDecidesTheWaterLevelBox() {
+  const QString wl = home_->Root() + "/level.cfx";
+  const QString broken = home_->Root() + "/broken.cfx";
+  CfxContent content;
+  content.NewIdText = "WL";
+  WriteConfigFile(wl.toStdString(), content, CfxHead{"writer_wl", " 2.17"});
+  {
+    QFile f(broken);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("WRITER_WL 2.17\x05");  // breaks off inside the comment length
+  }
+  QVERIFY(store_.Write("9", DeviceValues{}));
+  auto choose = [](const QString& file) {
+    WhenModal<QFileDialog>([file](QFileDialog* f) {
+      f->selectFile(file);
+      static_cast<QDialog*>(f)->accept();
+    });
+  };
+  WithDialog([&](TFormLoggerConfig& d) {
+    Tick(d.ChBWriteConfig);
+    d.Memo1->setPlainText("old comment");
+    choose(wl);
+    QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
+    QCOMPARE(d.EdIntPath->text(), QDir::toNativeSeparators(wl));
+    QVERIFY(d.ChBWL->isChecked());
+    QCOMPARE(d.Memo1->toPlainText(), QString());
+
+    choose(broken);
+    QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
+    QVERIFY(d.ChBWL->isChecked());  // keeps its state
+    QCOMPARE(d.Memo1->toPlainText(),
+             QString("The chosen file is not a valid configuration-file (*.cfx) !"));
+
+    WhenModal<QFileDialog>([](QFileDialog* f) { f->reject(); });
+    QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
+    QCOMPARE(d.EdIntPath->text(), QString());
+    QVERIFY(!d.ChBWL->isChecked());
+  });
+}
+
+void LoggerConfig::anEntryResetWhileShownIsReadAgain() {
+  DeviceValues v;
+  v.OffsetCorr = true;
+  v.P1Val = OffsetText(5);
+  v.Description = "before";
+  QVERIFY(store_.Write("40123", v));
+  WithDialog([&](TFormLoggerConfig& d) {
+    QVERIFY(d.ChBOffset->isChecked());
+    // A readout carries the options out while the dialog is open.
+    QVERIFY(store_.Reset("40123", QDate(2026, 3, 9), "09.03.2026 10:00:00"));
+    QVERIFY(!d.ChBOffset->isChecked());
+    QCOMPARE(d.LbLastExecDate->text(), QString("09.03.2026 10:00:00"));
+  });
+  const DeviceValues after = store_.Read("40123").Values;
+  QVERIFY(!after.OffsetCorr);  // closing did not arm the carried-out offset again
+  QCOMPARE(after.ReadFromMonth, 2);
+  QCOMPARE(after.LastContact, QString("09.03.2026 10:00:00"));
+
+  // Reset by another program on the same store while shown: the stale controls are not
+  // written back.
+  QVERIFY(store_.Write("40123", v));
+  WithDialog([&](TFormLoggerConfig& d) {
+    QVERIFY(d.ChBOffset->isChecked());
+    RegistryKey key(QString(kRegisteredDevicesKey) + "\\40123");
+    key.WriteFlag("OffsetCorr", false);
+    key.WriteString("LastContact", "elsewhere");
+  });
+  QVERIFY(!store_.Read("40123").Values.OffsetCorr);
+}
+
+}  // namespace varnel
+
+QTEST_MAIN(varnel::LoggerConfig)
+#include "logger_config_test.moc"
