@@ -182,6 +182,13 @@ constexpr TextEntry kTexts[] = {
     {505, "Wiederholen"},
     {506, "Abbrechen"},
     {507, "Ignorieren"},
+    // Texts of this program beyond the described table.
+    {807, "Seiten aus dem Seitenspeicher:"},
+    {808, "Seiten gelesen:"},
+    {809, "Keine passenden Seiten im Seitenspeicher, Aufzeichnung ganz gelesen"},
+    {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
+    {811, "Seitenspeicher konnte nicht geschrieben werden:"},
+    {812, "Nur neue Seiten lesen"},
 };
 
 }  // namespace

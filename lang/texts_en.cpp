@@ -182,6 +182,13 @@ constexpr TextEntry kTexts[] = {
     {505, "Retry"},
     {506, "Abort"},
     {507, "Ignore"},
+    // Texts of this program beyond the described table.
+    {807, "Pages taken from the page cache:"},
+    {808, "pages read:"},
+    {809, "No matching pages in the page cache, record read in full"},
+    {810, "Page cache damaged, records are read in full"},
+    {811, "Page cache could not be written:"},
+    {812, "Read only new pages"},
 };
 
 }  // namespace

@@ -182,6 +182,13 @@ constexpr TextEntry kTexts[] = {
     {505, "Opnieuw"},
     {506, "Afbreken"},
     {507, "Negeer"},
+    // Texts of this program beyond the described table.
+    {807, "Pagina's uit de paginacache:"},
+    {808, "pagina's gelezen:"},
+    {809, "Geen passende pagina's in de paginacache, registratie volledig gelezen"},
+    {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
+    {811, "Paginacache kon niet worden geschreven:"},
+    {812, "Alleen nieuwe pagina's lezen"},
 };
 
 }  // namespace

@@ -29,10 +29,16 @@ std::set<int> IdsOf(std::span<const TextEntry> block) {
   return ids;
 }
 
+std::size_t OriginalCount(std::span<const TextEntry> block) {
+  std::size_t n = 0;
+  for (const TextEntry& e : block) n += e.Id <= kLastOriginalTextId ? 1 : 0;
+  return n;
+}
+
 TEST(Translations, EveryBlockHolds177TextsUnderTheSameIds) {
-  EXPECT_EQ(EnglishTexts().size(), 177u);
-  EXPECT_EQ(DutchTexts().size(), 177u);
-  EXPECT_EQ(GermanTexts().size(), 177u);
+  EXPECT_EQ(OriginalCount(EnglishTexts()), 177u);
+  EXPECT_EQ(OriginalCount(DutchTexts()), 177u);
+  EXPECT_EQ(OriginalCount(GermanTexts()), 177u);
   EXPECT_EQ(IdsOf(DutchTexts()), IdsOf(EnglishTexts()));
   EXPECT_EQ(IdsOf(GermanTexts()), IdsOf(EnglishTexts()));
 }
