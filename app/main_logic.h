@@ -180,6 +180,9 @@ class MainLogic {
   // Clears the records and starts waiting for the next call; deferred while the file worker
   // still reads the records.
   void ResumeWaitingForCall();
+  // The page cache of the logger on the line, for its option to read only new pages.
+  void LoadPageCache();
+  void SavePageCache();
 
   MainView& view_;
   LogicEnvironment env_;

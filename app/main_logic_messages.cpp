@@ -116,6 +116,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
         d.KnownDevice = true;
         Memo(Text(67));
       }
+      LoadPageCache();
       break;
     }
     case wsDeviceError:
@@ -225,6 +226,15 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       break;
     case wsTimeSynchronized:
       L = Text(134);
+      Memo(L);
+      break;
+    case wsPagesFromCache:
+      L = Text(807) + " " + std::to_string(value >> 32) + ", " + Text(808) + " " +
+          std::to_string(value & 0xFFFFFFFF);
+      Memo(L);
+      break;
+    case wsPageCacheUnused:
+      L = Text(809);
       Memo(L);
       break;
     case wsOptionsReset:
@@ -373,6 +383,7 @@ void MainLogic::WMFilesDone(std::int64_t flag) {
       CopyBackups();
       MemoAndLog(Text(93));
     }
+    SavePageCache();
     WriteFileList();
     RunModules();
     view_.SetEnabled(ctl::btnReadRec, true);

@@ -109,9 +109,14 @@ void ResetReadOptions(TDevice& device, const QDate& today) {
   device.WriteText = false;
   device.NewID = false;
   device.NewComment = false;
+  device.ReadOnlyNewPages = false;
+  device.CachedPages.reset();
 }
 
 bool LoadDeviceOptions(const QString& serial, TDevice& device) {
+  // This program's own option belongs to the logger on the line alone, even when the next
+  // caller is not registered.
+  device.ReadOnlyNewPages = false;
   if (!IsRegistered(serial)) return false;
   const RegistryKey key(DeviceKeyPath(serial));
   device.Registered = true;
@@ -149,6 +154,10 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
       device.P2Val = static_cast<float>(v);
       device.P2OffsetBar = static_cast<float>(v) / factor;
     }
+  }
+
+  if (key.HasValue(QLatin1String(kReadOnlyNewPagesValue))) {
+    device.ReadOnlyNewPages = key.ReadFlag(QLatin1String(kReadOnlyNewPagesValue), false);
   }
 
   if (key.HasValue(QStringLiteral("WriteConfig"))) {

@@ -42,6 +42,10 @@ enum WorkerStatus : int {
   wsNewComment = 22,
   wsTimeSynchronized = 23,
   wsOptionsReset = 24,
+  // Reading only new pages (a per-logger option of this program, numbered apart from the
+  // events above):
+  wsPagesFromCache = 100,   // lParam: pages taken from the page cache * 2^32 + pages read
+  wsPageCacheUnused = 101,  // record index from 0: no matching cached pages, read in full
 };
 
 // Result codes of WM_WORKER_DONE (wParam).
