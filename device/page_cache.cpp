@@ -146,6 +146,13 @@ bool Decode(const std::vector<std::uint8_t>& bytes, PageCache& out) {
   return true;
 }
 
+// A path in an error text, as UTF-8 on every platform (the narrow form of a Windows path
+// could not hold every character).
+std::string PathText(const std::filesystem::path& p) {
+  const std::u8string text = p.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 }  // namespace
 
 bool PageCache::SameLogger(const TDevice& device) const {
@@ -205,7 +212,7 @@ bool WritePageCache(const std::filesystem::path& file, const PageCache& cache, s
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
   if (ec) {
-    error = file.parent_path().string() + ": " + ec.message();
+    error = PathText(file.parent_path()) + ": " + ec.message();
     return false;
   }
   const std::vector<std::uint8_t> bytes = Encode(cache);
@@ -217,13 +224,13 @@ bool WritePageCache(const std::filesystem::path& file, const PageCache& cache, s
     out.close();
     if (!out) {
       std::filesystem::remove(temp, ec);
-      error = temp.string() + ": cannot be written";
+      error = PathText(temp) + ": cannot be written";
       return false;
     }
   }
   std::filesystem::rename(temp, file, ec);
   if (ec) {
-    error = file.string() + ": " + ec.message();
+    error = PathText(file) + ": " + ec.message();
     std::filesystem::remove(temp, ec);
     return false;
   }

@@ -1,7 +1,8 @@
 // The page cache file: what a readout leaves is what the next one finds, and a file that is
 // damaged in any way is refused rather than trusted.
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
@@ -20,7 +21,8 @@ namespace fs = std::filesystem;
 class PageCacheStore : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("varnel-page-cache-" + std::to_string(::getpid()));
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    folder_ = fs::temp_directory_path() / ("varnel-page-cache-" + std::to_string(stamp));
     fs::remove_all(folder_);
   }
   void TearDown() override { fs::remove_all(folder_); }
