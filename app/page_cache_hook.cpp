@@ -2,24 +2,19 @@
 // once the files of its readout are complete. Both only when the logger's option to read
 // only new pages is on; a cache that cannot be read or written costs a full readout next
 // time, never a file.
-#include <QDir>
-#include <QFile>
+
 
 #include "app/main_logic.h"
 #include "app/program_log.h"
 #include "device/page_cache.h"
+#include "files/native_path.h"
 
 namespace varnel {
 
 namespace {
 std::filesystem::path CacheFileOf(std::uint32_t serial) {
-  const QString folder = UserDataFolder() + QStringLiteral("/page-cache");
-#ifdef Q_OS_WIN
-  const std::filesystem::path path(QDir::toNativeSeparators(folder).toStdWString());
-#else
-  const std::filesystem::path path(QFile::encodeName(folder).toStdString());
-#endif
-  return PageCacheFile(path, serial);
+  return PageCacheFile(PathFromUtf8((UserDataFolder() + QStringLiteral("/page-cache")).toStdString()),
+                       serial);
 }
 }  // namespace
 

@@ -14,8 +14,6 @@ inline constexpr std::int16_t kGermanBase = 2000;
 inline constexpr int kLanguageCount = 3;
 // Entries of one language lie between its base and the next base.
 inline constexpr int kLanguageStride = 1000;
-// The ids of the program's original table end here; texts added since have higher ids.
-inline constexpr int kLastOriginalTextId = 507;
 // No looked-up text is longer than this many characters.
 inline constexpr std::size_t kMaxTextLength = 254;
 

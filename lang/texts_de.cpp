@@ -182,7 +182,10 @@ constexpr TextEntry kTexts[] = {
     {505, "Wiederholen"},
     {506, "Abbrechen"},
     {507, "Ignorieren"},
-    // Texts of this program beyond the described table.
+    {508, "Sicherungskopie nicht erstellt:"},
+    {509, "Datendateien noch nicht fertig; Warten auf den nächsten Anruf"},
+    {510, "Unbekannte Spracheinstellung, Englisch wird verwendet:"},
+    // Reading only new pages.
     {807, "Seiten aus dem Seitenspeicher:"},
     {808, "Seiten gelesen:"},
     {809, "Keine passenden Seiten im Seitenspeicher, Aufzeichnung ganz gelesen"},

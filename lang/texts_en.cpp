@@ -182,7 +182,10 @@ constexpr TextEntry kTexts[] = {
     {505, "Retry"},
     {506, "Abort"},
     {507, "Ignore"},
-    // Texts of this program beyond the described table.
+    {508, "Backup file not created:"},
+    {509, "Data files not finished yet; waiting for the next call"},
+    {510, "Unknown language setting, English is used:"},
+    // Reading only new pages.
     {807, "Pages taken from the page cache:"},
     {808, "pages read:"},
     {809, "No matching pages in the page cache, record read in full"},

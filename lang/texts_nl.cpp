@@ -182,7 +182,10 @@ constexpr TextEntry kTexts[] = {
     {505, "Opnieuw"},
     {506, "Afbreken"},
     {507, "Negeer"},
-    // Texts of this program beyond the described table.
+    {508, "Reservekopie niet aangemaakt:"},
+    {509, "Gegevensbestanden nog niet klaar; wachten op de volgende oproep"},
+    {510, "Onbekende taalinstelling, Engels wordt gebruikt:"},
+    // Reading only new pages.
     {807, "Pagina's uit de paginacache:"},
     {808, "pagina's gelezen:"},
     {809, "Geen passende pagina's in de paginacache, registratie volledig gelezen"},

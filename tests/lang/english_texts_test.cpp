@@ -36,15 +36,17 @@ TEST(EnglishTexts, EveryIdReadsExactlyAsExpected) {
   }
 }
 
-TEST(EnglishTexts, BlockHoldsNoIdBeyondTheExpectedOnes) {
+// Texts the program added later stand above 507, clear of the table the other programs
+// of the logger line know.
+TEST(EnglishTexts, BlockHoldsNoIdBeyondTheExpectedOnesUpTo507) {
   const auto expected = ExpectedTexts();
-  std::size_t original = 0;
+  std::size_t known = 0;
   for (const TextEntry& e : EnglishTexts()) {
-    if (e.Id > kLastOriginalTextId) continue;  // added texts live above the original table
-    ++original;
+    if (e.Id > 507) continue;
+    ++known;
     EXPECT_TRUE(expected.count(e.Id)) << "unexpected id " << e.Id;
   }
-  EXPECT_EQ(original, expected.size());
+  EXPECT_EQ(known, expected.size());
 }
 
 TEST(EnglishTexts, OddSpellingsAndPunctuationSurvive) {
