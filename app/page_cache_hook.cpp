@@ -3,7 +3,6 @@
 // only new pages is on; a cache that cannot be read or written costs a full readout next
 // time, never a file.
 
-
 #include "app/main_logic.h"
 #include "app/program_log.h"
 #include "device/page_cache.h"
