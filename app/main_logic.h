@@ -137,6 +137,7 @@ class MainLogic {
   bool DebugMode() const { return FDebugMode; }
   bool CreateBackup() const { return FCreateBackup; }
   std::int16_t Language() const { return FLanguage; }
+  std::int16_t LanguageSaved() const { return FLanguageSaved; }
   bool KeepPortOpen() const { return FKeepPortOpen; }
   bool ShowTime() const { return ChBShowTime; }
   bool ModemChecked() const { return Modem1Checked; }
@@ -146,6 +147,7 @@ class MainLogic {
   const std::vector<PortMenuItem>& PortMenu() const { return muPort; }
   const TExecuteModuleList& ExecModules() const { return FExecModules; }
   const ProgramLog& Log() const { return log_; }
+  ProgramLog& Log() { return log_; }
   struct ActivityState {
     std::uint8_t Value;
     bool Rising;
@@ -235,6 +237,9 @@ class MainLogic {
   // The file worker has not ended within kFilesDoneWaitMs of the call's end: the next call
   // is awaited without it.
   void FilesDoneWaitExpired();
+  // The page cache of the logger on the line, for its option to read only new pages.
+  void LoadPageCache();
+  void SavePageCache();
 
   MainView& view_;
   LogicEnvironment env_;

@@ -114,6 +114,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
         d.KnownDevice = true;
         Memo(Text(67));
       }
+      LoadPageCache();
       break;
     }
     case wsDeviceError:
@@ -223,6 +224,15 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       break;
     case wsTimeSynchronized:
       L = Text(134);
+      Memo(L);
+      break;
+    case wsPagesFromCache:
+      L = Text(807) + " " + std::to_string(value >> 32) + ", " + Text(808) + " " +
+          std::to_string(value & 0xFFFFFFFF);
+      Memo(L);
+      break;
+    case wsPageCacheUnused:
+      L = Text(809);
       Memo(L);
       break;
     case wsOptionsReset:
@@ -385,6 +395,7 @@ void MainLogic::WMFilesDone(std::int64_t flag) {
     }
     // A copy that failed is named; "created" is said only when every copy was made.
     if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));
+    SavePageCache();
     WriteFileList();
     RunModules();
     view_.SetEnabled(Control::btnReadRec, true);

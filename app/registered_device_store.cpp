@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/locale_text.h"
+#include "app/registered_devices.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
 
@@ -150,6 +151,19 @@ bool RegisteredDeviceStore::Reset(const QString& serial, const QDate& today,
   const auto listeners = Listeners();  // a listener may remove itself
   for (const auto& [id, listener] : listeners) listener(serial);
   return ok;
+}
+
+bool RegisteredDeviceStore::ReadOnlyNewPages(const QString& serial) const {
+  if (!Contains(serial)) return false;
+  const RegistryKey key(EntryKey(serial));
+  return key.ReadFlag(QLatin1String(kReadOnlyNewPagesValue), false);
+}
+
+bool RegisteredDeviceStore::SetReadOnlyNewPages(const QString& serial, bool on) {
+  if (!Contains(serial)) return false;
+  RegistryKey key(EntryKey(serial));
+  key.WriteFlag(QLatin1String(kReadOnlyNewPagesValue), on);
+  return key.Sync();
 }
 
 bool RegisteredDeviceStore::Remove(const QString& serial) {

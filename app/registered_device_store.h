@@ -92,6 +92,11 @@ class RegisteredDeviceStore {
   // Removes the entry with all its values.
   bool Remove(const QString& serial);
 
+  // This program's own option beside the nineteen: read only the pages that are new since
+  // the last contact (off when missing). Writing it needs an existing entry.
+  bool ReadOnlyNewPages(const QString& serial) const;
+  bool SetReadOnlyNewPages(const QString& serial, bool on);
+
   // Listeners told after Reset wrote an entry (an editor showing it re-reads it rather than
   // write the carried-out options back). Used from the user-interface thread only.
   using ResetListener = std::function<void(const QString& serial)>;

@@ -94,14 +94,20 @@ void ResetReadOptions(TDevice& device, const QDate& today) {
   device.WriteText = false;
   device.NewID = false;
   device.NewComment = false;
+  device.ReadOnlyNewPages = false;
+  device.CachedPages.reset();
 }
 
 bool LoadDeviceOptions(const QString& serial, TDevice& device) {
+  // This program's own option belongs to the logger on the line alone, even when the next
+  // caller is not registered.
+  device.ReadOnlyNewPages = false;
   const RegisteredDeviceStore store;
   if (!store.Contains(serial)) return false;
   const StoredDevice entry = store.Read(serial);
   const DeviceValues& v = entry.Values;
   using V = DeviceValue;
+  device.ReadOnlyNewPages = store.ReadOnlyNewPages(serial);
   device.Registered = true;
   if (entry.Has(V::ReadActualRec)) device.ReadActualRec = v.ReadActualRec;
   if (entry.Has(V::ReadFromMonth)) {

@@ -8,6 +8,11 @@
 // reset after they were carried out.
 namespace varnel {
 
+// The registered-devices value of this program's own option "read only new pages" (a flag,
+// 0 or 1, off when missing). The nineteen values of a device entry keep their meaning; this
+// one is neither written by their reset nor read by anything else.
+inline constexpr const char* kReadOnlyNewPagesValue = "VarnelReadOnlyNewPages";
+
 // The defaults written into the device image before each contents reading; `today` decides
 // the read-from month (the current month counted from 0, as the store counts) and year.
 void ResetReadOptions(TDevice& device, const QDate& today);

@@ -10,6 +10,7 @@
 #include "device/memory_stream.h"
 #include "device/module_list.h"
 #include "device/page.h"
+#include "device/page_cache.h"
 #include "device/rec.h"
 #include "device/ring.h"
 
@@ -93,6 +94,12 @@ class TDevice {
   bool NewComment = false;
   bool Registered = false;
   std::string ConfigFile;
+  // Read only the pages written since the last contact and take the older ones from the
+  // page cache of that contact (an option of its own beyond the registered values above).
+  bool ReadOnlyNewPages = false;
+  // The cache of the last contact, loaded by the main thread with the options; empty when
+  // the option is off or there is no usable cache.
+  std::shared_ptr<const PageCache> CachedPages;
 
   // --- The configuration to write, from the configuration file
   std::uint8_t CfxSpare = 0;

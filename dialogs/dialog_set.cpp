@@ -16,14 +16,14 @@ DialogSet::DialogSet(QWidget* owner, MainLogic& logic) : logic_(logic) {
   loggerConfig_ = std::make_unique<TFormLoggerConfig>(owner);
   dir_ = std::make_unique<TFormDir>(owner);
   addDev_ = std::make_unique<TFormAddDev>(owner);
-  logFile_ = std::make_unique<TFormLogFile>(logic.Log, owner);
+  logFile_ = std::make_unique<TFormLogFile>(logic.Log(), owner);
   message_ = std::make_unique<TFormMessage>(owner);
 
   config_->SetDirDialog(dir_.get());
   loggerConfig_->SetAddDeviceDialog(addDev_.get());
   loggerConfig_->SetMessageBox(message_.get());
   loggerConfig_->ConfigFileFolder = [this] {
-    return QString::fromStdString(logic_.FConfigFilePath);
+    return QString::fromStdString(logic_.ConfigFileFolder());
   };
   addDev_->SetMessageBox(message_.get());
   logFile_->SetMessageBox(message_.get());

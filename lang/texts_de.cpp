@@ -195,6 +195,13 @@ constexpr TextEntry kTexts[] = {
     {711, "Drucken fehlgeschlagen !"},
     {712, "Das Logfile konnte nicht gelöscht werden !"},
     {713, "Die Optionen des Geräts konnten nicht gespeichert werden !"},
+    // Reading only new pages.
+    {807, "Seiten aus dem Seitenspeicher:"},
+    {808, "Seiten gelesen:"},
+    {809, "Keine passenden Seiten im Seitenspeicher, Aufzeichnung ganz gelesen"},
+    {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
+    {811, "Seitenspeicher konnte nicht geschrieben werden:"},
+    {812, "Nur neue Seiten lesen"},
 };
 
 }  // namespace

@@ -195,6 +195,13 @@ constexpr TextEntry kTexts[] = {
     {711, "Printing failed !"},
     {712, "The logfile could not be cleared !"},
     {713, "The options of the device could not be stored !"},
+    // Reading only new pages.
+    {807, "Pages taken from the page cache:"},
+    {808, "pages read:"},
+    {809, "No matching pages in the page cache, record read in full"},
+    {810, "Page cache damaged, records are read in full"},
+    {811, "Page cache could not be written:"},
+    {812, "Read only new pages"},
 };
 
 }  // namespace

@@ -195,6 +195,13 @@ constexpr TextEntry kTexts[] = {
     {711, "Afdrukken mislukt !"},
     {712, "Het log-bestand kon niet worden gewist !"},
     {713, "De opties van het apparaat konden niet worden opgeslagen !"},
+    // Reading only new pages.
+    {807, "Pagina's uit de paginacache:"},
+    {808, "pagina's gelezen:"},
+    {809, "Geen passende pagina's in de paginacache, registratie volledig gelezen"},
+    {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
+    {811, "Paginacache kon niet worden geschreven:"},
+    {812, "Alleen nieuwe pagina's lezen"},
 };
 
 }  // namespace

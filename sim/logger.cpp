@@ -53,6 +53,15 @@ void Logger::CallEnded() {
   silent_ = false;
   hungUp_ = false;
   if (setup_.faults.nextSerial) device_.regs.serial = *setup_.faults.nextSerial;
+  // Between calls the logger goes on with its newest run, whatever the restart said; the
+  // pages depend on the seed and the number of calls only, not on what the calls asked.
+  if (setup_.pagesBetweenCalls > 0 && (device_.regs.state & kStateActive)) {
+    for (int i = 0; i < setup_.pagesBetweenCalls; ++i) {
+      writer_.WritePage(false, setup_.fill.firstStart);
+      ++pagesRecorded_;
+    }
+    newRecordDue_ = false;
+  }
 }
 
 void Logger::Record(std::int64_t nowMs) {

@@ -36,6 +36,7 @@ struct LoggerSetup {
   FillSettings fill;
   std::optional<std::uint32_t> clock;  // initial device time; default: after the newest record
   int recordEvery = 0;                 // write a ring page every N requests while recording
+  int pagesBetweenCalls = 0;           // pages of the newest run written after each call
   std::string identityText = "Pump station 4";
   std::string commentText;
   LoggerFaults faults;

@@ -203,6 +203,12 @@ std::string FillMemory(LoggerMemory& memory, RecordWriter& writer, std::uint64_t
     sizes[n - 1] += sizes[mid] - 1;
     sizes[mid] = 1;
   }
+  if (!s.wrapped && s.newestPages > 0) {
+    sizes[n - 1] = static_cast<std::uint32_t>(s.newestPages);
+    std::uint64_t total = 0;
+    for (std::uint32_t size : sizes) total += size;
+    if (total > ring) return "the newest run does not fit into the ring beside the others";
+  }
 
   std::uint32_t start = s.firstStart;
   for (std::uint32_t i = 0; i < n; ++i) {

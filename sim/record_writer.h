@@ -62,6 +62,7 @@ struct FillSettings {
   int records = 5;
   bool wrapped = false;           // the ring has been overwritten past its end
   int maxPagesPerRecord = 40;     // without wrapping
+  int newestPages = 0;            // without wrapping: the newest run has exactly this many (0: random)
   std::uint32_t firstStart = 758008800;  // 2024-01-08 06:00:00
 };
 

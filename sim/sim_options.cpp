@@ -130,6 +130,8 @@ std::map<std::string, OptionRule> OptionRules() {
   flag("--wrapped", [](SimOptions& o) { o.logger.fill.wrapped = true; });
   uint("--record-pages", 1, 8192, [](SimOptions& o, std::uint64_t v) { o.logger.fill.maxPagesPerRecord = static_cast<int>(v); });
   uint("--recording", 4, 1000000, [](SimOptions& o, std::uint64_t v) { o.logger.recordEvery = static_cast<int>(v); });
+  uint("--pages-between-calls", 1, 8192, [](SimOptions& o, std::uint64_t v) { o.logger.pagesBetweenCalls = static_cast<int>(v); });
+  uint("--newest-pages", 1, 65535, [](SimOptions& o, std::uint64_t v) { o.logger.fill.newestPages = static_cast<int>(v); });
   text("--start-time", [](SimOptions& o, const std::string& v) {
     const auto t = ParseDeviceTime(v);
     if (!t) return "expects YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS] or seconds since 2000-01-01";
@@ -305,7 +307,9 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
     r.error = "--hangup-after-pages needs --modem (only a modem can drop the line)";
     return r;
   }
-  if (o.logger.recordEvery > 0) o.logger.registers.state |= kStateActive;
+  if (o.logger.recordEvery > 0 || o.logger.pagesBetweenCalls > 0) {
+    o.logger.registers.state |= kStateActive;
+  }
   return r;
 }
 
@@ -361,6 +365,12 @@ Logger
                          its first pages
   --recording N          the logger is recording: every N requests it writes a new page,
                          overwriting the oldest when the ring is full (N >= 4)
+  --pages-between-calls N
+                         the logger is recording between calls: after each call has ended
+                         it writes N more pages of its newest run (its restart does not begin
+                         a new run), overwriting the oldest when the ring is full. The memory
+                         of each call then follows from the seed and the call number alone
+  --newest-pages N       the newest run holds exactly N pages (a ring that has not wrapped)
   --last-page P          last page of memory (default 2047, a 1-Mbit logger)
   --reserved-pages R     pages above the ring: the identity page and the comment pages
                          (default 8, at least 2)

@@ -37,8 +37,7 @@ bool TReadWriteThread::ReadRecords() {
     PagesDone = 0;
     const int resultBefore = result_;
     const std::uint64_t retriesBefore = RetryCount();
-    const bool ok =
-        Device.Address < kFirstMultiPageBlockAddress ? ReadByPages(rec) : ReadByBlocks(rec);
+    const bool ok = ReadRecordPages(rec, i);
     if (!ok) return false;
     // A repeated request may have been answered by a later call, from another logger, when
     // the modem's report of the end of the call went by unseen. The record's pages count
@@ -54,32 +53,33 @@ bool TReadWriteThread::ReadRecords() {
   return true;
 }
 
-void TReadWriteThread::KeepIfLinked(TRec& rec, int pageNo, const std::uint8_t* data,
-                                    bool& haveReference, std::uint16_t& referenceLink) {
+bool TReadWriteThread::ReadPages(TRec& rec, PageRun& run) {
+  return Device.Address < kFirstMultiPageBlockAddress ? ReadByPages(rec, run) : ReadByBlocks(rec, run);
+}
+
+void TReadWriteThread::KeepIfLinked(TRec& rec, int pageNo, const std::uint8_t* data, PageRun& run) {
   const PageHeader h = DecodeHeader(data, static_cast<std::uint16_t>(pageNo));
-  if (!haveReference) {
-    haveReference = true;
-    referenceLink = h.Link;
+  if (!run.haveReference) {
+    run.haveReference = true;
+    run.referenceLink = h.Link;
   }
   // Pages of another record (the logger went on writing into the ring) are read and
   // counted but not kept.
-  if (h.Link != referenceLink) return;
+  if (h.Link != run.referenceLink) return;
   rec.AddPage(std::make_unique<TPage>(static_cast<std::int16_t>(pageNo), data,
                                       static_cast<std::int16_t>(h.Link), h.Time));
 }
 
-bool TReadWriteThread::ReadByPages(TRec& rec) {
-  int k = rec.LastPage;
-  bool haveReference = false;
-  std::uint16_t referenceLink = 0;
+bool TReadWriteThread::ReadByPages(TRec& rec, PageRun& run) {
   std::array<std::uint8_t, kPageSize> page{};
-  for (int step = 0; step <= rec.Span; ++step) {
+  for (; run.left > 0; --run.left) {
     posts_.Advance();
+    const int k = run.next;
     if (ReadWholePage(Device.Address, static_cast<std::uint16_t>(k), page.data()) != 0) {
       return false;
     }
-    KeepIfLinked(rec, k, page.data(), haveReference, referenceLink);
-    k = k == 0 ? Device.LastRingPage : k - 1;
+    KeepIfLinked(rec, k, page.data(), run);
+    run.next = k == 0 ? Device.LastRingPage : k - 1;
     result_ = wdRecordsPartly;
     ++PagesDone;
   }
@@ -88,14 +88,11 @@ bool TReadWriteThread::ReadByPages(TRec& rec) {
 
 // Blocks of BlockPages pages, from the newest page backwards; a block never runs across
 // page 0, so the ring's wrap falls between two blocks.
-bool TReadWriteThread::ReadByBlocks(TRec& rec) {
-  int k = rec.LastPage;
-  const int pages = rec.Span + 1;
-  bool haveReference = false;
-  std::uint16_t referenceLink = 0;
+bool TReadWriteThread::ReadByBlocks(TRec& rec, PageRun& run) {
   std::vector<std::uint8_t> block(static_cast<std::size_t>(BlockPages) * kPageSize);
-  for (int done = 0; done < pages;) {
-    int n = std::min<int>(BlockPages, pages - done);
+  while (run.left > 0) {
+    const int k = run.next;
+    int n = std::min<int>(BlockPages, run.left);
     int start = k - n + 1;
     if (start < 0) {
       n = k + 1;
@@ -105,15 +102,14 @@ bool TReadWriteThread::ReadByBlocks(TRec& rec) {
                          static_cast<std::uint8_t>(n), block.data()) != 0) {
       return false;
     }
-    done += n;
+    run.left -= n;
     posts_.Advance(n);
     for (int j = n - 1; j >= 0; --j) {
-      KeepIfLinked(rec, start + j, block.data() + static_cast<std::size_t>(j) * kPageSize,
-                   haveReference, referenceLink);
+      KeepIfLinked(rec, start + j, block.data() + static_cast<std::size_t>(j) * kPageSize, run);
     }
     result_ = wdRecordsPartly;
     ++PagesDone;
-    k = k - n >= 0 ? k - n : Device.LastRingPage - (n - k - 1);
+    run.next = k - n >= 0 ? k - n : Device.LastRingPage - (n - k - 1);
   }
   return true;
 }

@@ -34,11 +34,24 @@ class TReadWriteThread {
   void ReadComment();
   bool QueryState();
   bool ReadRecords();
-  bool ReadByPages(TRec& rec);
-  bool ReadByBlocks(TRec& rec);
+  // The pages of a record still to be read, newest first, and the link of the first page
+  // read, which every page kept must carry.
+  struct PageRun {
+    int next = 0;  // the page read next
+    int left = 0;  // pages still to read
+    bool haveReference = false;
+    std::uint16_t referenceLink = 0;
+  };
+  // All pages of the record, or with the option to read only new pages and a cache that
+  // fits, the pages written since the last contact plus the cache (read_new_pages.cpp).
+  bool ReadRecordPages(TRec& rec, int index);
+  const CachedRecord* UsableCache(const TRec& rec) const;
+  bool MergeCached(TRec& rec, const CachedRecord& cached);
+  bool ReadPages(TRec& rec, PageRun& run);
+  bool ReadByPages(TRec& rec, PageRun& run);
+  bool ReadByBlocks(TRec& rec, PageRun& run);
   // Keeps the page when its link matches the record's first page read (the reference).
-  void KeepIfLinked(TRec& rec, int pageNo, const std::uint8_t* data, bool& haveReference,
-                    std::uint16_t& referenceLink);
+  void KeepIfLinked(TRec& rec, int pageNo, const std::uint8_t* data, PageRun& run);
   bool ReadNextWritePage(std::uint16_t& next);
   void TrimOverwrittenPages(std::uint16_t next);
   void EndFullJob();

@@ -48,6 +48,10 @@ enum WorkerStatus : int {
   // Empty pieces of the operator's modem command list were skipped (lParam: how many);
   // posted once per modem set-up, for the program log.
   wsModemCommandSkipped = 26,
+  // Reading only new pages (a per-logger option of this program, numbered apart from the
+  // events above):
+  wsPagesFromCache = 100,   // lParam: pages taken from the page cache * 2^32 + pages read
+  wsPageCacheUnused = 101,  // record index from 0: no matching cached pages, read in full
 };
 
 // Result codes of WM_WORKER_DONE (wParam).

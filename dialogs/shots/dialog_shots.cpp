@@ -93,9 +93,9 @@ int main(int argc, char** argv) {
   env.Link = &link;
   varnel::MainLogic logic(view, env);
   logic.FormCreate();
-  logic.Log.AddToLogFile("Waiting for call from VTQ-Datacollector...");
-  logic.Log.AddToLogFile("Modem connected to device");
-  logic.Log.AddToLogFile("SN 40123");
+  logic.Log().AddToLogFile("Waiting for call from VTQ-Datacollector...");
+  logic.Log().AddToLogFile("Modem connected to device");
+  logic.Log().AddToLogFile("SN 40123");
   varnel::DialogSet dialogs(nullptr, logic);
 
   const QString suffix = language == 0 ? "en" : language == 1000 ? "nl" : language == 2000 ? "de"

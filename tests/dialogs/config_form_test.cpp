@@ -146,13 +146,13 @@ void ConfigForm::enterConfirmsEscapeCancels() {
     Tick(d.ChBBackup);
     QTest::keyClick(d.EdUserString, Qt::Key_Escape);
   }));
-  QVERIFY(logic_->FCreateBackup);  // nothing taken over
+  QVERIFY(logic_->CreateBackup());  // nothing taken over
 }
 
 void ConfigForm::aChosenLanguageIsStoredButNotShownUntilTheNextStart() {
   MakeLogic();
   QVERIFY(Show([](TFormConfig& d) { d.CbLanguage->setCurrentIndex(1); }));
-  QCOMPARE(int(logic_->FLanguageSaved), 1000);
+  QCOMPARE(int(logic_->LanguageSaved()), 1000);
   QVERIFY(Show([](TFormConfig& d) {
     QCOMPARE(d.CbLanguage->currentIndex(), 1);
     QCOMPARE(d.windowTitle(), QString("Configuration"));
@@ -177,7 +177,7 @@ void ConfigForm::theFolderChooserTakesOverOnlyAConfirmedFolder() {
     });
     QTest::mouseClick(d.btnIDC, Qt::LeftButton);
   }));
-  QCOMPARE(QString::fromStdString(logic_->FInternalPath), QDir::toNativeSeparators(data + "/sub"));
+  QCOMPARE(QString::fromStdString(logic_->DataFolder()), QDir::toNativeSeparators(data + "/sub"));
 }
 
 }  // namespace varnel

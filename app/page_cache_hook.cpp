@@ -1,0 +1,48 @@
+// The main window's two touches of the page cache: loaded with a logger's options, written
+// once the files of its readout are complete. Both only when the logger's option to read
+// only new pages is on; a cache that cannot be read or written costs a full readout next
+// time, never a file.
+
+#include "app/main_logic.h"
+#include "app/program_log.h"
+#include "device/page_cache.h"
+#include "files/native_path.h"
+
+namespace varnel {
+
+namespace {
+std::filesystem::path CacheFileOf(std::uint32_t serial) {
+  return PageCacheFile(PathFromUtf8((UserDataFolder() + QStringLiteral("/page-cache")).toStdString()),
+                       serial);
+}
+}  // namespace
+
+void MainLogic::LoadPageCache() {
+  TDevice& d = *FDevice;
+  d.CachedPages.reset();
+  if (!d.ReadOnlyNewPages) return;
+  auto cache = std::make_shared<PageCache>();
+  switch (ReadPageCache(CacheFileOf(d.SerialNumber), *cache)) {
+    case CacheRead::Loaded:
+      d.CachedPages = std::move(cache);
+      break;
+    case CacheRead::Damaged:
+      MemoAndLog(Text(810));
+      break;
+    case CacheRead::Missing:  // the first contact with the option on
+      break;
+  }
+}
+
+void MainLogic::SavePageCache() {
+  const TDevice& d = *FDevice;
+  if (!d.ReadOnlyNewPages) return;
+  const PageCache cache = PageCacheOf(d);
+  if (cache.Records.empty()) return;  // nothing complete was read: the old cache still holds
+  std::string error;
+  if (!WritePageCache(CacheFileOf(d.SerialNumber), cache, error)) {
+    MemoAndLog(Text(811) + " " + error);
+  }
+}
+
+}  // namespace varnel

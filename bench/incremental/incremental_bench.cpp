@@ -1,0 +1,255 @@
+// Incremental readout benchmark: vtq-sim behind its simulated modems, replies paced at
+// 9600 baud, holds one record of 2000 pages and records 20 more pages between calls. The
+// first call reads the record in full; the cache it leaves (written to a file and read back,
+// as the collector does) lets the next calls read only the new pages plus the one re-read.
+// For every call it prints the time the read/write job took, from its start to its end
+// result, measured on the clock, and the record pages that crossed the line (from the
+// simulator's frame log); at the end the ratio incremental / full.
+//
+// Usage: incremental_bench [path of vtq-sim] [calls, default 3]
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/page_cache.h"
+#include "workers/link_facade.h"
+#include "workers/worker_messages.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace varnel;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBaud = 9600;
+constexpr int kRecordPages = 2000;
+constexpr int kNewPagesPerCall = 20;
+constexpr int kRingPages = 4096;
+constexpr int kReservedPages = 8;
+
+struct Message {
+  unsigned message;
+  std::int64_t w, l;
+};
+
+class Host : public PostTarget {
+ public:
+  void Post(unsigned message, std::int64_t w, std::int64_t l, std::string) override {
+    std::lock_guard lock(mutex_);
+    queue_.push_back({message, w, l});
+    ready_.notify_all();
+  }
+  bool Next(Message& m, std::chrono::seconds limit) {
+    std::unique_lock lock(mutex_);
+    if (!ready_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return false;
+    m = queue_.front();
+    queue_.pop_front();
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<Message> queue_;
+};
+
+struct Sim {
+  pid_t pid = -1;
+  int out = -1;
+};
+
+bool StartSim(const std::string& program, const std::filesystem::path& folder, Sim& sim) {
+  std::vector<std::string> args = {
+      program, "--port", "1", "--modem", "--call-after", "2.6", "--hangup-after", "2",
+      "--baud", std::to_string(kBaud), "--records", "1",
+      "--newest-pages", std::to_string(kRecordPages),
+      "--pages-between-calls", std::to_string(kNewPagesPerCall),
+      "--last-page", std::to_string(kRingPages - 1 + kReservedPages),
+      "--reserved-pages", std::to_string(kReservedPages),
+      "--frames", (folder / "frames.jsonl").string()};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  const int rc = ::posix_spawn(&sim.pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  if (rc != 0) return false;
+  sim.out = pipeFds[0];
+  std::string seen;
+  char c;
+  while (seen.find("vtq-sim: ready") == std::string::npos && ::read(sim.out, &c, 1) == 1) seen += c;
+  return seen.find("vtq-sim: ready") != std::string::npos;
+}
+
+void StopSim(Sim& sim) {
+  if (sim.pid > 0) {
+    ::kill(sim.pid, SIGTERM);
+    ::waitpid(sim.pid, nullptr, 0);
+  }
+  if (sim.out >= 0) ::close(sim.out);
+}
+
+// The value of "key": in one line of the frame log: a number or a quoted text.
+std::string Field(const std::string& line, const std::string& key) {
+  const std::string tag = "\"" + key + "\": ";
+  const auto at = line.find(tag);
+  if (at == std::string::npos) return {};
+  auto from = at + tag.size();
+  if (line[from] == '"') {
+    const auto end = line.find('"', from + 1);
+    return line.substr(from + 1, end - from - 1);
+  }
+  const auto end = line.find_first_of(",}", from);
+  return line.substr(from, end - from);
+}
+
+// Ring pages sent in block reads during call `call` (page headers of the contents walk and
+// the pages above the ring left out).
+long RecordPagesOnTheLine(const std::filesystem::path& frames, int call) {
+  std::ifstream log(frames);
+  long pages = 0;
+  for (std::string line; std::getline(log, line);) {
+    if (Field(line, "call") != std::to_string(call) || Field(line, "function") != "68") continue;
+    const std::string data = Field(line, "data");
+    if (data.size() != 6) continue;
+    const long start = std::stol(data.substr(0, 4), nullptr, 16);
+    const long count = std::stol(data.substr(4), nullptr, 16);
+    if (start < kRingPages) pages += count;
+  }
+  return pages;
+}
+
+struct Readout {
+  int recordPages = 0;
+  double seconds = 0;
+  long pagesOnLine = 0;
+  bool incremental = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string program = argc > 1 ? argv[1] : VARNEL_VTQ_SIM;
+  const int calls = argc > 2 ? std::max(2, std::atoi(argv[2])) : 3;
+  std::string pattern = (std::filesystem::temp_directory_path() / "varnel-bench-XXXXXX").string();
+  const std::filesystem::path folder = ::mkdtemp(pattern.data());
+  std::filesystem::create_directories(folder / "ports");
+  ::setenv("VARNEL_PORTS", (folder / "ports").c_str(), 1);
+
+  Sim sim;
+  if (!StartSim(program, folder, sim)) {
+    std::fprintf(stderr, "incremental_bench: cannot start %s\n", program.c_str());
+    return 1;
+  }
+  Host host;
+  TDevice device;
+  device.Address = 251;
+  SetLinkModem(true);
+  if (!LinkOpen(1, 2000)) {
+    std::fprintf(stderr, "incremental_bench: cannot open COM1\n");
+    StopSim(sim);
+    return 1;
+  }
+  const std::filesystem::path cacheFile = PageCacheFile(folder / "cache", 40123);
+  std::vector<Readout> readouts;
+  int status = 0;
+  Clock::time_point t0;
+  StartJob(host, kJobModemContents, device);
+  for (Message m; status == 0;) {
+    if (!host.Next(m, std::chrono::seconds(900))) {
+      std::fprintf(stderr, "incremental_bench: no answer\n");
+      status = 1;
+      break;
+    }
+    if (m.message == WM_WORKER_STATUS && m.w == wsSerialNumber) {
+      // The first call reads in full; the later ones only new pages, from the cache file.
+      device.ReadOnlyNewPages = !readouts.empty();
+      device.CachedPages.reset();
+      auto cache = std::make_shared<PageCache>();
+      if (device.ReadOnlyNewPages && ReadPageCache(cacheFile, *cache) == CacheRead::Loaded) {
+        device.CachedPages = cache;
+      }
+      device.OptionsReady = true;
+    }
+    if (m.message != WM_WORKER_DONE) continue;
+    if (m.w == wdContentsRead) {
+      device.ConfigKnown = false;
+      device.Rec(0)->Selected = true;
+      Readout r;
+      r.recordPages = device.Rec(0)->Span + 1;
+      r.incremental = device.CachedPages != nullptr;
+      readouts.push_back(r);
+      t0 = Clock::now();
+      StartJob(host, kJobReadRecords, device);
+    } else if (m.w == wdRecordsRead) {
+      readouts.back().seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+      std::string error;
+      if (!WritePageCache(cacheFile, PageCacheOf(device), error)) {
+        std::fprintf(stderr, "incremental_bench: %s\n", error.c_str());
+        status = 1;
+      }
+      if (static_cast<int>(readouts.size()) == calls) break;
+    } else if (m.w == wdAwaitHangUp) {
+      continue;
+    } else if (m.w == wdHungUp) {
+      WaitForWorker(-1);
+      device.ClearRecs();
+      device.OptionsReady = false;
+      StartJob(host, kJobNextCall, device);
+    } else {
+      std::fprintf(stderr, "incremental_bench: a job ended with result %lld\n",
+                   static_cast<long long>(m.w));
+      status = 1;
+    }
+  }
+  StopLink();
+  WaitForWorker(-1);
+  StopSim(sim);
+  for (std::size_t i = 0; i < readouts.size(); ++i) {
+    readouts[i].pagesOnLine = RecordPagesOnTheLine(folder / "frames.jsonl", static_cast<int>(i + 1));
+  }
+  std::filesystem::remove_all(folder);
+  if (status != 0) return status;
+
+  std::printf("line: %d baud, replies paced by vtq-sim; each figure is the read/write job from its\n"
+              "start to its end result (identification, configuration, the record, restart)\n",
+              kBaud);
+  double incremental = 0;
+  int incrementalCalls = 0;
+  for (std::size_t i = 0; i < readouts.size(); ++i) {
+    const Readout& r = readouts[i];
+    std::printf("call %zu: %-11s record of %d pages, %ld record pages on the line, %.3f s\n", i + 1,
+                r.incremental ? "incremental" : "full", r.recordPages, r.pagesOnLine, r.seconds);
+    if (r.incremental) {
+      incremental += r.seconds;
+      ++incrementalCalls;
+    }
+  }
+  if (incrementalCalls == 0 || readouts.front().incremental) {
+    std::fprintf(stderr, "incremental_bench: no incremental readout to compare\n");
+    return 1;
+  }
+  const double mean = incremental / incrementalCalls;
+  std::printf("full:        %.3f s\nincremental: %.3f s (mean of %d)\nratio:       %.4f (goal < 0.05)\n",
+              readouts.front().seconds, mean, incrementalCalls, mean / readouts.front().seconds);
+  return 0;
+}
