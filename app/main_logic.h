@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/config_form_values.h"
+#include "app/contact_figures.h"
 #include "app/link_control.h"
 #include "app/logic_timer.h"
 #include "app/main_view.h"
@@ -23,6 +24,7 @@
 // messages (Window()).
 namespace varnel {
 
+class ContactTracker;
 class WorkerEventPump;
 
 // The three buttons that start work.
@@ -38,6 +40,7 @@ struct LogicEnvironment {
   TimerFactory* Timers = nullptr;
   ModuleLauncher* Launcher = nullptr;
   std::function<void(int ms)> Pause;  // the pause between module starts
+  ContactSink* History = nullptr;     // optional: gets the figures of every contact
 };
 
 class MainLogic {
@@ -186,6 +189,7 @@ class MainLogic {
   std::unique_ptr<TimerFactory> ownTimers_;
   std::unique_ptr<ModuleLauncher> ownLauncher_;
   std::unique_ptr<WorkerEventPump> pump_;
+  std::unique_ptr<ContactTracker> tracker_;  // only with a history
   bool closed_ = false;
   bool fileThreadRunning_ = false;
   bool waitForCallPending_ = false;

@@ -21,6 +21,7 @@ void MainLogic::ReleaseStart() {
   SpBStartModemDown = false;
   view_.SetStartDown(false);
   btnReadClick(Sender::SpBStartModem);
+  if (tracker_) tracker_->RunStopped(env_.Link->Busy());
 }
 
 void MainLogic::SetButtonsAtRest() {
@@ -141,6 +142,7 @@ void MainLogic::StartJob(std::uint32_t kind) {
     ResetReadOptions();
   }
   env_.Link->ReapFinished();
+  if (tracker_) tracker_->JobStarted(kind, env_.Link->ModemMode());
   view_.JobStarted(static_cast<int>(kind));
   env_.Link->StartJob(*pump_, kind, *FDevice);
 }

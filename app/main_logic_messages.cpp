@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QString>
 
+#include "app/contact_tracker.h"
 #include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/settings.h"
@@ -86,6 +87,7 @@ void MainLogic::WMWorkerProgress(std::int64_t wParam, std::int64_t lParam) {
 // ---------------------------------------------------------------- status events
 
 void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& text) {
+  if (tracker_) tracker_->WorkerStatus(code, value, *FDevice);
   if (!SpBStartModemDown) return;  // nothing shown, nothing logged
   if (ChBShowTime && code != wsDeviceTime && code != wsDeviceState) ShowTimeLine();
   const std::string line = StatusLine(code, value, text);
@@ -255,6 +257,7 @@ void MainLogic::StartFileThread() {
 }
 
 void MainLogic::WMWorkerDone(int code) {
+  if (tracker_) tracker_->WorkerDone(code, *FDevice, env_.Link->ModemMode());
   view_.WorkerDone(code);
   SetGauge(Gauge1Max, 0);
   if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
@@ -353,6 +356,7 @@ void MainLogic::CopyBackups() {
 }
 
 void MainLogic::WMFilesDone(std::int64_t flag) {
+  if (tracker_) tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
   fileThreadRunning_ = false;
   if (!env_.Link->ModemMode()) {
     SetButtonsAtRest();

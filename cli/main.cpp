@@ -9,6 +9,7 @@
 #include "cli/collect_options.h"
 #include "cli/collector.h"
 #include "cli/console_view.h"
+#include "history/history_store.h"
 
 int main(int argc, char** argv) {
   using namespace varnel;
@@ -31,6 +32,9 @@ int main(int argc, char** argv) {
   LogicEnvironment env;
   if (options.debug) env.Arguments << QStringLiteral("DEBUG");
   env.Link = &link;
+  // Every contact goes into the history; a history that cannot be written is logged.
+  HistoryStore history(DefaultHistoryPath());
+  env.History = &history;
   MainLogic logic(view, env);
   cli::Collector collector(logic, view, options);
   collector.WatchSignals();

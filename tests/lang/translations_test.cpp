@@ -90,5 +90,22 @@ TEST(Translations, OtherTextsAreTranslatedNotCopied) {
   }
 }
 
+TEST(Translations, AddedTextsLieAboveTheTableAndReadInEveryLanguage) {
+  const int highest = EnglishTexts().back().Id;
+  int previous = highest;
+  for (const AddedText& t : AddedTexts()) {
+    EXPECT_GT(t.Id, previous) << "added ids must rise above " << highest;
+    previous = t.Id;
+    EXPECT_EQ(LoadText(t.Id, kEnglishBase), t.English);
+    EXPECT_EQ(LoadText(t.Id, kDutchBase), t.Dutch);
+    EXPECT_EQ(LoadText(t.Id, kGermanBase), t.German);
+    for (std::string_view text : {t.English, t.Dutch, t.German}) {
+      EXPECT_FALSE(text.empty()) << "id " << t.Id;
+      EXPECT_EQ(ClipText(text, 77), text) << "id " << t.Id;
+    }
+  }
+  EXPECT_LT(previous, kLanguageStride);
+}
+
 }  // namespace
 }  // namespace varnel
