@@ -2,6 +2,7 @@
 // restart countdown.
 #include <QDate>
 
+#include "app/contact_tracker.h"
 #include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/registered_devices.h"

@@ -135,7 +135,7 @@ TEST_F(History, TwoModemCallsGiveTheRowsThatVarnelHistoryShows) {
 }
 
 TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
-  ASSERT_TRUE(sim.Start({"--port", "1", "--records", "1", "--channels", "7", "--battery", "64",
+  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--records", "1", "--channels", "7", "--battery", "64",
                          "--clock", ClockOffBy(-600), "--truth", truth_.toStdString()},
                         ports_.toStdString()));
   const int pages = TruthPages();
@@ -193,7 +193,7 @@ TEST_F(History, AHistoryThatCannotBeOpenedLeavesTheReadoutAndItsFilesAsTheyAre) 
   QFile blocker(Root() + "/data/varnel");
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
-  ASSERT_TRUE(sim.Start({"--port", "1", "--records", "2", "--truth", truth_.toStdString()},
+  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--records", "2", "--truth", truth_.toStdString()},
                         ports_.toStdString()));
   ASSERT_EQ(Collect({"--direct"}), 0) << collectOut_;
   sim.Stop();
