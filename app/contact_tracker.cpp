@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "files/native_path.h"
 #include "workers/device_write_sequence.h"
 #include "workers/worker_messages.h"
 
@@ -176,7 +177,7 @@ void ContactTracker::FilesDone(std::int64_t flag, const TDevice& d, bool modem) 
   if (!open_) return;
   filesPending_ = false;
   if ((flag & 0xFF) == 1) {
-    for (int i = 0; i < d.FileCount(); ++i) c_.Files.push_back(d.FileName(i)->Name);
+    for (int i = 0; i < d.FileCount(); ++i) c_.Files.push_back(PathToUtf8(d.FileName(i)->Name));
   }
   if (!modem || stopping_) lineEnded_ = true;
   FinishIfDone();

@@ -35,11 +35,11 @@ void FacadeLink::SetLinkEcho(bool on) { varnel::SetLinkEcho(on); }
 bool FacadeLink::ModemMode() const { return varnel::ModemMode(); }
 
 void FacadeLink::StartFileThread(PostTarget& window, SyncTarget& sync, int mode, TDevice& device,
-                                 const std::string& versionText, const std::string& dataFolder) {
+                                 const std::string& versionText,
+                                 const std::filesystem::path& dataFolder) {
   ReapFinished();
   fileThreads_.push_back(std::make_unique<TFileThread>(
-      window, sync, static_cast<std::uint8_t>(mode), device, versionText,
-      std::filesystem::path(dataFolder)));
+      window, sync, static_cast<std::uint8_t>(mode), device, versionText, dataFolder));
 }
 
 void FacadeLink::StopFileThread() {

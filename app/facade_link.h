@@ -22,7 +22,8 @@ class FacadeLink : public LinkControl {
   void SetLinkEcho(bool on) override;
   bool ModemMode() const override;
   void StartFileThread(PostTarget& window, SyncTarget& sync, int mode, TDevice& device,
-                       const std::string& versionText, const std::string& dataFolder) override;
+                       const std::string& versionText,
+                       const std::filesystem::path& dataFolder) override;
   void StopFileThread() override;
   bool Busy() const override;
   void ReapFinished() override;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "device/device.h"
@@ -31,7 +32,8 @@ class LinkControl {
   // Starts the file worker that writes the read records of the device image as data files
   // into `dataFolder`; it reads the image only through `sync`.
   virtual void StartFileThread(PostTarget& window, SyncTarget& sync, int mode, TDevice& device,
-                               const std::string& versionText, const std::string& dataFolder) = 0;
+                               const std::string& versionText,
+                               const std::filesystem::path& dataFolder) = 0;
   // Asks a running file worker to stop at its next block boundary.
   virtual void StopFileThread() = 0;
 

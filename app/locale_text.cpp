@@ -26,8 +26,32 @@ QTime DeviceTime(std::uint32_t seconds) {
   return QTime(0, 0).addSecs(static_cast<int>(seconds % 86400));
 }
 
+namespace {
+
+// The system's long time format without its time-zone field. A logger clock has no zone,
+// and the field would show the zone this computer is in today, not the one of the time.
+QString LongTimeFormatWithoutZone(const QLocale& locale) {
+  const QString format = locale.timeFormat(QLocale::LongFormat);
+  QString out;
+  bool quoted = false;
+  for (const QChar c : format) {
+    if (c == QLatin1Char('\'')) {
+      quoted = !quoted;
+    } else if (!quoted && c == QLatin1Char('t')) {
+      continue;
+    }
+    out += c;
+  }
+  out.remove(QStringLiteral("()"));
+  return out.simplified();
+}
+
+}  // namespace
+
 QString DeviceTimeText(std::uint32_t seconds) {
-  return DateTimeText(DeviceDate(seconds), DeviceTime(seconds));
+  const QLocale locale = QLocale::system();
+  return locale.toString(DeviceDate(seconds), QLocale::ShortFormat) + QLatin1Char(' ') +
+         locale.toString(DeviceTime(seconds), LongTimeFormatWithoutZone(locale));
 }
 
 QString FixedText(double value, int precision, int digits) {

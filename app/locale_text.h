@@ -11,7 +11,8 @@ namespace varnel {
 QString DateTimeText(const QDate& date, const QTime& time);
 // The current local date and time.
 QString NowText();
-// A device time (seconds since 2000-01-01 00:00:00, the logger's own wall clock).
+// A device time (seconds since 2000-01-01 00:00:00, the logger's own wall clock): the short
+// date and the long time format without a time zone, which a logger clock does not have.
 QString DeviceTimeText(std::uint32_t seconds);
 // The calendar date and the time of day of a device time.
 QDate DeviceDate(std::uint32_t seconds);

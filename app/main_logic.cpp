@@ -17,6 +17,11 @@
 
 namespace varnel {
 
+namespace {
+// "Unknown language setting, English is used:", followed by the stored value.
+constexpr int kTextUnknownLanguage = 510;
+}  // namespace
+
 MainLogic::MainLogic(MainView& view, LogicEnvironment env)
     : FModules(FModuleSet.Available),
       FExecModules(FModuleSet.Chosen),
@@ -50,6 +55,8 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   Timer1->OnTimeout = [this] { Timer1Timer(); };
   Timer2->OnTimeout = [this] { Timer2Timer(); };
   Timer3->OnTimeout = [this] { Timer3Timer(); };
+  filesDoneWait_ = env_.Timers->Create();
+  filesDoneWait_->OnTimeout = [this] { FilesDoneWaitExpired(); };
 }
 
 MainLogic::~MainLogic() {
@@ -64,6 +71,7 @@ MainLogic::~MainLogic() {
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
+  filesDoneWait_->Stop();
 }
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }
@@ -108,6 +116,9 @@ void MainLogic::FormCreate() {
   ApplyLanguage();
 
   Log.CreateIfMissing();
+  if (unknownLanguage_) {
+    AddToLogFile(Text(kTextUnknownLanguage) + " " + std::to_string(FLanguageSaved));
+  }
 
   view_.ClearMemo();
   view_.SetEnabled(ctl::btnCancel, false);
@@ -128,7 +139,10 @@ void MainLogic::ReadSettings() {
   FInternalPath = ResolveFolderSetting(s.InternalPath, programFolder).toStdString();
   FConfigFilePath = ResolveFolderSetting(s.ConfigFilePath, programFolder).toStdString();
 
-  FLanguage = s.Language;
+  // A base without a block of its own would empty every text: such a value speaks English,
+  // and stays stored as it is.
+  FLanguage = LanguageIndexOfBase(s.Language) < 0 ? kEnglishBase : s.Language;
+  unknownLanguage_ = FLanguage != s.Language;
   FLanguageSaved = s.Language;
   SetLanguageBase(FLanguage);
   FPort = s.Port;
@@ -407,6 +421,7 @@ bool MainLogic::FormClose() {
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
+  filesDoneWait_->Stop();
   FDevice->ClearRecs();
   FDevice->ClearFiles();
   FModuleSet.Clear();

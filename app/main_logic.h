@@ -178,11 +178,16 @@ class MainLogic {
   void ShowModuleLists();
   void ApplyAddressRange(bool modem);
   std::string StatusLine(int code, std::int64_t value, const std::string& text);
-  void CopyBackups();
+  // Copies every new file to its backup; a copy that fails is named in memo and log.
+  // True when every copy was made.
+  bool CopyBackups();
   void WaitForWorkers();
   // Clears the records and starts waiting for the next call; deferred while the file worker
   // still reads the records.
   void ResumeWaitingForCall();
+  // The file worker has not ended within kFilesDoneWaitMs of the call's end: the next call
+  // is awaited without it.
+  void FilesDoneWaitExpired();
 
   MainView& view_;
   LogicEnvironment env_;
@@ -191,7 +196,11 @@ class MainLogic {
   std::unique_ptr<WorkerEventPump> pump_;
   std::unique_ptr<ContactTracker> tracker_;  // only with a history
   bool closed_ = false;
-  bool fileThreadRunning_ = false;
+  bool unknownLanguage_ = false;  // the stored language had no block; English is used
+  int fileThreadsRunning_ = 0;  // started, WM_FILES_DONE not yet seen
+  // Bounds how long the next call waits for the file worker (a blocked folder must not end
+  // the unattended loop).
+  std::unique_ptr<LogicTimer> filesDoneWait_;
   bool waitForCallPending_ = false;
 };
 

@@ -53,6 +53,7 @@ void MainLogic::btnReadClick(Sender sender) {
     MemoAndLog(Text(61));
     Timer2->Stop();
     waitForCallPending_ = false;
+    filesDoneWait_->Stop();
     SetGauge(Gauge1Max, 0);
     return;
   }
@@ -62,11 +63,6 @@ void MainLogic::btnReadClick(Sender sender) {
   view_.SetCaption(ctl::SpBStartModem, Text(91));
   view_.SetCaption(ctl::LMDProgressFill1, Text(92));
   if (!Timer3->IsActive()) Timer3->Start(100);
-
-  FDevice->Address = static_cast<std::uint8_t>(spAddrValue);
-  FAnswerTimeout = FDevice->Address > 250 ? 2000 : 500;
-  FDevice->ReplyTimeout = static_cast<std::uint16_t>(FAnswerTimeout);
-  FDevice->PortNumber = FPort;
 
   view_.SetEnabled(ctl::btnStart, false);
   view_.SetEnabled(ctl::btnCancel, true);
@@ -106,6 +102,13 @@ void MainLogic::btnReadClick(Sender sender) {
     Memo(std::string());
     kind = 1;
   }
+
+  // Taken only now: in debug mode the switch above has just moved the address field, and
+  // the job must ask at the address the field shows, as the readout chained to it will.
+  FDevice->Address = static_cast<std::uint8_t>(spAddrValue);
+  FAnswerTimeout = FDevice->Address > 250 ? 2000 : 500;
+  FDevice->ReplyTimeout = static_cast<std::uint16_t>(FAnswerTimeout);
+  FDevice->PortNumber = FPort;
 
   if (FKeepPortOpen || env_.Link->LinkOpen(FPort, FAnswerTimeout)) {
     StartJob(kind);
@@ -148,11 +151,32 @@ void MainLogic::StartJob(std::uint32_t kind) {
   env_.Link->StartJob(*pump_, kind, *FDevice);
 }
 
+namespace {
+// How long the next call waits for the file worker's end. Writing the files of a full
+// logger takes a few seconds; a minute more means the folder blocks.
+constexpr int kFilesDoneWaitMs = 60000;
+// "Data files not finished yet; waiting for the next call".
+constexpr int kTextFilesNotDone = 509;
+}  // namespace
+
 void MainLogic::ResumeWaitingForCall() {
-  if (fileThreadRunning_) {
+  if (fileThreadsRunning_ > 0) {
     waitForCallPending_ = true;
+    if (!filesDoneWait_->IsActive()) filesDoneWait_->Start(kFilesDoneWaitMs);
     return;
   }
+  waitForCallPending_ = false;
+  filesDoneWait_->Stop();
+  FDevice->ClearRecs();
+  StartJob(2);
+}
+
+void MainLogic::FilesDoneWaitExpired() {
+  filesDoneWait_->Stop();
+  if (!waitForCallPending_) return;
+  MemoAndLog(Text(kTextFilesNotDone));
+  // The file worker took its own copy of the pages when it started; it keeps them until
+  // it ends, so the device image can be cleared for the next call without losing any.
   waitForCallPending_ = false;
   FDevice->ClearRecs();
   StartJob(2);

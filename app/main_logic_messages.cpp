@@ -1,7 +1,6 @@
 // The workers' messages: what the memo, the status bar and the log show for each, and which
 // job follows which result.
 #include <QFile>
-#include <QFileInfo>
 #include <QString>
 
 #include "app/contact_tracker.h"
@@ -9,6 +8,9 @@
 #include "app/main_logic.h"
 #include "app/settings.h"
 #include "app/worker_event_pump.h"
+#include "files/code_page_text.h"
+#include "files/idc_names.h"
+#include "files/native_path.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
@@ -18,27 +20,21 @@ namespace {
 // The version text the data files carry in their writer tag.
 constexpr const char* kVersionText = " 2.20";
 
+// "Backup file not created:", followed by the backup's name.
+constexpr int kTextBackupFailed = 508;
+
 // Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
 std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
   std::string cut = bytes.substr(0, std::min(maxLength, bytes.size()));
   const std::size_t end = cut.find('\xFF');
   if (end != std::string::npos) cut.resize(end);
-  return QString::fromLatin1(cut.data(), static_cast<qsizetype>(cut.size())).toStdString();
+  return CodePageToUtf8(cut);
 }
 
 // The file-name part of a path written with either separator.
 std::string FileNamePart(const std::string& path) {
   const std::size_t at = path.find_last_of("/\\");
   return at == std::string::npos ? path : path.substr(at + 1);
-}
-
-// "1234_1.idc" -> "1234_1_BAK.idc", in the same folder.
-QString BackupName(const QString& file) {
-  const QFileInfo info(file);
-  const QString name = info.fileName();
-  const int dot = name.lastIndexOf(QLatin1Char('.'));
-  const QString base = dot > 0 ? name.left(dot) : name;
-  return info.path() + QLatin1Char('/') + base + QStringLiteral("_BAK.idc");
 }
 
 }  // namespace
@@ -107,7 +103,8 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       Memo(L);
       break;
     case wsSerialNumber: {
-      L = Text(50) + " " + std::to_string(static_cast<std::int32_t>(d.SerialNumber));
+      // Unsigned, as the registered-device key and the data folder name it.
+      L = Text(50) + " " + std::to_string(d.SerialNumber);
       Memo(L);
       // The contents worker waits for OptionsReady: it is set whatever happens here.
       struct ReadyOnExit {
@@ -251,9 +248,10 @@ void MainLogic::BuildRecordListFromDevice() {
 
 void MainLogic::StartFileThread() {
   FDevice->ClearFiles();
-  fileThreadRunning_ = true;
+  ++fileThreadsRunning_;
   view_.FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText, FInternalPath);
+  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText,
+                             PathFromUtf8(FInternalPath));
 }
 
 void MainLogic::WMWorkerDone(int code) {
@@ -346,18 +344,25 @@ void MainLogic::WMWorkerDone(int code) {
 
 // ---------------------------------------------------------------- files written
 
-void MainLogic::CopyBackups() {
+bool MainLogic::CopyBackups() {
+  bool all = true;
   for (int i = 0; i < FDevice->FileCount(); ++i) {
-    const QString file = QString::fromStdString(FDevice->FileName(i)->Name);
-    const QString backup = BackupName(file);
+    const std::filesystem::path& name = FDevice->FileName(i)->Name;
+    const std::filesystem::path backupName = BackupFileName(name);
+    const QString file = QString::fromStdString(PathToUtf8(name));
+    const QString backup = QString::fromStdString(PathToUtf8(backupName));
     QFile::remove(backup);
-    QFile::copy(file, backup);
+    if (!QFile::copy(file, backup)) {
+      all = false;
+      MemoAndLog(Text(kTextBackupFailed) + " " + PathToUtf8(backupName.filename()));
+    }
   }
+  return all;
 }
 
 void MainLogic::WMFilesDone(std::int64_t flag) {
   if (tracker_) tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
-  fileThreadRunning_ = false;
+  if (fileThreadsRunning_ > 0) --fileThreadsRunning_;
   if (!env_.Link->ModemMode()) {
     SetButtonsAtRest();
     if (!FKeepPortOpen) env_.Link->LinkClose();
@@ -369,14 +374,12 @@ void MainLogic::WMFilesDone(std::int64_t flag) {
     const int count = FDevice->FileCount();
     for (int i = 0; i < count; ++i) {
       const std::string line =
-          Text(88) + " " + FileNamePart(FDevice->FileName(i)->Name) + " " + Text(89);
+          Text(88) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " + Text(89);
       Memo(line);
       AddToLogFile(i == count - 1 ? line + "\r\n" : line);
     }
-    if (FCreateBackup) {
-      CopyBackups();
-      MemoAndLog(Text(93));
-    }
+    // A copy that failed is named; "created" is said only when every copy was made.
+    if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));
     WriteFileList();
     RunModules();
     view_.SetEnabled(ctl::btnReadRec, true);

@@ -7,6 +7,7 @@
 #include "app/detached_process.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
+#include "files/native_path.h"
 
 namespace varnel {
 
@@ -111,7 +112,7 @@ void WriteFileList(const TDevice& device) {
   files.Clear();
   for (int i = 0; i < device.FileCount(); ++i) {
     files.WriteString(QStringLiteral("File") + QString::number(i),
-                      QString::fromStdString(device.FileName(i)->Name));
+                      QString::fromStdString(PathToUtf8(device.FileName(i)->Name)));
   }
   files.Sync();
 }
@@ -129,7 +130,7 @@ int RunModules(const TExecuteModuleList& chosen, const TDevice& device, const QS
     const TModule& module = *chosen.Item(m);
     if (module.OnlyOneFile) {
       for (int f = 0; f < device.FileCount(); ++f) {
-        start(module, QString::fromStdString(device.FileName(f)->Name));
+        start(module, QString::fromStdString(PathToUtf8(device.FileName(f)->Name)));
       }
     } else {
       start(module, fileListKey);

@@ -7,8 +7,7 @@
 #include <set>
 
 #ifdef _WIN32
-#include <QSettings>
-#include <QStringList>
+#include "link/serial_comm_win32.h"
 #else
 #include "link/port_names.h"
 #endif
@@ -80,15 +79,7 @@ std::optional<int> SelectPortItem(std::vector<PortMenuItem>& items, int port) {
 
 #ifdef _WIN32
 
-std::vector<std::string> SystemPortNames() {
-  QSettings list(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"),
-                 QSettings::NativeFormat);
-  std::vector<std::string> names;
-  for (const QString& value : list.childKeys()) {
-    names.push_back(list.value(value).toString().toStdString());
-  }
-  return names;
-}
+std::vector<std::string> SystemPortNames() { return SerialCommPortNames(); }
 
 #else
 

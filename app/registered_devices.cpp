@@ -7,6 +7,8 @@
 #include "app/settings.h"
 #include "device/pressure_units.h"
 #include "files/cfx_reader.h"
+#include "files/code_page_text.h"
+#include "files/native_path.h"
 
 namespace varnel {
 
@@ -73,7 +75,7 @@ void LoadConfigFile(const QString& path, TDevice& device) {
   int kind = 0;
   bool ok = false;
   try {
-    ok = ReadConfigFile(content, std::filesystem::path(path.toStdString()), false, kind);
+    ok = ReadConfigFile(content, PathFromUtf8(path.toStdString()), false, kind);
   } catch (const std::exception&) {
     ok = false;
   }
@@ -165,9 +167,10 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
         device.NewID = key.ReadFlag(QStringLiteral("NewID"), false);
       }
       if (device.NewID) {
-        // The logger keeps its texts as 8-bit code-page bytes.
-        const QByteArray id = key.ReadString(QStringLiteral("ID")).left(64).toLatin1();
-        device.NewIdText = id.toStdString();
+        // The logger keeps its texts as 8-bit code-page bytes, 64 at most.
+        device.NewIdText =
+            Utf8ToCodePage(key.ReadString(QStringLiteral("ID")).left(64).toStdString());
+        if (device.NewIdText.size() > 64) device.NewIdText.resize(64);
       }
       if (key.HasValue(QStringLiteral("NewComment"))) {
         device.NewComment = key.ReadFlag(QStringLiteral("NewComment"), false);

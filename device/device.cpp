@@ -31,7 +31,7 @@ TFName* TDevice::FileName(int i) const {
   return files_[static_cast<std::size_t>(i)].get();
 }
 
-int TDevice::AddFile(std::string name) {
+int TDevice::AddFile(std::filesystem::path name) {
   files_.push_back(std::make_unique<TFName>(std::move(name)));
   return FileCount() - 1;
 }

@@ -133,7 +133,7 @@ class TDevice {
   // The file name at i, or nullptr when i is out of range.
   TFName* FileName(int i) const;
   int FileCount() const { return static_cast<int>(files_.size()); }
-  int AddFile(std::string name);
+  int AddFile(std::filesystem::path name);
   void ClearFiles() { files_.clear(); }
 
   // Fills LastRingPage, IdPage and CommentPage from the last page and the reserved pages.

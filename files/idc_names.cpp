@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "files/native_path.h"
+
 namespace varnel {
 
 NameRules NativeNameRules() {
@@ -70,8 +72,9 @@ std::string IdcNameStem(std::string_view identityText, const std::tm& t, NameRul
   return stem;
 }
 
-std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
-                             std::string_view identityText, const std::tm& localTime) {
+std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
+                                       std::uint32_t serialNumber, std::string_view identityText,
+                                       const std::tm& localTime) {
   const std::filesystem::path folder = dataFolder / std::to_string(serialNumber);
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
@@ -83,22 +86,21 @@ std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint3
   for (int n = 0; n < 100; ++n) {
     char seq[8];
     std::snprintf(seq, sizeof seq, "%02d", n);
-    const std::filesystem::path candidate = folder / (stem + seq + ".IDC");
-    if (NameFree(candidate)) return candidate.string();
+    const std::filesystem::path candidate = folder / PathFromUtf8(stem + seq + ".IDC");
+    if (NameFree(candidate)) return candidate;
   }
   return {};
 }
 
-std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
-                             std::string_view identityText) {
+std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
+                                       std::uint32_t serialNumber, std::string_view identityText) {
   return MakeDataFileName(dataFolder, serialNumber, identityText, LocalTimeNow());
 }
 
-std::string BackupFileName(const std::string& fileName) {
-  const std::filesystem::path p(fileName);
-  std::filesystem::path backup = p.parent_path() / p.stem();
+std::filesystem::path BackupFileName(const std::filesystem::path& fileName) {
+  std::filesystem::path backup = fileName.parent_path() / fileName.stem();
   backup += "_BAK.idc";
-  return backup.string();
+  return backup;
 }
 
 }  // namespace varnel

@@ -29,15 +29,18 @@ std::string IdcNameStem(std::string_view identityText, const std::tm& localTime,
 // The full name of a new data file for a record of the logger `serialNumber`: in the folder
 // dataFolder/<decimal serial number>, which is created (one level only) when missing, the
 // stem above, the first two-digit sequence number 00 ... 99 for which no file exists, and
-// ".IDC". Empty when the folder cannot be created or all hundred names are taken.
-std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
-                             std::string_view identityText, const std::tm& localTime);
+// ".IDC". `identityText` is UTF-8 (the logger's bytes decoded by CodePageToUtf8), so the
+// name is the same text in the platform's file-name encoding. Empty when the folder cannot
+// be created or all hundred names are taken.
+std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
+                                       std::uint32_t serialNumber, std::string_view identityText,
+                                       const std::tm& localTime);
 // The same with the local time now.
-std::string MakeDataFileName(const std::filesystem::path& dataFolder, std::uint32_t serialNumber,
-                             std::string_view identityText);
+std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
+                                       std::uint32_t serialNumber, std::string_view identityText);
 
 // The name of the backup copy of a data file: in the same folder, the name without its
 // extension, "_BAK" and ".idc" (x_00.IDC gives x_00_BAK.idc).
-std::string BackupFileName(const std::string& fileName);
+std::filesystem::path BackupFileName(const std::filesystem::path& fileName);
 
 }  // namespace varnel

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "files/code_page_text.h"
 #include "link/byte_order.h"
 
 namespace varnel {
@@ -36,13 +37,6 @@ CivilDate CivilFromDays(std::int64_t z) {
   const unsigned m = mp < 10 ? mp + 3 : mp - 9;
   return {y + (m <= 2 ? 1 : 0), m, d};
 }
-
-// Windows-1252 code points of the bytes 0x80 ... 0x9F; the five unassigned bytes keep
-// their C1 control code points, as the Windows conversion does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -185,7 +179,7 @@ std::string JsonString(std::string_view codePageText) {
       case '\t': out += "\\t"; continue;
       default: break;
     }
-    const char32_t cp = (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : c;
+    const char32_t cp = Cp1252ToUnicode(c);
     if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));

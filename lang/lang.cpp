@@ -27,14 +27,6 @@ std::string_view FindText(std::span<const TextEntry> block, int id) {
   return it->Text;
 }
 
-std::string_view FindAddedText(int index, int id) {
-  const auto added = AddedTexts();
-  const auto it = std::lower_bound(added.begin(), added.end(), id,
-                                   [](const AddedText& e, int key) { return e.Id < key; });
-  if (it == added.end() || it->Id != id) return {};
-  return index == 1 ? it->Dutch : index == 2 ? it->German : it->English;
-}
-
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 }  // namespace
@@ -62,9 +54,7 @@ std::string LoadText(int id, int base) {
   const long entry = static_cast<long>(base) + id;
   if (entry < 0) return {};
   const int index = static_cast<int>(entry / kLanguageStride);
-  const int inBlock = static_cast<int>(entry % kLanguageStride);
-  std::string_view text = FindText(BlockOfIndex(index), inBlock);
-  if (text.empty() && index < kLanguageCount) text = FindAddedText(index, inBlock);
+  const auto text = FindText(BlockOfIndex(index), static_cast<int>(entry % kLanguageStride));
   return ClipText(text);
 }
 

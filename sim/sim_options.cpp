@@ -165,7 +165,7 @@ std::map<std::string, OptionRule> OptionRules() {
   });
   text("--id-text", [](SimOptions& o, const std::string& v) {
     o.logger.identityText = v;
-    return v.size() > 64 ? "holds 64 characters at most" : "";
+    return v.size() > 64 ? "holds 64 bytes at most" : "";
   });
   text("--comment", [](SimOptions& o, const std::string& v) {
     o.logger.commentText = Unescape(v);
@@ -359,7 +359,9 @@ Logger
   --serial N             serial number (default 40123)
   --firmware X.Y         firmware version in identity bytes 2 and 3 (default 3.12)
   --identity-bytes HEX   all six identity bytes as 12 hex digits (default 0501030c1000)
-  --id-text TEXT         identity text, up to 64 characters (default "Pump station 4")
+  --id-text TEXT         identity text, up to 64 bytes (default "Pump station 4"), kept
+                         byte for byte as the logger's 8-bit code-page text (in bash,
+                         --id-text $'Br\xfccke 7' is "Brücke 7" in Latin-1)
   --comment TEXT         comment text; \n stands for CR LF
   --battery P            battery capacity in percent (default 87)
   --error-bits LIST      report errors in the state entry: record, battery, ack

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "files/code_page_text.h"
 #include "files/file_error.h"
 #include "files/idc_blocks.h"
 #include "files/idc_names.h"
@@ -119,8 +120,9 @@ void TFileThread::Execute() {
 }
 
 bool TFileThread::WriteRecordFile(const RecordCopy& rec) {
-  const std::string name =
-      MakeDataFileName(DataFolder, logger_.SerialNumber, logger_.IdentityText);
+  // The name is made from the text the logger's bytes stand for; the file keeps the bytes.
+  const std::filesystem::path name =
+      MakeDataFileName(DataFolder, logger_.SerialNumber, CodePageToUtf8(logger_.IdentityText));
   const std::vector<IdcEntry> entries = DecodeRecordPages(rec.Pages);
   if (name.empty()) return false;  // no folder, or every sequence number taken
   try {

@@ -276,6 +276,50 @@ TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
   EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), "Modem disconnected"), 0);
 }
 
+TEST_F(Chain, AnIdentityTextOutsideAsciiAndALargeSerialNameFilesBackupsAndModuleInput) {
+  const QString perFile = Module("per-file");
+  {
+    RegistryKey m(QString(kModulesKey) + "\\PerFile");
+    m.WriteString("Path", perFile);
+    m.WriteString("Description", "Per file");
+    m.WriteFlag("OnlyOneFile", true);
+    RegistryKey(kExecutableKey).WriteString("Exec0", "Per file");
+  }
+  // The logger holds its identity text as 8-bit code-page bytes: "Brücke 7" in Latin-1.
+  ASSERT_TRUE(sim.Start({"--port", "3", "--modem", "--records", "1", "--record-pages", "4",
+                         "--id-text", "Br\xFC" "cke 7", "--serial", "3000000000"},
+                        ports_.toStdString()))
+      << sim.Output();
+  RegistryKey(kSettingsKey).WriteInt("Port", 3);
+  Make();
+  logic->PressStart();
+  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty(); }, 60000)) << sim.Output();
+  logic->ReleaseStart();
+  ASSERT_TRUE(logic->WaitUntilIdle(10000));
+
+  const QString text = QString::fromUtf8("Br\xC3\xBC" "cke 7");
+  EXPECT_EQ(view.fileName, text.toStdString());
+  const QDir folder(data_ + "/3000000000");
+  const QStringList idc = folder.entryList({"*.IDC"}, QDir::Files);
+  ASSERT_EQ(idc.size(), 1) << folder.entryList(QDir::Files).join(", ").toStdString();
+  EXPECT_TRUE(idc[0].startsWith(text + "_")) << idc[0].toStdString();
+  const QString file = folder.filePath(idc[0]);
+  EXPECT_TRUE(QFile::exists(file.left(file.size() - 4) + "_BAK.idc"));
+  const std::string created = "File " + idc[0].toStdString() + " created";
+  EXPECT_TRUE(InOrder(view.memo, {"SN 3000000000", created, "Backup file(s) created !"}));
+  const auto logged = LogLines();
+  EXPECT_NE(std::find_if(logged.begin(), logged.end(),
+                         [&](const std::string& l) { return AfterStamp(l) == created; }),
+            logged.end());
+
+  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File0"), file);
+  EXPECT_EQ(ModuleRuns(1), QStringList{"per-file " + file});
+  // The data file keeps the logger's own bytes.
+  const QJsonObject dump = DumpIdc(file);
+  EXPECT_EQ(dump.value("IdentityText").toString(), text);
+  EXPECT_EQ(dump.value("SerialNumber").toInteger(), 3000000000LL);
+}
+
 TEST_F(Chain, APortThatCannotBeOpenedLeavesTheProgramAtRest) {
   // COM7 leads nowhere.
   QFile::link(Root() + "/no-such-device", ports_ + "/com7");

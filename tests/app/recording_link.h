@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/link_control.h"
+#include "files/native_path.h"
 
 namespace varnel::test {
 
@@ -38,8 +39,8 @@ class RecordingLink : public LinkControl {
   void SetLinkEcho(bool on) override { echo = on; }
   bool ModemMode() const override { return modem; }
   void StartFileThread(PostTarget&, SyncTarget&, int mode, TDevice&, const std::string& version,
-                       const std::string& folder) override {
-    fileThreads.push_back({mode, version, folder});
+                       const std::filesystem::path& folder) override {
+    fileThreads.push_back({mode, version, PathToUtf8(folder)});
   }
   void StopFileThread() override { ++fileStops; }
   bool Busy() const override { return false; }

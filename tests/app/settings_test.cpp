@@ -141,6 +141,18 @@ TEST_F(Settings, CaptionsComeFromTheStringTable) {
   EXPECT_EQ(view.captions["AboutVersion"], "Version 2.20");
 }
 
+TEST_F(Settings, AStoredLanguageWithoutABlockSpeaksEnglishAndIsKeptAsStored) {
+  RegistryKey(kSettingsKey).WriteInt("Language", 7);
+  Create();
+  EXPECT_EQ(view.captions["btnStart"], "Read Contents");
+  EXPECT_EQ(logic->Text(88), "File");
+  const auto logged = LoggedTexts();
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find('7'), std::string::npos) << logged[0];
+  ASSERT_TRUE(logic->FormClose());
+  EXPECT_EQ(RegistryKey(kSettingsKey).ReadInt("Language", -1), 7);
+}
+
 TEST_F(Settings, FolderRuleTakesCommonDataBesideTheProgramForAMissingFolder) {
   RegistryKey(kCommonKey).WriteString("Internal-Path", Root() + "/gone");
   QDir().mkpath(ProgramFolder() + "/CommonData");

@@ -103,18 +103,26 @@ TEST_F(StartCommand, TheActivityBarSwingsAndReversesOnlyWhileRunning) {
   EXPECT_TRUE(logic->FActivityReverse);
 }
 
-TEST_F(StartCommand, DebugStartReadsTheContentsAtOnceOnTheOldAddress) {
-  test::RecordingView v2;
+TEST_F(StartCommand, DebugStartReadsContentsAndRecordsAtTheAddressTheFieldShows) {
   logic.reset();
   Create({"DEBUG"});
   logic->PressStart();
   ASSERT_EQ(link.jobs.size(), 1u);
   EXPECT_EQ(link.jobs[0].kind, 4u);
-  EXPECT_EQ(link.jobs[0].address, 251);  // taken before the switch moved the field
   EXPECT_TRUE(link.modem);
   EXPECT_TRUE(link.echo);
   EXPECT_EQ(view.addrValue, 250);
   EXPECT_FALSE(logic->Modem1Checked);
+  EXPECT_EQ(link.jobs[0].address, 250);
+  EXPECT_EQ(link.jobs[0].replyTimeout, 500);
+  // The readout chained to the contents asks at the same address.
+  TDevice& d = *logic->FDevice;
+  d.LastRingPage = 10;
+  d.AddRec(std::make_unique<TRec>());
+  logic->WMWorkerDone(wdContentsRead);
+  ASSERT_EQ(link.jobs.size(), 2u);
+  EXPECT_EQ(link.jobs[1].kind, 1u);
+  EXPECT_EQ(link.jobs[1].address, 250);
 }
 
 TEST_F(StartCommand, ReadingWithNoRecordTickedStartsNothing) {

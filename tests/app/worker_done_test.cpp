@@ -190,6 +190,32 @@ TEST_F(WorkerDone, HangUpWaitsForTheFileWorkerBeforeTheRecordsAreCleared) {
   EXPECT_EQ(logic->FDevice->RecCount(), 0);
 }
 
+TEST_F(WorkerDone, AFileWorkerThatDoesNotEndHoldsTheNextCallBackOnlyForAWhile) {
+  AddRecords({1});
+  logic->WMWorkerDone(wdRecordsRead);
+  logic->WMWorkerDone(wdAwaitHangUp);
+  logic->WMWorkerDone(wdHungUp);
+  EXPECT_TRUE(Kinds().empty());
+  view.memo.clear();
+  QFile::resize(LogPath(), 0);
+  // The fourth timer bounds the wait for the file worker's end.
+  ASSERT_EQ(timers.made.size(), 4u);
+  test::ManualTimer& wait = *timers.made[3];
+  ASSERT_TRUE(wait.active);
+  ASSERT_TRUE(wait.Fire());
+  EXPECT_FALSE(wait.active);
+  ASSERT_FALSE(logic->Text(509).empty());
+  EXPECT_EQ(view.memo, Lines{logic->Text(509)});
+  EXPECT_EQ(LoggedTexts(), Lines{logic->Text(509)});
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+
+  // The worker ends late: its files are listed, and no second wait for a call starts.
+  MakeFiles(1);
+  logic->WMFilesDone(1);
+  EXPECT_EQ(view.memo.at(1), "File W_1.idc created");
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+}
+
 TEST_F(WorkerDone, HangUpWaitsForTheNextCallEvenAfterStartWasReleased) {
   logic->ReleaseStart();
   link.jobs.clear();
@@ -291,6 +317,19 @@ TEST_F(WorkerDone, BackupsOverwriteEarlierCopiesAndCanBeSwitchedOff) {
   logic->WMFilesDone(1);
   EXPECT_FALSE(QFile::exists(Root() + "/data/4711/W_1_BAK.idc"));
   EXPECT_EQ(view.memo, Lines{"File W_1.idc created"});
+}
+
+TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
+  const QStringList files = MakeFiles(2);
+  // A folder in the way of the first copy.
+  ASSERT_TRUE(QDir().mkpath(Root() + "/data/4711/W_1_BAK.idc/in-the-way"));
+  logic->WMFilesDone(1);
+  const std::string failed = logic->Text(508) + " W_1_BAK.idc";
+  EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created", failed}));
+  EXPECT_EQ(LoggedTexts().back(), failed);
+  EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_2_BAK.idc"));
+  EXPECT_EQ(launcher.starts.size(), 0u);  // no module chosen; the list is still written
+  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File1"), files[1]);
 }
 
 TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {

@@ -1,5 +1,8 @@
 // What the window shows and logs for each status event of the workers.
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QLocale>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -56,13 +59,19 @@ TEST_F(WorkerStatus, SerialNumberLoadsTheRegisteredOptionsAndReleasesTheWorker) 
   EXPECT_TRUE(logic->FDevice->OptionsReady);
 }
 
-TEST_F(WorkerStatus, AnUnregisteredSerialNumberStillReleasesTheWorker) {
+TEST_F(WorkerStatus, SerialsFrom2To31OnAreOneUnsignedNumberInMemoAndLookup) {
   logic->FDevice->SerialNumber = 0xFFFFFFFEu;
   logic->FDevice->OptionsReady = false;
   Event(wsSerialNumber);
-  EXPECT_EQ(Memo(), Lines{"SN -2"});  // shown signed
+  EXPECT_EQ(Memo(), Lines{"SN 4294967294"});
   EXPECT_FALSE(logic->FDevice->KnownDevice);
   EXPECT_TRUE(logic->FDevice->OptionsReady);
+
+  RegistryKey(QString(kRegisteredDevicesKey) + "\\3000000000").WriteFlag("ReadActualRec", false);
+  logic->FDevice->SerialNumber = 3000000000u;
+  Event(wsSerialNumber);
+  EXPECT_EQ(Memo(), (Lines{"SN 3000000000", "Found registred device"}));
+  EXPECT_EQ(LoggedTexts(), Lines{"SN 3000000000"});
 }
 
 TEST_F(WorkerStatus, DeviceErrorsByValue) {
@@ -125,13 +134,32 @@ TEST_F(WorkerStatus, MemorySizeDividesBy2047) {
   EXPECT_EQ(Memo(), Lines{"Memory: 1 MBit"});
 }
 
-TEST_F(WorkerStatus, DeviceTimeShowsPcTimeFirstButLogsOnlyTheDeviceTime) {
-  const std::uint32_t t = 86400u * 366 + 3723;  // 2001-01-01 01:02:03
+TEST_F(WorkerStatus, DeviceTimeHasNoZoneWhilePcTimeKeepsTheLongFormat) {
+  // A summer time read in winter: the zone of today is not the logger's, and a logger
+  // clock has none anyway.
+  const QByteArray oldTz = qgetenv("TZ");
+  qputenv("TZ", "Europe/Berlin");
+  tzset();
+  const std::uint32_t t = static_cast<std::uint32_t>(QDate(2000, 1, 1).daysTo(QDate(2024, 7, 15))) *
+                              86400u + 13 * 3600 + 4 * 60 + 5;
   Event(wsDeviceTime, t);
+  const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
+  if (oldTz.isNull()) qunsetenv("TZ"); else qputenv("TZ", oldTz);
+  tzset();
+
   ASSERT_EQ(Memo().size(), 2u);
   EXPECT_EQ(Memo()[0].rfind("PC-Time: \t\t", 0), 0u);
-  EXPECT_EQ(Memo()[1], "VTQ-Time: \t" + DeviceTimeText(t).toStdString());
-  EXPECT_EQ(LoggedTexts(), Lines{"VTQ-Time: \t" + DeviceTimeText(t).toStdString()});
+  const std::string longTime = QLocale::system().timeFormat(QLocale::LongFormat).toStdString();
+  if (longTime.find('t') != std::string::npos) {
+    EXPECT_TRUE(QString::fromStdString(Memo()[0]).endsWith(zone)) << Memo()[0];
+  }
+  const std::string vtq = Memo()[1];
+  EXPECT_EQ(vtq.rfind("VTQ-Time: \t", 0), 0u) << vtq;
+  EXPECT_NE(vtq.find("04:05"), std::string::npos) << vtq;
+  for (const QString& z : {zone, QStringLiteral("CET"), QStringLiteral("CEST")}) {
+    EXPECT_FALSE(QString::fromStdString(vtq).contains(z)) << vtq;
+  }
+  EXPECT_EQ(LoggedTexts(), Lines{vtq});
 }
 
 TEST_F(WorkerStatus, ModemDialogueTextsTravelWithTheMessage) {

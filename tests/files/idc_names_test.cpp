@@ -41,7 +41,7 @@ TEST(IdcNames, StemWithAndWithoutIdentity) {
 
 TEST(IdcNames, FolderPerSerialNumberAndFirstFreeSequence) {
   TempDir dir;
-  const std::string first = MakeDataFileName(dir.Path(), 123456, "Well 4", March7());
+  const std::filesystem::path first = MakeDataFileName(dir.Path(), 123456, "Well 4", March7());
   EXPECT_EQ(first, (dir.Path() / "123456" / "Well 4_07,03,2024_14,05,09_00.IDC").string());
   EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "123456"));
   // The name is only chosen; the file worker creates it.
@@ -109,7 +109,7 @@ TEST(IdcNames, InvalidCharactersBecomeUnderscores) {
 
 TEST(IdcNames, IdentityWithSlashStillGivesAWritableFile) {
   TempDir dir;
-  const std::string name = MakeDataFileName(dir.Path(), 77, "P1/P2 <east>", March7());
+  const std::filesystem::path name = MakeDataFileName(dir.Path(), 77, "P1/P2 <east>", March7());
   ASSERT_NE(name, "");
   EXPECT_EQ(std::filesystem::path(name).parent_path(), dir.Path() / "77");
   WriteIdcFile(name, kIdcVersionText, test::SampleLogger(), test::SampleRecord(),

@@ -10,8 +10,8 @@
 
 namespace varnel::testing {
 
-void ExpectFileHoldsRecord(const std::string& file, const TruthRecord& record) {
-  SCOPED_TRACE("file " + file);
+void ExpectFileHoldsRecord(const std::filesystem::path& file, const TruthRecord& record) {
+  SCOPED_TRACE("file " + file.string());
   const IdcFile idc = ReadIdcFile(file);
   EXPECT_EQ(idc.StartTime, record.StartTime);
   ASSERT_EQ(idc.Measurements.size(), record.Entries.size());
@@ -45,8 +45,8 @@ bool ReadoutOver(const TestHost& host) {
 
 namespace varnel::testing {
 
-void ExpectFileHoldsNewestPartOfRecord(const std::string& file, const TruthRecord& record) {
-  SCOPED_TRACE("file " + file);
+void ExpectFileHoldsNewestPartOfRecord(const std::filesystem::path& file, const TruthRecord& record) {
+  SCOPED_TRACE("file " + file.string());
   const IdcFile idc = ReadIdcFile(file);
   ASSERT_LE(idc.Measurements.size(), record.Entries.size());
   const std::size_t skip = record.Entries.size() - idc.Measurements.size();

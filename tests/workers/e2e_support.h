@@ -17,7 +17,7 @@ using std::chrono::seconds;
 
 // Compares a written .idc file with a record of the truth file: its start time and every
 // measurement entry (time, kind, value where the logger had one, extra value).
-void ExpectFileHoldsRecord(const std::string& file, const TruthRecord& record);
+void ExpectFileHoldsRecord(const std::filesystem::path& file, const TruthRecord& record);
 
 // A host set up for the simulator: its port, data folder and the given address.
 TestHost::Setup HostFor(const SimSandbox& sim, std::uint8_t address);
@@ -35,7 +35,7 @@ inline constexpr std::chrono::milliseconds kStopLimit{200};
 // A file of a record that was read only in part (its newest pages): its entries must be
 // the last entries of the truth record. Values of events and markers that come before the
 // file's first measurement are not compared: they carry a value from a page not read.
-void ExpectFileHoldsNewestPartOfRecord(const std::string& file, const TruthRecord& record);
+void ExpectFileHoldsNewestPartOfRecord(const std::filesystem::path& file, const TruthRecord& record);
 
 // Walks the frame log in order.
 class FrameCursor {

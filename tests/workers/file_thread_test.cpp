@@ -262,7 +262,7 @@ TEST_F(FileWorker, StopBetweenBlocksLeavesAnUnfinishedFileAndReportsNoFile) {
   ASSERT_TRUE(host_.RunUntilDone());
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{0});
   ASSERT_EQ(host_.device.FileCount(), 1);
-  const std::string name = host_.device.FileName(0)->Name;
+  const std::filesystem::path name = host_.device.FileName(0)->Name;
   EXPECT_THROW(ReadIdcFile(name), FileError);  // no check sum: recognisably unfinished
   EXPECT_GT(std::filesystem::file_size(name), 0u);
 }

@@ -97,7 +97,7 @@ class TestHost : public PostTarget, public SyncTarget {
   int CountResult(int code) const;
   // The flags of WM_FILES_DONE in order, and the names of the files written.
   std::vector<int> FilesDone() const;
-  const std::vector<std::string>& Files() const { return files_; }
+  const std::vector<std::filesystem::path>& Files() const { return files_; }
   // The pages read per record (copied when the read/write job ended), newest record first.
   const std::vector<std::vector<TPage>>& PagesRead() const { return pagesRead_; }
 
@@ -124,7 +124,7 @@ class TestHost : public PostTarget, public SyncTarget {
   bool running_ = false;
   int hangUps_ = 0;
   std::vector<HostMessage> messages_;
-  std::vector<std::string> files_;
+  std::vector<std::filesystem::path> files_;
   std::vector<std::vector<TPage>> pagesRead_;
   std::unique_ptr<TFileThread> fileThread_;
 
