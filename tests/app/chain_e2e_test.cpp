@@ -300,7 +300,7 @@ TEST_F(Chain, AnIdentityTextOutsideAsciiAndALargeSerialNameFilesBackupsAndModule
   const QString text = QString::fromUtf8("Br\xC3\xBC" "cke 7");
   EXPECT_EQ(view.fileName, text.toStdString());
   const QDir folder(data_ + "/3000000000");
-  const QStringList idc = folder.entryList({"*.IDC"}, QDir::Files);
+  const QStringList idc = folder.entryList({"*.IDC"}, QDir::Files | QDir::CaseSensitive);
   ASSERT_EQ(idc.size(), 1) << folder.entryList(QDir::Files).join(", ").toStdString();
   EXPECT_TRUE(idc[0].startsWith(text + "_")) << idc[0].toStdString();
   const QString file = folder.filePath(idc[0]);
