@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <chrono>
 
+#include "app/contact_tracker.h"
 #include "app/locale_text.h"
 #include "app/port_menu.h"
 #include "app/settings.h"
 #include "app/worker_event_pump.h"
 #include "lang/lang.h"
+#include "link/line_counter.h"
 
 namespace varnel {
 
@@ -41,6 +43,12 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
       [this](unsigned message, std::int64_t w, std::int64_t l, const std::string& text) {
         HandleMessage(message, w, l, text);
       });
+  if (env_.History) {
+    tracker_ = std::make_unique<ContactTracker>(*env_.History, [] { return LineBytes(); },
+                                                [this](const std::string& why) {
+                                                  AddToLogFile(Text(629) + ": " + why);
+                                                });
+  }
   Timer1 = env_.Timers->Create();
   Timer2 = env_.Timers->Create();
   Timer3 = env_.Timers->Create();
@@ -58,6 +66,7 @@ MainLogic::~MainLogic() {
     env_.Link->StopLink();
     env_.Link->StopFileThread();
     WaitForWorkers();
+    if (tracker_) tracker_->Flush();
   }
   Timer1->Stop();
   Timer2->Stop();
@@ -430,6 +439,7 @@ bool MainLogic::FormClose() {
   env_.Link->StopFileThread();
   // A worker may still be writing into the device image, which is emptied and freed next.
   WaitForWorkers();
+  if (tracker_) tracker_->Flush();
   WriteSettings();
   Timer1->Stop();
   Timer2->Stop();

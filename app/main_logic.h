@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/config_form_values.h"
+#include "app/contact_figures.h"
 #include "app/link_control.h"
 #include "app/logic_timer.h"
 #include "app/main_view.h"
@@ -24,6 +25,7 @@
 // messages (Window()).
 namespace varnel {
 
+class ContactTracker;
 class WorkerEventPump;
 
 // The three buttons that start work.
@@ -40,6 +42,7 @@ struct LogicEnvironment {
   TimerFactory* Timers = nullptr;
   ModuleLauncher* Launcher = nullptr;
   std::function<void(int ms)> Pause;  // the pause between module starts
+  ContactSink* History = nullptr;     // optional: gets the figures of every contact
 };
 
 // Values that hold for one run only and are not stored at close (the console collector's
@@ -246,6 +249,7 @@ class MainLogic {
   std::unique_ptr<TimerFactory> ownTimers_;
   std::unique_ptr<ModuleLauncher> ownLauncher_;
   std::unique_ptr<WorkerEventPump> pump_;
+  std::unique_ptr<ContactTracker> tracker_;  // only with a history
   bool closed_ = false;
   bool unknownLanguage_ = false;  // the stored language had no block; English is used
   int fileThreadsRunning_ = 0;  // started, WM_FILES_DONE not yet seen

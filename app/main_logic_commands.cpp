@@ -2,6 +2,7 @@
 // restart countdown.
 #include <QDate>
 
+#include "app/contact_tracker.h"
 #include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/registered_devices.h"
@@ -21,6 +22,7 @@ void MainLogic::ReleaseStart() {
   SpBStartModemDown = false;
   view_.SetStartDown(false);
   btnReadClick(Sender::SpBStartModem);
+  if (tracker_) tracker_->RunStopped(env_.Link->Busy());
 }
 
 void MainLogic::SetButtonsAtRest() {
@@ -146,6 +148,7 @@ void MainLogic::StartJob(std::uint32_t kind) {
     ResetReadOptions();
   }
   env_.Link->ReapFinished();
+  if (tracker_) tracker_->JobStarted(kind, env_.Link->ModemMode());
   Observe().JobStarted(static_cast<int>(kind));
   env_.Link->StartJob(*pump_, kind, *FDevice);
 }

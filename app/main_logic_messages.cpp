@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 
+#include "app/contact_tracker.h"
 #include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/settings.h"
@@ -82,6 +83,7 @@ void MainLogic::WMWorkerProgress(std::int64_t wParam, std::int64_t lParam) {
 // ---------------------------------------------------------------- status events
 
 void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& text) {
+  if (tracker_) tracker_->WorkerStatus(code, value, *FDevice);
   if (!SpBStartModemDown) return;  // nothing shown, nothing logged
   Observe().WorkerStatus(code, value);
   if (ChBShowTime && code != wsDeviceTime && code != wsDeviceState) ShowTimeLine();
@@ -272,6 +274,7 @@ void MainLogic::StartFileThread() {
 }
 
 void MainLogic::WMWorkerDone(int code) {
+  if (tracker_) tracker_->WorkerDone(code, *FDevice, env_.Link->ModemMode());
   Observe().WorkerDone(code);
   SetGauge(Gauge1Max, 0);
   if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
@@ -377,6 +380,7 @@ bool MainLogic::CopyBackups() {
 }
 
 void MainLogic::WMFilesDone(std::int64_t flag) {
+  if (tracker_) tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
   if (fileThreadsRunning_ > 0) --fileThreadsRunning_;
   if (!env_.Link->ModemMode()) {
     SetButtonsAtRest();

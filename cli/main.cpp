@@ -11,6 +11,7 @@
 #include "cli/collector.h"
 #include "cli/console_view.h"
 #include "cli/run_state.h"
+#include "history/history_store.h"
 
 int main(int argc, char** argv) {
   using namespace varnel;
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
   if (options.debug) env.Arguments << QStringLiteral("DEBUG");
   env.Link = &link;
   env.Observer = &view;
+  // Every contact goes into the history; a history that cannot be written is logged.
+  HistoryStore history(DefaultHistoryPath());
+  env.History = &history;
   MainLogic logic(view, env);
   cli::Collector collector(logic, view, options);
   collector.WatchSignals();

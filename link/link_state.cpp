@@ -1,5 +1,7 @@
 #include "link/link_state.h"
 
+#include "link/line_counter.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -71,7 +73,7 @@ std::int16_t PortOpen(std::int16_t portNumber, std::int16_t timeoutMs, std::uint
   LinkState& s = State();
   s.lineDropped = false;
   s.callAnnounced = false;
-  std::shared_ptr<SerialPort> port = OpenSerialPort(portNumber, overlapped);
+  std::shared_ptr<SerialPort> port = CountLineBytes(OpenSerialPort(portNumber, overlapped));
   {
     std::lock_guard lock(s.portMutex);
     s.port = port;

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What one contact with a logger showed: the figures the window logic saw during the call,
+// kept per contact in the history. Plain data, no Qt.
+namespace varnel {
+
+enum class ContactResult {
+  Complete,         // every selected record read (or none to read) and the files written
+  Partial,          // the reading broke off after some pages
+  Dropped,          // the line went before anything was read
+  DeviceChanged,    // another logger answered during the readout
+  NoCommunication,  // no logger answered
+};
+
+// "complete", "partial", ... as stored and printed; ParseContactResult is its inverse.
+const char* ContactResultName(ContactResult result);
+std::optional<ContactResult> ParseContactResult(const std::string& name);
+
+struct ContactFigures {
+  std::int64_t Time = 0;          // PC time of the contact's start, seconds since 1970 (UTC)
+  std::uint32_t SerialNumber = 0;  // 0 when the logger did not say
+  std::string IdentityText;
+  std::string DeviceId;  // "d0.d1" of the identity reply
+  std::string Firmware;  // "d2.d3"
+  std::optional<int> Battery;               // percent
+  std::optional<std::int64_t> ClockOffset;  // device clock minus PC clock, seconds
+  bool ClockSet = false;                    // the device clock was set to the PC's in this call
+  std::optional<int> LastPage;
+  std::optional<int> ReservedPages;
+  std::optional<double> RingUse;  // share of the record ring that the records fill, 0..1
+  int StateBits = 0;              // bit n: device state n (0 stopped ... 3 memory full) reported
+  int ErrorBits = 0;              // bit n: device error n (0 record, 1 battery, 2 ack) reported
+  int RecordsListed = 0;
+  int RecordsRead = 0;
+  int PagesRead = 0;
+  std::uint64_t LineBytes = 0;  // sent and received during the call
+  double Duration = 0.0;        // seconds from the connection (or the job start) to its end
+  ContactResult Result = ContactResult::Dropped;
+  std::vector<std::string> Files;  // data files written, full paths
+};
+
+// Where the window logic hands each finished contact. Returns an empty text on success,
+// else the reason it could not be kept (the logic logs it and goes on).
+class ContactSink {
+ public:
+  virtual ~ContactSink() = default;
+  virtual std::string ContactEnded(const ContactFigures& contact) = 0;
+};
+
+}  // namespace varnel

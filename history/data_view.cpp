@@ -1,0 +1,131 @@
+#include "history/data_view.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QDateTimeAxis>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QVBoxLayout>
+
+#include "files/idc_reader.h"
+#include "lang/lang.h"
+
+namespace varnel {
+
+namespace {
+
+QString Text(int id) { return QString::fromStdString(LoadText(id)); }
+
+}  // namespace
+
+DataView::DataView(QString dataFolder, QWidget* parent)
+    : QWidget(parent), dataFolder_(std::move(dataFolder)) {
+  setWindowTitle(QStringLiteral("Varnel - ") + Text(610));
+  auto* layout = new QVBoxLayout(this);
+  auto* buttons = new QHBoxLayout();
+  open_ = new QPushButton(Text(622), this);
+  newest_ = new QPushButton(Text(646), this);
+  resetZoom_ = new QPushButton(Text(623), this);
+  status_ = new QLabel(this);
+  buttons->addWidget(open_);
+  buttons->addWidget(newest_);
+  buttons->addWidget(resetZoom_);
+  buttons->addWidget(status_, 1);
+  layout->addLayout(buttons);
+
+  view_ = new QChartView(this);
+  view_->setRenderHint(QPainter::Antialiasing);
+  view_->setRubberBand(QChartView::HorizontalRubberBand);
+  view_->setToolTip(Text(644));
+  layout->addWidget(view_, 1);
+  boxRow_ = new QHBoxLayout();
+  layout->addLayout(boxRow_);
+
+  connect(open_, &QPushButton::clicked, this, [this] { OpenFileClick(); });
+  connect(newest_, &QPushButton::clicked, this, [this] { LoadNewest(0); });
+  connect(resetZoom_, &QPushButton::clicked, this, [this] {
+    if (chart_.Chart) chart_.Chart->zoomReset();
+  });
+  resize(1000, 640);
+}
+
+void DataView::ShowError(const QString& text) {
+  error_ = text;
+  status_->setText(text);
+}
+
+bool DataView::LoadFile(const QString& path) {
+  IdcFile file;
+  try {
+    file = ReadIdcFile(path.toStdString());
+  } catch (const std::exception& e) {
+    ShowError(Text(628) + QStringLiteral(": ") + QFileInfo(path).fileName() +
+              QStringLiteral(" (") + QString::fromLocal8Bit(e.what()) + QLatin1Char(')'));
+    return false;
+  }
+  IdcChart chart = BuildIdcChart(file);
+  QChart* old = view_->chart();
+  view_->setChart(chart.Chart);  // the view owns the new chart
+  delete old;
+  chart_ = chart;
+  path_ = path;
+  error_.clear();
+  status_->setText(chart_.Points == 0 ? Text(627) : QFileInfo(path).fileName());
+
+  for (QCheckBox* b : boxes_) delete b;
+  boxes_.clear();
+  std::vector<QXYSeries*> all(chart_.Channels.begin(), chart_.Channels.end());
+  all.push_back(chart_.Events);
+  all.push_back(chart_.Markers);
+  for (QXYSeries* series : all) {
+    auto* box = new QCheckBox(series->name(), this);
+    box->setChecked(true);
+    connect(box, &QCheckBox::toggled, series, &QXYSeries::setVisible);
+    boxRow_->addWidget(box);
+    boxes_.push_back(box);
+  }
+  return true;
+}
+
+QString DataView::NewestFile(std::uint32_t serial) const {
+  const QString root = serial ? dataFolder_ + QLatin1Char('/') + QString::number(serial) : dataFolder_;
+  QDirIterator it(root, {QStringLiteral("*.idc"), QStringLiteral("*.IDC")}, QDir::Files,
+                  serial ? QDirIterator::NoIteratorFlags : QDirIterator::Subdirectories);
+  QString best;
+  QDateTime bestTime;
+  while (it.hasNext()) {
+    const QFileInfo info(it.next());
+    if (info.completeBaseName().endsWith(QLatin1String("_BAK"), Qt::CaseInsensitive)) continue;
+    if (best.isEmpty() || info.lastModified() > bestTime) {
+      best = info.absoluteFilePath();
+      bestTime = info.lastModified();
+    }
+  }
+  return best;
+}
+
+bool DataView::LoadNewest(std::uint32_t serial) {
+  const QString file = NewestFile(serial);
+  if (file.isEmpty()) {
+    ShowError(Text(628) + QStringLiteral(": ") + QDir::toNativeSeparators(dataFolder_));
+    return false;
+  }
+  return LoadFile(file);
+}
+
+void DataView::OpenFileClick() {
+  const QString start = path_.isEmpty() ? dataFolder_ : QFileInfo(path_).absolutePath();
+  const QString file = QFileDialog::getOpenFileName(this, Text(622), start,
+                                                    QStringLiteral("*.idc *.IDC"));
+  if (!file.isEmpty()) LoadFile(file);
+}
+
+}  // namespace varnel

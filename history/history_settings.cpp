@@ -1,0 +1,34 @@
+#include "history/history_settings.h"
+
+#include <QSettings>
+
+namespace varnel {
+
+namespace {
+
+void Read(const QSettings& s, const char* key, double& value) {
+  bool ok = false;
+  const double v = s.value(QLatin1String(key)).toDouble(&ok);
+  if (ok && v >= 0) value = v;
+}
+
+}  // namespace
+
+HistoryThresholds ReadHistoryThresholds() {
+  HistoryThresholds t;
+  QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Varnel"),
+              QStringLiteral("History"));
+  s.beginGroup(QStringLiteral("Thresholds"));
+  Read(s, "BatteryLowPercent", t.BatteryLowPercent);
+  Read(s, "BatteryFallPerDay", t.BatteryFallPerDay);
+  Read(s, "ClockOffsetSeconds", t.ClockOffsetSeconds);
+  Read(s, "ClockDriftPerDay", t.ClockDriftPerDay);
+  Read(s, "RingUsePercent", t.RingUsePercent);
+  Read(s, "OverdueFactor", t.OverdueFactor);
+  double repeat = t.PartialRepeat;
+  Read(s, "PartialRepeat", repeat);
+  t.PartialRepeat = static_cast<int>(repeat);
+  return t;
+}
+
+}  // namespace varnel

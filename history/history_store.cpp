@@ -1,0 +1,237 @@
+#include "history/history_store.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+#include <QVariant>
+
+#include "app/program_log.h"
+
+namespace varnel {
+
+namespace {
+
+constexpr const char* kCreate = R"(
+CREATE TABLE IF NOT EXISTS contacts (
+  id             INTEGER PRIMARY KEY,
+  contact_time   INTEGER NOT NULL,  -- PC time, seconds since 1970 UTC
+  serial         INTEGER NOT NULL,
+  identity_text  TEXT NOT NULL,
+  device_id      TEXT NOT NULL,
+  firmware       TEXT NOT NULL,
+  battery        INTEGER,           -- percent
+  clock_offset   INTEGER,           -- device clock minus PC clock, seconds
+  clock_set      INTEGER NOT NULL,  -- the clock was set to the PC's in this call
+  last_page      INTEGER,
+  reserved_pages INTEGER,
+  ring_use       REAL,              -- 0..1
+  state_bits     INTEGER NOT NULL,
+  error_bits     INTEGER NOT NULL,
+  records_listed INTEGER NOT NULL,
+  records_read   INTEGER NOT NULL,
+  pages_read     INTEGER NOT NULL,
+  line_bytes     INTEGER NOT NULL,
+  duration       REAL NOT NULL,     -- seconds
+  result         TEXT NOT NULL,
+  files          TEXT NOT NULL      -- one path per line
+))";
+
+std::string Why(const QSqlError& e) {
+  const QString text = e.text().trimmed();
+  return (text.isEmpty() ? QStringLiteral("unknown database error") : text).toStdString();
+}
+
+template <typename T>
+QVariant Opt(const std::optional<T>& v) {
+  return v ? QVariant::fromValue(*v) : QVariant();
+}
+
+std::optional<int> OptInt(const QVariant& v) {
+  if (v.isNull()) return std::nullopt;
+  return v.toInt();
+}
+
+}  // namespace
+
+QString DefaultHistoryPath() { return UserDataFolder() + QStringLiteral("/history.sqlite"); }
+
+HistoryStore::HistoryStore(QString path)
+    : path_(std::move(path)),
+      connection_(QStringLiteral("varnel-history-") + QUuid::createUuid().toString()) {}
+
+HistoryStore::~HistoryStore() { Close(); }
+
+void HistoryStore::Close() {
+  if (QSqlDatabase::contains(connection_)) {
+    {
+      QSqlDatabase db = QSqlDatabase::database(connection_, false);
+      db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+  }
+  open_ = false;
+}
+
+std::string HistoryStore::Open(bool readOnly) {
+  Close();
+  readOnly_ = readOnly;
+  if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
+    return "the SQLite driver of Qt SQL is not installed";
+  }
+  const QFileInfo info(path_);
+  if (readOnly) {
+    if (!info.exists()) return "no history yet at " + path_.toStdString();
+  } else if (!QDir().mkpath(info.absolutePath())) {
+    return "cannot create the folder " + info.absolutePath().toStdString();
+  }
+  std::string error;
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(path_);
+    // Two front ends may run at once; a writer waits for the other instead of failing. A
+    // reader opens for writing too (SQLite falls back to reading a write-protected file):
+    // after a crash only a writable connection can roll the journal back and read at all.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+      error = "cannot open " + path_.toStdString() + ": " + Why(db.lastError());
+    } else {
+      QSqlQuery q(db);
+      int version = 0;
+      if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next()) version = q.value(0).toInt();
+      if (!readOnly) {
+        if (version > kSchemaVersion) {
+          error = "the history at " + path_.toStdString() + " has layout version " +
+                  std::to_string(version) + ", newer than this program's " +
+                  std::to_string(kSchemaVersion);
+        } else if (!db.transaction() || !q.exec(QString::fromLatin1(kCreate)) ||
+                   !q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS contacts_serial "
+                                          "ON contacts(serial, contact_time)")) ||
+                   !q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) ||
+                   !db.commit()) {
+          error = "cannot set up " + path_.toStdString() + ": " + Why(q.lastError().isValid()
+                                                                       ? q.lastError()
+                                                                       : db.lastError());
+          db.rollback();
+        }
+      }
+    }
+  }
+  if (!error.empty()) {
+    Close();
+    return error;
+  }
+  open_ = true;
+  return {};
+}
+
+std::string HistoryStore::Add(const ContactFigures& c) {
+  if (!open_ || readOnly_) {
+    if (std::string error = Open(false); !error.empty()) return error;
+  }
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  QSqlQuery q(db);
+  q.prepare(QStringLiteral(
+      "INSERT INTO contacts (contact_time, serial, identity_text, device_id, firmware, battery, "
+      "clock_offset, clock_set, last_page, reserved_pages, ring_use, state_bits, error_bits, "
+      "records_listed, records_read, pages_read, line_bytes, duration, result, files) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+  QStringList files;
+  for (const std::string& f : c.Files) files << QString::fromStdString(f);
+  const QVariantList values = {
+      QVariant::fromValue<qint64>(c.Time),
+      QVariant::fromValue<qint64>(c.SerialNumber),
+      QString::fromStdString(c.IdentityText),
+      QString::fromStdString(c.DeviceId),
+      QString::fromStdString(c.Firmware),
+      Opt(c.Battery),
+      c.ClockOffset ? QVariant::fromValue<qint64>(*c.ClockOffset) : QVariant(),
+      c.ClockSet ? 1 : 0,
+      Opt(c.LastPage),
+      Opt(c.ReservedPages),
+      Opt(c.RingUse),
+      c.StateBits,
+      c.ErrorBits,
+      c.RecordsListed,
+      c.RecordsRead,
+      c.PagesRead,
+      QVariant::fromValue<qint64>(static_cast<qint64>(c.LineBytes)),
+      c.Duration,
+      QString::fromLatin1(ContactResultName(c.Result)),
+      files.join(QLatin1Char('\n')),
+  };
+  for (const QVariant& v : values) q.addBindValue(v);
+  if (!q.exec()) {
+    const std::string error = "cannot write to " + path_.toStdString() + ": " + Why(q.lastError());
+    Close();  // tried afresh at the next contact
+    return error;
+  }
+  return {};
+}
+
+std::vector<ContactFigures> HistoryStore::Contacts(std::optional<std::uint32_t> serial,
+                                                   std::string* error) {
+  std::vector<ContactFigures> out;
+  if (!open_) {
+    if (std::string e = Open(true); !e.empty()) {
+      if (error) *error = e;
+      return out;
+    }
+  }
+  QSqlQuery q(QSqlDatabase::database(connection_, false));
+  q.setForwardOnly(true);
+  const QString select = QStringLiteral("SELECT * FROM contacts");
+  if (serial) {
+    q.prepare(select + QStringLiteral(" WHERE serial = ? ORDER BY contact_time, id"));
+    q.addBindValue(QVariant::fromValue<qint64>(*serial));
+  } else {
+    q.prepare(select + QStringLiteral(" ORDER BY contact_time, id"));
+  }
+  if (!q.exec()) {
+    if (error) *error = "cannot read " + path_.toStdString() + ": " + Why(q.lastError());
+    return out;
+  }
+  const QSqlRecord r = q.record();
+  const auto col = [&](const char* name) { return r.indexOf(QLatin1String(name)); };
+  const int time = col("contact_time"), sn = col("serial"), idText = col("identity_text"),
+            devId = col("device_id"), fw = col("firmware"), bat = col("battery"),
+            clock = col("clock_offset"), clockSet = col("clock_set"), last = col("last_page"),
+            reserved = col("reserved_pages"), ring = col("ring_use"), state = col("state_bits"),
+            errors = col("error_bits"), listed = col("records_listed"),
+            recRead = col("records_read"), pages = col("pages_read"), bytes = col("line_bytes"),
+            duration = col("duration"), result = col("result"), files = col("files");
+  while (q.next()) {
+    ContactFigures c;
+    c.Time = q.value(time).toLongLong();
+    c.SerialNumber = static_cast<std::uint32_t>(q.value(sn).toLongLong());
+    c.IdentityText = q.value(idText).toString().toStdString();
+    c.DeviceId = q.value(devId).toString().toStdString();
+    c.Firmware = q.value(fw).toString().toStdString();
+    c.Battery = OptInt(q.value(bat));
+    if (!q.value(clock).isNull()) c.ClockOffset = q.value(clock).toLongLong();
+    c.ClockSet = q.value(clockSet).toInt() != 0;
+    c.LastPage = OptInt(q.value(last));
+    c.ReservedPages = OptInt(q.value(reserved));
+    if (!q.value(ring).isNull()) c.RingUse = q.value(ring).toDouble();
+    c.StateBits = q.value(state).toInt();
+    c.ErrorBits = q.value(errors).toInt();
+    c.RecordsListed = q.value(listed).toInt();
+    c.RecordsRead = q.value(recRead).toInt();
+    c.PagesRead = q.value(pages).toInt();
+    c.LineBytes = static_cast<std::uint64_t>(q.value(bytes).toLongLong());
+    c.Duration = q.value(duration).toDouble();
+    c.Result = ParseContactResult(q.value(result).toString().toStdString())
+                   .value_or(ContactResult::Dropped);
+    for (const QString& f : q.value(files).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+      c.Files.push_back(f.toStdString());
+    }
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+}  // namespace varnel

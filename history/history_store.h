@@ -1,0 +1,54 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/contact_figures.h"
+
+// The contact history: one SQLite file (through Qt SQL) with one row per contact. Every
+// contact is one transaction, so a crash in the middle of a write leaves the file as it
+// was before that contact (SQLite's journal). A store that cannot be opened or written says
+// why and is tried again at the next contact; it never stops a readout.
+namespace varnel {
+
+class HistoryStore : public ContactSink {
+ public:
+  // The version of the table layout this program writes (kept in the file's user_version).
+  static constexpr int kSchemaVersion = 1;
+
+  explicit HistoryStore(QString path);
+  ~HistoryStore() override;
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
+
+  const QString& Path() const { return path_; }
+
+  // Opens the file, creating it, its folder and its table when missing. Empty on success,
+  // else the reason. readOnly: creates nothing and writes no row (SQLite may still roll
+  // back what a crashed writer left unfinished).
+  std::string Open(bool readOnly = false);
+  bool IsOpen() const { return open_; }
+
+  // Adds one contact (opening the store first when needed). Empty on success.
+  std::string Add(const ContactFigures& contact);
+  std::string ContactEnded(const ContactFigures& contact) override { return Add(contact); }
+
+  // The contacts of one logger, or of all, oldest first. Empty and *error set on failure.
+  std::vector<ContactFigures> Contacts(std::optional<std::uint32_t> serial = std::nullopt,
+                                       std::string* error = nullptr);
+
+ private:
+  void Close();
+
+  QString path_;
+  QString connection_;
+  bool open_ = false;
+  bool readOnly_ = false;
+};
+
+// $XDG_DATA_HOME/varnel/history.sqlite (%LOCALAPPDATA%\Varnel on Windows).
+QString DefaultHistoryPath();
+
+}  // namespace varnel

@@ -1,0 +1,165 @@
+#include "history/idc_chart.h"
+
+#include <QChart>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include "lang/lang.h"
+
+namespace varnel {
+
+namespace {
+
+QString Text(int id) { return QString::fromStdString(LoadText(id)); }
+
+// Units are stored as code-page bytes (the degree sign is 0xB0).
+QString UnitText(const std::string& unit) {
+  return QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size()));
+}
+
+// Points along the bottom (events) and the top (time markers) of the plot.
+constexpr double kEventLevel = 0.03;
+constexpr double kMarkerLevel = 0.97;
+
+}  // namespace
+
+QColor ChannelColour(int n) {
+  static const QColor kColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
+                                    QColor(0x2c, 0xa0, 0x2c), QColor(0x94, 0x67, 0xbd),
+                                    QColor(0xff, 0x7f, 0x0e), QColor(0x8c, 0x56, 0x4b),
+                                    QColor(0xe3, 0x77, 0xc2), QColor(0x17, 0xbe, 0xcf)};
+  return kColours[static_cast<std::size_t>(n) % std::size(kColours)];
+}
+
+QDateTime IdcDateTime(double days) {
+  const double whole = std::floor(days);
+  const qint64 ms = std::llround((days - whole) * 86400000.0);
+  const QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(whole));
+  return QDateTime(date, QTime(0, 0)).addMSecs(ms);
+}
+
+IdcChart BuildIdcChart(const IdcFile& file) {
+  IdcChart out;
+  auto* chart = new QChart();
+  out.Chart = chart;
+  chart->setTitle(QStringLiteral("%1  %2 %3")
+                      .arg(UnitText(file.IdentityText), Text(611))
+                      .arg(file.SerialNumber));
+  chart->legend()->setAlignment(Qt::AlignBottom);
+
+  auto* time = new QDateTimeAxis();
+  time->setFormat(QStringLiteral("dd.MM.yy HH:mm"));
+  time->setTitleText(Text(626));
+  time->setTickCount(7);
+  chart->addAxis(time, Qt::AlignBottom);
+  out.TimeAxis = time;
+
+  // One value axis per unit, left first, then right.
+  std::map<QString, QValueAxis*> axes;
+  std::map<int, std::size_t> seriesOfChannel;
+  for (const IdcChannel& ch : file.Channels) {
+    const QString unit = UnitText(ch.Unit);
+    auto* series = new QLineSeries();
+    series->setName(QStringLiteral("%1 %2%3")
+                        .arg(Text(645))
+                        .arg(ch.Number)
+                        .arg(unit.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(unit)));
+    QPen pen(ChannelColour(static_cast<int>(out.Channels.size())));
+    pen.setWidthF(1.5);
+    series->setPen(pen);
+    seriesOfChannel[ch.Number] = out.Channels.size();
+    out.Channels.push_back(series);
+    if (!axes.count(unit)) {
+      auto* axis = new QValueAxis();
+      axis->setTitleText(unit.isEmpty() ? Text(645) : unit);
+      chart->addAxis(axis, axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+      axes[unit] = axis;
+    }
+  }
+
+  std::vector<QList<QPointF>> points(out.Channels.size());
+  QList<QPointF> events, markers;
+  double tMin = std::numeric_limits<double>::max(), tMax = std::numeric_limits<double>::lowest();
+  for (const IdcEntry& e : file.Measurements) {
+    const double t = static_cast<double>(IdcDateTime(e.DateTime).toMSecsSinceEpoch());
+    tMin = std::min(tMin, t);
+    tMax = std::max(tMax, t);
+    if (e.Kind == 15) {
+      events.append({t, kEventLevel});
+    } else if (e.Kind == 16) {
+      markers.append({t, kMarkerLevel});
+    } else if (const auto it = seriesOfChannel.find(e.Kind); it != seriesOfChannel.end()) {
+      const IdcChannel& ch = file.Channels[it->second];
+      points[it->second].append({t, static_cast<double>(e.Value) * ch.Factor + ch.Offset});
+      ++out.Points;
+    }
+  }
+
+  std::map<QValueAxis*, std::pair<double, double>> ranges;
+  for (std::size_t i = 0; i < out.Channels.size(); ++i) {
+    QLineSeries* series = out.Channels[i];
+    series->replace(points[i]);
+    chart->addSeries(series);
+    series->attachAxis(time);
+    QValueAxis* axis = axes[UnitText(file.Channels[i].Unit)];
+    series->attachAxis(axis);
+    auto& [lo, hi] = ranges.try_emplace(axis, std::numeric_limits<double>::max(),
+                                        std::numeric_limits<double>::lowest())
+                         .first->second;
+    for (const QPointF& p : points[i]) {
+      lo = std::min(lo, p.y());
+      hi = std::max(hi, p.y());
+    }
+  }
+  for (auto& [axis, range] : ranges) {
+    auto [lo, hi] = range;
+    if (lo > hi) {
+      lo = 0;
+      hi = 1;
+    }
+    const double pad = hi > lo ? (hi - lo) * 0.05 : 0.5;
+    axis->setRange(lo - pad, hi + pad);
+    axis->applyNiceNumbers();
+  }
+
+  // Events and markers on an axis of their own that is not drawn.
+  auto* level = new QValueAxis();
+  level->setRange(0.0, 1.0);
+  level->setVisible(false);
+  chart->addAxis(level, Qt::AlignRight);
+  out.Events = new QScatterSeries();
+  out.Events->setName(Text(624));
+  out.Events->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+  out.Events->setMarkerSize(7);
+  out.Events->setColor(QColor(0x33, 0x33, 0x33));
+  out.Events->replace(events);
+  out.Markers = new QScatterSeries();
+  out.Markers->setName(Text(625));
+  out.Markers->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+  out.Markers->setMarkerSize(6);
+  out.Markers->setColor(QColor(0xbc, 0xbd, 0x22));
+  out.Markers->replace(markers);
+  for (QScatterSeries* s : {out.Events, out.Markers}) {
+    chart->addSeries(s);
+    s->attachAxis(time);
+    s->attachAxis(level);
+  }
+
+  if (tMin > tMax) {
+    const QDateTime now = QDateTime::currentDateTime();
+    time->setRange(now.addSecs(-3600), now);
+  } else {
+    if (tMax - tMin < 60000.0) tMax = tMin + 60000.0;
+    time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMin)),
+                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMax)));
+  }
+  return out;
+}
+
+}  // namespace varnel

@@ -1,0 +1,40 @@
+#pragma once
+#include <QColor>
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+#include "files/idc_reader.h"
+
+QT_BEGIN_NAMESPACE
+class QChart;
+class QDateTimeAxis;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+QT_END_NAMESPACE
+
+// The plot of one data file: every channel against time in the file's units, events and
+// time markers as points along the bottom and the top. Shared by the Data view and the
+// plot tool, so the picture in a report is the one on the screen.
+namespace varnel {
+
+struct IdcChart {
+  QChart* Chart = nullptr;  // owned by whoever shows it
+  QDateTimeAxis* TimeAxis = nullptr;
+  std::vector<QLineSeries*> Channels;  // in the order of the file's channel list
+  QScatterSeries* Events = nullptr;    // kind 15
+  QScatterSeries* Markers = nullptr;   // kind 16
+  int Points = 0;                      // measured values plotted
+};
+
+// The colour of the n-th channel's curve.
+QColor ChannelColour(int n);
+
+// The local date and time of an .idc date-time (days since 1899-12-30).
+QDateTime IdcDateTime(double days);
+
+// Builds the chart of `file`. Texts come from the string table in the language in effect.
+IdcChart BuildIdcChart(const IdcFile& file);
+
+}  // namespace varnel

@@ -1,0 +1,105 @@
+#include "history/loggers_view.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "history/history_report.h"
+#include "history/history_settings.h"
+#include "history/history_store.h"
+#include "lang/lang.h"
+
+namespace varnel {
+
+namespace {
+
+QString Text(int id) { return QString::fromStdString(LoadText(id)); }
+
+template <typename T>
+QString Opt(const std::optional<T>& v, int decimals = 0, double scale = 1.0) {
+  if (!v) return QStringLiteral("-");
+  return QString::number(static_cast<double>(*v) * scale, 'f', decimals);
+}
+
+enum Column { kSerial, kIdentity, kLast, kDays, kBattery, kBatteryTrend, kClock, kDrift, kRing,
+              kResult, kContacts, kWarnings, kColumns };
+
+}  // namespace
+
+LoggersView::LoggersView(QString historyPath, QWidget* parent)
+    : QWidget(parent), historyPath_(std::move(historyPath)) {
+  setWindowTitle(QStringLiteral("Varnel - ") + Text(609));
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout();
+  refresh_ = new QPushButton(Text(630), this);
+  status_ = new QLabel(this);
+  top->addWidget(refresh_);
+  top->addWidget(status_, 1);
+  layout->addLayout(top);
+  table_ = new QTableWidget(0, kColumns, this);
+  table_->setHorizontalHeaderLabels({Text(611), Text(612), Text(613), Text(614), Text(615),
+                                     Text(616), Text(617), Text(618), Text(619), Text(620),
+                                     Text(631), Text(621)});
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->verticalHeader()->setVisible(false);
+  table_->horizontalHeader()->setStretchLastSection(true);
+  layout->addWidget(table_, 1);
+  connect(refresh_, &QPushButton::clicked, this, [this] { Refresh(); });
+  connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+    if (OnOpenData && row >= 0 && row < static_cast<int>(loggers_.size())) {
+      OnOpenData(loggers_[static_cast<std::size_t>(row)].SerialNumber);
+    }
+  });
+  resize(1100, 420);
+  Refresh();
+}
+
+bool LoggersView::Refresh() {
+  HistoryStore store(historyPath_);
+  std::string error = store.Open(true);
+  std::vector<ContactFigures> contacts;
+  if (error.empty()) contacts = store.Contacts(std::nullopt, &error);
+  loggers_ = SummarizeHistory(contacts, QDateTime::currentSecsSinceEpoch(), ReadHistoryThresholds());
+  table_->setRowCount(static_cast<int>(loggers_.size()));
+  const QColor warnBack(0xff, 0xe0, 0xd8), warnText(0xb0, 0x10, 0x10);
+  for (int r = 0; r < static_cast<int>(loggers_.size()); ++r) {
+    const LoggerSummary& s = loggers_[static_cast<std::size_t>(r)];
+    QStringList warnings;
+    for (HistoryWarning w : s.Warnings) warnings << Text(HistoryWarningTextId(w));
+    const QString cells[kColumns] = {
+        QString::number(s.SerialNumber),
+        QString::fromLatin1(s.IdentityText.c_str()),
+        QString::fromStdString(LocalTimeText(s.LastContact)),
+        QString::number(s.DaysSince, 'f', 1),
+        Opt(s.Battery),
+        Opt(s.BatteryPerDay, 2),
+        Opt(s.ClockOffset),
+        Opt(s.DriftPerDay, 1),
+        Opt(s.RingUse, 1, 100.0),
+        Text(ContactResultTextId(s.LastResult)),
+        QString::number(s.Contacts),
+        warnings.join(QStringLiteral("; ")),
+    };
+    for (int c = 0; c < kColumns; ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      if (c != kIdentity && c != kLast && c != kResult && c != kWarnings) {
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      }
+      if (!s.Warnings.empty()) {
+        item->setBackground(warnBack);
+        if (c == kWarnings) item->setForeground(warnText);
+      }
+      table_->setItem(r, c, item);
+    }
+  }
+  table_->resizeColumnsToContents();
+  status_->setText(error.empty() ? QString() : QString::fromStdString(error));
+  return error.empty();
+}
+
+}  // namespace varnel

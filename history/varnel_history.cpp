@@ -1,0 +1,77 @@
+// varnel-history: prints the contact history that the collector keeps, one line per logger
+// with its warnings, or every contact of one logger. Exits with 0, 1 when the history
+// cannot be read, 2 on a wrong command line.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "history/history_report.h"
+#include "history/history_settings.h"
+#include "history/history_store.h"
+#include "history/logger_summary.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: varnel-history [--csv | --json] [--file HISTORY] [SERIAL]\n"
+    "  without SERIAL  one line per logger: last contact, days since, battery and its trend\n"
+    "                  (%/day), clock offset (s) and drift (s/day), ring use (%), last\n"
+    "                  result, warnings\n"
+    "  SERIAL          every contact of that logger, then its line\n"
+    "  --csv, --json   machine-readable output instead of the aligned table\n"
+    "  --file HISTORY  another history file (default: history.sqlite in the per-user data\n"
+    "                  folder)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace varnel;
+  QCoreApplication app(argc, argv);
+  ReportFormat format = ReportFormat::Table;
+  std::optional<std::uint32_t> serial;
+  QString file;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--csv") {
+      format = ReportFormat::Csv;
+    } else if (a == "--json") {
+      format = ReportFormat::Json;
+    } else if (a == "--file" && i + 1 < argc) {
+      file = QString::fromLocal8Bit(argv[++i]);
+    } else if (a == "-h" || a == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      std::uint32_t v = 0;
+      const auto r = std::from_chars(a.data(), a.data() + a.size(), v);
+      if (serial || r.ec != std::errc() || r.ptr != a.data() + a.size()) {
+        std::fprintf(stderr, "varnel-history: unexpected argument %s\n%s", a.c_str(), kUsage);
+        return 2;
+      }
+      serial = v;
+    }
+  }
+
+  HistoryStore store(file.isEmpty() ? DefaultHistoryPath() : file);
+  std::string error = store.Open(true);
+  std::vector<ContactFigures> contacts;
+  if (error.empty()) contacts = store.Contacts(serial, &error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "varnel-history: %s\n", error.c_str());
+    return 1;
+  }
+  const std::vector<LoggerSummary> loggers =
+      SummarizeHistory(contacts, QDateTime::currentSecsSinceEpoch(), ReadHistoryThresholds());
+  if (!serial) {
+    std::fputs(LoggersReport(loggers, format).c_str(), stdout);
+    return 0;
+  }
+  if (loggers.empty()) {
+    std::fprintf(stderr, "varnel-history: no contact with logger %u\n", *serial);
+    return 1;
+  }
+  std::fputs(ContactsReport(contacts, loggers.front(), format).c_str(), stdout);
+  return 0;
+}
