@@ -3,9 +3,15 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include <QAction>
+#include <QMenu>
+
 #include "app/facade_link.h"
+#include "dialogs/dialog_set.h"
 #include "gui/main_window.h"
 #include "gui/stop_signals.h"
+#include "history/history_store.h"
+#include "history/history_windows.h"
 
 int main(int argc, char** argv) {
   using namespace varnel;
@@ -16,7 +22,36 @@ int main(int argc, char** argv) {
   LogicEnvironment env;
   env.Arguments = QApplication::arguments().mid(1);
   env.Link = &link;
+  // Every contact goes into the history; a history that cannot be written is logged and the
+  // readout goes on.
+  HistoryStore history(DefaultHistoryPath());
+  env.History = &history;
   TfrmMain frmMain(env);
+  MainLogic& logic = frmMain.Logic();
+
+  DialogSet dialogs(&frmMain, logic);
+  const auto wire = [&frmMain](Control item, auto show) {
+    QAction* action = frmMain.Action(item);
+    QObject::connect(action, &QAction::triggered, &frmMain, show);
+    action->setEnabled(true);
+  };
+  wire(Control::muConfig, [&dialogs] { dialogs.ShowConfigForm(); });
+  wire(Control::muLoggerConfig, [&dialogs] { dialogs.ShowLoggerConfig(); });
+  wire(Control::muShowLogfile, [&dialogs] { dialogs.ShowLogFile(); });
+  frmMain.SetWarningBox([&dialogs](QWidget*, const QString&, const QString& text) {
+    dialogs.ShowWarning(text);
+  });
+
+  // The contact history and the data plot, beside the described Options items.
+  QMenu* options = frmMain.OptionsMenu();
+  options->addSeparator();
+  const auto dataFolder = [&logic] { return QString::fromStdString(logic.DataFolder()); };
+  options->addAction(QString::fromStdString(logic.Text(607)), &frmMain,
+                     [&frmMain, dataFolder] { ShowLoggersWindow(&frmMain, dataFolder()); })
+      ->setObjectName(QStringLiteral("muLoggers"));
+  options->addAction(QString::fromStdString(logic.Text(608)), &frmMain,
+                     [&frmMain, dataFolder] { ShowDataWindow(&frmMain, dataFolder()); })
+      ->setObjectName(QStringLiteral("muDataPlot"));
 
   // The session ends or the process is told to stop: release Start, let the workers finish,
   // write the settings, leave.
