@@ -59,6 +59,7 @@ void OptionsE2e::optionsSetInTheDialogAreCarriedOutAndReset() {
   env.ProgramPath = home.ProgramPath();
   env.Link = &link;
   env.Timers = &timers;
+  env.Observer = &view;
   auto logic = std::make_unique<MainLogic>(view, env);
   logic->FormCreate();
   DialogSet dialogs(nullptr, *logic);
@@ -103,7 +104,11 @@ void OptionsE2e::optionsSetInTheDialogAreCarriedOutAndReset() {
   t.start();
   while (!(std::count(view.memo.begin(), view.memo.end(), resetLine) == 1 &&
            !view.filesDone.empty())) {
-    QVERIFY2(t.elapsed() < 90000, sim.Output().c_str());
+    if (t.elapsed() >= 90000) {
+      std::string memo;
+      for (const std::string& line : view.memo) memo += line + "\n";
+      QFAIL((sim.Output() + memo).c_str());
+    }
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     QThread::msleep(5);
   }
