@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QString>
 #include <QTemporaryDir>
@@ -40,6 +42,17 @@ void WhenModal(std::function<void(T*)> act, bool* failed = nullptr, int timeoutM
     }
   });
   timer->start(10);
+}
+
+// Chooses `path` in an open file dialog the way a person does: typed into the name field,
+// then accepted. selectFile() leaves the field alone while it has the focus, so whether it
+// took would depend on which window the platform last activated.
+inline void ChooseFile(QFileDialog* dialog, const QString& path) {
+  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (name) name->setText(path);
+  static_cast<QDialog*>(dialog)->accept();
+  // A refused name (no such file) must not leave the dialog waiting.
+  if (dialog->isVisible()) dialog->reject();
 }
 
 // A fresh per-user store and data folder for each test ($XDG_CONFIG_HOME, $XDG_DATA_HOME).

@@ -122,8 +122,7 @@ void LogFile::withoutAPrinterThePrintBecomesAPdfFile() {
     WhenModal<TFormMessage>([&](TFormMessage* m) {
       offer = m->LbText->text();
       WhenModal<QFileDialog>([&](QFileDialog* f) {
-        f->selectFile(pdf);
-        static_cast<QDialog*>(f)->accept();
+        test::ChooseFile(f, pdf);
       });
       QTest::mouseClick(m->BtM, Qt::LeftButton);  // Yes
     });

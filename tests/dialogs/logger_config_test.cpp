@@ -301,8 +301,7 @@ void LoggerConfig::theConfigFileHeaderDecidesTheWaterLevelBox() {
   QVERIFY(store_.Write("9", DeviceValues{}));
   auto choose = [](const QString& file) {
     WhenModal<QFileDialog>([file](QFileDialog* f) {
-      f->selectFile(file);
-      static_cast<QDialog*>(f)->accept();
+      test::ChooseFile(f, file);
     });
   };
   WithDialog([&](TFormLoggerConfig& d) {
