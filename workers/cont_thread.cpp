@@ -41,10 +41,11 @@ void TContThread::Execute() {
   if (ModemMode() && Kind != kKindDirectContents) {
     CommandOutcome setUp = CommandOutcome::Answered;
     if (Kind != kKindWaitForCall) {
-      go = StartModem();
-      if (go) setUp = SendFixedCommands();
+      // A stop in the settle pause ends the set-up before its first command: the stop wakes
+      // this thread before it closes the port, so a command sent now could still go out.
+      setUp = StartModem() ? SendFixedCommands() : CommandOutcome::Failed;
       if (setUp == CommandOutcome::Answered) setUp = SendConfiguredCommands();
-      go = go && setUp != CommandOutcome::Failed;
+      go = setUp != CommandOutcome::Failed;
     }
     // A call that the modem announced in the answer to a set-up command is taken at once:
     // another command would go into the call, and the call would be lost.

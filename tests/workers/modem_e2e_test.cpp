@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
+#include "link/link_state.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::testing {
@@ -250,20 +251,21 @@ TEST(ModemSetUp, ListEndingWithASemicolonSendsNothingAfterItsLastCommand) {
 }
 
 TEST(ModemStop, DuringTheModemSetUpEndsWithInitFailed) {
-#if defined(__SANITIZE_THREAD__)
-  // Under the thread checker about every second run sees a modem write although the stop
-  // came within the settle pause; not understood yet, and not seen in the other builds.
-  GTEST_SKIP() << "open fault under the thread checker: a write after a stop in the settle pause";
-#endif
   SimSandbox sim({"--modem", "--call-after", "30"});
   ASSERT_TRUE(sim.Ok()) << sim.Error();
   TestHost host(ModemHost(sim));
   ASSERT_TRUE(host.Start());
-  // Within the pause that lets the modem settle after the port is set up.
+  // Within the pause that lets the modem settle after the port is set up. The stop raises
+  // the flag before it closes the port; the flag alone must already keep every command in.
+  host.RunUntil([] { return false; }, milliseconds(300));
+  SetCancel();
   host.RunUntil([] { return false; }, milliseconds(300));
   EXPECT_LE(host.StopAndWait(), kStopLimit);
   host.Drain();
-  EXPECT_EQ(host.Results(), std::vector<int>{wdInitFailed});
+  // The host starts the set-up again after the first failure, as the window does; the stop
+  // ends that one in its settle pause too.
+  ASSERT_FALSE(host.Results().empty());
+  for (int result : host.Results()) EXPECT_EQ(result, wdInitFailed);
   EXPECT_TRUE(host.EventTexts(wsModemWrite).empty());
 }
 
