@@ -47,6 +47,7 @@ LoggersView::LoggersView(QString historyPath, QWidget* parent)
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->setVisible(false);
+  table_->setWordWrap(false);  // a serial number or a time broken over two lines is misread
   table_->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(table_, 1);
   connect(refresh_, &QPushButton::clicked, this, [this] { Refresh(); });
@@ -100,6 +101,11 @@ bool LoggersView::Refresh() {
   table_->resizeColumnsToContents();
   status_->setText(error.empty() ? QString() : QString::fromStdString(error));
   return error.empty();
+}
+
+void LoggersView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  table_->resizeColumnsToContents();
 }
 
 }  // namespace varnel

@@ -29,6 +29,10 @@ class LoggersView : public QWidget {
   // Called with the serial number of a double-clicked row.
   std::function<void(std::uint32_t)> OnOpenData;
 
+ protected:
+  // The columns are measured again once the window has its final font.
+  void showEvent(QShowEvent* event) override;
+
  private:
   QString historyPath_;
   std::vector<LoggerSummary> loggers_;

@@ -188,7 +188,7 @@ constexpr TextEntry kTexts[] = {
     {527, "Unmögliche Speicheraufteilung gemeldet - Tabelle nicht gelesen !"},
     {528, "Leere(r) Befehl(e) in der Modem-Befehlsliste übersprungen"},
     // Texts of the contact history and the data plot (607 on).
-    {607, "&Logger..."},
+    {607, "Lo&gger..."},
     {608, "&Datengrafik..."},
     {609, "Logger"},
     {610, "Daten"},

@@ -188,7 +188,7 @@ constexpr TextEntry kTexts[] = {
     {527, "Onmogelijke geheugenindeling gemeld - recordtabel niet gelezen !"},
     {528, "Lege opdracht(en) in de modemopdrachtenlijst overgeslagen"},
     // Texts of the contact history and the data plot (607 on).
-    {607, "&Loggers..."},
+    {607, "L&oggers..."},
     {608, "&Gegevensgrafiek..."},
     {609, "Loggers"},
     {610, "Gegevens"},
