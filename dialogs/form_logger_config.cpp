@@ -37,6 +37,7 @@ namespace {
 
 constexpr int kCfxRejectedText = 707;
 constexpr int kStoreFailedText = 713;
+constexpr int kReadNewPagesText = 812;
 
 QString StoredComment(const QString& memoText) {
   QString t = memoText;
@@ -180,6 +181,7 @@ void TFormLoggerConfig::BuildLayout() {
   SpYear->setObjectName(QStringLiteral("SpYear"));
   SpYear->setRange(2000, 2200);
   CbSyncClock = check("CbSyncClock");
+  ChBReadNewPages = check("ChBReadNewPages");
   ChBOffset = check("ChBOffset");
   LbP1 = label("LbP1");
   FeP1 = new TFloatEdit(this);
@@ -247,6 +249,7 @@ void TFormLoggerConfig::BuildLayout() {
   panel->addWidget(RbActRec);
   row({RbReadFrom, CbMonth, SpYear});
   panel->addWidget(CbSyncClock);
+  panel->addWidget(ChBReadNewPages);
   panel->addSpacing(6);
   panel->addWidget(ChBOffset);
   row({LbP1, FeP1, LbP2, FeP2, LbUnit, CbPUnit});
@@ -294,6 +297,7 @@ void TFormLoggerConfig::ApplyLanguage() {
   RbActRec->setText(Tx(304));
   RbReadFrom->setText(Tx(305));
   CbSyncClock->setText(Tx(306));
+  ChBReadNewPages->setText(Tx(kReadNewPagesText));
   ChBOffset->setText(Tx(307));
   LbP1->setText(Tx(308));
   LbP2->setText(Tx(309));
@@ -433,6 +437,7 @@ void TFormLoggerConfig::ShowDeviceOptions(const QString& serial) {
     Memo1->setPlainText(text);
   }
   if (entry.Has(V::LastContact)) LbLastExecDate->setText(v.LastContact);
+  ChBReadNewPages->setChecked(RegisteredDeviceStore().ReadOnlyNewPages(serial));
 }
 
 bool TFormLoggerConfig::SaveDeviceOptions(const QString& serial) {
@@ -465,7 +470,8 @@ bool TFormLoggerConfig::SaveDeviceOptions(const QString& serial) {
   v.NewComment = ChBComment->isChecked();
   v.Comment = StoredComment(Memo1->toPlainText());
   v.LastContact = LbLastExecDate->text();
-  const bool ok = store.Write(serial, v);
+  const bool ok = store.Write(serial, v) &&
+                  store.SetReadOnlyNewPages(serial, ChBReadNewPages->isChecked());
   if (serial == CurrentSN) {
     loadedFromStore_ = true;
     loadedLastContact_ = v.LastContact;
@@ -488,6 +494,7 @@ void TFormLoggerConfig::ClearOptions() {
   CbPUnit->setCurrentIndex(0);
   RbActRec->setChecked(true);
   CbSyncClock->setChecked(true);
+  ChBReadNewPages->setChecked(false);
   ChBOffset->setChecked(false);
   FeP1->SetValue(0);
   FeP2->SetValue(0);

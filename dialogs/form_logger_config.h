@@ -61,6 +61,9 @@ class TFormLoggerConfig : public QDialog {
   QComboBox* CbMonth;
   QSpinBox* SpYear;
   QCheckBox* CbSyncClock;
+  // Beside the described values: only the pages written since the last contact cross the
+  // line (a setting that stays, not a one-shot option).
+  QCheckBox* ChBReadNewPages;
   QCheckBox* ChBOffset;
   QLabel* LbP1;
   TFloatEdit* FeP1;

@@ -116,6 +116,7 @@ void LoggerConfig::addingSwitchingAndClosingSaveAllNineteenValues() {
     Tick(d.RbReadFrom);
     d.CbMonth->setCurrentIndex(2);
     d.SpYear->setValue(2023);
+    Tick(d.ChBReadNewPages);
     Tick(d.ChBOffset);
     d.FeP1->selectAll();
     QTest::keyClicks(d.FeP1, "12.5");
@@ -135,7 +136,7 @@ void LoggerConfig::addingSwitchingAndClosingSaveAllNineteenValues() {
     QVERIFY(store_.Contains("100"));
     QCOMPARE(d.EdDescription->text(), QString());
     QVERIFY(d.RbActRec->isChecked());
-    QVERIFY(!d.ChBOffset->isChecked());
+    QVERIFY(!d.ChBOffset->isChecked() && !d.ChBReadNewPages->isChecked());
 
     // Switching saves the outgoing device whether or not anything changed.
     QTest::mouseClick(d.LbDevices->viewport(), Qt::LeftButton, {},
@@ -145,7 +146,7 @@ void LoggerConfig::addingSwitchingAndClosingSaveAllNineteenValues() {
     QCOMPARE(d.EdDescription->text(), QString("Pump station"));
     QCOMPARE(d.FeP1->GetValue(), 12.5);
     QCOMPARE(d.Memo1->toPlainText(), QString("two\nlines"));
-    QVERIFY(d.CbMonth->isEnabled());
+    QVERIFY(d.CbMonth->isEnabled() && d.ChBReadNewPages->isChecked());
     QTest::keyClicks(d.EdDescription, " east");
     QTest::keyClick(d.EdDescription, Qt::Key_Return);  // Enter closes and saves
     QVERIFY(!d.isVisible());
@@ -167,6 +168,9 @@ void LoggerConfig::addingSwitchingAndClosingSaveAllNineteenValues() {
   QCOMPARE(v.ID, QString("Well 7"));
   QCOMPARE(v.Comment, QString("two\r\nlines"));
   QVERIFY(!v.WLConfig);
+  // The page-cache setting is kept beside the nineteen values, under its own name.
+  QVERIFY(store_.ReadOnlyNewPages("100"));
+  QVERIFY(!store_.ReadOnlyNewPages("200"));
 
   // The new device holds the defaults, with an empty description and last contact.
   const StoredDevice b = store_.Read("200");
