@@ -217,11 +217,11 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       Memo(L);
       break;
     case wsNewId:
-      L = Text(132) + ": " + DeviceText(d.NewIdText, 64);
+      L = Text(132) + ": " + DeviceText(d.Cfx.NewIdText, 64);
       Memo(L);
       break;
     case wsNewComment:
-      L = Text(133) + ": " + DeviceText(d.NewCommentText.Text());
+      L = Text(133) + ": " + DeviceText(d.Cfx.NewCommentText);
       Memo(L);
       break;
     case wsTimeSynchronized:

@@ -13,55 +13,11 @@ namespace varnel {
 
 namespace {
 
-CfxContent CfxFromDevice(const TDevice& d) {
-  CfxContent c;
-  c.Address = d.Address;
-  c.CfxSpare = d.CfxSpare;
-  c.NewCfg1 = d.NewCfg1;
-  c.NewCfg4 = d.NewCfg4;
-  c.NewCfg9 = d.NewCfg9;
-  c.NewCfg6A = d.NewCfg6A;
-  c.NewCfg6B = d.NewCfg6B;
-  c.NewCfg6C = d.NewCfg6C;
-  c.NewCfg7B = d.NewCfg7B;
-  c.NewCfg7A = d.NewCfg7A;
-  c.NewFloat96 = d.NewFloat96;
-  c.NewFloat97 = d.NewFloat97;
-  c.NewFloats100 = d.NewFloats100;
-  c.NewCfg8 = d.NewCfg8;
-  c.ZeroChannelSel = d.ZeroChannelSel;
-  c.NewIdText = d.NewIdText;
-  c.NewCommentText = d.NewCommentText.Text();
-  c.ZeroByMeasure = d.ZeroByMeasure;
-  return c;
-}
-
-void CfxToDevice(const CfxContent& c, TDevice& d) {
-  d.Address = c.Address;
-  d.CfxSpare = c.CfxSpare;
-  d.NewCfg1 = c.NewCfg1;
-  d.NewCfg4 = c.NewCfg4;
-  d.NewCfg9 = c.NewCfg9;
-  d.NewCfg6A = c.NewCfg6A;
-  d.NewCfg6B = c.NewCfg6B;
-  d.NewCfg6C = c.NewCfg6C;
-  d.NewCfg7B = c.NewCfg7B;
-  d.NewCfg7A = c.NewCfg7A;
-  d.NewFloat96 = c.NewFloat96;
-  d.NewFloat97 = c.NewFloat97;
-  d.NewFloats100 = c.NewFloats100;
-  d.NewCfg8 = c.NewCfg8;
-  d.ZeroChannelSel = c.ZeroChannelSel;
-  d.NewIdText = c.NewIdText;
-  d.NewCommentText.Clear();
-  d.NewCommentText.WriteText(c.NewCommentText);
-  d.ZeroByMeasure = c.ZeroByMeasure;
-}
-
 // The configuration file read in full into the device image; a file that is refused or
 // breaks off leaves the image as it was.
 void LoadConfigFile(const QString& path, TDevice& device) {
-  CfxContent content = CfxFromDevice(device);
+  CfxContent content = device.Cfx;
+  content.Address = device.Address;  // kept unless the file sets its own
   int kind = 0;
   bool ok = false;
   try {
@@ -70,7 +26,8 @@ void LoadConfigFile(const QString& path, TDevice& device) {
     ok = false;
   }
   if (!ok) return;
-  CfxToDevice(content, device);
+  device.Cfx = std::move(content);
+  device.Address = device.Cfx.Address;
   device.ConfigFile = path.toStdString();
   device.ConfigFileOk = true;
   device.WLConfig = kind == 1;
@@ -139,14 +96,14 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
       if (entry.Has(V::NewID)) device.NewID = v.NewID;
       if (device.NewID) {
         // The logger keeps its texts as 8-bit code-page bytes, 64 at most.
-        device.NewIdText = Utf8ToCodePage(v.ID.left(64).toStdString());
-        if (device.NewIdText.size() > 64) device.NewIdText.resize(64);
+        device.Cfx.NewIdText = Utf8ToCodePage(v.ID.left(64).toStdString());
+        if (device.Cfx.NewIdText.size() > 64) device.Cfx.NewIdText.resize(64);
       }
       if (entry.Has(V::NewComment)) device.NewComment = v.NewComment;
       if (device.NewComment) {
-        device.NewCommentText.Clear();
+        device.Cfx.NewCommentText.clear();
         for (const QChar ch : v.Comment) {
-          device.NewCommentText.WriteByte(static_cast<std::uint8_t>(ch.unicode() & 0xFF));
+          device.Cfx.NewCommentText.push_back(static_cast<char>(ch.unicode() & 0xFF));
         }
       }
     }

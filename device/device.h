@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "device/cfx_content.h"
 #include "device/file_name.h"
 #include "device/memory_stream.h"
 #include "device/module_list.h"
@@ -101,25 +102,10 @@ class TDevice {
   // the option is off or there is no usable cache.
   std::shared_ptr<const PageCache> CachedPages;
 
-  // --- The configuration to write, from the configuration file
-  std::uint8_t CfxSpare = 0;
-  std::uint8_t NewCfg1 = 0;
-  std::uint32_t NewCfg4 = 0;
-  std::uint32_t NewCfg9 = 0;
-  std::uint16_t NewCfg6A = 0;
-  std::uint16_t NewCfg6B = 0;
-  std::uint8_t NewCfg6C = 0;
-  std::uint8_t NewCfg7B = 0;
-  std::uint16_t NewCfg7A = 0;
-  float NewFloat96 = 0;
-  float NewFloat97 = 0;
-  std::array<float, 7> NewFloats100{};
-  std::uint16_t NewCfg8 = 0;
-  std::uint16_t ZeroChannelSel = 0;
-
-  std::string NewIdText;  // at most 64 characters
-  TMemoryStream NewCommentText;
-  bool ZeroByMeasure = false;
+  // --- The configuration to write, as the configuration file gave it, and the new texts
+  // (the identity text and the comment are also set from the registered options). The
+  // file's bus address arrives in Cfx.Address; the bus itself talks to Address above.
+  CfxContent Cfx;
 
   // The modem command just sent or the modem's last answer. Written by the worker; the
   // main thread takes the text from the message that announces it, not from here.

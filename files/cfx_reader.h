@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <span>
 
-#include "files/cfx_content.h"
+#include "device/cfx_content.h"
 
 namespace varnel {
 

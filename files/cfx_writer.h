@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "files/cfx_content.h"
+#include "device/cfx_content.h"
 
 namespace varnel {
 

@@ -84,47 +84,47 @@ class Sequence {
   bool WriteConfiguration() {
     if (d_.WLConfig) {
       // A water-level configuration zeroes on the level measured now, or on 0.
-      if (d_.ZeroByMeasure) {
-        const std::uint8_t channel = (d_.ZeroChannelSel & 1) ? 0 : 1;
+      if (d_.Cfx.ZeroByMeasure) {
+        const std::uint8_t channel = (d_.Cfx.ZeroChannelSel & 1) ? 0 : 1;
         float mean = 0;
         if (!Average(channel, mean)) return false;
         posts_.Advance();
-        d_.NewFloats100[6] = mean;
+        d_.Cfx.NewFloats100[6] = mean;
       } else {
-        d_.NewFloats100[6] = 0;
+        d_.Cfx.NewFloats100[6] = 0;
       }
     }
-    for (std::size_t i = 0; i < d_.NewFloats100.size(); ++i) {
+    for (std::size_t i = 0; i < d_.Cfx.NewFloats100.size(); ++i) {
       const auto index = static_cast<std::uint8_t>(kFloatFirst100 + i);
-      if (!Step(BusWriteFloat(a_, index, d_.NewFloats100[i]))) return false;
+      if (!Step(BusWriteFloat(a_, index, d_.Cfx.NewFloats100[i]))) return false;
     }
     std::uint8_t e[5] = {};
     if (d_.WideCfg9) {
-      PutU32BE(d_.NewCfg9, e);
+      PutU32BE(d_.Cfx.NewCfg9, e);
       e[4] = 0;
       if (!Step(BusWriteConfig(a_, kEntryCfg9, e))) return false;
     } else {
-      const auto low = static_cast<std::uint16_t>(d_.NewCfg9 & 0xFFFF);
+      const auto low = static_cast<std::uint16_t>(d_.Cfx.NewCfg9 & 0xFFFF);
       const std::uint8_t e5[5] = {Hi(low), Lo(low), 0, 0, 0};
       if (!Step(BusWriteConfig(a_, kEntryCfg5, e5))) return false;
     }
-    const std::uint8_t e6[5] = {Hi(d_.NewCfg6A), Lo(d_.NewCfg6A), Hi(d_.NewCfg6B),
-                                Lo(d_.NewCfg6B), d_.NewCfg6C};
+    const std::uint8_t e6[5] = {Hi(d_.Cfx.NewCfg6A), Lo(d_.Cfx.NewCfg6A), Hi(d_.Cfx.NewCfg6B),
+                                Lo(d_.Cfx.NewCfg6B), d_.Cfx.NewCfg6C};
     if (!Step(BusWriteConfig(a_, kEntryCfg6, e6))) return false;
-    const std::uint8_t e7[5] = {Hi(d_.NewCfg7A), Lo(d_.NewCfg7A), d_.NewCfg7B, 0, 0};
+    const std::uint8_t e7[5] = {Hi(d_.Cfx.NewCfg7A), Lo(d_.Cfx.NewCfg7A), d_.Cfx.NewCfg7B, 0, 0};
     if (!Step(BusWriteConfig(a_, kEntryCfg7, e7))) return false;
-    if (!Step(BusWriteFloat(a_, kFloat96, d_.NewFloat96))) return false;
-    if (!Step(BusWriteFloat(a_, kFloat97, d_.NewFloat97))) return false;
-    const std::uint8_t e1[5] = {static_cast<std::uint8_t>(d_.NewCfg1 == 1 ? 1 : 0), 0, 0, 0, 0};
+    if (!Step(BusWriteFloat(a_, kFloat96, d_.Cfx.NewFloat96))) return false;
+    if (!Step(BusWriteFloat(a_, kFloat97, d_.Cfx.NewFloat97))) return false;
+    const std::uint8_t e1[5] = {static_cast<std::uint8_t>(d_.Cfx.NewCfg1 == 1 ? 1 : 0), 0, 0, 0, 0};
     if (!Step(BusWriteConfig(a_, kEntryState, e1))) return false;
-    const std::uint8_t e8[5] = {Hi(d_.NewCfg8), Lo(d_.NewCfg8), 0, 0, 0};
+    const std::uint8_t e8[5] = {Hi(d_.Cfx.NewCfg8), Lo(d_.Cfx.NewCfg8), 0, 0, 0};
     if (!Step(BusWriteConfig(a_, kEntryCfg8, e8))) return false;
     // Entry 4 of 0 in the file means: keep the logger's own clock value.
     std::uint8_t e4[5] = {};
-    if (d_.NewCfg4 == 0) {
+    if (d_.Cfx.NewCfg4 == 0) {
       if (!Step(BusReadConfig(a_, kEntryClock, e4))) return false;
     } else {
-      PutU32BE(d_.NewCfg4, e4);
+      PutU32BE(d_.Cfx.NewCfg4, e4);
     }
     e4[4] = 0;
     if (!Step(BusWriteConfig(a_, kEntryCfg4, e4))) return false;
@@ -135,7 +135,7 @@ class Sequence {
   // Two bytes per command at offsets 0, 2, 4 ... of the identity page; a text shorter than
   // the page ends with 0xFF. A failing chunk ends only this write.
   void WriteIdentityText() {
-    std::string& text = d_.NewIdText;
+    std::string& text = d_.Cfx.NewIdText;
     if (text.size() < kIdentityLimit) text.push_back(static_cast<char>(kTextEnd));
     const std::size_t length = std::min(text.size(), kIdentityLimit);
     for (std::size_t i = 0; i < length; i += 2) {
@@ -151,16 +151,15 @@ class Sequence {
   // The comment runs on over the pages from CommentPage to LastPage; what does not fit is
   // cut off (without terminator).
   void WriteComment() {
-    TMemoryStream& text = d_.NewCommentText;
-    text.Seek(text.Size());
-    text.WriteByte(kTextEnd);
-    text.Seek(0);
-    const std::size_t size = text.Size();
+    std::string text = d_.Cfx.NewCommentText;
+    text.push_back(static_cast<char>(kTextEnd));
+    const std::size_t size = text.size();
     for (std::size_t i = 0; i < size; i += 2) {
       const std::size_t page = d_.CommentPage + i / kPageSize;
       if (page > d_.LastPage) break;
-      std::uint8_t chunk[2] = {kTextEnd, kTextEnd};
-      text.Read(chunk, 2);
+      const std::uint8_t chunk[2] = {
+          static_cast<std::uint8_t>(text[i]),
+          i + 1 < size ? static_cast<std::uint8_t>(text[i + 1]) : kTextEnd};
       const auto offset = static_cast<std::uint8_t>(i % kPageSize);
       if (!Step(BusWritePageBytes(a_, static_cast<std::uint16_t>(page), offset, 2, chunk))) {
         break;

@@ -77,8 +77,8 @@ std::int64_t TReadWriteThread::ProgressTotal() const {
   if (!Device.ConfigKnown) total += kStepsConfigRead;
   if (Device.OffsetCorr) total += kStepsOffset;
   if (Device.ConfigFileOk) total += kStepsConfigWrite;
-  if (Device.NewID) total += static_cast<std::int64_t>(Device.NewIdText.size()) / 2;
-  if (Device.ConfigFileOk) total += static_cast<std::int64_t>(Device.NewCommentText.Size()) / 2;
+  if (Device.NewID) total += static_cast<std::int64_t>(Device.Cfx.NewIdText.size()) / 2;
+  if (Device.ConfigFileOk) total += static_cast<std::int64_t>(Device.Cfx.NewCommentText.size()) / 2;
   if (Device.SynchTime) total += kStepsClock;
   return total;
 }

@@ -30,7 +30,7 @@ TEST_F(RegisteredDevices, DefaultsBeforeEachReadingComeFromTheDate) {
   d.WriteConfig = d.ConfigFileOk = d.WLConfig = d.NewID = d.NewComment = d.OffsetCorr = true;
   d.P1OffsetBar = 3;
   d.P1Val = 7;
-  d.NewIdText = "keep";
+  d.Cfx.NewIdText = "keep";
   d.ConfigFile = "/kept.cfx";
   Fresh();
   EXPECT_FALSE(d.OptionsReady);
@@ -43,7 +43,7 @@ TEST_F(RegisteredDevices, DefaultsBeforeEachReadingComeFromTheDate) {
                d.NewID || d.NewComment);
   EXPECT_EQ(d.P1OffsetBar, 0.0f);
   EXPECT_EQ(d.P1Val, 7.0f);  // as entered: unchanged
-  EXPECT_EQ(d.NewIdText, "keep");
+  EXPECT_EQ(d.Cfx.NewIdText, "keep");
   EXPECT_EQ(d.ConfigFile, "/kept.cfx");
 }
 
@@ -144,7 +144,7 @@ TEST_F(RegisteredDevices, TextsCountOnlyUnderWriteConfigAndTheIdIsCutTo64) {
   ASSERT_TRUE(LoadDeviceOptions("1", d));
   EXPECT_FALSE(d.WriteText);
   EXPECT_FALSE(d.NewID);
-  EXPECT_TRUE(d.NewIdText.empty());
+  EXPECT_TRUE(d.Cfx.NewIdText.empty());
 
   const QString longId = QString(70, 'x') ;
   {
@@ -159,9 +159,9 @@ TEST_F(RegisteredDevices, TextsCountOnlyUnderWriteConfigAndTheIdIsCutTo64) {
   EXPECT_TRUE(d.WriteConfig);
   EXPECT_FALSE(d.ConfigFileOk);  // no file named
   EXPECT_TRUE(d.NewID);
-  EXPECT_EQ(d.NewIdText, std::string(64, 'x'));
+  EXPECT_EQ(d.Cfx.NewIdText, std::string(64, 'x'));
   EXPECT_TRUE(d.NewComment);
-  EXPECT_EQ(d.NewCommentText.Text(), "Line 1\r\nGr\xFC\xDF");  // one byte per character
+  EXPECT_EQ(d.Cfx.NewCommentText, "Line 1\r\nGr\xFC\xDF");  // one byte per character
 }
 
 TEST_F(RegisteredDevices, AnAcceptedConfigurationFileIsReadInFull) {
@@ -182,8 +182,8 @@ TEST_F(RegisteredDevices, AnAcceptedConfigurationFileIsReadInFull) {
   EXPECT_TRUE(d.ConfigFileOk);
   EXPECT_TRUE(d.WLConfig);
   EXPECT_EQ(d.ConfigFile, cfx.toStdString());
-  EXPECT_EQ(d.NewCfg8, 0x1234);
-  EXPECT_EQ(d.NewIdText, "From file");
+  EXPECT_EQ(d.Cfx.NewCfg8, 0x1234);
+  EXPECT_EQ(d.Cfx.NewIdText, "From file");
   EXPECT_EQ(d.Address, 7);  // the file's bus address
 }
 

@@ -219,11 +219,10 @@ TEST_F(WorkerStatus, WrittenTextsAreShownUpToTheirEndMark) {
   d.ConfigFile = "/etc/varnel/deep.cfx";
   Event(wsConfigWritten);
   EXPECT_EQ(Memo(), Lines{"New Configuration written from file deep.cfx"});
-  d.NewIdText = std::string("Well\xE4") + "\xFF" + "junk";
+  d.Cfx.NewIdText = std::string("Well\xE4") + "\xFF" + "junk";
   Event(wsNewId);
   EXPECT_EQ(Memo(), Lines{"New ID: Well\xC3\xA4"});
-  d.NewCommentText.Clear();
-  d.NewCommentText.WriteText("two\r\nlines\xFFrest");
+  d.Cfx.NewCommentText = "two\r\nlines\xFFrest";
   Event(wsNewComment);
   EXPECT_EQ(Memo(), Lines{"New Comment: two\r\nlines"});
 }

@@ -36,7 +36,7 @@ TEST_F(DeviceImage, StartsEmptyWithStreamsAtTheirStart) {
   EXPECT_EQ(dev.RecCount(), 0);
   EXPECT_EQ(dev.FileCount(), 0);
   EXPECT_EQ(dev.CommentText.Size(), 0u);
-  EXPECT_EQ(dev.NewCommentText.Position(), 0u);
+  EXPECT_TRUE(dev.Cfx.NewCommentText.empty());
   EXPECT_FALSE(dev.OptionsReady.load());
 }
 

@@ -146,7 +146,7 @@ TEST(ModemCall, DroppedCallEndsItsJobAndTheNextCallsFromAnotherLoggerAreServedAs
     d.ReadFromMonth = 1;
     if (d.SerialNumber != kFirst) return;
     d.WriteConfig = d.WriteText = d.NewID = true;  // a one-shot option of the first logger
-    d.NewIdText = "FIRST";
+    d.Cfx.NewIdText = "FIRST";
   };
   TestHost host(setup);
   ASSERT_TRUE(host.Start());

@@ -93,10 +93,9 @@ TEST(Stop, DuringTheWriteSequenceEndsWithoutRestartingTheLogger) {
     d.WriteConfig = true;
     d.WriteText = true;
     d.NewID = true;
-    d.NewIdText = "Well 4";
+    d.Cfx.NewIdText = "Well 4";
     d.NewComment = true;
-    d.NewCommentText.Clear();
-    d.NewCommentText.WriteText(std::string(200, 'x'));
+    d.Cfx.NewCommentText = std::string(200, 'x');
   };
   TestHost host(setup);
   ASSERT_TRUE(host.Start());

@@ -193,21 +193,8 @@ void LoadConfiguration(TDevice& d, const std::filesystem::path& file, const CfxC
   d.WriteConfig = true;
   d.ConfigFileOk = true;
   d.WLConfig = kind == 1;
+  d.Cfx = c;
   d.Address = c.Address;
-  d.NewCfg1 = c.NewCfg1;
-  d.NewCfg4 = c.NewCfg4;
-  d.NewCfg9 = c.NewCfg9;
-  d.NewCfg6A = c.NewCfg6A;
-  d.NewCfg6B = c.NewCfg6B;
-  d.NewCfg6C = c.NewCfg6C;
-  d.NewCfg7A = c.NewCfg7A;
-  d.NewCfg7B = c.NewCfg7B;
-  d.NewCfg8 = c.NewCfg8;
-  d.NewFloat96 = c.NewFloat96;
-  d.NewFloat97 = c.NewFloat97;
-  d.NewFloats100 = c.NewFloats100;
-  d.ZeroChannelSel = c.ZeroChannelSel;
-  d.ZeroByMeasure = c.ZeroByMeasure;
 }
 
 float Bits(std::uint32_t bits) {
@@ -225,11 +212,11 @@ TEST_F(WriteSequence, WaterLevelConfigurationZeroedByMeasurementWithTheLoggersCl
     LoadConfiguration(d, sim_->Folder() / "wl.cfx", c, {"WRITER_WL", " 2.17"});
     d.WriteText = true;
     d.NewID = true;
-    d.NewIdText = id;
+    d.Cfx.NewIdText = id;
     d.NewComment = true;
-    d.NewCommentText.Clear();  // an empty comment is still written: its terminator
+    d.Cfx.NewCommentText.clear();  // an empty comment is still written: its terminator
   });
-  ASSERT_TRUE(host_->Device().ZeroByMeasure);
+  ASSERT_TRUE(host_->Device().Cfx.ZeroByMeasure);
   EXPECT_EQ(host_->Results(), (std::vector<int>{wdContentsRead, wdRecordsRead}));
   EXPECT_EQ(SequenceEvents(),
             (std::vector<int>{wsConfigWritten, wsNewId, wsNewComment, wsDeviceRestarted}));
@@ -285,12 +272,11 @@ TEST_F(WriteSequence, OlderFirmwareGetsEntry5AndTheFilesClockShortIdAndCutCommen
     LoadConfiguration(d, sim_->Folder() / "wl.cfx", c, {"WRITER_WL", " 2.17"});
     d.WriteText = true;
     d.NewID = true;
-    d.NewIdText = "Tank5";
+    d.Cfx.NewIdText = "Tank5";
     d.NewComment = true;
-    d.NewCommentText.Clear();
-    d.NewCommentText.WriteText(comment);
+    d.Cfx.NewCommentText = comment;
   });
-  ASSERT_FALSE(host_->Device().ZeroByMeasure);
+  ASSERT_FALSE(host_->Device().Cfx.ZeroByMeasure);
   EXPECT_EQ(SequenceEvents(),
             (std::vector<int>{wsConfigWritten, wsNewId, wsNewComment, wsDeviceRestarted}));
   const auto frames = TruthFrames(sim_->Frames());
@@ -327,7 +313,7 @@ TEST_F(WriteSequence, FailingChunkEndsOnlyItsTextWhileAFailingCommandEndsTheJob)
     d.WriteConfig = true;
     d.WriteText = true;
     d.NewID = true;
-    d.NewIdText = "Tank5";
+    d.Cfx.NewIdText = "Tank5";
     d.NewComment = true;
     d.SynchTime = true;
   });

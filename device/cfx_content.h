@@ -5,11 +5,11 @@
 
 namespace varnel {
 
-// What a .cfx configuration file puts into the device image: its configuration-file block,
-// the new texts, the bus address and the derived ZeroByMeasure flag (same names as in
-// `TDevice`). The reader works on a copy of these fields: it leaves untouched what the file
-// does not set (the high half of NewCfg9 before version 2.17, ZeroByMeasure for most
-// floats), so the caller fills the struct from the device image first and copies it back.
+// What a .cfx configuration file puts into the device image (`TDevice::Cfx`): its
+// configuration-file block, the new texts, the bus address and the derived ZeroByMeasure
+// flag. The reader leaves untouched what the file does not set (the high half of NewCfg9
+// before version 2.17, ZeroByMeasure for most floats), so it reads into a copy of the
+// image's content, which replaces the image's only when the whole file was accepted.
 struct CfxContent {
   std::uint8_t Address = 0;
   std::uint8_t CfxSpare = 0;
