@@ -38,19 +38,6 @@ std::string Narrow(const std::wstring& wide, UINT codePage) {
   return out;
 }
 #else
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // The next code point of a UTF-8 text; a broken sequence gives U+FFFD.
 char32_t NextCodePoint(std::string_view s, std::size_t& i) {
   const auto b = static_cast<unsigned char>(s[i++]);
@@ -68,6 +55,19 @@ char32_t NextCodePoint(std::string_view s, std::size_t& i) {
 #endif
 
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
 
 char32_t Cp1252ToUnicode(unsigned char byte) {
   return (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : byte;

@@ -17,4 +17,7 @@ std::string Utf8ToCodePage(std::string_view utf8);
 // keep their C1 control code points, as the Windows conversion does.
 char32_t Cp1252ToUnicode(unsigned char byte);
 
+// Appends one code point of the Basic Multilingual Plane as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 }  // namespace varnel
