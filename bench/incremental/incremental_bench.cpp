@@ -7,10 +7,7 @@
 // simulator's frame log); at the end the ratio incremental / full.
 //
 // Usage: incremental_bench [path of vtq-sim] [calls, default 3]
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,10 +21,9 @@
 #include <vector>
 
 #include "device/page_cache.h"
+#include "bench/sim_process.h"
 #include "workers/link_facade.h"
 #include "workers/worker_messages.h"
-
-extern char** environ;
 
 namespace {
 
@@ -66,12 +62,8 @@ class Host : public PostTarget {
   std::deque<Message> queue_;
 };
 
-struct Sim {
-  pid_t pid = -1;
-  int out = -1;
-};
-
-bool StartSim(const std::string& program, const std::filesystem::path& folder, Sim& sim) {
+bool StartSim(const std::string& program, const std::filesystem::path& folder,
+              bench::SimProcess& sim) {
   std::vector<std::string> args = {
       program, "--port", "1", "--modem", "--call-after", "2.6", "--hangup-after", "2",
       "--baud", std::to_string(kBaud), "--records", "1",
@@ -80,46 +72,7 @@ bool StartSim(const std::string& program, const std::filesystem::path& folder, S
       "--last-page", std::to_string(kRingPages - 1 + kReservedPages),
       "--reserved-pages", std::to_string(kReservedPages),
       "--frames", (folder / "frames.jsonl").string()};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-  const int rc = ::posix_spawn(&sim.pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipeFds[1]);
-  if (rc != 0) return false;
-  sim.out = pipeFds[0];
-  std::string seen;
-  char c;
-  while (seen.find("vtq-sim: ready") == std::string::npos && ::read(sim.out, &c, 1) == 1) seen += c;
-  return seen.find("vtq-sim: ready") != std::string::npos;
-}
-
-void StopSim(Sim& sim) {
-  if (sim.pid > 0) {
-    ::kill(sim.pid, SIGTERM);
-    ::waitpid(sim.pid, nullptr, 0);
-  }
-  if (sim.out >= 0) ::close(sim.out);
-}
-
-// The value of "key": in one line of the frame log: a number or a quoted text.
-std::string Field(const std::string& line, const std::string& key) {
-  const std::string tag = "\"" + key + "\": ";
-  const auto at = line.find(tag);
-  if (at == std::string::npos) return {};
-  auto from = at + tag.size();
-  if (line[from] == '"') {
-    const auto end = line.find('"', from + 1);
-    return line.substr(from + 1, end - from - 1);
-  }
-  const auto end = line.find_first_of(",}", from);
-  return line.substr(from, end - from);
+  return bench::StartSimProcess(std::move(args), sim);
 }
 
 // Ring pages sent in block reads during call `call` (page headers of the contents walk and
@@ -128,8 +81,11 @@ long RecordPagesOnTheLine(const std::filesystem::path& frames, int call) {
   std::ifstream log(frames);
   long pages = 0;
   for (std::string line; std::getline(log, line);) {
-    if (Field(line, "call") != std::to_string(call) || Field(line, "function") != "68") continue;
-    const std::string data = Field(line, "data");
+    if (bench::FrameField(line, "call") != std::to_string(call) ||
+        bench::FrameField(line, "function") != "68") {
+      continue;
+    }
+    const std::string data = bench::FrameField(line, "data");
     if (data.size() != 6) continue;
     const long start = std::stol(data.substr(0, 4), nullptr, 16);
     const long count = std::stol(data.substr(4), nullptr, 16);
@@ -155,7 +111,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder / "ports");
   ::setenv("VARNEL_PORTS", (folder / "ports").c_str(), 1);
 
-  Sim sim;
+  bench::SimProcess sim;
   if (!StartSim(program, folder, sim)) {
     std::fprintf(stderr, "incremental_bench: cannot start %s\n", program.c_str());
     return 1;
@@ -166,7 +122,7 @@ int main(int argc, char** argv) {
   SetLinkModem(true);
   if (!LinkOpen(1, 2000)) {
     std::fprintf(stderr, "incremental_bench: cannot open COM1\n");
-    StopSim(sim);
+    bench::StopSimProcess(sim);
     return 1;
   }
   const std::filesystem::path cacheFile = PageCacheFile(folder / "cache", 40123);
@@ -223,7 +179,7 @@ int main(int argc, char** argv) {
   }
   StopLink();
   WaitForWorker(-1);
-  StopSim(sim);
+  bench::StopSimProcess(sim);
   for (std::size_t i = 0; i < readouts.size(); ++i) {
     readouts[i].pagesOnLine = RecordPagesOnTheLine(folder / "frames.jsonl", static_cast<int>(i + 1));
   }

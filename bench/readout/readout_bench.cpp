@@ -14,10 +14,7 @@
 //
 // Usage: readout_bench [path of vtq-sim]
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -31,10 +28,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/sim_process.h"
 #include "workers/link_facade.h"
 #include "workers/worker_messages.h"
-
-extern char** environ;
 
 namespace {
 
@@ -75,12 +71,8 @@ class Host : public PostTarget {
   std::deque<Message> queue_;
 };
 
-struct Sim {
-  pid_t pid = -1;
-  int out = -1;
-};
-
-bool StartSim(const std::string& program, const std::filesystem::path& folder, Sim& sim) {
+bool StartSim(const std::string& program, const std::filesystem::path& folder,
+              bench::SimProcess& sim) {
   // Behind the modem, as loggers at 251 are: the replies come byte by byte, so a block takes
   // as long as the line needs (a direct line would cut it off after the reply timeout).
   std::vector<std::string> args = {program, "--port", "1", "--modem", "--call-after", "2.6",
@@ -89,46 +81,7 @@ bool StartSim(const std::string& program, const std::filesystem::path& folder, S
                                    "--last-page", std::to_string(kRingPages - 1 + kReservedPages),
                                    "--reserved-pages", std::to_string(kReservedPages),
                                    "--frames", (folder / "frames.jsonl").string()};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-  const int rc = ::posix_spawn(&sim.pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipeFds[1]);
-  if (rc != 0) return false;
-  sim.out = pipeFds[0];
-  std::string seen;
-  char c;
-  while (seen.find("vtq-sim: ready") == std::string::npos && ::read(sim.out, &c, 1) == 1) seen += c;
-  return seen.find("vtq-sim: ready") != std::string::npos;
-}
-
-void StopSim(Sim& sim) {
-  if (sim.pid > 0) {
-    ::kill(sim.pid, SIGTERM);
-    ::waitpid(sim.pid, nullptr, 0);
-  }
-  if (sim.out >= 0) ::close(sim.out);
-}
-
-// The value of "key": in one line of the frame log: a number or a quoted text.
-std::string Field(const std::string& line, const std::string& key) {
-  const std::string tag = "\"" + key + "\": ";
-  const auto at = line.find(tag);
-  if (at == std::string::npos) return {};
-  auto from = at + tag.size();
-  if (line[from] == '"') {
-    const auto end = line.find('"', from + 1);
-    return line.substr(from + 1, end - from - 1);
-  }
-  const auto end = line.find_first_of(",}", from);
-  return line.substr(from, end - from);
+  return bench::StartSimProcess(std::move(args), sim);
 }
 
 }  // namespace
@@ -140,7 +93,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder / "ports");
   ::setenv("VARNEL_PORTS", (folder / "ports").c_str(), 1);
 
-  Sim sim;
+  bench::SimProcess sim;
   if (!StartSim(program, folder, sim)) {
     std::fprintf(stderr, "readout_bench: cannot start %s\n", program.c_str());
     return 1;
@@ -152,7 +105,7 @@ int main(int argc, char** argv) {
   SetLinkModem(true);
   if (!LinkOpen(1, 2000)) {
     std::fprintf(stderr, "readout_bench: cannot open COM1\n");
-    StopSim(sim);
+    bench::StopSimProcess(sim);
     return 1;
   }
   StartJob(host, kJobModemContents, device);
@@ -182,7 +135,7 @@ int main(int argc, char** argv) {
   WaitForWorker(-1);
   const int pagesKept = status == 0 ? device.Rec(0)->PageCount() : 0;
   StopLink();
-  StopSim(sim);
+  bench::StopSimProcess(sim);
   if (status != 0) return status;
 
   // The frames of the read/write job: from its identification request on.
@@ -192,7 +145,7 @@ int main(int argc, char** argv) {
   std::size_t first = lines.size();
   int identities = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (Field(lines[i], "function") == "48" && ++identities == 2) {
+    if (bench::FrameField(lines[i], "function") == "48" && ++identities == 2) {
       first = i;
       break;
     }
@@ -200,10 +153,10 @@ int main(int argc, char** argv) {
   long long requestBytes = 0, replyBytes = 0, frames = 0, blocks = 0;
   for (std::size_t i = first; i < lines.size(); ++i) {
     ++frames;
-    requestBytes += 4 + static_cast<long long>(Field(lines[i], "data").size() / 2);
-    replyBytes += static_cast<long long>(Field(lines[i], "reply").size() / 2);
-    const std::string data = Field(lines[i], "data");
-    if (Field(lines[i], "function") == "68" && data.size() == 6 && data.substr(4) != "00") ++blocks;
+    requestBytes += 4 + static_cast<long long>(bench::FrameField(lines[i], "data").size() / 2);
+    replyBytes += static_cast<long long>(bench::FrameField(lines[i], "reply").size() / 2);
+    const std::string data = bench::FrameField(lines[i], "data");
+    if (bench::FrameField(lines[i], "function") == "68" && data.size() == 6 && data.substr(4) != "00") ++blocks;
   }
   std::filesystem::remove_all(folder);
 
