@@ -46,7 +46,8 @@ const CachedRecord* TReadWriteThread::UsableCache(const TRec& rec) const {
 bool TReadWriteThread::MergeCached(TRec& rec, const CachedRecord& cached) {
   const TPage* reread = rec.Page(rec.PageCount() - 1);
   if (!reread || static_cast<std::uint16_t>(reread->PageNo) != cached.LastPage ||
-      reread->Link != cached.Pages.front().Link || !PageKeepsEntriesOf(*reread, cached.Pages.front())) {
+      reread->Link != cached.Pages.front().Link ||
+      !PageKeepsEntriesOf(*reread, cached.Pages.front())) {
     return false;
   }
   for (std::size_t k = 1; k < cached.Pages.size(); ++k) {

@@ -218,9 +218,10 @@ TEST_F(ReadOnlyNewPages, ANewestPageThatGainedEntriesIsReadAgainWithTheNewPagesO
     const int fresh = fullPages[at] - fullPages[at - 1] + 1;  // the new pages and the grown one
     grownOnly += fresh == 1;
     EXPECT_EQ(RecordPagesOnTheLine(call), fresh);
-    EXPECT_TRUE(got.output.contains(
-        QString("Pages taken from the page cache: %1, pages read: %2").arg(fullPages[at] - fresh).arg(fresh)))
-        << got.output.toStdString();
+    const QString served = QString("Pages taken from the page cache: %1, pages read: %2")
+                               .arg(fullPages[at] - fresh)
+                               .arg(fresh);
+    EXPECT_TRUE(got.output.contains(served)) << got.output.toStdString();
   }
   EXPECT_GT(grownOnly, 0);  // some calls found no new page, only more entries
 }
