@@ -105,6 +105,17 @@ void RegisteredDeviceStore::RemoveResetListener(int id) {
           l.end());
 }
 
+bool operator==(const DeviceValues& a, const DeviceValues& b) {
+  return a.Description == b.Description && a.ReadActualRec == b.ReadActualRec &&
+         a.ReadFromMonth == b.ReadFromMonth && a.ReadFromYear == b.ReadFromYear &&
+         a.SynchTime == b.SynchTime && a.OffsetCorr == b.OffsetCorr && a.P1Val == b.P1Val &&
+         a.P2Val == b.P2Val && a.PUnit == b.PUnit && a.CustomUnit == b.CustomUnit &&
+         a.WriteConfig == b.WriteConfig && a.ConfigFile == b.ConfigFile &&
+         a.WriteText == b.WriteText && a.WLConfig == b.WLConfig && a.NewID == b.NewID &&
+         a.ID == b.ID && a.NewComment == b.NewComment && a.Comment == b.Comment &&
+         a.LastContact == b.LastContact;
+}
+
 const char* DeviceValueName(DeviceValue value) {
   return kNames[static_cast<std::size_t>(value)];
 }

@@ -63,12 +63,19 @@ struct DeviceValues {
   QString LastContact;
 };
 
+bool operator==(const DeviceValues& a, const DeviceValues& b);
+inline bool operator!=(const DeviceValues& a, const DeviceValues& b) { return !(a == b); }
+
 // An entry as read: the values it holds, and which of them it holds (a missing value keeps
 // the default of DeviceValues).
 struct StoredDevice {
   DeviceValues Values;
   std::bitset<kDeviceValueCount> Present;
   bool Has(DeviceValue v) const { return Present.test(static_cast<std::size_t>(v)); }
+  bool operator==(const StoredDevice& o) const {
+    return Present == o.Present && Values == o.Values;
+  }
+  bool operator!=(const StoredDevice& o) const { return !(*this == o); }
 };
 
 // An offset as the store writes it: rounded to seven significant digits, six decimals.

@@ -243,6 +243,12 @@ constexpr TextEntry kTexts[] = {
     {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
     {811, "Seitenspeicher konnte nicht geschrieben werden:"},
     {812, "Nur neue Seiten lesen"},
+    // Options changed underneath the read/write options dialog.
+    {890, "Die gespeicherten Optionen des Geräts"},
+    {891, "wurden inzwischen geändert (durch einen Anruf oder ein anderes Programm)."},
+    {892, "Wie von Ihnen geändert beibehalten:"},
+    {893, "Jetzt wie gespeichert:"},
+    {894, "Ihre Änderungen wurden gespeichert."},
 };
 
 }  // namespace

@@ -243,6 +243,12 @@ constexpr TextEntry kTexts[] = {
     {810, "Page cache damaged, records are read in full"},
     {811, "Page cache could not be written:"},
     {812, "Read only new pages"},
+    // Options changed underneath the read/write options dialog.
+    {890, "The stored options of device"},
+    {891, "were changed meanwhile (by a call or by another program)."},
+    {892, "Kept as you changed them:"},
+    {893, "Now as stored:"},
+    {894, "Your changes have been saved."},
 };
 
 }  // namespace

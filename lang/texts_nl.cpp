@@ -243,6 +243,12 @@ constexpr TextEntry kTexts[] = {
     {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
     {811, "Paginacache kon niet worden geschreven:"},
     {812, "Alleen nieuwe pagina's lezen"},
+    // Options changed underneath the read/write options dialog.
+    {890, "De opgeslagen opties van apparaat"},
+    {891, "zijn intussen gewijzigd (door een oproep of door een ander programma)."},
+    {892, "Behouden zoals u ze wijzigde:"},
+    {893, "Nu zoals opgeslagen:"},
+    {894, "Uw wijzigingen zijn opgeslagen."},
 };
 
 }  // namespace
