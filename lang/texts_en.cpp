@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Page cache damaged, records are read in full"},
     {811, "Page cache could not be written:"},
     {812, "Read only new pages"},
+    // Results of a contact in the history, after those from 639 on.
+    {820, "files not written"},
+    {821, "stopped"},
 };
 
 }  // namespace
