@@ -172,6 +172,7 @@ TEST_F(Collect, SigtermDuringAReadoutEndsAtOnceWithThePagesReadSoFarInAFile) {
   ASSERT_EQ(rows.size(), 1u) << error;
   EXPECT_EQ(rows[0].Result, ContactResult::Stopped);
   EXPECT_GT(rows[0].PagesRead, 0);
+  EXPECT_EQ(rows[0].Files.size(), 1u);
 }
 
 TEST_F(Collect, APortThatCannotBeOpenedEndsWithExitThree) {
