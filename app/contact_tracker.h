@@ -56,6 +56,9 @@ class ContactTracker {
   bool sawNoRecord_ = false;
   bool sawChanged_ = false;
   bool sawNoCommunication_ = false;
+  bool readingEnded_ = false;         // the contents or records reading is over
+  bool stoppedWhileReading_ = false;  // Start released (or the program ended) before that
+  bool filesFailed_ = false;          // the file worker did not write every file
 };
 
 }  // namespace varnel

@@ -22,7 +22,8 @@ void MainLogic::ReleaseStart() {
   SpBStartModemDown = false;
   view_.SetStartDown(false);
   btnReadClick(Sender::SpBStartModem);
-  if (tracker_) tracker_->RunStopped(env_.Link->Busy());
+  // A worker that has just ended may still have its last messages queued.
+  if (tracker_) tracker_->RunStopped(env_.Link->Busy() || pump_->Pending() > 0);
 }
 
 void MainLogic::SetButtonsAtRest() {

@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
     {811, "Seitenspeicher konnte nicht geschrieben werden:"},
     {812, "Nur neue Seiten lesen"},
+    // Results of a contact in the history, after those from 639 on.
+    {820, "Dateien nicht geschrieben"},
+    {821, "gestoppt"},
     // Options changed underneath the read/write options dialog.
     {890, "Die gespeicherten Optionen des Geräts"},
     {891, "wurden inzwischen geändert (durch einen Anruf oder ein anderes Programm)."},

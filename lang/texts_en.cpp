@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Page cache damaged, records are read in full"},
     {811, "Page cache could not be written:"},
     {812, "Read only new pages"},
+    // Results of a contact in the history, after those from 639 on.
+    {820, "files not written"},
+    {821, "stopped"},
     // Options changed underneath the read/write options dialog.
     {890, "The stored options of device"},
     {891, "were changed meanwhile (by a call or by another program)."},

@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
     {811, "Paginacache kon niet worden geschreven:"},
     {812, "Alleen nieuwe pagina's lezen"},
+    // Results of a contact in the history, after those from 639 on.
+    {820, "bestanden niet geschreven"},
+    {821, "gestopt"},
     // Options changed underneath the read/write options dialog.
     {890, "De opgeslagen opties van apparaat"},
     {891, "zijn intussen gewijzigd (door een oproep of door een ander programma)."},

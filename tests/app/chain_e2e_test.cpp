@@ -14,6 +14,7 @@
 #include "app/locale_text.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
+#include "history/history_store.h"
 #include "logic_fixture.h"
 #include "e2e_checks.h"
 
@@ -60,8 +61,13 @@ class Chain : public test::TempStore {
     env.Link = &link;
     env.Observer = &view;
     env.Timers = &timers;
+    env.History = &history;
     logic = std::make_unique<MainLogic>(view, env);
     logic->FormCreate();
+  }
+  // The fault lines of the memo and the program log, less those the test provokes.
+  std::string Faults(const std::vector<std::string>& allowed = {}) const {
+    return FaultLines(view.memo, allowed) + LogFaultLines(LogPath(), allowed);
   }
   // Handles events until `done` holds; false after timeoutMs.
   bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -106,6 +112,7 @@ class Chain : public test::TempStore {
   FacadeLink link;
   test::RecordingView view;
   test::ManualTimerFactory timers;
+  HistoryStore history{Root() + "/history.sqlite"};
   std::unique_ptr<MainLogic> logic;
 };
 
@@ -247,6 +254,7 @@ TEST_F(Chain, TwoCallsInModemModeWithARegisteredLogger) {
   EXPECT_EQ(runs[3], "with-list Files");
   EXPECT_EQ(runs[5], "with-list Files");
   EXPECT_EQ(runs[4], "per-file " + lastFile);
+  EXPECT_EQ(Faults(), "");
 }
 
 TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
@@ -275,6 +283,7 @@ TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
                                   "Waiting for call from VTQ-Datacollector...",
                                   "Modem connected to device", "Done !", "Cancelled !"}));
   EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), "Modem disconnected"), 0);
+  EXPECT_EQ(Faults(), "");
 }
 
 TEST_F(Chain, AnIdentityTextOutsideAsciiAndALargeSerialNameFilesBackupsAndModuleInput) {
@@ -319,6 +328,7 @@ TEST_F(Chain, AnIdentityTextOutsideAsciiAndALargeSerialNameFilesBackupsAndModule
   const QJsonObject dump = DumpIdc(file);
   EXPECT_EQ(dump.value("IdentityText").toString(), text);
   EXPECT_EQ(dump.value("SerialNumber").toInteger(), 3000000000LL);
+  EXPECT_EQ(Faults(), "");
 }
 
 TEST_F(Chain, APortThatCannotBeOpenedLeavesTheProgramAtRest) {
@@ -332,6 +342,7 @@ TEST_F(Chain, APortThatCannotBeOpenedLeavesTheProgramAtRest) {
   EXPECT_EQ(view.memo, (Lines{"ERROR: Comport Nr.7 not available !", "Cancelled !"}));
   EXPECT_TRUE(view.jobs.empty());
   EXPECT_FALSE(link.Busy());
+  EXPECT_EQ(Faults({"ERROR: Comport Nr.7 not available !"}), "");
 }
 
 }  // namespace
