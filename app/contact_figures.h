@@ -14,6 +14,8 @@ enum class ContactResult {
   Dropped,          // the line went before anything was read
   DeviceChanged,    // another logger answered during the readout
   NoCommunication,  // no logger answered
+  FallbackFolder,   // as Complete, but the data folder could not take the files: they lie in
+                    // the fallback folder
 };
 
 // "complete", "partial", ... as stored and printed; ParseContactResult is its inverse.

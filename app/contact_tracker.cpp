@@ -33,13 +33,15 @@ const char* ContactResultName(ContactResult result) {
     case ContactResult::Dropped: return "dropped";
     case ContactResult::DeviceChanged: return "device changed";
     case ContactResult::NoCommunication: return "no communication";
+    case ContactResult::FallbackFolder: return "files in fallback folder";
   }
   return "dropped";
 }
 
 std::optional<ContactResult> ParseContactResult(const std::string& name) {
   for (ContactResult r : {ContactResult::Complete, ContactResult::Partial, ContactResult::Dropped,
-                          ContactResult::DeviceChanged, ContactResult::NoCommunication}) {
+                          ContactResult::DeviceChanged, ContactResult::NoCommunication,
+                          ContactResult::FallbackFolder}) {
     if (name == ContactResultName(r)) return r;
   }
   return std::nullopt;
@@ -68,6 +70,7 @@ void ContactTracker::Open() {
   pendingStart_.reset();
   lineEnded_ = filesPending_ = stopping_ = false;
   sawPartial_ = sawRead_ = sawNoRecord_ = sawChanged_ = sawNoCommunication_ = false;
+  filesInFallback_ = false;
   open_ = true;
 }
 
@@ -183,6 +186,10 @@ void ContactTracker::FilesDone(std::int64_t flag, const TDevice& d, bool modem) 
   FinishIfDone();
 }
 
+void ContactTracker::FilesInFallbackFolder() {
+  if (open_) filesInFallback_ = true;
+}
+
 void ContactTracker::RunStopped(bool workerRunning) {
   if (!open_) return;
   stopping_ = true;
@@ -211,7 +218,7 @@ void ContactTracker::Finish() {
   } else if (sawPartial_) {
     c_.Result = ContactResult::Partial;
   } else if (sawRead_ || sawNoRecord_) {
-    c_.Result = ContactResult::Complete;
+    c_.Result = filesInFallback_ ? ContactResult::FallbackFolder : ContactResult::Complete;
   } else {
     c_.Result = ContactResult::Dropped;
   }

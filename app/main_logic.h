@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -215,6 +216,8 @@ class MainLogic {
   // The stored port and data folder while a run override holds.
   std::optional<std::uint8_t> storedPort_;
   std::optional<std::string> storedInternalPath_;
+  // The stored data folder that the folder rule replaced at start (empty: none).
+  std::string replacedDataFolder_;
 
   RunObserver& Observe();
   void Memo(const std::string& line);
@@ -226,6 +229,12 @@ class MainLogic {
   void ResetActivity();
   void StartJob(std::uint32_t kind);
   void StartFileThread();
+  // The folder the files of this call go to: the data folder, or when it cannot take them
+  // (missing, not a folder, not writable) the fallback folder in the per-user data folder,
+  // with memo and log saying why and where.
+  std::filesystem::path FolderForFiles();
+  // At Start: says so when the data folder cannot take files.
+  void CheckDataFolderAtStart();
   void BuildRecordListFromDevice();
   void ShowModuleLists();
   void ApplyAddressRange(bool modem);

@@ -76,6 +76,7 @@ void MainLogic::btnReadClick(Sender sender) {
     view_.ShowRecords(lbRecords);
     FDevice->ClearRecs();
     ResetReadOptions();
+    CheckDataFolderAtStart();
     kind = 0;
     if (FDebugMode) {
       kind = 4;

@@ -269,8 +269,7 @@ void MainLogic::StartFileThread() {
   FDevice->ClearFiles();
   ++fileThreadsRunning_;
   Observe().FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText,
-                             PathFromUtf8(FInternalPath));
+  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText, FolderForFiles());
 }
 
 void MainLogic::WMWorkerDone(int code) {

@@ -131,7 +131,9 @@ const char* HistoryWarningName(HistoryWarning w) {
 
 int HistoryWarningTextId(HistoryWarning w) { return 632 + static_cast<int>(w); }
 
-int ContactResultTextId(ContactResult r) { return 639 + static_cast<int>(r); }
+int ContactResultTextId(ContactResult r) {
+  return r == ContactResult::FallbackFolder ? 877 : 639 + static_cast<int>(r);
+}
 
 std::vector<LoggerSummary> SummarizeHistory(const std::vector<ContactFigures>& contacts,
                                             std::int64_t now, const HistoryThresholds& limits) {

@@ -243,6 +243,12 @@ constexpr TextEntry kTexts[] = {
     {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
     {811, "Seitenspeicher konnte nicht geschrieben werden:"},
     {812, "Nur neue Seiten lesen"},
+    {870, "Datenordner nicht verwendbar:"},
+    {871, "er existiert nicht"},
+    {872, "er ist kein Ordner"},
+    {873, "er ist nicht beschreibbar"},
+    {874, "Dateien werden abgelegt in"},
+    {877, "Dateien im Ausweichordner"},
 };
 
 }  // namespace

@@ -243,6 +243,13 @@ constexpr TextEntry kTexts[] = {
     {810, "Page cache damaged, records are read in full"},
     {811, "Page cache could not be written:"},
     {812, "Read only new pages"},
+    // The data folder and its fallback, refused input (870 on).
+    {870, "Data folder cannot be used:"},
+    {871, "it does not exist"},
+    {872, "it is not a folder"},
+    {873, "it cannot be written to"},
+    {874, "files are written to"},
+    {877, "files in fallback folder"},
 };
 
 }  // namespace

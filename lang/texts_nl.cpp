@@ -243,6 +243,12 @@ constexpr TextEntry kTexts[] = {
     {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
     {811, "Paginacache kon niet worden geschreven:"},
     {812, "Alleen nieuwe pagina's lezen"},
+    {870, "Datamap kan niet worden gebruikt:"},
+    {871, "hij bestaat niet"},
+    {872, "het is geen map"},
+    {873, "er kan niet in worden geschreven"},
+    {874, "bestanden worden geschreven naar"},
+    {877, "bestanden in uitwijkmap"},
 };
 
 }  // namespace
