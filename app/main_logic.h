@@ -28,6 +28,7 @@ namespace varnel {
 
 class ContactTracker;
 class WorkerEventPump;
+struct DeviceOptionNotes;
 
 // The three buttons that start work.
 enum class Sender { SpBStartModem, btnStart, btnReadRec };
@@ -107,7 +108,8 @@ class MainLogic {
 
   // --- Options, files and modules
   void ResetReadOptions();
-  bool LoadDeviceOptions(const QString& serial);
+  // `notes`, when given, gets what the stored options could not be taken for.
+  bool LoadDeviceOptions(const QString& serial, DeviceOptionNotes* notes = nullptr);
   bool ResetDeviceOptions(const QString& serial);
   void WriteFileList();
   void RunModules();
@@ -266,6 +268,8 @@ class MainLogic {
   // the unattended loop).
   std::unique_ptr<LogicTimer> filesDoneWait_;
   bool waitForCallPending_ = false;
+  // Lines about the options just loaded, said after the serial number's own line.
+  std::vector<std::string> optionNotes_;
 };
 
 }  // namespace varnel

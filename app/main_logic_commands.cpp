@@ -203,8 +203,8 @@ void MainLogic::ResetReadOptions() {
   FDevice->Registered = false;
 }
 
-bool MainLogic::LoadDeviceOptions(const QString& serial) {
-  return varnel::LoadDeviceOptions(serial, *FDevice);
+bool MainLogic::LoadDeviceOptions(const QString& serial, DeviceOptionNotes* notes) {
+  return varnel::LoadDeviceOptions(serial, *FDevice, notes);
 }
 
 bool MainLogic::ResetDeviceOptions(const QString& serial) {

@@ -55,7 +55,9 @@ void ResetReadOptions(TDevice& device, const QDate& today) {
   device.CachedPages.reset();
 }
 
-bool LoadDeviceOptions(const QString& serial, TDevice& device) {
+bool LoadDeviceOptions(const QString& serial, TDevice& device, DeviceOptionNotes* notes) {
+  DeviceOptionNotes ignored;
+  DeviceOptionNotes& note = notes ? *notes : ignored;
   // This program's own option belongs to the logger on the line alone, even when the next
   // caller is not registered.
   device.ReadOnlyNewPages = false;
@@ -91,6 +93,7 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
   if (entry.Has(V::WriteConfig)) device.WriteConfig = v.WriteConfig;
   if (device.WriteConfig) {
     if (!v.ConfigFile.isEmpty()) LoadConfigFile(v.ConfigFile, device);
+    if (!device.ConfigFileOk) note.ConfigNotWritten = v.ConfigFile.toStdString();
     if (entry.Has(V::WriteText)) device.WriteText = v.WriteText;
     if (device.WriteText) {
       if (entry.Has(V::NewID)) device.NewID = v.NewID;

@@ -248,6 +248,7 @@ constexpr TextEntry kTexts[] = {
     {872, "er ist kein Ordner"},
     {873, "er ist nicht beschreibbar"},
     {874, "Dateien werden abgelegt in"},
+    {876, "Konfigurationsdatei nicht angenommen, Konfiguration nicht geschrieben:"},
     {877, "Dateien im Ausweichordner"},
 };
 

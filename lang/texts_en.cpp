@@ -249,6 +249,7 @@ constexpr TextEntry kTexts[] = {
     {872, "it is not a folder"},
     {873, "it cannot be written to"},
     {874, "files are written to"},
+    {876, "Configuration file not accepted, configuration not written:"},
     {877, "files in fallback folder"},
 };
 

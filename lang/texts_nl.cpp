@@ -248,6 +248,7 @@ constexpr TextEntry kTexts[] = {
     {872, "het is geen map"},
     {873, "er kan niet in worden geschreven"},
     {874, "bestanden worden geschreven naar"},
+    {876, "Configuratiebestand niet geaccepteerd, configuratie niet geschreven:"},
     {877, "bestanden in uitwijkmap"},
 };
 
