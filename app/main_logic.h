@@ -108,7 +108,8 @@ class MainLogic {
 
   // --- Options, files and modules
   void ResetReadOptions();
-  // `notes`, when given, gets what the stored options could not be taken for.
+  // `notes`, when given, gets the stored values that were refused and a configuration
+  // that will not be written.
   bool LoadDeviceOptions(const QString& serial, DeviceOptionNotes* notes = nullptr);
   bool ResetDeviceOptions(const QString& serial);
   void WriteFileList();

@@ -26,6 +26,8 @@ constexpr const char* kVersionText = " 2.20";
 constexpr int kTextBackupFailed = 508;
 // "Configuration file not accepted, configuration not written:", followed by the file.
 constexpr int kTextConfigNotWritten = 876;
+// "Stored value out of range, not used:", followed by name=value.
+constexpr int kTextValueRefused = 878;
 
 // Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
 std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
@@ -121,6 +123,9 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       if (LoadDeviceOptions(QString::number(d.SerialNumber), &notes)) {
         d.KnownDevice = true;
         Memo(Text(67));
+      }
+      for (const std::string& refused : notes.Refused) {
+        optionNotes_.push_back(Text(kTextValueRefused) + " " + refused);
       }
       // Whatever else the options ask for is carried out; this is not.
       if (notes.ConfigNotWritten) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/device.h"
 
@@ -21,6 +22,9 @@ void ResetReadOptions(TDevice& device, const QDate& today);
 
 // What loading a device's options could not take as stored, for the memo and the log.
 struct DeviceOptionNotes {
+  // Stored values the device image cannot hold ("ReadFromMonth=2147483647"); the defaults
+  // stand in for them.
+  std::vector<std::string> Refused;
   // The configuration was to be written but its file was not accepted (or none was named):
   // the file's name.
   std::optional<std::string> ConfigNotWritten;

@@ -248,8 +248,10 @@ constexpr TextEntry kTexts[] = {
     {872, "er ist kein Ordner"},
     {873, "er ist nicht beschreibbar"},
     {874, "Dateien werden abgelegt in"},
+    {875, "Eine Seriennummer darf kein \"/\" oder \"\\\" enthalten !"},
     {876, "Konfigurationsdatei nicht angenommen, Konfiguration nicht geschrieben:"},
     {877, "Dateien im Ausweichordner"},
+    {878, "Gespeicherter Wert außerhalb des Bereichs, nicht verwendet:"},
 };
 
 }  // namespace

@@ -249,8 +249,10 @@ constexpr TextEntry kTexts[] = {
     {872, "it is not a folder"},
     {873, "it cannot be written to"},
     {874, "files are written to"},
+    {875, "A serialnumber cannot hold \"/\" or \"\\\" !"},
     {876, "Configuration file not accepted, configuration not written:"},
     {877, "files in fallback folder"},
+    {878, "Stored value out of range, not used:"},
 };
 
 }  // namespace

@@ -248,8 +248,10 @@ constexpr TextEntry kTexts[] = {
     {872, "het is geen map"},
     {873, "er kan niet in worden geschreven"},
     {874, "bestanden worden geschreven naar"},
+    {875, "Een serienummer mag geen \"/\" of \"\\\" bevatten !"},
     {876, "Configuratiebestand niet geaccepteerd, configuratie niet geschreven:"},
     {877, "bestanden in uitwijkmap"},
+    {878, "Opgeslagen waarde buiten bereik, niet gebruikt:"},
 };
 
 }  // namespace

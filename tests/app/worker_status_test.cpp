@@ -62,15 +62,17 @@ TEST_F(WorkerStatus, SerialNumberLoadsTheRegisteredOptionsAndReleasesTheWorker) 
 TEST_F(WorkerStatus, SerialNumberSaysWhatTheStoredOptionsCannotHaveDone) {
   {
     RegistryKey dev(QString(kRegisteredDevicesKey) + "\\4711");
+    dev.WriteInt("ReadFromMonth", 12);
     dev.WriteFlag("WriteConfig", true);
     dev.WriteString("ConfigFile", Root() + "/missing.cfx");
   }
   logic->FDevice->SerialNumber = 4711;
   Event(wsSerialNumber);
-  const std::string said = "Configuration file not accepted, configuration not written: " +
-                           (Root() + "/missing.cfx").toStdString();
-  EXPECT_EQ(Memo(), (Lines{"SN 4711", "Found registred device", said}));
-  EXPECT_EQ(LoggedTexts(), (Lines{"SN 4711", said}));
+  const Lines said = {"Stored value out of range, not used: ReadFromMonth=12",
+                      "Configuration file not accepted, configuration not written: " +
+                          (Root() + "/missing.cfx").toStdString()};
+  EXPECT_EQ(Memo(), (Lines{"SN 4711", "Found registred device", said[0], said[1]}));
+  EXPECT_EQ(LoggedTexts(), (Lines{"SN 4711", said[0], said[1]}));
   EXPECT_TRUE(logic->FDevice->OptionsReady);
 }
 
