@@ -17,6 +17,8 @@ enum class ContactResult {
   NoCommunication,  // no logger answered
   FilesNotWritten,  // records were read, but their data files were not (all) written
   Stopped,          // Start was released (or the program ended) during the reading
+  FallbackFolder,   // as Complete, but the data folder could not take the files: they lie in
+                    // the fallback folder
 };
 
 // "complete", "partial", ... as stored and printed; ParseContactResult is its inverse.

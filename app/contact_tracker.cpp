@@ -36,6 +36,7 @@ const char* ContactResultName(ContactResult result) {
     case ContactResult::NoCommunication: return "no communication";
     case ContactResult::FilesNotWritten: return "files not written";
     case ContactResult::Stopped: return "stopped";
+    case ContactResult::FallbackFolder: return "files in fallback folder";
   }
   return "dropped";
 }
@@ -43,7 +44,8 @@ const char* ContactResultName(ContactResult result) {
 std::optional<ContactResult> ParseContactResult(const std::string& name) {
   for (ContactResult r : {ContactResult::Complete, ContactResult::Partial, ContactResult::Dropped,
                           ContactResult::DeviceChanged, ContactResult::NoCommunication,
-                          ContactResult::FilesNotWritten, ContactResult::Stopped}) {
+                          ContactResult::FilesNotWritten, ContactResult::Stopped,
+                          ContactResult::FallbackFolder}) {
     if (name == ContactResultName(r)) return r;
   }
   return std::nullopt;
@@ -73,6 +75,7 @@ void ContactTracker::Open() {
   lineEnded_ = filesPending_ = stopping_ = readingEnded_ = false;
   sawPartial_ = sawRead_ = sawNoRecord_ = sawChanged_ = sawNoCommunication_ = false;
   stoppedWhileReading_ = filesFailed_ = false;
+  filesInFallback_ = false;
   open_ = true;
 }
 
@@ -192,6 +195,10 @@ void ContactTracker::FilesDone(std::int64_t flag, const TDevice& d, bool modem) 
   FinishIfDone();
 }
 
+void ContactTracker::FilesInFallbackFolder() {
+  if (open_) filesInFallback_ = true;
+}
+
 void ContactTracker::RunStopped(bool workerRunning) {
   if (!open_) return;
   stopping_ = true;
@@ -230,7 +237,7 @@ void ContactTracker::Finish() {
   } else if (sawPartial_) {
     c_.Result = ContactResult::Partial;
   } else if (sawRead_ || sawNoRecord_) {
-    c_.Result = ContactResult::Complete;
+    c_.Result = filesInFallback_ ? ContactResult::FallbackFolder : ContactResult::Complete;
   } else {
     c_.Result = ContactResult::Dropped;
   }

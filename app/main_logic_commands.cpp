@@ -77,6 +77,7 @@ void MainLogic::btnReadClick(Sender sender) {
     view_.ShowRecords(lbRecords);
     FDevice->ClearRecs();
     ResetReadOptions();
+    CheckDataFolderAtStart();
     kind = 0;
     if (FDebugMode) {
       kind = 4;
@@ -203,8 +204,8 @@ void MainLogic::ResetReadOptions() {
   FDevice->Registered = false;
 }
 
-bool MainLogic::LoadDeviceOptions(const QString& serial) {
-  return varnel::LoadDeviceOptions(serial, *FDevice);
+bool MainLogic::LoadDeviceOptions(const QString& serial, DeviceOptionNotes* notes) {
+  return varnel::LoadDeviceOptions(serial, *FDevice, notes);
 }
 
 bool MainLogic::ResetDeviceOptions(const QString& serial) {

@@ -120,6 +120,11 @@ const char* DeviceValueName(DeviceValue value) {
   return kNames[static_cast<std::size_t>(value)];
 }
 
+bool SerialNameAllowed(const QString& serial) {
+  return !serial.isEmpty() && !serial.contains(QLatin1Char('/')) &&
+         !serial.contains(QLatin1Char('\\'));
+}
+
 QString OffsetText(double value) { return FixedText(value, 7, 6); }
 
 QStringList RegisteredDeviceStore::List() const {
@@ -127,7 +132,7 @@ QStringList RegisteredDeviceStore::List() const {
 }
 
 bool RegisteredDeviceStore::Contains(const QString& serial) const {
-  return List().contains(serial, Qt::CaseSensitive);
+  return SerialNameAllowed(serial) && List().contains(serial, Qt::CaseSensitive);
 }
 
 StoredDevice RegisteredDeviceStore::Read(const QString& serial) const {
@@ -144,6 +149,7 @@ StoredDevice RegisteredDeviceStore::Read(const QString& serial) const {
 }
 
 bool RegisteredDeviceStore::Write(const QString& serial, const DeviceValues& values) {
+  if (!SerialNameAllowed(serial)) return false;
   return WriteValues(serial, values, std::bitset<kDeviceValueCount>().set());
 }
 
@@ -178,6 +184,7 @@ bool RegisteredDeviceStore::SetReadOnlyNewPages(const QString& serial, bool on) 
 }
 
 bool RegisteredDeviceStore::Remove(const QString& serial) {
+  if (!SerialNameAllowed(serial)) return false;
   RegistryKey key(StoreKey());
   key.DeleteSubKey(serial);
   return key.Sync();

@@ -78,6 +78,10 @@ struct StoredDevice {
   bool operator!=(const StoredDevice& o) const { return !(*this == o); }
 };
 
+// False for a serial number that cannot name one entry: empty, or holding "/" or "\",
+// which the store would take as a path of nested keys.
+bool SerialNameAllowed(const QString& serial);
+
 // An offset as the store writes it: rounded to seven significant digits, six decimals.
 QString OffsetText(double value);
 
@@ -90,7 +94,7 @@ class RegisteredDeviceStore {
   // The values of the entry `serial`; Present is empty when there is no such entry.
   StoredDevice Read(const QString& serial) const;
   // Writes all nineteen values, in order, creating the entry when missing. False when the
-  // store could not be written.
+  // store could not be written or `serial` is not allowed as a name (nothing is written).
   bool Write(const QString& serial, const DeviceValues& values);
   // The reset after the options were carried out: the defaults of a carried-out contact
   // (read-from date from `today`) and `lastContact`; "CustomUnit" keeps its text. False when

@@ -756,13 +756,13 @@ void TFormLoggerConfig::BtnOpenFileClick() {
     return;
   }
   const QString file = QDir::toNativeSeparators(dialog.selectedFiles().first());
-  Memo1->clear();
   EdIntPath->setText(file);
   bool wl = false;
   if (ReadCfxHeader(file, wl)) {
     ChBWL->setChecked(wl);
-  } else {
-    Memo1->appendPlainText(Tx(kCfxRejectedText));
+  } else if (message_) {
+    // Not in the comment box: what stands there is written into the logger as its comment.
+    message_->ShowMessageBox(Tx(kCfxRejectedText), Tx(300), mkOk);
   }
 }
 

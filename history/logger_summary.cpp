@@ -135,6 +135,7 @@ int ContactResultTextId(ContactResult r) {
   switch (r) {
     case ContactResult::FilesNotWritten: return 820;
     case ContactResult::Stopped: return 821;
+    case ContactResult::FallbackFolder: return 877;
     default: return 639 + static_cast<int>(r);  // complete ... no communication
   }
 }

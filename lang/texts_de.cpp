@@ -246,6 +246,15 @@ constexpr TextEntry kTexts[] = {
     // Results of a contact in the history, after those from 639 on.
     {820, "Dateien nicht geschrieben"},
     {821, "gestoppt"},
+    {870, "Datenordner nicht verwendbar:"},
+    {871, "er existiert nicht"},
+    {872, "er ist kein Ordner"},
+    {873, "er ist nicht beschreibbar"},
+    {874, "Dateien werden abgelegt in"},
+    {875, "Eine Seriennummer darf kein \"/\" oder \"\\\" enthalten !"},
+    {876, "Konfigurationsdatei nicht angenommen, Konfiguration nicht geschrieben:"},
+    {877, "Dateien im Ausweichordner"},
+    {878, "Gespeicherter Wert außerhalb des Bereichs, nicht verwendet:"},
     // Options changed underneath the read/write options dialog.
     {890, "Die gespeicherten Optionen des Geräts"},
     {891, "wurden inzwischen geändert (durch einen Anruf oder ein anderes Programm)."},

@@ -246,6 +246,16 @@ constexpr TextEntry kTexts[] = {
     // Results of a contact in the history, after those from 639 on.
     {820, "files not written"},
     {821, "stopped"},
+    // The data folder and its fallback, refused input (870 on).
+    {870, "Data folder cannot be used:"},
+    {871, "it does not exist"},
+    {872, "it is not a folder"},
+    {873, "it cannot be written to"},
+    {874, "files are written to"},
+    {875, "A serialnumber cannot hold \"/\" or \"\\\" !"},
+    {876, "Configuration file not accepted, configuration not written:"},
+    {877, "files in fallback folder"},
+    {878, "Stored value out of range, not used:"},
     // Options changed underneath the read/write options dialog.
     {890, "The stored options of device"},
     {891, "were changed meanwhile (by a call or by another program)."},

@@ -246,6 +246,15 @@ constexpr TextEntry kTexts[] = {
     // Results of a contact in the history, after those from 639 on.
     {820, "bestanden niet geschreven"},
     {821, "gestopt"},
+    {870, "Datamap kan niet worden gebruikt:"},
+    {871, "hij bestaat niet"},
+    {872, "het is geen map"},
+    {873, "er kan niet in worden geschreven"},
+    {874, "bestanden worden geschreven naar"},
+    {875, "Een serienummer mag geen \"/\" of \"\\\" bevatten !"},
+    {876, "Configuratiebestand niet geaccepteerd, configuratie niet geschreven:"},
+    {877, "bestanden in uitwijkmap"},
+    {878, "Opgeslagen waarde buiten bereik, niet gebruikt:"},
     // Options changed underneath the read/write options dialog.
     {890, "De opgeslagen opties van apparaat"},
     {891, "zijn intussen gewijzigd (door een oproep of door een ander programma)."},

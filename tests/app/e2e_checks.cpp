@@ -20,8 +20,8 @@ namespace {
 // The texts with which the program reports a fault: a port that does not open, errors the
 // logger reports, a lost or changed logger, a silent modem, files, backups, the language
 // setting, an impossible memory layout, the contact history and the page cache.
-constexpr int kFaultTextIds[] = {45,  51,  52,  53,  59,  60,  87,  119, 508,
-                                 509, 510, 527, 629, 810, 811};
+constexpr int kFaultTextIds[] = {45,  51,  52,  53,  59,  60,  87,  119, 508, 509,
+                                 510, 527, 629, 810, 811, 870, 876, 878};
 // The console collector's complaints on its error output.
 constexpr const char* kCollectorComplaint = "varnel-collect: ";
 

@@ -310,19 +310,29 @@ void LoggerConfig::theConfigFileHeaderDecidesTheWaterLevelBox() {
   };
   WithDialog([&](TFormLoggerConfig& d) {
     Tick(d.ChBWriteConfig);
+    Tick(d.ChBWriteID);
+    Tick(d.ChBComment);
     d.Memo1->setPlainText("old comment");
     choose(wl);
     QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
     QCOMPARE(d.EdIntPath->text(), QDir::toNativeSeparators(wl));
     QVERIFY(d.ChBWL->isChecked());
-    QCOMPARE(d.Memo1->toPlainText(), QString());
 
+    // The notice is the dialog's to show; the comment box holds what goes into the logger.
     choose(broken);
+    QString notice;
+    WhenModal<TFormMessage>([&](TFormMessage* m) {
+      notice = m->LbText->text();
+      QTest::mouseClick(m->BtM, Qt::LeftButton);
+    });
     QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
+    QCOMPARE(notice, QString("The chosen file is not a valid configuration-file (*.cfx) !"));
     QVERIFY(d.ChBWL->isChecked());  // keeps its state
-    QCOMPARE(d.Memo1->toPlainText(),
-             QString("The chosen file is not a valid configuration-file (*.cfx) !"));
-
+    QCOMPARE(d.Memo1->toPlainText(), QString("old comment"));
+    QTest::mouseClick(d.btnClose, Qt::LeftButton);
+  });
+  QCOMPARE(store_.Read("9").Values.Comment, QString("old comment"));
+  WithDialog([&](TFormLoggerConfig& d) {
     WhenModal<QFileDialog>([](QFileDialog* f) { f->reject(); });
     QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
     QCOMPARE(d.EdIntPath->text(), QString());

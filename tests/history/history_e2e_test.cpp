@@ -277,6 +277,7 @@ TEST_F(History, ACallDroppedDuringTheReadoutIsRecordedAsPartial) {
                         ports_.toStdString()));
   const int pages = TruthPages();
   qputenv("VARNEL_PORTS", ports_.toLocal8Bit());
+  QDir().mkpath(data_);
   RegistryKey(kCommonKey).WriteString("Internal-Path", data_);
   FacadeLink link;
   RecordingView view;
