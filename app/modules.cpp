@@ -1,5 +1,6 @@
 #include "app/modules.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
@@ -107,12 +108,21 @@ void WriteChosenModules(const TExecuteModuleList& chosen) {
   exec.Sync();
 }
 
+namespace {
+
+// A data file's full path as modules and the device line's other programs take it: with the
+// system's own separators (the data folder may have come with forward slashes on Windows).
+QString FileArgument(const TDevice& device, int i) {
+  return QDir::toNativeSeparators(QString::fromStdString(PathToUtf8(device.FileName(i)->Name)));
+}
+
+}  // namespace
+
 void WriteFileList(const TDevice& device) {
   RegistryKey files(QString::fromLatin1(kCommonKeySlash) + QString::fromLatin1(kFileListName));
   files.Clear();
   for (int i = 0; i < device.FileCount(); ++i) {
-    files.WriteString(QStringLiteral("File") + QString::number(i),
-                      QString::fromStdString(PathToUtf8(device.FileName(i)->Name)));
+    files.WriteString(QStringLiteral("File") + QString::number(i), FileArgument(device, i));
   }
   files.Sync();
 }
@@ -130,7 +140,7 @@ int RunModules(const TExecuteModuleList& chosen, const TDevice& device, const QS
     const TModule& module = *chosen.Item(m);
     if (module.OnlyOneFile) {
       for (int f = 0; f < device.FileCount(); ++f) {
-        start(module, QString::fromStdString(PathToUtf8(device.FileName(f)->Name)));
+        start(module, FileArgument(device, f));
       }
     } else {
       start(module, fileListKey);

@@ -54,7 +54,11 @@ bool ProgramLog::Reset() const {
 
 QString UserDataFolder() {
 #ifdef Q_OS_WIN
-  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  // %LOCALAPPDATA% as the environment names it (the shell's known folder when unset).
+  const QString local = qEnvironmentVariable("LOCALAPPDATA");
+  const QString base = local.isEmpty()
+                           ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                           : QDir::fromNativeSeparators(local);
   return base + QStringLiteral("/Varnel");
 #else
   const QByteArray xdg = qgetenv("XDG_DATA_HOME");

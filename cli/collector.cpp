@@ -2,29 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "app/program_log.h"
 #include "cli/port_probe.h"
+#include "cli/stop_requests.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::cli {
-
-namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const char c = 's';
-  // write() is safe in a signal handler; a full pipe already holds a wake-up.
-  [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
-
-}  // namespace
 
 Collector::Collector(MainLogic& logic, ConsoleView& view, CollectOptions options)
     : logic_(logic), view_(view), options_(std::move(options)) {
@@ -44,21 +29,10 @@ Collector::~Collector() {
 }
 
 bool Collector::WatchSignals() {
-  if (::pipe(g_signalPipe) != 0) return false;
-  for (int fd : g_signalPipe) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-  signalNotifier_ = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
-  connect(signalNotifier_, &QSocketNotifier::activated, this, [this] {
-    char buf[16];
-    while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
-    }
+  return WatchStopRequests(this, [this] {
     view_.Note("signal: stopping");
     Finish(kExitDone);
   });
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
 }
 
 bool Collector::Begin() {

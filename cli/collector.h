@@ -8,8 +8,6 @@
 #include "cli/console_view.h"
 #include "cli/run_state.h"
 
-class QSocketNotifier;
-
 // One unattended run of the window logic from the console: start, count the calls (or chain
 // the direct readout), stop in order on a signal, and the exit status.
 namespace varnel::cli {
@@ -28,7 +26,8 @@ class Collector : public QObject {
   int ExitCode() const { return exitCode_; }
   int CallsDone() const { return callsDone_; }
 
-  // SIGINT and SIGTERM end the run as Finish(0) does, from the event loop.
+  // SIGINT and SIGTERM (Ctrl-C, a closed console, log-off on Windows) end the run as
+  // Finish(0) does, from the event loop.
   bool WatchSignals();
 
  private:
@@ -51,7 +50,6 @@ class Collector : public QObject {
   bool callRestarted_ = false;
   std::string callResult_;
   RunState state_;
-  QSocketNotifier* signalNotifier_ = nullptr;
 };
 
 }  // namespace varnel::cli

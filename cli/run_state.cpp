@@ -7,29 +7,15 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <map>
-#include <unistd.h>
+
+#include "cli/process_identity.h"
 
 namespace varnel::cli {
 
 namespace {
 
 QString Now() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")); }
-
-// Tells this boot from the last, so that a state file left by a collector before a reboot
-// is not taken for a live one because its process number came round again.
-QString BootId() {
-  QFile f(QStringLiteral("/proc/sys/kernel/random/boot_id"));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QString::fromLatin1(f.readAll()).trimmed();
-}
-
-bool ProcessAlive(qint64 pid) {
-  if (pid <= 0) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
 
 std::map<QString, QString> ReadFields(const QString& path) {
   std::map<QString, QString> fields;
@@ -107,7 +93,7 @@ void RunState::Write() {
   if (path_.isEmpty()) return;
   if (since_.isEmpty()) since_ = Now();
   QString text;
-  text += QStringLiteral("pid=%1\n").arg(stopped_ ? 0 : static_cast<qint64>(::getpid()));
+  text += QStringLiteral("pid=%1\n").arg(stopped_ ? 0 : CurrentProcessId());
   text += QStringLiteral("boot=") + BootId() + '\n';
   text += QStringLiteral("state=") + QString::fromStdString(state_) + '\n';
   text += QStringLiteral("since=") + since_ + '\n';

@@ -10,6 +10,7 @@
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "files/idc_reader.h"
+#include "files/native_path.h"
 #include "files/idc_text.h"
 
 namespace varnel::idc2csv {
@@ -25,7 +26,7 @@ QString CsvPathFor(const QString& dataFile) {
 QString ConvertToCsv(const QString& dataFile) {
   IdcFile file;
   try {
-    file = ReadIdcFile(std::filesystem::path(dataFile.toStdString()));
+    file = ReadIdcFile(PathFromUtf8(dataFile.toStdString()));
   } catch (const std::exception& e) {
     return QString::fromStdString(e.what());
   }

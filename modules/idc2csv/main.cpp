@@ -1,6 +1,7 @@
 // idc2csv: a post-processing module. "idc2csv FILE" writes FILE's measurements as CSV beside
 // it; "idc2csv Files" converts every file of the collector's last readout.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 #include <cstring>
@@ -33,7 +34,9 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--register") {
     const bool perFile = args.contains("--per-file");
-    RegisterModule(QStringLiteral("idc2csv"), QCoreApplication::applicationFilePath(),
+    // The path as the device line's other programs read it (backslashes on Windows).
+    RegisterModule(QStringLiteral("idc2csv"),
+                   QDir::toNativeSeparators(QCoreApplication::applicationFilePath()),
                    perFile ? QStringLiteral("CSV export (per file)") : QStringLiteral("CSV export"),
                    perFile);
     std::printf("registered %s as a module\n", qPrintable(QCoreApplication::applicationFilePath()));

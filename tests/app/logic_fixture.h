@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/main_logic.h"
+#include "fresh_user_store.h"
 #include "manual_timer.h"
 #include "recording_launcher.h"
 #include "recording_link.h"
@@ -27,6 +28,7 @@ class TempStore : public ::testing::Test {
     oldData_ = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
+    FreshWindowsUserStore(dir_.path());
     QDir().mkpath(ProgramFolder());
   }
   void TearDown() override {

@@ -1,5 +1,6 @@
 // Post-processing modules: which are listed, which are chosen again, the file list and the
 // starts on new files.
+#include <QDir>
 #include <QFile>
 #include <fcntl.h>
 #include <unistd.h>
@@ -125,7 +126,8 @@ TEST_F(Modules, TheFileListHoldsExactlyTheNewFiles) {
   QStringList values = files.ValueNames();
   values.sort();
   EXPECT_EQ(values, (QStringList{"File0", "File1"}));
-  EXPECT_EQ(files.ReadString("File1"), "/data/4711/A_02.idc");
+  // With the system's separators, as the device line's other programs read the list.
+  EXPECT_EQ(files.ReadString("File1"), QDir::toNativeSeparators("/data/4711/A_02.idc"));
 }
 
 TEST_F(Modules, OneFileModulesStartPerFileThenOthersOnceWithFiles) {
@@ -146,9 +148,10 @@ TEST_F(Modules, OneFileModulesStartPerFileThenOthersOnceWithFiles) {
   EXPECT_EQ(started, 5);
   ASSERT_EQ(launcher.starts.size(), 5u);
   EXPECT_EQ(launcher.starts[0].program, "/opt/conv a");
-  EXPECT_EQ(launcher.starts[0].arguments, QStringList{"/d/1.idc"});
-  EXPECT_EQ(launcher.starts[1].arguments, QStringList{"/d/2 x.idc"});
-  EXPECT_EQ(launcher.starts[2].arguments, QStringList{"/d/3.idc"});
+  const auto native = [](const char* p) { return QStringList{QDir::toNativeSeparators(p)}; };
+  EXPECT_EQ(launcher.starts[0].arguments, native("/d/1.idc"));
+  EXPECT_EQ(launcher.starts[1].arguments, native("/d/2 x.idc"));
+  EXPECT_EQ(launcher.starts[2].arguments, native("/d/3.idc"));
   EXPECT_EQ(launcher.starts[3].program, "/opt/send");
   EXPECT_EQ(launcher.starts[3].arguments, QStringList{"Files"});
   EXPECT_EQ(launcher.starts[4].arguments, QStringList{"Files"});
@@ -169,6 +172,7 @@ TEST_F(Modules, AModuleThatCannotStartIsSkippedWithoutAPause) {
 }
 
 TEST_F(Modules, TheRealLauncherStartsAProgramWithABlankInItsPath) {
+  VARNEL_POSIX_ONLY("shell scripts as modules; tests/windows runs idc2csv.exe as one");
   const QString script = Root() + "/my module.sh";
   const QString out = Root() + "/args out.txt";
   QFile f(script);
@@ -188,6 +192,7 @@ TEST_F(Modules, TheRealLauncherStartsAProgramWithABlankInItsPath) {
 }
 
 TEST_F(Modules, AStartedModuleInheritsNoOpenFileOfTheCollector) {
+  VARNEL_POSIX_ONLY("shell scripts as modules; tests/windows runs idc2csv.exe as one");
   // An open file of ours (the serial port, say) on a number the module would otherwise see.
   const int ours = ::open("/dev/null", O_RDONLY);
   ASSERT_GE(ours, 0);
@@ -213,6 +218,7 @@ TEST_F(Modules, AStartedModuleInheritsNoOpenFileOfTheCollector) {
 }
 
 TEST_F(Modules, AProgramNameWithoutAFolderIsLookedUpOnThePath) {
+  VARNEL_POSIX_ONLY("shell scripts as modules; tests/windows runs idc2csv.exe as one");
   DetachedProcessLauncher launcher;
   EXPECT_TRUE(launcher.StartDetached("true", {}));
   EXPECT_FALSE(launcher.StartDetached("no-such-program-anywhere", {}));

@@ -90,8 +90,13 @@ TEST_F(ProgramLogFile, AnUnwritableProgramFolderSendsTheLogToThePerUserDataFolde
   const QString ro = Root() + "/ro";
   QDir().mkpath(ro);
   const auto readOnly = [ro](const QString& f) { return f != ro; };
-  EXPECT_EQ(DefaultLogFilePath(ro + "/Varnel.exe", readOnly), Root() + "/data/varnel/Varnel.LOG");
-  EXPECT_TRUE(QFileInfo(Root() + "/data/varnel").isDir());
+#ifdef Q_OS_WIN
+  const QString perUser = Root() + "/data/Varnel";  // %LOCALAPPDATA%\Varnel
+#else
+  const QString perUser = Root() + "/data/varnel";
+#endif
+  EXPECT_EQ(DefaultLogFilePath(ro + "/Varnel.exe", readOnly), perUser + "/Varnel.LOG");
+  EXPECT_TRUE(QFileInfo(perUser).isDir());
   EXPECT_FALSE(FolderWritable(Root() + "/missing"));
   EXPECT_TRUE(FolderWritable(ro));
 }

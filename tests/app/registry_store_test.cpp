@@ -22,6 +22,7 @@ TEST(RegistryPath, DoubledAndOuterBackslashesAreDropped) {
 class RegistryStore : public TempStore {};
 
 TEST_F(RegistryStore, EachProgramKeyIsOneIniFileUnderTheConfigHome) {
+  VARNEL_POSIX_ONLY("reads the INI files; tests/windows reads the registry with reg.exe");
   const StoreLocation settings = LocateKey(kSettingsKey);
   EXPECT_EQ(settings.File, Root() + "/config/Halvark Drovantek/Corvane.ini");
   EXPECT_EQ(settings.Group, "");
@@ -31,6 +32,7 @@ TEST_F(RegistryStore, EachProgramKeyIsOneIniFileUnderTheConfigHome) {
 }
 
 TEST_F(RegistryStore, DoubledBackslashReachesTheSameKeyAsASingleOne) {
+  VARNEL_POSIX_ONLY("reads the INI files; tests/windows reads the registry with reg.exe");
   {
     RegistryKey doubled(QString(kRegisteredDevicesKey) + "\\4711");
     doubled.WriteString("Description", "pump station");
@@ -42,6 +44,7 @@ TEST_F(RegistryStore, DoubledBackslashReachesTheSameKeyAsASingleOne) {
 }
 
 TEST_F(RegistryStore, FlagsAndIntegersAreStoredAsNumbersAndReadBackWithDefaults) {
+  VARNEL_POSIX_ONLY("reads the INI files; tests/windows reads the registry with reg.exe");
   {
     RegistryKey key(kSettingsKey);
     key.WriteFlag("Create-Backup", false);
@@ -62,6 +65,7 @@ TEST_F(RegistryStore, FlagsAndIntegersAreStoredAsNumbersAndReadBackWithDefaults)
 }
 
 TEST_F(RegistryStore, ValuesWrittenByOtherProgramsAsWordsOrLargeNumbersAreUnderstood) {
+  VARNEL_POSIX_ONLY("reads the INI files; tests/windows reads the registry with reg.exe");
   {
     QSettings raw(Root() + "/config/Halvark Drovantek/Corvane.ini", QSettings::IniFormat);
     raw.setValue("Auto-Ports", "true");
@@ -94,6 +98,7 @@ TEST_F(RegistryStore, ClearRemovesValuesAndSubKeysButNotTheNeighbours) {
 }
 
 TEST_F(RegistryStore, ChangesAreOnDiskAfterSyncForOtherPrograms) {
+  VARNEL_POSIX_ONLY("reads the INI files; tests/windows reads the registry with reg.exe");
   RegistryKey files(QString(kCommonKeySlash) + "Files");
   files.WriteString("File0", "/data/1_1.idc");
   ASSERT_TRUE(files.Sync());

@@ -303,14 +303,16 @@ TEST_F(WorkerDone, FilesDoneListsTheFilesMakesBackupsAndStartsTheModules) {
   ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
   EXPECT_EQ(backup.readAll(), "data2");
 
+  // Full paths with the system's separators, as the device line's other programs read them.
+  const auto native = [&files](int i) { return QDir::toNativeSeparators(files[i]); };
   RegistryKey list(QString(kCommonKeySlash) + "Files");
-  EXPECT_EQ(list.ReadString("File0"), files[0]);
-  EXPECT_EQ(list.ReadString("File1"), files[1]);
+  EXPECT_EQ(list.ReadString("File0"), native(0));
+  EXPECT_EQ(list.ReadString("File1"), native(1));
   EXPECT_EQ(logic->FileListKey(), "Files");
 
   ASSERT_EQ(launcher.starts.size(), 3u);
-  EXPECT_EQ(launcher.starts[0].arguments, QStringList{files[0]});
-  EXPECT_EQ(launcher.starts[1].arguments, QStringList{files[1]});
+  EXPECT_EQ(launcher.starts[0].arguments, QStringList{native(0)});
+  EXPECT_EQ(launcher.starts[1].arguments, QStringList{native(1)});
   EXPECT_EQ(launcher.starts[0].program, programs[0]);
   EXPECT_EQ(launcher.starts[2].program, programs[1]);
   EXPECT_EQ(launcher.starts[2].arguments, QStringList{"Files"});
@@ -352,7 +354,8 @@ TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
   EXPECT_EQ(LoggedTexts().back(), failed);
   EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_2_BAK.idc"));
   EXPECT_EQ(launcher.starts.size(), 0u);  // no module chosen; the list is still written
-  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File1"), files[1]);
+  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File1"),
+            QDir::toNativeSeparators(files[1]));
 }
 
 TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {

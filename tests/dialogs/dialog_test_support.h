@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 
+#include "fresh_user_store.h"
+
 // Helpers for driving modal dialogs from a test: a modal loop is never left waiting.
 namespace varnel::test {
 
@@ -63,6 +65,7 @@ class TempHome {
     oldData_ = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
+    FreshWindowsUserStore(dir_.path());
     QDir().mkpath(ProgramFolder());
   }
   ~TempHome() {

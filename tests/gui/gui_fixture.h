@@ -7,6 +7,7 @@
 #include <QTextEdit>
 #include <memory>
 
+#include "fresh_user_store.h"
 #include "gui/main_window.h"
 
 namespace varnel::test {
@@ -18,6 +19,7 @@ class GuiStore {
   GuiStore() {
     qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
+    FreshWindowsUserStore(dir_.path());
     QDir().mkpath(ProgramFolder());
   }
   QString Root() const { return dir_.path(); }

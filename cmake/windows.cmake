@@ -1,0 +1,77 @@
+# The Windows programs: icon and version information in every .exe, and what
+# `cmake --install` puts into the folder that runs as it is (the programs, the Qt DLLs and
+# plugins they load, the MinGW runtime). Included instead of install.cmake on Windows.
+
+# Icon and version information, one resource script per program.
+function(varnel_windows_resources target description)
+  set(VARNEL_RC_NAME ${target})
+  set(VARNEL_RC_DESCRIPTION "${description}")
+  set(VARNEL_RC_ICON "${PROJECT_SOURCE_DIR}/packaging/icons/varnel.ico")
+  set(rc ${CMAKE_BINARY_DIR}/resources/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+set(_varnel_programs
+  "vtq-read|VTQ logger reader (direct line)"
+  "varnel|Varnel - collector for VTQ pressure loggers"
+  "varnel-collect|Varnel collector without a window"
+  "varnel-history|Varnel contact history"
+  "idc-plot|Plot of an .idc data file"
+  "idc-dump|.idc data file dump"
+  "idc2csv|.idc data files to CSV")
+set(VARNEL_WINDOWS_PROGRAMS "")
+foreach(entry ${_varnel_programs})
+  string(REPLACE "|" ";" entry "${entry}")
+  list(GET entry 0 target)
+  list(GET entry 1 description)
+  if(TARGET ${target})
+    varnel_windows_resources(${target} "${description}")
+    list(APPEND VARNEL_WINDOWS_PROGRAMS ${target})
+  endif()
+endforeach()
+
+# The window program is a GUI program: no console window opens with it.
+if(TARGET varnel)
+  set_target_properties(varnel PROPERTIES WIN32_EXECUTABLE ON)
+endif()
+
+install(TARGETS ${VARNEL_WINDOWS_PROGRAMS} RUNTIME DESTINATION .)
+
+# The MinGW runtime that the programs and Qt's DLLs link against, found where the compiler
+# finds it.
+if(NOT VARNEL_CORE_ONLY)
+  foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                    OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${_path}" OR NOT EXISTS "${_path}")
+      message(FATAL_ERROR "The MinGW runtime ${dll} was not found (${CMAKE_CXX_COMPILER})")
+    endif()
+    get_filename_component(_path "${_path}" REALPATH)
+    install(FILES ${_path} DESTINATION .)
+  endforeach()
+
+  # Qt's DLLs, and the plugins that Qt loads from the program's folder: the Windows platform
+  # (offscreen for tests and headless runs), the SQLite driver of the contact history and
+  # the native widget style.
+  set(_qt_dlls "")
+  foreach(module Core Gui Widgets PrintSupport Sql Charts)
+    list(APPEND _qt_dlls $<TARGET_FILE:Qt6::${module}>)
+  endforeach()
+  install(FILES ${_qt_dlls} DESTINATION .)
+  install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
+                $<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin> DESTINATION platforms)
+  install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> DESTINATION sqldrivers)
+  install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+
+  # `cmake --install --strip` strips the programs; the DLLs come with their debugging
+  # symbols (the C++ runtime alone carries 20 MB of them) and are stripped here alike.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      file(GLOB_RECURSE _dlls \"\${CMAKE_INSTALL_PREFIX}/*.dll\")
+      foreach(_dll \${_dlls})
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${_dll}\")
+      endforeach()
+    endif()
+  ")
+endif()
