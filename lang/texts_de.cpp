@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
     {811, "Seitenspeicher konnte nicht geschrieben werden:"},
     {812, "Nur neue Seiten lesen"},
+    // Data files written and given up.
+    {830, "Nicht jede gelesene Aufzeichnung bekam ihre Datendatei"},
+    {831, "Beim Beenden wurde noch geschrieben; die unfertige Datei wurde verworfen"},
 };
 
 }  // namespace

@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Page cache damaged, records are read in full"},
     {811, "Page cache could not be written:"},
     {812, "Read only new pages"},
+    // Data files written and given up.
+    {830, "Not every record read got its data file"},
+    {831, "Data files still being written at close; the unfinished one was dropped"},
 };
 
 }  // namespace

@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
     {811, "Paginacache kon niet worden geschreven:"},
     {812, "Alleen nieuwe pagina's lezen"},
+    // Data files written and given up.
+    {830, "Niet elke gelezen registratie kreeg haar gegevensbestand"},
+    {831, "Bij het sluiten werd nog geschreven; het onvoltooide bestand is weggelaten"},
 };
 
 }  // namespace
