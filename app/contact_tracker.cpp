@@ -57,8 +57,12 @@ ContactTracker::ContactTracker(ContactSink& sink, std::function<std::uint64_t()>
 
 void ContactTracker::JobStarted(std::uint32_t kind, bool /*modem*/) {
   if (kind == 0 || kind == 2 || kind == 4) {
-    // A new wait or contents reading: whatever came before is over.
-    if (open_) Finish();
+    // A new wait or contents reading: whatever came before is over -- once the files of
+    // its readout, still being written, have come.
+    if (open_) {
+      lineEnded_ = true;
+      FinishIfDone();
+    }
     pendingStart_ = SysClock::now();
     pendingBytes_ = lineBytes_();
   } else if (kind == 1 && !open_) {
@@ -72,6 +76,7 @@ void ContactTracker::Open() {
   start_ = pendingStart_.value_or(SysClock::now());
   bytesAtStart_ = pendingStart_ ? pendingBytes_ : lineBytes_();
   pendingStart_.reset();
+  ++contacts_;
   lineEnded_ = filesPending_ = stopping_ = readingEnded_ = false;
   sawPartial_ = sawRead_ = sawNoRecord_ = sawChanged_ = sawNoCommunication_ = false;
   stoppedWhileReading_ = filesFailed_ = false;

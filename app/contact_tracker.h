@@ -33,6 +33,8 @@ class ContactTracker {
   void Flush();
 
   bool ContactOpen() const { return open_; }
+  // Counts the contacts opened: tells the files of one contact from those of the next.
+  std::uint64_t Contact() const { return contacts_; }
 
  private:
   void Open();
@@ -44,6 +46,7 @@ class ContactTracker {
   std::function<void(const std::string&)> failed_;
 
   bool open_ = false;
+  std::uint64_t contacts_ = 0;
   ContactFigures c_;
   std::chrono::system_clock::time_point start_{};
   std::uint64_t bytesAtStart_ = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "link/link_state.h"
-#include "workers/file_thread.h"
 #include "workers/link_facade.h"
 
 namespace varnel {
@@ -34,16 +33,28 @@ void FacadeLink::SetLinkEcho(bool on) { varnel::SetLinkEcho(on); }
 
 bool FacadeLink::ModemMode() const { return varnel::ModemMode(); }
 
-void FacadeLink::StartFileThread(PostTarget& window, SyncTarget& sync, int mode, TDevice& device,
+void FacadeLink::StartFileThread(PostTarget& window, int mode, TDevice& device,
                                  const std::string& versionText,
-                                 const std::filesystem::path& dataFolder) {
+                                 const std::filesystem::path& dataFolder,
+                                 std::shared_ptr<FilesReport> report) {
   ReapFinished();
   fileThreads_.push_back(std::make_unique<TFileThread>(
-      window, sync, static_cast<std::uint8_t>(mode), device, versionText, dataFolder));
+      window, static_cast<std::uint8_t>(mode), device, versionText, dataFolder, std::move(report)));
 }
 
 void FacadeLink::StopFileThread() {
   for (auto& t : fileThreads_) t->Terminate();
+}
+
+void FacadeLink::AbandonFileThreads() {
+  // Kept for the rest of the process: a thread that never ends still runs on its object.
+  static auto* abandoned = new std::vector<std::unique_ptr<TFileThread>>;
+  for (auto& t : fileThreads_) {
+    if (t->Finished()) continue;
+    t->Abandon();
+    abandoned->push_back(std::move(t));
+  }
+  fileThreads_.clear();
 }
 
 bool FacadeLink::Busy() const {

@@ -6,8 +6,6 @@
 
 namespace varnel {
 
-class TFileThread;
-
 // The real link: the link facade for the port and the jobs, and the file worker.
 class FacadeLink : public LinkControl {
  public:
@@ -21,10 +19,11 @@ class FacadeLink : public LinkControl {
   void SetLinkModem(bool on) override;
   void SetLinkEcho(bool on) override;
   bool ModemMode() const override;
-  void StartFileThread(PostTarget& window, SyncTarget& sync, int mode, TDevice& device,
-                       const std::string& versionText,
-                       const std::filesystem::path& dataFolder) override;
+  void StartFileThread(PostTarget& window, int mode, TDevice& device,
+                       const std::string& versionText, const std::filesystem::path& dataFolder,
+                       std::shared_ptr<FilesReport> report) override;
   void StopFileThread() override;
+  void AbandonFileThreads() override;
   bool Busy() const override;
   void ReapFinished() override;
 

@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "device/device.h"
+#include "workers/file_thread.h"
 #include "workers/post_target.h"
 
 // The window logic's door to the serial link and the workers. The program uses the link
@@ -30,12 +32,17 @@ class LinkControl {
   virtual bool ModemMode() const = 0;
 
   // Starts the file worker that writes the read records of the device image as data files
-  // into `dataFolder`; it reads the image only through `sync`.
-  virtual void StartFileThread(PostTarget& window, SyncTarget& sync, int mode, TDevice& device,
+  // into `dataFolder`. It copies what it needs from the image at once; it reports to
+  // `window` and lists the files it completed in `report`.
+  virtual void StartFileThread(PostTarget& window, int mode, TDevice& device,
                                const std::string& versionText,
-                               const std::filesystem::path& dataFolder) = 0;
-  // Asks a running file worker to stop at its next block boundary.
+                               const std::filesystem::path& dataFolder,
+                               std::shared_ptr<FilesReport> report) = 0;
+  // Asks the running file workers to stop at their next block boundary.
   virtual void StopFileThread() = 0;
+  // Gives up the file workers that have not ended (see TFileThread::Abandon): from now on
+  // they post nothing and count as ended.
+  virtual void AbandonFileThreads() = 0;
 
   // True while a job's worker or a file worker has not ended.
   virtual bool Busy() const = 0;

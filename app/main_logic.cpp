@@ -21,6 +21,15 @@ namespace varnel {
 namespace {
 // "Unknown language setting, English is used:", followed by the stored value.
 constexpr int kTextUnknownLanguage = 510;
+// "Data files still being written at close; the unfinished one was dropped".
+constexpr int kTextFileWorkerGivenUp = 831;
+
+// Closing ends within these bounds whatever the file worker does (a service manager stops
+// the program after 60 s): first the file worker may finish its files -- the files of a
+// full logger take a few seconds --, then it is asked to stop at its next block, and then
+// it is given up.
+constexpr int kCloseFinishMs = 8000;
+constexpr int kCloseStopMs = 4000;
 }  // namespace
 
 MainLogic::MainLogic(MainView& view, LogicEnvironment env)
@@ -56,23 +65,22 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   Timer1->OnTimeout = [this] { Timer1Timer(); };
   Timer2->OnTimeout = [this] { Timer2Timer(); };
   Timer3->OnTimeout = [this] { Timer3Timer(); };
-  filesDoneWait_ = env_.Timers->Create();
-  filesDoneWait_->OnTimeout = [this] { FilesDoneWaitExpired(); };
 }
 
 MainLogic::~MainLogic() {
   // The device image and the pump must outlive every worker that may still touch them.
   pump_->SetShuttingDown();
   if (!closed_ && env_.Link) {
+    closing_ = true;
     env_.Link->StopLink();
     env_.Link->StopFileThread();
+    if (!WaitUntilIdle(kCloseStopMs)) env_.Link->AbandonFileThreads();
     WaitForWorkers();
     if (tracker_) tracker_->Flush();
   }
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
-  filesDoneWait_->Stop();
 }
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }
@@ -413,14 +421,28 @@ void MainLogic::Timer3Timer() {
 // ---------------------------------------------------------------- close
 
 void MainLogic::WaitForWorkers() {
+  // After StopLink a job's worker ends within moments; a file worker that would not is
+  // given up before this is reached.
   while (env_.Link->Busy()) {
-    // Keep serving the file worker's synchronised calls that were queued before the
-    // shutdown began, so neither thread waits for the other.
     QCoreApplication::processEvents();
     QThread::msleep(5);
   }
   env_.Link->ReapFinished();
   QCoreApplication::processEvents();
+}
+
+void MainLogic::EndWorkers(int timeoutMs) {
+  env_.Link->StopLink();
+  // Their messages are handled as usual: the pages read become files, and the files get
+  // their backups, the file list, the modules and the page cache.
+  if (WaitUntilIdle(timeoutMs)) return;
+  env_.Link->StopFileThread();
+  if (WaitUntilIdle(kCloseStopMs)) return;
+  // A disk that does not answer. What the worker completed is handled as the files of a
+  // worker that stopped; its unfinished file is dropped.
+  env_.Link->AbandonFileThreads();
+  MemoAndLog(Text(kTextFileWorkerGivenUp));
+  while (!fileRuns_.empty()) WMFilesDone(0, fileRuns_.begin()->first);
 }
 
 bool MainLogic::WaitUntilIdle(int timeoutMs) {
@@ -445,9 +467,10 @@ bool MainLogic::FormClose() {
     return false;
   }
   if (closed_) return true;
+  closing_ = true;
+  Timer2->Stop();
+  EndWorkers(kCloseFinishMs);
   pump_->SetShuttingDown();
-  env_.Link->StopLink();
-  env_.Link->StopFileThread();
   // A worker may still be writing into the device image, which is emptied and freed next.
   WaitForWorkers();
   if (tracker_) tracker_->Flush();
@@ -455,7 +478,6 @@ bool MainLogic::FormClose() {
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
-  filesDoneWait_->Stop();
   FDevice->ClearRecs();
   FDevice->ClearFiles();
   FModuleSet.Clear();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@
 #include "app/program_log.h"
 #include "app/record_list.h"
 #include "device/device.h"
+#include "device/page_cache.h"
+#include "workers/file_thread.h"
 
 // The main window without its widgets: start-up, settings, the operator's commands, the
 // workers' messages and the job loop that chains them, the modules and the program log.
@@ -64,7 +67,9 @@ class MainLogic {
   // --- Window events
   void FormCreate();
   // Refused (false, the warning text in the memo) while Start is down. Otherwise stops the
-  // link, waits for the running workers, writes the settings and frees the device image.
+  // link, lets the workers end -- the files of the pages read are written, backed up,
+  // listed and handed to the modules -- but gives up a file worker that is not done within
+  // a bounded time, writes the settings and frees the device image.
   bool FormClose();
   void ReadSettings();
   void WriteSettings();
@@ -101,7 +106,8 @@ class MainLogic {
   void WMWorkerDone(int code);
   void WMWorkerStatus(int code, std::int64_t value, const std::string& text = {});
   void WMWorkerProgress(std::int64_t wParam, std::int64_t lParam);
-  void WMFilesDone(std::int64_t flag);
+  // `run`: the number of the file worker's report (lParam of its message).
+  void WMFilesDone(std::int64_t flag, std::int64_t run);
   // One posted message, dispatched to its handler.
   void HandleMessage(unsigned message, std::int64_t wParam, std::int64_t lParam,
                      const std::string& text);
@@ -245,16 +251,23 @@ class MainLogic {
   // Copies every new file to its backup; a copy that fails is named in memo and log.
   // True when every copy was made.
   bool CopyBackups();
+  // Stops the link and lets the workers end within timeoutMs while their messages are
+  // handled as usual; a file worker still running then is asked to stop, and one that
+  // does not end either is given up.
+  void EndWorkers(int timeoutMs);
   void WaitForWorkers();
-  // Clears the records and starts waiting for the next call; deferred while the file worker
-  // still reads the records.
+  // Clears the records and starts waiting for the next call.
   void ResumeWaitingForCall();
-  // The file worker has not ended within kFilesDoneWaitMs of the call's end: the next call
-  // is awaited without it.
-  void FilesDoneWaitExpired();
   // The page cache of the logger on the line, for its option to read only new pages.
   void LoadPageCache();
-  void SavePageCache();
+  void SavePageCache(const PageCache& cache);
+
+  // One file worker's run: its report, and what the window keeps for its end.
+  struct FileRun {
+    std::shared_ptr<FilesReport> Report;
+    std::optional<PageCache> Cache;  // the pages of its records, for the page cache
+    std::uint64_t Contact = 0;       // the contact of the history it belongs to
+  };
 
   MainView& view_;
   LogicEnvironment env_;
@@ -264,11 +277,10 @@ class MainLogic {
   std::unique_ptr<ContactTracker> tracker_;  // only with a history
   bool closed_ = false;
   bool unknownLanguage_ = false;  // the stored language had no block; English is used
-  int fileThreadsRunning_ = 0;  // started, WM_FILES_DONE not yet seen
-  // Bounds how long the next call waits for the file worker (a blocked folder must not end
-  // the unattended loop).
-  std::unique_ptr<LogicTimer> filesDoneWait_;
-  bool waitForCallPending_ = false;
+  // The file workers whose done message has not been handled, by report number.
+  std::map<std::int64_t, FileRun> fileRuns_;
+  std::int64_t lastRun_ = 0;
+  bool closing_ = false;  // FormClose has begun: no job starts any more
   // Lines about the options just loaded, said after the serial number's own line.
   std::vector<std::string> optionNotes_;
 };

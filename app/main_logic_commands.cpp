@@ -11,7 +11,7 @@
 namespace varnel {
 
 void MainLogic::PressStart() {
-  if (SpBStartModemDown) return;
+  if (SpBStartModemDown || closing_) return;
   SpBStartModemDown = true;
   view_.SetStartDown(true);
   btnReadClick(Sender::SpBStartModem);
@@ -53,8 +53,6 @@ void MainLogic::btnReadClick(Sender sender) {
     ResetActivity();
     MemoAndLog(Text(61));
     Timer2->Stop();
-    waitForCallPending_ = false;
-    filesDoneWait_->Stop();
     SetGauge(Gauge1Max, 0);
     return;
   }
@@ -143,6 +141,7 @@ void MainLogic::TickRecordsByReadRule() {
 }
 
 void MainLogic::StartJob(std::uint32_t kind) {
+  if (closing_) return;  // the program ends: only the workers that run may finish
   if (kind == 0 || kind == 2 || kind == 4) {
     // Every contents reading starts from the defaults, so the options of the logger that
     // called last are never carried out on the next one, and the serial-number handshake
@@ -155,33 +154,10 @@ void MainLogic::StartJob(std::uint32_t kind) {
   env_.Link->StartJob(*pump_, kind, *FDevice);
 }
 
-namespace {
-// How long the next call waits for the file worker's end. Writing the files of a full
-// logger takes a few seconds; a minute more means the folder blocks.
-constexpr int kFilesDoneWaitMs = 60000;
-// "Data files not finished yet; waiting for the next call".
-constexpr int kTextFilesNotDone = 509;
-}  // namespace
-
 void MainLogic::ResumeWaitingForCall() {
-  if (fileThreadsRunning_ > 0) {
-    waitForCallPending_ = true;
-    if (!filesDoneWait_->IsActive()) filesDoneWait_->Start(kFilesDoneWaitMs);
-    return;
-  }
-  waitForCallPending_ = false;
-  filesDoneWait_->Stop();
-  FDevice->ClearRecs();
-  StartJob(2);
-}
-
-void MainLogic::FilesDoneWaitExpired() {
-  filesDoneWait_->Stop();
-  if (!waitForCallPending_) return;
-  MemoAndLog(Text(kTextFilesNotDone));
-  // The file worker took its own copy of the pages when it started; it keeps them until
-  // it ends, so the device image can be cleared for the next call without losing any.
-  waitForCallPending_ = false;
+  // The file worker of the call that ended keeps its own copy of the records, so the next
+  // call is awaited at once: a logger that calls again is answered, not left to a modem
+  // that nobody listens to.
   FDevice->ClearRecs();
   StartJob(2);
 }

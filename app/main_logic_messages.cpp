@@ -1,6 +1,5 @@
 // The workers' messages: what the memo, the status bar and the log show for each, and which
 // job follows which result.
-#include <QFile>
 #include <QString>
 #include <utility>
 
@@ -11,6 +10,7 @@
 #include "app/settings.h"
 #include "app/worker_event_pump.h"
 #include "files/code_page_text.h"
+#include "files/durable_file.h"
 #include "files/idc_names.h"
 #include "files/native_path.h"
 #include "workers/worker_messages.h"
@@ -28,6 +28,9 @@ constexpr int kTextBackupFailed = 508;
 constexpr int kTextConfigNotWritten = 876;
 // "Stored value out of range, not used:", followed by name=value.
 constexpr int kTextValueRefused = 878;
+
+// "Not every record read got its data file", with the reason when one is known.
+constexpr int kTextFilesIncomplete = 830;
 
 // Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
 std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
@@ -69,7 +72,7 @@ void MainLogic::HandleMessage(unsigned message, std::int64_t wParam, std::int64_
       WMWorkerStatus(static_cast<int>(wParam), lParam, text);
       break;
     case WM_FILES_DONE:
-      WMFilesDone(wParam);
+      WMFilesDone(wParam, lParam);
       break;
     default:
       break;
@@ -281,10 +284,17 @@ void MainLogic::BuildRecordListFromDevice() {
 }
 
 void MainLogic::StartFileThread() {
+  // The worker takes its own copy of the records now and lists its files in its own
+  // report, so its end -- however late -- speaks only of this call.
   FDevice->ClearFiles();
-  ++fileThreadsRunning_;
+  FileRun run;
+  run.Report = std::make_shared<FilesReport>(++lastRun_);
+  if (FDevice->ReadOnlyNewPages) run.Cache = PageCacheOf(*FDevice);
+  if (tracker_) run.Contact = tracker_->Contact();
+  const auto report = run.Report;
+  fileRuns_.emplace(report->Run, std::move(run));
   Observe().FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText, FolderForFiles());
+  env_.Link->StartFileThread(*pump_, 0, *FDevice, kVersionText, FolderForFiles(), report);
 }
 
 void MainLogic::WMWorkerDone(int code) {
@@ -382,10 +392,9 @@ bool MainLogic::CopyBackups() {
   for (int i = 0; i < FDevice->FileCount(); ++i) {
     const std::filesystem::path& name = FDevice->FileName(i)->Name;
     const std::filesystem::path backupName = BackupFileName(name);
-    const QString file = QString::fromStdString(PathToUtf8(name));
-    const QString backup = QString::fromStdString(PathToUtf8(backupName));
-    QFile::remove(backup);
-    if (!QFile::copy(file, backup)) {
+    // An earlier copy is replaced only by a complete one.
+    std::string error;
+    if (!CopyReplacing(name, backupName, error)) {
       all = false;
       MemoAndLog(Text(kTextBackupFailed) + " " + PathToUtf8(backupName.filename()));
     }
@@ -393,33 +402,50 @@ bool MainLogic::CopyBackups() {
   return all;
 }
 
-void MainLogic::WMFilesDone(std::int64_t flag) {
-  if (tracker_) tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
-  if (fileThreadsRunning_ > 0) --fileThreadsRunning_;
+void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
+  FileRun done;
+  if (const auto it = fileRuns_.find(run); it != fileRuns_.end()) {
+    done = std::move(it->second);
+    fileRuns_.erase(it);
+  }
+  // The device image's list shows this worker's files, for whatever reads it from here on.
+  FDevice->ClearFiles();
+  if (done.Report) {
+    for (auto& name : done.Report->Files()) FDevice->AddFile(std::move(name));
+  }
+  // The files go to their own contact; one that a later call has closed gets no others.
+  if (tracker_ && tracker_->ContactOpen() && tracker_->Contact() == done.Contact) {
+    tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
+  }
   if (!env_.Link->ModemMode()) {
     SetButtonsAtRest();
     if (!FKeepPortOpen) env_.Link->LinkClose();
   }
   const int low = static_cast<int>(flag & 0xFF);
-  if (low == 0 || (low == 1 && FDevice->FileCount() == 0)) {
+  const int count = FDevice->FileCount();
+  if ((low == 0 || low == 1) && count == 0) {
     MemoAndLog(Text(87));
-  } else if (low == 1) {
-    const int count = FDevice->FileCount();
+  } else if (low == 0 || low == 1) {
     for (int i = 0; i < count; ++i) {
       const std::string line =
           Text(88) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " + Text(89);
       Memo(line);
       AddToLogFile(i == count - 1 ? line + "\r\n" : line);
     }
+    // A worker that stopped or failed after some files: those files are complete and are
+    // treated as any others; the line says that not every record got its file.
+    if (low == 0) {
+      const std::string why = done.Report ? done.Report->Error() : std::string();
+      MemoAndLog(Text(kTextFilesIncomplete) + (why.empty() ? std::string() : ": " + why));
+    }
     // A copy that failed is named; "created" is said only when every copy was made.
     if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));
-    SavePageCache();
+    if (done.Cache) SavePageCache(*done.Cache);
     WriteFileList();
     RunModules();
     view_.SetEnabled(Control::btnReadRec, true);
   }
   Observe().FilesDone(static_cast<int>(flag));
-  if (waitForCallPending_) ResumeWaitingForCall();
 }
 
 void MainLogic::WriteFileList() {

@@ -34,13 +34,10 @@ void MainLogic::LoadPageCache() {
   }
 }
 
-void MainLogic::SavePageCache() {
-  const TDevice& d = *FDevice;
-  if (!d.ReadOnlyNewPages) return;
-  const PageCache cache = PageCacheOf(d);
+void MainLogic::SavePageCache(const PageCache& cache) {
   if (cache.Records.empty()) return;  // nothing complete was read: the old cache still holds
   std::string error;
-  if (!WritePageCache(CacheFileOf(d.SerialNumber), cache, error)) {
+  if (!WritePageCache(CacheFileOf(cache.SerialNumber), cache, error)) {
     MemoAndLog(Text(811) + " " + error);
   }
 }

@@ -151,8 +151,8 @@ void Collector::Finish(int exitCode) {
   exitCode_ = exitCode;
   logic_.ReleaseStart();
   state_.Set("idle");
-  // The worker ends on the stop; pages read so far still become files.
-  logic_.WaitUntilIdle(-1);
+  // The worker ends on the stop and the close waits for the workers a bounded time: pages
+  // read so far still become files.
   logic_.FormClose();
   state_.Stopped();
   QCoreApplication::exit(exitCode_);

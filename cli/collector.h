@@ -20,8 +20,9 @@ class Collector : public QObject {
   // Creates the window logic, applies the options and presses Start. Returns false when
   // the run already ended (the port could not be opened); ExitCode() says why.
   bool Begin();
-  // Releases Start, waits for the workers (the files of pages read so far are written),
-  // stores the settings and leaves the event loop with `exitCode`.
+  // Releases Start, lets the workers end within the close's bounded time (the files of
+  // pages read so far are written), stores the settings and leaves the event loop with
+  // `exitCode`.
   void Finish(int exitCode);
   int ExitCode() const { return exitCode_; }
   int CallsDone() const { return callsDone_; }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "files/durable_file.h"
 #include "files/native_path.h"
 
 namespace varnel {
@@ -29,13 +30,33 @@ bool InvalidInName(unsigned char c, NameRules rules) {
   }
 }
 
-// True when nothing (not even a dangling link) stands at p. A path that cannot be looked
-// at counts as taken: the name must never be one that would overwrite another file.
-bool NameFree(const std::filesystem::path& p) {
+enum class NameState { Free, Taken, Unknown };
+
+// Free when nothing (not even a dangling link) stands at p. A path that cannot be looked
+// at is never taken for free: the name must never be one that would overwrite a file.
+NameState StateOf(const std::filesystem::path& p) {
   std::error_code ec;
   const auto st = std::filesystem::symlink_status(p, ec);
-  if (ec) return st.type() == std::filesystem::file_type::not_found;
-  return !std::filesystem::exists(st);
+  if (ec) {
+    return st.type() == std::filesystem::file_type::not_found ? NameState::Free
+                                                              : NameState::Unknown;
+  }
+  return std::filesystem::exists(st) ? NameState::Taken : NameState::Free;
+}
+
+// A logger's folder holds this many seconds' worth of names (a hundred each) from the time
+// a name is asked for: far more than any readout needs, and a bound on the search.
+constexpr int kMaxSecondsAhead = 3600;
+// Tries to name one file before giving up, each after another writer took the name.
+constexpr int kCommitAttempts = 1000;
+
+// The local time `seconds` after t, as the clock on the wall shows it.
+std::tm LocalTimeAfter(const std::tm& t, int seconds) {
+  if (seconds == 0) return t;
+  std::tm later = t;
+  later.tm_sec += seconds;
+  std::mktime(&later);  // carries the seconds into minutes, hours, days ...
+  return later;
 }
 
 }  // namespace
@@ -72,9 +93,8 @@ std::string IdcNameStem(std::string_view identityText, const std::tm& t, NameRul
   return stem;
 }
 
-std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
-                                       std::uint32_t serialNumber, std::string_view identityText,
-                                       const std::tm& localTime) {
+std::filesystem::path DataFolderOf(const std::filesystem::path& dataFolder,
+                                   std::uint32_t serialNumber) {
   const std::filesystem::path folder = dataFolder / std::to_string(serialNumber);
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
@@ -82,12 +102,29 @@ std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
     std::filesystem::create_directory(folder, ec);
     if (ec || !std::filesystem::is_directory(folder, ec)) return {};
   }
-  const std::string stem = IdcNameStem(identityText, localTime);
-  for (int n = 0; n < 100; ++n) {
-    char seq[8];
-    std::snprintf(seq, sizeof seq, "%02d", n);
-    const std::filesystem::path candidate = folder / PathFromUtf8(stem + seq + ".IDC");
-    if (NameFree(candidate)) return candidate;
+  return folder;
+}
+
+std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
+                                       std::uint32_t serialNumber, std::string_view identityText,
+                                       const std::tm& localTime) {
+  const std::filesystem::path folder = DataFolderOf(dataFolder, serialNumber);
+  if (folder.empty()) return {};
+  for (int ahead = 0; ahead <= kMaxSecondsAhead; ++ahead) {
+    const std::string stem = IdcNameStem(identityText, LocalTimeAfter(localTime, ahead));
+    for (int n = 0; n < 100; ++n) {
+      char seq[8];
+      std::snprintf(seq, sizeof seq, "%02d", n);
+      const std::filesystem::path candidate = folder / PathFromUtf8(stem + seq + ".IDC");
+      switch (StateOf(candidate)) {
+        case NameState::Free:
+          return candidate;
+        case NameState::Taken:
+          break;
+        case NameState::Unknown:
+          return {};  // the folder cannot be looked into: no name is safe
+      }
+    }
   }
   return {};
 }
@@ -95,6 +132,31 @@ std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
 std::filesystem::path MakeDataFileName(const std::filesystem::path& dataFolder,
                                        std::uint32_t serialNumber, std::string_view identityText) {
   return MakeDataFileName(dataFolder, serialNumber, identityText, LocalTimeNow());
+}
+
+std::filesystem::path CommitDataFile(const std::filesystem::path& temp,
+                                     const std::filesystem::path& dataFolder,
+                                     std::uint32_t serialNumber, std::string_view identityText,
+                                     const std::tm& localTime, std::string& error) {
+  for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
+    const std::filesystem::path name =
+        MakeDataFileName(dataFolder, serialNumber, identityText, localTime);
+    if (name.empty()) {
+      error = "no data file name is free in \"" +
+              (dataFolder / std::to_string(serialNumber)).string() + "\"";
+      return {};
+    }
+    switch (MoveToNewName(temp, name, error)) {
+      case MoveResult::Done:
+        return name;
+      case MoveResult::NameTaken:
+        break;  // another writer was quicker: the next free name
+      case MoveResult::Failed:
+        return {};
+    }
+  }
+  error = "every data file name tried was taken by another writer";
+  return {};
 }
 
 std::filesystem::path BackupFileName(const std::filesystem::path& fileName) {

@@ -1,7 +1,6 @@
 // varnel: the operator's program. The main window first; the dialogs are created after it,
 // in this order, and all live until the program ends.
 #include <QApplication>
-#include <QSessionManager>
 #include <cstdio>
 
 #include <QAction>
@@ -59,10 +58,10 @@ int main(int argc, char** argv) {
                      [&frmMain, dataFolder] { ShowDataWindow(&frmMain, dataFolder()); })
       ->setObjectName(QStringLiteral("muDataPlot"));
 
-  // The session ends or the process is told to stop: release Start, let the workers finish,
-  // write the settings, leave.
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &frmMain,
-                   [&frmMain](QSessionManager&) { frmMain.EndSession(); });
+  // The process is told to stop: release Start, let the workers finish, write the settings,
+  // leave. (The end of the session reaches the window itself as a request to quit; a
+  // request to save data -- a checkpoint, or a logout that may still be cancelled -- ends
+  // nothing.)
   WatchStopSignals(&frmMain, [&frmMain] { frmMain.EndSession(); });
 
   frmMain.OnClosed = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };

@@ -67,6 +67,8 @@ TfrmMain::TfrmMain(LogicEnvironment env, WindowOptions options, QWidget* parent)
 
   const bool pressStart = StartRequested(env.Arguments);
   logic_ = std::make_unique<MainLogic>(*this, std::move(env));
+  // The end of the session reaches the program as a request to quit (see eventFilter).
+  qApp->installEventFilter(this);
   logic_->FormCreate();
   // The menu bar's height is known once its captions are set.
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -423,12 +425,22 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::EndSession() {
   if (closing_) return;
-  if (logic_->StartDown()) {
-    SpBStartModemClick(false);
-    // The stopped worker posts its result; pages it read still become files.
-    logic_->WaitUntilIdle(30000);
-  }
+  // The stopped worker posts its result while the close waits for it (a bounded time):
+  // pages it read still become files.
+  if (logic_->StartDown()) SpBStartModemClick(false);
   close();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // The session really ends (the session manager's word after a logout that nobody
+  // cancelled, the system shutting down): the run ends in order, as on SIGTERM, instead of
+  // the close being refused while Start is down. A checkpoint of the session or a
+  // cancelled logout never comes this far. The window's close then asks the program to end.
+  if (watched == qApp && event->type() == QEvent::Quit && !closing_) {
+    EndSession();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::ShowWarning(const std::string& text) {

@@ -69,7 +69,8 @@ class TfrmMain : public QMainWindow, public MainView {
   void ShowAbout();
 
   // The session ends (log out, shut down, SIGTERM): Start is released, the workers finish
-  // (the pages read so far become files), the settings are written and the window closes.
+  // (the pages read so far become files) or are given up after a bounded time, the
+  // settings are written and the window closes.
   void EndSession();
 
   // --- MainView
@@ -98,6 +99,7 @@ class TfrmMain : public QMainWindow, public MainView {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildMenus();

@@ -246,6 +246,10 @@ constexpr TextEntry kTexts[] = {
     // Results of a contact in the history, after those from 639 on.
     {820, "Dateien nicht geschrieben"},
     {821, "gestoppt"},
+    // Data files written and given up.
+    {830, "Nicht jede gelesene Aufzeichnung bekam ihre Datendatei"},
+    {831, "Beim Beenden wurde noch geschrieben; die unfertige Datei wurde verworfen"},
+    // The data folder and its fallback, refused input (870 on).
     {870, "Datenordner nicht verwendbar:"},
     {871, "er existiert nicht"},
     {872, "er ist kein Ordner"},

@@ -246,6 +246,9 @@ constexpr TextEntry kTexts[] = {
     // Results of a contact in the history, after those from 639 on.
     {820, "files not written"},
     {821, "stopped"},
+    // Data files written and given up.
+    {830, "Not every record read got its data file"},
+    {831, "Data files still being written at close; the unfinished one was dropped"},
     // The data folder and its fallback, refused input (870 on).
     {870, "Data folder cannot be used:"},
     {871, "it does not exist"},

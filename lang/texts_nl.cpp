@@ -246,6 +246,10 @@ constexpr TextEntry kTexts[] = {
     // Results of a contact in the history, after those from 639 on.
     {820, "bestanden niet geschreven"},
     {821, "gestopt"},
+    // Data files written and given up.
+    {830, "Niet elke gelezen registratie kreeg haar gegevensbestand"},
+    {831, "Bij het sluiten werd nog geschreven; het onvoltooide bestand is weggelaten"},
+    // The data folder and its fallback, refused input (870 on).
     {870, "Datamap kan niet worden gebruikt:"},
     {871, "hij bestaat niet"},
     {872, "het is geen map"},

@@ -165,9 +165,9 @@ void ReadoutHost::Handle(const Item& m) {
   } else if (m.message == WM_WORKER_DONE) {
     OnDone(static_cast<int>(m.w));
   } else if (m.message == WM_FILES_DONE) {
-    for (int i = 0; i < device_.FileCount(); ++i) {
-      files_.emplace_back(device_.FileName(i)->Name);
-      out_ << "file " << device_.FileName(i)->Name.string() << "\n";
+    for (const auto& name : fileThread_->Report()->Files()) {
+      files_.push_back(name);
+      out_ << "file " << name.string() << "\n";
     }
     if (files_.empty()) out_ << "no file written\n";
     Finish(files_.empty() ? kReadNoFile : kReadDone);
@@ -187,8 +187,7 @@ void ReadoutHost::OnDone(int code) {
     case wdRecordsRead:
     case wdRecordsPartly:
       if (code == wdRecordsPartly) out_ << "the records were read only in part\n";
-      device_.ClearFiles();
-      fileThread_ = std::make_unique<TFileThread>(*this, *this, 0, device_, kVersionText,
+      fileThread_ = std::make_unique<TFileThread>(*this, 0, device_, kVersionText,
                                                   std::filesystem::path(options_.dataDir));
       break;
     case wdNoRecord:

@@ -184,6 +184,9 @@ bool TContThread::WaitForCall() {
   posts_.Status(wsWaitingForCall);
   // The announcement came with the end of the last call or with a command's answer.
   if (TakeCallAnnounced()) return TakeCall();
+  // What the modem said before this wait began is no call of it: a call the modem answered
+  // while nobody listened has been given up by the logger since.
+  if (Kind == kKindWaitForCall) ModemClearAndPurge();
   for (;;) {
     if (CancelFlag()) return false;
     ModemClearLineError();

@@ -9,7 +9,8 @@ inline constexpr unsigned kWmUser = 1024;
 inline constexpr unsigned WM_WORKER_DONE = kWmUser + 3;      // wParam: result code
 inline constexpr unsigned WM_WORKER_PROGRESS = kWmUser + 4;  // wParam 0 new range, 1 advance
 inline constexpr unsigned WM_WORKER_STATUS = kWmUser + 5;    // wParam: event code
-inline constexpr unsigned WM_FILES_DONE = kWmUser + 10;      // wParam: 1 all handled, 0 not
+inline constexpr unsigned WM_FILES_DONE = kWmUser + 10;      // wParam: 1 all handled, 0 not;
+                                                              // lParam: the worker's report
 
 // wParam of WM_WORKER_PROGRESS.
 inline constexpr int kProgressRange = 0;    // lParam: the new total, position back to 0

@@ -21,7 +21,8 @@ class WorkerPosts {
   void Range(std::int64_t total) { target_.Post(WM_WORKER_PROGRESS, kProgressRange, total); }
   void Advance(std::int64_t step = 1) { target_.Post(WM_WORKER_PROGRESS, kProgressAdvance, step); }
   void Done(int result) { target_.Post(WM_WORKER_DONE, result, 0); }
-  void FilesDone(int flag) { target_.Post(WM_FILES_DONE, flag, 0); }
+  // `run`: the number of the file worker's report (0 for a host that runs one at a time).
+  void FilesDone(int flag, std::int64_t run = 0) { target_.Post(WM_FILES_DONE, flag, run); }
 
  private:
   PostTarget& target_;

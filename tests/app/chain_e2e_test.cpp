@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "history/history_store.h"
+#include "workers/file_thread.h"
 #include "logic_fixture.h"
 #include "e2e_checks.h"
 
@@ -50,6 +52,7 @@ class Chain : public test::TempStore {
     RegistryKey(kSettingsKey).WriteFlag("Show-Time", false);
   }
   void TearDown() override {
+    SetFileBlockDelayForTests(std::chrono::milliseconds(0));
     logic.reset();  // waits for the workers
     sim.Stop();
     qunsetenv("VARNEL_PORTS");
@@ -94,6 +97,36 @@ class Chain : public test::TempStore {
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
   }
+  // Registers a module started once per new file, and chooses it.
+  void ChoosePerFileModule() {
+    RegistryKey m(QString(kModulesKey) + "\\PerFile");
+    m.WriteString("Path", Module("per-file"));
+    m.WriteString("Description", "Per file");
+    m.WriteFlag("OnlyOneFile", true);
+    RegistryKey(kExecutableKey).WriteString("Exec0", "Per file");
+  }
+  int MemoCount(const std::string& line) const {
+    return static_cast<int>(std::count(view.memo.begin(), view.memo.end(), line));
+  }
+  // The names of the "File ... created" lines, in memo order.
+  QStringList CreatedFiles() const {
+    QStringList names;
+    for (const std::string& l : view.memo) {
+      if (l.rfind("File ", 0) == 0 && l.size() > 13 && l.compare(l.size() - 8, 8, " created") == 0) {
+        names << QString::fromStdString(l.substr(5, l.size() - 13));
+      }
+    }
+    return names;
+  }
+  // Every file in the folder, hidden ones too, sorted.
+  static QStringList FolderFiles(const QDir& folder) {
+    return Sorted(folder.entryList(QDir::Files | QDir::Hidden));
+  }
+  static QStringList Sorted(QStringList names) {
+    names.sort();
+    return names;
+  }
+  static QString BackupOf(QString name) { return name.replace(".IDC", "_BAK.idc"); }
   QStringList ModuleRuns(int atLeast) {
     QFile f(Root() + "/modules.txt");
     for (int i = 0; i < 300; ++i) {
@@ -375,6 +408,107 @@ TEST_F(Chain, ADataFolderGoneSinceTheStartSendsTheFilesToTheFallbackFolderAndSay
   EXPECT_EQ(history.rows.front().Result, ContactResult::FallbackFolder);
   EXPECT_EQ(history.rows.front().Files, std::vector<std::string>{file.toStdString()});
   EXPECT_EQ(Faults({why}), "");
+}
+
+TEST_F(Chain, ALateFileWorkerKeepsItsOwnFilesWhileTheNextCallIsAnswered) {
+  ChoosePerFileModule();
+  // The logger calls again 1.5 s after the first call ends and gives up 4 s into a call in
+  // which nobody talks to it.
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "1", "--record-pages", "3",
+                         "--calls", "2", "--call-after", "1.5", "--hangup-after", "0.1",
+                         "--idle-hangup", "4"},
+                        ports_.toStdString()))
+      << sim.Output();
+  Make();
+  // The first call's data files go to a folder that answers slowly: about ten seconds.
+  SetFileBlockDelayForTests(std::chrono::milliseconds(1500));
+  logic->PressStart();
+  ASSERT_TRUE(RunUntil([&] { return MemoCount("Create file(s)...") == 1; }, 60000)) << sim.Output();
+  SetFileBlockDelayForTests(std::chrono::milliseconds(0));
+  ASSERT_TRUE(RunUntil([&] { return view.filesDone.size() == 2; }, 90000)) << sim.Output();
+  logic->ReleaseStart();
+  ASSERT_TRUE(logic->WaitUntilIdle(10000));
+
+  // The second call was answered while the first one's files were still being written.
+  EXPECT_EQ(MemoCount("Reading Record 1"), 2);
+  EXPECT_EQ(MemoCount("No communication! Please check connection and port-nr."), 0);
+  // Each end listed its own call's file, and no file twice.
+  const QStringList created = CreatedFiles();
+  ASSERT_EQ(created.size(), 2) << created.join(", ").toStdString();
+  EXPECT_NE(created[0], created[1]);
+  const QDir folder(data_ + "/40123");
+  EXPECT_EQ(FolderFiles(folder), Sorted({created[0], created[1], BackupOf(created[0]),
+                                         BackupOf(created[1])}));
+  for (const QString& f : created) EXPECT_FALSE(DumpIdc(folder.filePath(f)).isEmpty()) << f.toStdString();
+  // The file list and the module: each file once, with its own end.
+  RegistryKey list(QString(kCommonKeySlash) + "Files");
+  EXPECT_EQ(list.ValueNames(), QStringList{"File0"});
+  EXPECT_EQ(list.ReadString("File0"), folder.filePath(created[1]));
+  EXPECT_EQ(ModuleRuns(2), (QStringList{"per-file " + folder.filePath(created[0]),
+                                        "per-file " + folder.filePath(created[1])}));
+}
+
+TEST_F(Chain, ClosingRightAfterStartIsReleasedFinishesTheFilesFirst) {
+  ChoosePerFileModule();
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "1", "--record-pages", "3"},
+                        ports_.toStdString()))
+      << sim.Output();
+  Make();
+  // The data file takes about two seconds to write.
+  SetFileBlockDelayForTests(std::chrono::milliseconds(300));
+  logic->PressStart();
+  ASSERT_TRUE(RunUntil([&] { return MemoCount("Create file(s)...") == 1; }, 60000)) << sim.Output();
+  logic->ReleaseStart();
+  QElapsedTimer t;
+  t.start();
+  ASSERT_TRUE(logic->FormClose());
+  std::printf("[ figures  ] close with a file being written: %lld ms\n",
+              static_cast<long long>(t.elapsed()));
+  EXPECT_LT(t.elapsed(), 20000);
+
+  // The file is whole and has its backup, its place in the file list and its module run.
+  const QStringList created = CreatedFiles();
+  ASSERT_EQ(created.size(), 1) << ::testing::PrintToString(view.memo);
+  const QDir folder(data_ + "/40123");
+  const QString file = folder.filePath(created[0]);
+  EXPECT_EQ(FolderFiles(folder), Sorted({created[0], BackupOf(created[0])}));
+  EXPECT_FALSE(DumpIdc(file).isEmpty());
+  EXPECT_EQ(MemoCount("Backup file(s) created !"), 1);
+  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File0"), file);
+  EXPECT_EQ(ModuleRuns(1), QStringList{"per-file " + file});
+}
+
+TEST_F(Chain, MoreThanAHundredRecordsInOneReadoutAllBecomeFiles) {
+  {
+    RegistryKey dev(QString(kRegisteredDevicesKey) + "\\40123");
+    dev.WriteFlag("ReadActualRec", false);
+    dev.WriteInt("ReadFromMonth", 0);
+    dev.WriteInt("ReadFromYear", 2000);
+  }
+  // One-page records: more than a hundred files are written within a second or two.
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "110", "--record-pages", "1"},
+                        ports_.toStdString()))
+      << sim.Output();
+  Make();
+  logic->PressStart();
+  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty(); }, 150000)) << sim.Output();
+  logic->ReleaseStart();
+  ASSERT_TRUE(logic->WaitUntilIdle(10000));
+
+  EXPECT_EQ(MemoCount("Reading Record 110"), 1);
+  EXPECT_EQ(MemoCount("No File created !"), 0);
+  const QDir folder(data_ + "/40123");
+  const QStringList idc = folder.entryList({"*.IDC"}, QDir::Files | QDir::CaseSensitive);
+  EXPECT_EQ(idc.size(), 110);
+  EXPECT_EQ(folder.entryList({"*_BAK.idc"}, QDir::Files | QDir::CaseSensitive).size(), 110);
+  EXPECT_EQ(MemoCount("Backup file(s) created !"), 1);
+  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ValueNames().size(), 110);
+  for (const QString& f : idc) {
+    EXPECT_TRUE(QRegularExpression("^Pump station 4_\\d\\d,\\d\\d,\\d{4}_\\d\\d,\\d\\d,\\d\\d_\\d\\d\\.IDC$")
+                    .match(f)
+                    .hasMatch())
+        << f.toStdString();
+  }
 }
 
 TEST_F(Chain, APortThatCannotBeOpenedLeavesTheProgramAtRest) {

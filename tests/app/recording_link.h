@@ -38,11 +38,13 @@ class RecordingLink : public LinkControl {
   }
   void SetLinkEcho(bool on) override { echo = on; }
   bool ModemMode() const override { return modem; }
-  void StartFileThread(PostTarget&, SyncTarget&, int mode, TDevice&, const std::string& version,
-                       const std::filesystem::path& folder) override {
-    fileThreads.push_back({mode, version, PathToUtf8(folder)});
+  void StartFileThread(PostTarget&, int mode, TDevice&, const std::string& version,
+                       const std::filesystem::path& folder,
+                       std::shared_ptr<FilesReport> report) override {
+    fileThreads.push_back({mode, version, PathToUtf8(folder), std::move(report)});
   }
   void StopFileThread() override { ++fileStops; }
+  void AbandonFileThreads() override { ++abandons; }
   bool Busy() const override { return false; }
   void ReapFinished() override {}
 
@@ -50,6 +52,7 @@ class RecordingLink : public LinkControl {
     int mode;
     std::string version;
     std::string folder;
+    std::shared_ptr<FilesReport> report;  // the test lists the worker's files in it
   };
 
   bool openSucceeds = true;
@@ -59,7 +62,7 @@ class RecordingLink : public LinkControl {
   std::vector<Open> opens;
   std::vector<Job> jobs;
   std::vector<FileThread> fileThreads;
-  int closes = 0, stops = 0, fileStops = 0;
+  int closes = 0, stops = 0, fileStops = 0, abandons = 0;
   PostTarget* target = nullptr;
 };
 

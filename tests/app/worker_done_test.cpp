@@ -70,20 +70,28 @@ class WorkerDone : public test::LogicTest {
     for (const auto& j : link.jobs) k.push_back(j.kind);
     return k;
   }
-  // Files of a readout, on disk in the data folder.
-  QStringList MakeFiles(int n) {
+  // A file worker's run with the files of its readout on disk in the data folder (named
+  // from `first` on); what its start showed is cleared.
+  QStringList MakeFiles(int n, int first = 1) {
+    logic->WMWorkerDone(wdRecordsRead);
+    view.memo.clear();
+    QFile::resize(LogPath(), 0);
     QStringList names;
     const QString folder = Root() + "/data/4711";
     QDir().mkpath(folder);
-    for (int i = 1; i <= n; ++i) {
+    for (int i = first; i < first + n; ++i) {
       const QString name = folder + QString("/W_%1.idc").arg(i);
       QFile f(name);
       EXPECT_TRUE(f.open(QIODevice::WriteOnly));
       f.write("data" + QByteArray::number(i));
       names << name;
-      logic->FDevice->AddFile(name.toStdString());
+      link.fileThreads.back().report->AddFile(name.toStdString());
     }
     return names;
+  }
+  // The done message of the last file worker started (of none: an unknown one).
+  void FilesDone(std::int64_t flag) {
+    logic->WMFilesDone(flag, link.fileThreads.empty() ? 0 : link.fileThreads.back().report->Run);
   }
 };
 
@@ -203,41 +211,35 @@ TEST_F(WorkerDone, HangUpStopsTheCountdownAndWaitsForTheNextCall) {
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
 }
 
-TEST_F(WorkerDone, HangUpWaitsForTheFileWorkerBeforeTheRecordsAreCleared) {
+TEST_F(WorkerDone, HangUpWaitsForTheNextCallAtOnceAndALateFileWorkerReportsOnlyItsOwnFiles) {
+  ChooseModules({{"All", false}});
+  // The first call's file worker is still writing when its logger hangs up.
   AddRecords({1});
-  logic->WMWorkerDone(wdRecordsRead);
+  const QStringList first = MakeFiles(1, 1);
+  const std::int64_t firstRun = link.fileThreads.back().report->Run;
   logic->WMWorkerDone(wdAwaitHangUp);
   logic->WMWorkerDone(wdHungUp);
-  EXPECT_TRUE(Kinds().empty());
-  EXPECT_EQ(logic->FDevice->RecCount(), 1);
-  logic->WMFilesDone(0);
-  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
+  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});  // the next call is not held back
   EXPECT_EQ(logic->FDevice->RecCount(), 0);
-}
 
-TEST_F(WorkerDone, AFileWorkerThatDoesNotEndHoldsTheNextCallBackOnlyForAWhile) {
-  AddRecords({1});
-  logic->WMWorkerDone(wdRecordsRead);
-  logic->WMWorkerDone(wdAwaitHangUp);
-  logic->WMWorkerDone(wdHungUp);
-  EXPECT_TRUE(Kinds().empty());
+  // The next call is read and its files are written first.
+  AddRecords({2});
+  const QStringList second = MakeFiles(2, 2);
+  FilesDone(1);
+  RegistryKey list(QString(kCommonKeySlash) + "Files");
+  EXPECT_EQ(view.memo, (Lines{"File W_2.idc created", "File W_3.idc created",
+                              "Backup file(s) created !"}));
+  EXPECT_EQ(list.ValueNames(), (QStringList{"File0", "File1"}));
+  EXPECT_EQ(list.ReadString("File1"), second[1]);
+
+  // The first worker ends late: its done message speaks of its own file alone.
   view.memo.clear();
-  QFile::resize(LogPath(), 0);
-  // The fourth timer bounds the wait for the file worker's end.
-  ASSERT_EQ(timers.made.size(), 4u);
-  test::ManualTimer& wait = *timers.made[3];
-  ASSERT_TRUE(wait.active);
-  ASSERT_TRUE(wait.Fire());
-  EXPECT_FALSE(wait.active);
-  ASSERT_FALSE(logic->Text(509).empty());
-  EXPECT_EQ(view.memo, Lines{logic->Text(509)});
-  EXPECT_EQ(LoggedTexts(), Lines{logic->Text(509)});
-  EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
-
-  // The worker ends late: its files are listed, and no second wait for a call starts.
-  MakeFiles(1);
-  logic->WMFilesDone(1);
-  EXPECT_EQ(view.memo.at(1), "File W_1.idc created");
+  logic->WMFilesDone(1, firstRun);
+  EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "Backup file(s) created !"}));
+  EXPECT_EQ(list.ValueNames(), QStringList{"File0"});
+  EXPECT_EQ(list.ReadString("File0"), first[0]);
+  EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_1_BAK.idc"));
+  ASSERT_EQ(launcher.starts.size(), 2u);  // the module once per done message
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
 }
 
@@ -289,7 +291,7 @@ TEST_F(WorkerDone, EveryEndResetsTheGaugeAndShowsTheTimeWhileRunning) {
 TEST_F(WorkerDone, FilesDoneListsTheFilesMakesBackupsAndStartsTheModules) {
   const QStringList programs = ChooseModules({{"One", true}, {"All", false}});
   const QStringList files = MakeFiles(2);
-  logic->WMFilesDone(0x101);  // only the low byte counts
+  FilesDone(0x101);  // only the low byte counts
   EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created",
                               "Backup file(s) created !"}));
   const auto log = LogLines();
@@ -328,7 +330,7 @@ TEST_F(WorkerDone, BackupsOverwriteEarlierCopiesAndCanBeSwitchedOff) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("stale backup");
   }
-  logic->WMFilesDone(1);
+  FilesDone(1);
   QFile b(Root() + "/data/4711/W_1_BAK.idc");
   ASSERT_TRUE(b.open(QIODevice::ReadOnly));
   EXPECT_EQ(b.readAll(), "data1");
@@ -339,7 +341,7 @@ TEST_F(WorkerDone, BackupsOverwriteEarlierCopiesAndCanBeSwitchedOff) {
   logic.reset();
   CreateRunning();
   MakeFiles(1);
-  logic->WMFilesDone(1);
+  FilesDone(1);
   EXPECT_FALSE(QFile::exists(Root() + "/data/4711/W_1_BAK.idc"));
   EXPECT_EQ(view.memo, Lines{"File W_1.idc created"});
 }
@@ -348,7 +350,7 @@ TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
   const QStringList files = MakeFiles(2);
   // A folder in the way of the first copy.
   ASSERT_TRUE(QDir().mkpath(Root() + "/data/4711/W_1_BAK.idc/in-the-way"));
-  logic->WMFilesDone(1);
+  FilesDone(1);
   const std::string failed = logic->Text(508) + " W_1_BAK.idc";
   EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created", failed}));
   EXPECT_EQ(LoggedTexts().back(), failed);
@@ -360,19 +362,19 @@ TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
 
 TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {
   ChooseModules({{"All", false}});
-  logic->WMFilesDone(1);  // flag 1 but an empty list
-  logic->WMFilesDone(0);
+  FilesDone(1);  // flag 1 but an empty list
+  FilesDone(0);
   EXPECT_EQ(view.memo, (Lines{"No File created !", "No File created !"}));
   EXPECT_EQ(LoggedTexts(), (Lines{"No File created !", "No File created !"}));
   EXPECT_TRUE(launcher.starts.empty());
-  logic->WMFilesDone(2);  // other values: nothing
+  FilesDone(2);  // other values: nothing
   EXPECT_EQ(view.memo.size(), 2u);
 }
 
 TEST_F(WorkerDone, FilesDoneOutsideModemModeClosesThePortUnlessKeptOpen) {
   link.modem = false;
   ASSERT_FALSE(logic->KeepPortOpen());  // Start opened the port itself
-  logic->WMFilesDone(0);
+  FilesDone(0);
   EXPECT_EQ(link.closes, 1);
   EXPECT_TRUE(view.enabled["btnStart"]);
   // A record table read in modem mode chains the readout on the open port.
@@ -381,7 +383,7 @@ TEST_F(WorkerDone, FilesDoneOutsideModemModeClosesThePortUnlessKeptOpen) {
   logic->WMWorkerDone(wdContentsRead);
   ASSERT_TRUE(logic->KeepPortOpen());
   link.modem = false;
-  logic->WMFilesDone(0);
+  FilesDone(0);
   EXPECT_EQ(link.closes, 1);
 }
 

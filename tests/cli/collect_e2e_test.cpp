@@ -33,14 +33,16 @@ class Collect : public TempStore {
   }
   // The collector runs as a plain fork/exec child: a process class that spawns its own
   // helper threads in the child is not something the thread checker can follow.
-  void StartCollect(const QStringList& args) {
+  // `blockDelayMs`: each block of a data file waits this long, as on a disk that hangs.
+  void StartCollect(const QStringList& args, int blockDelayMs = 0) {
     std::vector<std::string> argv;
     for (const QString& a : args) argv.push_back(a.toStdString());
     collect_ = std::make_unique<testsupport::ChildProcess>();
     ASSERT_TRUE(collect_->Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(), argv,
                                 {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
                                  {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
-                                 {"VARNEL_PORTS", ports_.toStdString()}}))
+                                 {"VARNEL_PORTS", ports_.toStdString()},
+                                 {"VARNEL_TEST_FILE_BLOCK_DELAY_MS", std::to_string(blockDelayMs)}}))
         << collect_->Error();
   }
   // Waits for the end; the exit code, or -1 when it did not end in time.
@@ -173,6 +175,26 @@ TEST_F(Collect, SigtermDuringAReadoutEndsAtOnceWithThePagesReadSoFarInAFile) {
   EXPECT_EQ(rows[0].Result, ContactResult::Stopped);
   EXPECT_GT(rows[0].PagesRead, 0);
   EXPECT_EQ(rows[0].Files.size(), 1u);
+}
+
+TEST_F(Collect, SigtermWhileTheDataFolderHangsEndsInTimeWithoutAHalfFile) {
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "1", "--record-pages", "3"},
+                        ports_.toStdString()));
+  StartCollect({"--data", data_}, 60000);
+  ASSERT_TRUE(collect_->WaitForOutput("Create file(s)...", 60000)) << Output().toStdString();
+  QElapsedTimer stop;
+  stop.start();
+  const int code = collect_->Stop(SIGTERM, 30000);
+  const qint64 ms = stop.elapsed();
+  sim.Stop();
+  std::printf("[ figures  ] SIGTERM to exit with a hung data folder: %lld ms\n",
+              static_cast<long long>(ms));
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  EXPECT_LT(ms, 20000);  // a service manager stops the program after 60 s
+  EXPECT_TRUE(out.contains("Data files still being written at close")) << out.toStdString();
+  // The file never finished: neither it nor its temporary file is left.
+  EXPECT_EQ(QDir(data_ + "/40123").entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
 
 TEST_F(Collect, APortThatCannotBeOpenedEndsWithExitThree) {

@@ -80,11 +80,16 @@ class CollectorRun : public test::TempStore {
     logic->WMWorkerDone(wdContentsRead);
     logic->WMWorkerDone(wdRecordsRead);
     logic->WMWorkerDone(wdAwaitHangUp);
-    logic->FDevice->AddFile((Root() + "/f.idc").toStdString());
-    QFile(Root() + "/f.idc").open(QIODevice::WriteOnly);
-    logic->WMFilesDone(1);
+    WorkerWrote(Root() + "/f.idc");
     logic->WMWorkerDone(wdHungUp);
     QCoreApplication::processEvents();
+  }
+  // The last file worker started wrote `file` and ends.
+  void WorkerWrote(const QString& file) {
+    QFile(file).open(QIODevice::WriteOnly);
+    const auto& report = link.fileThreads.back().report;
+    report->AddFile(file.toStdString());
+    logic->WMFilesDone(1, report->Run);
   }
   std::vector<std::uint32_t> Kinds() const {
     std::vector<std::uint32_t> k;
@@ -169,9 +174,7 @@ TEST_F(CollectorRun, DirectReadsTheRecordsTheOptionsSelectAndEndsAfterTheFiles) 
   EXPECT_TRUE(logic->FDevice->Rec(0)->Selected);
   EXPECT_FALSE(logic->FDevice->Rec(1)->Selected);  // only the current record by default
   logic->WMWorkerDone(wdRecordsRead);
-  logic->FDevice->AddFile((Root() + "/f.idc").toStdString());
-  QFile(Root() + "/f.idc").open(QIODevice::WriteOnly);
-  logic->WMFilesDone(1);
+  WorkerWrote(Root() + "/f.idc");
   QCoreApplication::processEvents();
   EXPECT_FALSE(logic->StartDown());
   EXPECT_EQ(collector->ExitCode(), kExitDone);

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
+#include "files/durable_file.h"
 #include "files/idc_blocks.h"
 #include "files/idc_names.h"
 #include "files/idc_reader.h"
@@ -25,6 +27,11 @@ std::tm March7() {
 }
 
 void Touch(const std::filesystem::path& p) { std::ofstream(p) << "x"; }
+
+std::string Content(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 TEST(IdcNames, StemWithAndWithoutIdentity) {
   EXPECT_EQ(IdcNameStem("Well 4", March7()), "Well 4_07,03,2024_14,05,09_");
@@ -65,7 +72,7 @@ TEST(IdcNames, EmptyIdentityStartsWithDate) {
             "07,03,2024_14,05,09_00.IDC");
 }
 
-TEST(IdcNames, AllHundredTakenGivesNoName) {
+TEST(IdcNames, AllHundredOfASecondTakenGivesTheNextSecondsNames) {
   TempDir dir;
   std::filesystem::create_directory(dir.Path() / "9");
   for (int n = 0; n < 100; ++n) {
@@ -73,9 +80,61 @@ TEST(IdcNames, AllHundredTakenGivesNoName) {
     std::snprintf(seq, sizeof seq, "%02d", n);
     Touch(dir.Path() / "9" / (std::string("A_07,03,2024_14,05,09_") + seq + ".IDC"));
   }
-  EXPECT_EQ(MakeDataFileName(dir.Path(), 9, "A", March7()), "");
+  EXPECT_EQ(std::filesystem::path(MakeDataFileName(dir.Path(), 9, "A", March7())).filename(),
+            "A_07,03,2024_14,05,10_00.IDC");
   // Another identity text still has its names.
-  EXPECT_NE(MakeDataFileName(dir.Path(), 9, "B", March7()), "");
+  EXPECT_EQ(std::filesystem::path(MakeDataFileName(dir.Path(), 9, "B", March7())).filename(),
+            "B_07,03,2024_14,05,09_00.IDC");
+  // The last second of a year runs over into the next.
+  std::tm t = March7();
+  t.tm_mon = 11;
+  t.tm_mday = 31;
+  t.tm_hour = 23;
+  t.tm_min = 59;
+  t.tm_sec = 59;
+  for (int n = 0; n < 100; ++n) {
+    char seq[4];
+    std::snprintf(seq, sizeof seq, "%02d", n);
+    Touch(dir.Path() / "9" / (std::string("A_31,12,2024_23,59,59_") + seq + ".IDC"));
+  }
+  EXPECT_EQ(std::filesystem::path(MakeDataFileName(dir.Path(), 9, "A", t)).filename(),
+            "A_01,01,2025_00,00,00_00.IDC");
+}
+
+TEST(IdcNames, CommitNeverReplacesAFileAndTakesTheNextFreeName) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.Path() / "3");
+  const auto taken = dir.Path() / "3" / "x_07,03,2024_14,05,09_00.IDC";
+  Touch(taken);
+  const auto temp = dir.Path() / "3" / "written";
+  std::ofstream(temp) << "new";
+  // Moving onto a name that exists fails and leaves both files as they were.
+  std::string error;
+  EXPECT_EQ(MoveToNewName(temp, taken, error), MoveResult::NameTaken);
+  EXPECT_EQ(Content(taken), "x");
+  EXPECT_EQ(Content(temp), "new");
+  const auto name = CommitDataFile(temp, dir.Path(), 3, "x", March7(), error);
+  EXPECT_EQ(name.filename(), "x_07,03,2024_14,05,09_01.IDC") << error;
+  EXPECT_EQ(Content(name), "new");
+  EXPECT_FALSE(std::filesystem::exists(temp));
+  EXPECT_EQ(Content(taken), "x");
+}
+
+TEST(IdcNames, ABackupIsReplacedOnlyByACompleteCopy) {
+  TempDir dir;
+  const auto file = dir.Path() / "x_00.IDC";
+  const auto backup = BackupFileName(file);
+  std::ofstream(backup) << "old copy";
+  std::string error;
+  // A copy that cannot be made leaves the earlier one.
+  EXPECT_FALSE(CopyReplacing(file, backup, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(Content(backup), "old copy");
+  std::ofstream(file) << "new data";
+  EXPECT_TRUE(CopyReplacing(file, backup, error)) << error;
+  EXPECT_EQ(Content(backup), "new data");
+  // Nothing else is left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
 
 TEST(IdcNames, FolderCreatedOneLevelOnly) {

@@ -128,6 +128,25 @@ class WindowTest : public QObject {
     QCOMPARE(settings.ReadInt("MainTop", -1), place.y());
   }
 
+  // The session really ends (the session manager's last word at a logout, a shutdown): the
+  // run stops in order and the window closes, where closing by hand is refused while Start
+  // is down.
+  void SessionEndStopsTheRunAndCloses() {
+    Harness h;
+    h.link.modem = true;
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    h.Click("SpBStartModem");
+    QVERIFY(h.window->Logic().StartDown());
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(qApp, &quit);
+    QVERIFY(!h.window->Logic().StartDown());
+    QVERIFY(h.link.stops > 0);
+    QVERIFY(!h.window->isVisible());
+    QCOMPARE(h.warnings, QStringList{});
+    QCOMPARE(test::MemoLines(*h.window).last(), QString("Cancelled !"));
+  }
+
   // Where a tray exists, minimising hides the window and the tray menu brings it back;
   // where none exists, the window is only minimised.
   void MinimiseWithAndWithoutTray() {

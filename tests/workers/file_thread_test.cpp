@@ -1,9 +1,9 @@
 // The file worker on a device image made by hand: which records give files, what the
-// files hold, its posts, and how it ends when it is stopped, refused or cannot write.
+// files hold, its posts, and how it ends when it is stopped or cannot write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -19,9 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A host for the file worker alone: it queues the posts and runs the synchronised calls on
-// the test thread. `onSync` runs on the test thread after the n-th call (from 1).
-class FileHost : public PostTarget, public SyncTarget {
+// A host for the file worker alone: it keeps the posts for the test thread.
+class FileHost : public PostTarget {
  public:
   struct Message {
     unsigned message;
@@ -34,42 +33,15 @@ class FileHost : public PostTarget, public SyncTarget {
     changed_.notify_all();
   }
 
-  bool Synchronize(const std::function<void()>& call) override {
-    std::unique_lock lock(mutex_);
-    if (refuse_) return false;
-    calls_.push_back(call);
-    changed_.notify_all();
-    const std::size_t ticket = ++issued_;
-    changed_.wait(lock, [&] { return done_ >= ticket; });
-    return true;
-  }
-
-  // Runs the calls until WM_FILES_DONE has arrived; false after `limit`.
+  // Waits until WM_FILES_DONE has arrived; false after `limit`.
   bool RunUntilDone(std::chrono::milliseconds limit = 10s) {
-    const auto until = std::chrono::steady_clock::now() + limit;
     std::unique_lock lock(mutex_);
-    for (;;) {
-      while (!calls_.empty()) {
-        auto call = std::move(calls_.front());
-        calls_.pop_front();
-        lock.unlock();
-        call();
-        const int n = ++ran_;
-        if (onSync) onSync(n);
-        lock.lock();
-        ++done_;
-        changed_.notify_all();
-      }
+    return changed_.wait_for(lock, limit, [&] {
       for (const auto& m : posts_) {
         if (m.message == WM_FILES_DONE) return true;
       }
-      if (changed_.wait_until(lock, until) == std::cv_status::timeout) return false;
-    }
-  }
-
-  void Refuse() {
-    std::lock_guard lock(mutex_);
-    refuse_ = true;
+      return false;
+    });
   }
 
   std::vector<Message> Posts() {
@@ -85,18 +57,12 @@ class FileHost : public PostTarget, public SyncTarget {
     return r;
   }
 
-  std::function<void(int)> onSync;
   TDevice device;
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::function<void()>> calls_;
   std::vector<Message> posts_;
-  std::size_t issued_ = 0;
-  std::size_t done_ = 0;
-  int ran_ = 0;
-  bool refuse_ = false;
 };
 
 constexpr std::uint32_t kT = 760000000;
@@ -156,7 +122,18 @@ class FileWorker : public ::testing::Test {
   }
 
   std::unique_ptr<TFileThread> Start(std::uint8_t mode = 0) {
-    return std::make_unique<TFileThread>(host_, host_, mode, host_.device, " 2.20", folder_);
+    return std::make_unique<TFileThread>(host_, mode, host_.device, " 2.20", folder_,
+                                         std::make_shared<FilesReport>(7));
+  }
+  // Everything in the logger's folder, by name.
+  std::vector<std::string> FolderContent() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder_ / "4711", ec)) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   FileHost host_;
@@ -169,12 +146,13 @@ TEST_F(FileWorker, WritesOneFilePerReadRecordWithItsPagesOldestFirst) {
   host_.device.AddRec(Record(0, 2, kT, true, true));
   auto worker = Start();
   ASSERT_TRUE(host_.RunUntilDone());
-  worker.reset();
+  worker->Join();
 
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{1});
-  ASSERT_EQ(host_.device.FileCount(), 2);
-  const IdcFile newest = ReadIdcFile(host_.device.FileName(0)->Name);
-  const IdcFile oldest = ReadIdcFile(host_.device.FileName(1)->Name);
+  const auto files = worker->Report()->Files();
+  ASSERT_EQ(files.size(), 2u);
+  const IdcFile newest = ReadIdcFile(files[0]);
+  const IdcFile oldest = ReadIdcFile(files[1]);
   EXPECT_EQ(newest.WriterTag, "Reader_ST 2.20");
   EXPECT_EQ(newest.SerialNumber, 4711u);
   EXPECT_EQ(newest.IdentityText, "Well 4");
@@ -189,12 +167,12 @@ TEST_F(FileWorker, WritesOneFilePerReadRecordWithItsPagesOldestFirst) {
   }
   EXPECT_EQ(oldest.StartTime, kT);
   EXPECT_EQ(oldest.Measurements.size(), 2u);
-  // Both in the logger's folder, named after its identity text.
-  for (int i = 0; i < 2; ++i) {
-    const std::filesystem::path p = host_.device.FileName(i)->Name;
+  // Both in the logger's folder, named after its identity text; nothing else is left there.
+  for (const auto& p : files) {
     EXPECT_EQ(p.parent_path(), folder_ / "4711");
     EXPECT_EQ(p.filename().string().rfind("Well 4_", 0), 0u);
   }
+  EXPECT_EQ(FolderContent().size(), 2u);
 
   // Progress: range (3 + 1 pages' spans + 5 per file), then per block, then the range again.
   const auto posts = host_.Posts();
@@ -204,6 +182,9 @@ TEST_F(FileWorker, WritesOneFilePerReadRecordWithItsPagesOldestFirst) {
   EXPECT_EQ(posts.back().message, WM_WORKER_PROGRESS);
   EXPECT_EQ(posts.back().w, kProgressRange);
   EXPECT_EQ(posts[posts.size() - 2].message, WM_FILES_DONE);
+  EXPECT_EQ(posts[posts.size() - 2].l, 7);  // the report's number
+  // The device image's list is the host's to fill.
+  EXPECT_EQ(host_.device.FileCount(), 0);
 }
 
 TEST_F(FileWorker, SelectedRecordNeverReadGivesNoFileButCountsAsHandled) {
@@ -211,7 +192,7 @@ TEST_F(FileWorker, SelectedRecordNeverReadGivesNoFileButCountsAsHandled) {
   auto worker = Start();
   ASSERT_TRUE(host_.RunUntilDone());
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{1});
-  EXPECT_EQ(host_.device.FileCount(), 0);
+  EXPECT_TRUE(worker->Report()->Files().empty());
 }
 
 TEST_F(FileWorker, NothingSelectedReportsNoFile) {
@@ -219,7 +200,7 @@ TEST_F(FileWorker, NothingSelectedReportsNoFile) {
   auto worker = Start();
   ASSERT_TRUE(host_.RunUntilDone());
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{0});
-  EXPECT_EQ(host_.device.FileCount(), 0);
+  EXPECT_TRUE(worker->Report()->Files().empty());
 }
 
 TEST_F(FileWorker, PartlyReadRecordGetsItsFileAndItsFullSpanBack) {
@@ -234,55 +215,45 @@ TEST_F(FileWorker, PartlyReadRecordGetsItsFileAndItsFullSpanBack) {
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{1});
   EXPECT_EQ(host_.device.Rec(0)->Span, 40);
   EXPECT_EQ(host_.Posts().front().l, 1 + 5);
-  ASSERT_EQ(host_.device.FileCount(), 1);
-  EXPECT_EQ(ReadIdcFile(host_.device.FileName(0)->Name).Measurements.size(), 2u);
+  const auto files = worker->Report()->Files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadIdcFile(files[0]).Measurements.size(), 2u);
 }
 
 TEST_F(FileWorker, RecordListClearedByANewJobDoesNotChangeTheFileBeingWritten) {
   host_.device.AddRec(Record(0, 3, kT, true, true));
-  // Right after the worker took its copy, the host clears the records for the next call.
-  host_.onSync = [&](int n) {
-    if (n == 1) host_.device.ClearRecs();
-  };
   auto worker = Start();
+  // The next call's job clears the records as soon as the worker is made.
+  host_.device.ClearRecs();
   ASSERT_TRUE(host_.RunUntilDone());
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{1});
-  ASSERT_EQ(host_.device.FileCount(), 1);
-  EXPECT_EQ(ReadIdcFile(host_.device.FileName(0)->Name).Measurements.size(), 3u);
+  const auto files = worker->Report()->Files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadIdcFile(files[0]).Measurements.size(), 3u);
 }
 
-TEST_F(FileWorker, StopBetweenBlocksLeavesAnUnfinishedFileAndReportsNoFile) {
+TEST_F(FileWorker, StopBetweenBlocksLeavesNeitherAHalfFileNorItsTemporaryFile) {
   host_.device.AddRec(Record(0, 3, kT, true, true));
   host_.device.AddRec(Record(3, 3, kT + 500, true, true));
-  std::unique_ptr<TFileThread> worker;
-  host_.onSync = [&](int n) {
-    if (n == 2) worker->Terminate();  // the file's name has just been listed
-  };
-  worker = Start();
-  ASSERT_TRUE(host_.RunUntilDone());
-  EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{0});
-  ASSERT_EQ(host_.device.FileCount(), 1);
-  const std::filesystem::path name = host_.device.FileName(0)->Name;
-  EXPECT_THROW(ReadIdcFile(name), FileError);  // no check sum: recognisably unfinished
-  EXPECT_GT(std::filesystem::file_size(name), 0u);
-}
-
-TEST_F(FileWorker, HostShuttingDownEndsTheWorkerWithoutAFile) {
-  host_.device.AddRec(Record(0, 3, kT, true, true));
-  host_.Refuse();
+  SetFileBlockDelayForTests(50ms);
   auto worker = Start();
+  worker->Terminate();  // while the first block waits for the disk
   ASSERT_TRUE(host_.RunUntilDone());
+  worker->Join();
+  SetFileBlockDelayForTests(0ms);
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{0});
-  EXPECT_EQ(host_.device.FileCount(), 0);
+  EXPECT_TRUE(worker->Report()->Files().empty());
+  EXPECT_EQ(FolderContent(), std::vector<std::string>{});
 }
 
-TEST_F(FileWorker, FolderThatCannotBeMadeEndsTheWorkerWithoutAFile) {
+TEST_F(FileWorker, FolderThatCannotBeMadeEndsTheWorkerWithoutAFileAndSaysWhy) {
   host_.device.AddRec(Record(0, 3, kT, true, true));
   std::ofstream(folder_ / "4711") << "a file where the logger's folder belongs";
   auto worker = Start();
   ASSERT_TRUE(host_.RunUntilDone());
   EXPECT_EQ(host_.FilesDone(), std::vector<std::int64_t>{0});
-  EXPECT_EQ(host_.device.FileCount(), 0);
+  EXPECT_TRUE(worker->Report()->Files().empty());
+  EXPECT_NE(worker->Report()->Error().find("4711"), std::string::npos) << worker->Report()->Error();
 }
 
 TEST_F(FileWorker, OtherModesDoNothing) {
@@ -291,7 +262,7 @@ TEST_F(FileWorker, OtherModesDoNothing) {
   worker->Join();
   EXPECT_TRUE(worker->Finished());
   EXPECT_TRUE(host_.Posts().empty());
-  EXPECT_EQ(host_.device.FileCount(), 0);
+  EXPECT_TRUE(worker->Report()->Files().empty());
 }
 
 }  // namespace

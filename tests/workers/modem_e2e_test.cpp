@@ -3,6 +3,8 @@
 // one of the modem phases leaves behind.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "e2e_support.h"
 #include "link/link_state.h"
 #include "workers/worker_messages.h"
@@ -291,6 +293,32 @@ TEST(ModemStop, WhileWaitingForTheCallEndsWithNoCall) {
   host.Drain();
   EXPECT_EQ(host.Results(), std::vector<int>{wdNoCall});
   EXPECT_FALSE(host.SawEvent(wsModemConnected));
+}
+
+TEST(ModemWait, ACallTheModemReportedBeforeTheWaitBeganIsNotTakenForANewOne) {
+  // The logger calls and gives up while nobody listens: the modem's reports of that call
+  // are in the line's input when the wait for the next call begins.
+  SimSandbox sim({"--modem", "--no-setup-wait", "--call-after", "1", "--idle-hangup", "1",
+                  "--calls", "1", "--linger", "30"});
+  ASSERT_TRUE(sim.Ok()) << sim.Error();
+  TestHost host(ModemHost(sim));
+  host.Device().Address = 251;
+  host.Device().ReplyTimeout = 2000;
+  SetLinkModem(true);
+  SetLinkEcho(false);
+  ASSERT_TRUE(LinkOpen(static_cast<std::int16_t>(sim.Port()), 2000));
+  const auto until = std::chrono::steady_clock::now() + seconds(15);
+  while (sim.Truth()["calls"].AsInt() < 1) {
+    ASSERT_LT(std::chrono::steady_clock::now(), until) << "the call did not end";
+    std::this_thread::sleep_for(milliseconds(100));
+  }
+
+  host.Begin(kJobNextCall);
+  host.RunUntil([&] { return host.SawEvent(wsModemConnected); }, seconds(2));
+  EXPECT_FALSE(host.SawEvent(wsModemConnected));
+  EXPECT_LE(host.StopAndWait(), kStopLimit);
+  host.Drain();
+  EXPECT_EQ(host.Results(), std::vector<int>{wdNoCall}) << Transcript(host);
 }
 
 }  // namespace

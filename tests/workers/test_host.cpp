@@ -161,8 +161,7 @@ void TestHost::Handle(const HostMessage& m) {
   } else if (m.Message == WM_WORKER_DONE) {
     OnDone(static_cast<int>(m.W));
   } else if (m.Message == WM_FILES_DONE) {
-    files_.clear();
-    for (int i = 0; i < device_.FileCount(); ++i) files_.push_back(device_.FileName(i)->Name);
+    files_ = fileThread_ ? fileThread_->Report()->Files() : std::vector<std::filesystem::path>{};
     filesPending_ = false;
     if (nextCallPending_) {
       nextCallPending_ = false;
@@ -216,8 +215,8 @@ void TestHost::OnDone(int code) {
       break;
     case wdHungUp:
       ++hangUps_;
-      // Like the window, the next call waits until the files of this one are written: the
-      // next contents reading clears the records they are made from.
+      // The host keeps one file worker at a time: the next call waits until the files of
+      // this one are written.
       if (running_ && hangUps_ < setup_.calls) {
         if (filesPending_) {
           nextCallPending_ = true;
@@ -267,9 +266,8 @@ void TestHost::SelectRecords() {
 
 void TestHost::StartFileWorker() {
   fileThread_.reset();
-  device_.ClearFiles();
   filesPending_ = true;
-  fileThread_ = std::make_unique<TFileThread>(*this, *this, 0, device_, " 2.20", setup_.dataFolder);
+  fileThread_ = std::make_unique<TFileThread>(*this, 0, device_, " 2.20", setup_.dataFolder);
 }
 
 std::vector<int> TestHost::Results() const {
