@@ -158,6 +158,7 @@ void ContactTracker::WorkerDone(int code, const TDevice& d, bool modem) {
       break;
     }
     case wdHungUp:
+    case wdPortLost:
       lineEnded_ = true;
       break;
     default:

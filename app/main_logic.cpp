@@ -57,6 +57,10 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   Timer3->OnTimeout = [this] { Timer3Timer(); };
   filesDoneWait_ = env_.Timers->Create();
   filesDoneWait_->OnTimeout = [this] { FilesDoneWaitExpired(); };
+  SetupRetryTimer = env_.Timers->Create();
+  SetupRetryTimer->OnTimeout = [this] { RetrySetup(); };
+  PortWatchTimer = env_.Timers->Create();
+  PortWatchTimer->OnTimeout = [this] { LookForPort(); };
 }
 
 MainLogic::~MainLogic() {
@@ -72,6 +76,8 @@ MainLogic::~MainLogic() {
   Timer2->Stop();
   Timer3->Stop();
   filesDoneWait_->Stop();
+  SetupRetryTimer->Stop();
+  PortWatchTimer->Stop();
 }
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }
@@ -167,6 +173,7 @@ void MainLogic::ReadSettings() {
   spAddrValue = 250;
   view_.SetAddressField(spAddrMin, spAddrMax, spAddrValue);
   FCreateBackup = s.CreateBackup;
+  FSetupRetrySeconds = s.SetupRetrySeconds;
 
   Modem1Checked = s.Modem;
   view_.SetChecked(Control::Modem1, Modem1Checked);
@@ -445,6 +452,8 @@ bool MainLogic::FormClose() {
   Timer2->Stop();
   Timer3->Stop();
   filesDoneWait_->Stop();
+  SetupRetryTimer->Stop();
+  PortWatchTimer->Stop();
   FDevice->ClearRecs();
   FDevice->ClearFiles();
   FModuleSet.Clear();

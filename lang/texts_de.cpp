@@ -243,6 +243,14 @@ constexpr TextEntry kTexts[] = {
     {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
     {811, "Seitenspeicher konnte nicht geschrieben werden:"},
     {812, "Nur neue Seiten lesen"},
+    // The modem that goes and comes back, its set-up retried; a memory without text pages.
+    {850, "Modem verschwunden (abgezogen oder ausgeschaltet?), warte auf Rückkehr an"},
+    {851, "Modem wieder da, wird neu eingerichtet an"},
+    {852, "Warte auf das Modem"},
+    {853, "Einrichten des Modems fehlgeschlagen, nächster Versuch in"},
+    {854, "Keine Seiten für Identitätstext und Kommentar; beide gelten als leer"},
+    {855, "Neue ID nicht geschrieben: das Gerät hat keine Seite dafür"},
+    {856, "Neuer Kommentar nicht geschrieben: das Gerät hat keine Seite dafür"},
 };
 
 }  // namespace

@@ -243,6 +243,14 @@ constexpr TextEntry kTexts[] = {
     {810, "Page cache damaged, records are read in full"},
     {811, "Page cache could not be written:"},
     {812, "Read only new pages"},
+    // The modem that goes and comes back, its set-up retried; a memory without text pages.
+    {850, "Modem gone (unplugged or switched off?), waiting for it to return on"},
+    {851, "Modem back, setting it up again on"},
+    {852, "Waiting for the modem"},
+    {853, "Modem set-up failed, next try in"},
+    {854, "No pages reserved for identity text and comment; both taken as empty"},
+    {855, "New ID not written: the device has no page for it"},
+    {856, "New Comment not written: the device has no page for it"},
 };
 
 }  // namespace

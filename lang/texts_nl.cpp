@@ -243,6 +243,14 @@ constexpr TextEntry kTexts[] = {
     {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
     {811, "Paginacache kon niet worden geschreven:"},
     {812, "Alleen nieuwe pagina's lezen"},
+    // The modem that goes and comes back, its set-up retried; a memory without text pages.
+    {850, "Modem verdwenen (losgekoppeld of uitgeschakeld?), wachten op terugkeer op"},
+    {851, "Modem terug, opnieuw instellen op"},
+    {852, "Wachten op de modem"},
+    {853, "Instellen van de modem mislukt, volgende poging over"},
+    {854, "Geen pagina's voor identiteitstekst en commentaar; beide als leeg genomen"},
+    {855, "Nieuw ID niet geschreven: het apparaat heeft er geen pagina voor"},
+    {856, "Nieuw commentaar niet geschreven: het apparaat heeft er geen pagina voor"},
 };
 
 }  // namespace
