@@ -8,12 +8,17 @@
 // kept per contact in the history. Plain data, no Qt.
 namespace varnel {
 
+// Stored by name (ContactResultName); new results are added at the end.
 enum class ContactResult {
   Complete,         // every selected record read (or none to read) and the files written
   Partial,          // the reading broke off after some pages
   Dropped,          // the line went before anything was read
   DeviceChanged,    // another logger answered during the readout
   NoCommunication,  // no logger answered
+  FilesNotWritten,  // records were read, but their data files were not (all) written
+  Stopped,          // Start was released (or the program ended) during the reading
+  FallbackFolder,   // as Complete, but the data folder could not take the files: they lie in
+                    // the fallback folder
 };
 
 // "complete", "partial", ... as stored and printed; ParseContactResult is its inverse.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "files/code_page_text.h"
 #include "files/native_path.h"
 #include "workers/device_write_sequence.h"
 #include "workers/worker_messages.h"
@@ -33,13 +34,18 @@ const char* ContactResultName(ContactResult result) {
     case ContactResult::Dropped: return "dropped";
     case ContactResult::DeviceChanged: return "device changed";
     case ContactResult::NoCommunication: return "no communication";
+    case ContactResult::FilesNotWritten: return "files not written";
+    case ContactResult::Stopped: return "stopped";
+    case ContactResult::FallbackFolder: return "files in fallback folder";
   }
   return "dropped";
 }
 
 std::optional<ContactResult> ParseContactResult(const std::string& name) {
   for (ContactResult r : {ContactResult::Complete, ContactResult::Partial, ContactResult::Dropped,
-                          ContactResult::DeviceChanged, ContactResult::NoCommunication}) {
+                          ContactResult::DeviceChanged, ContactResult::NoCommunication,
+                          ContactResult::FilesNotWritten, ContactResult::Stopped,
+                          ContactResult::FallbackFolder}) {
     if (name == ContactResultName(r)) return r;
   }
   return std::nullopt;
@@ -66,8 +72,10 @@ void ContactTracker::Open() {
   start_ = pendingStart_.value_or(SysClock::now());
   bytesAtStart_ = pendingStart_ ? pendingBytes_ : lineBytes_();
   pendingStart_.reset();
-  lineEnded_ = filesPending_ = stopping_ = false;
+  lineEnded_ = filesPending_ = stopping_ = readingEnded_ = false;
   sawPartial_ = sawRead_ = sawNoRecord_ = sawChanged_ = sawNoCommunication_ = false;
+  stoppedWhileReading_ = filesFailed_ = false;
+  filesInFallback_ = false;
   open_ = true;
 }
 
@@ -134,13 +142,13 @@ void ContactTracker::WorkerDone(int code, const TDevice& d, bool modem) {
   switch (code) {
     case wdContentsRead:
       c_.RecordsListed = d.RecCount();
-      c_.IdentityText = d.IdentityText;
+      c_.IdentityText = CodePageToUtf8(d.IdentityText);
       c_.RingUse = RingUse(d);
       break;
     case wdNoRecord:
       sawNoRecord_ = true;
       c_.RecordsListed = 0;
-      c_.IdentityText = d.IdentityText;
+      c_.IdentityText = CodePageToUtf8(d.IdentityText);
       c_.RingUse = 0.0;
       break;
     case wdRecordsRead:
@@ -164,6 +172,10 @@ void ContactTracker::WorkerDone(int code, const TDevice& d, bool modem) {
     default:
       break;
   }
+  if (code == wdContentsFailed || code == wdNoRecord || code == wdRecordsRead ||
+      code == wdRecordsPartly || code == wdNothingRead || code == wdHungUp) {
+    readingEnded_ = true;
+  }
   // Without a modem nothing follows a failed or empty reading; after a stop nothing but
   // the worker's own end.
   const bool endsDirect = !modem && (code == wdContentsFailed || code == wdNoRecord ||
@@ -177,22 +189,32 @@ void ContactTracker::WorkerDone(int code, const TDevice& d, bool modem) {
 void ContactTracker::FilesDone(std::int64_t flag, const TDevice& d, bool modem) {
   if (!open_) return;
   filesPending_ = false;
-  if ((flag & 0xFF) == 1) {
-    for (int i = 0; i < d.FileCount(); ++i) c_.Files.push_back(PathToUtf8(d.FileName(i)->Name));
-  }
+  // The files made before a failure stay on disk and are listed all the same.
+  for (int i = 0; i < d.FileCount(); ++i) c_.Files.push_back(PathToUtf8(d.FileName(i)->Name));
+  if (c_.PagesRead > 0 && ((flag & 0xFF) != 1 || d.FileCount() == 0)) filesFailed_ = true;
   if (!modem || stopping_) lineEnded_ = true;
   FinishIfDone();
+}
+
+void ContactTracker::FilesInFallbackFolder() {
+  if (open_) filesInFallback_ = true;
 }
 
 void ContactTracker::RunStopped(bool workerRunning) {
   if (!open_) return;
   stopping_ = true;
+  if (!readingEnded_) stoppedWhileReading_ = true;
   if (!workerRunning) lineEnded_ = true;
   FinishIfDone();
 }
 
 void ContactTracker::Flush() {
-  if (open_) Finish();
+  if (!open_) return;
+  // The program ends: a reading still going on is cut off, and files not yet reported
+  // were not finished.
+  if (!readingEnded_) stoppedWhileReading_ = true;
+  if (filesPending_ && c_.PagesRead > 0) filesFailed_ = true;
+  Finish();
 }
 
 void ContactTracker::FinishIfDone() {
@@ -207,12 +229,16 @@ void ContactTracker::Finish() {
   c_.LineBytes = lineBytes_() - bytesAtStart_;
   if (sawChanged_) {
     c_.Result = ContactResult::DeviceChanged;
+  } else if (stoppedWhileReading_) {
+    c_.Result = ContactResult::Stopped;
   } else if (sawNoCommunication_ && !sawRead_ && !sawPartial_) {
     c_.Result = ContactResult::NoCommunication;
+  } else if (filesFailed_) {
+    c_.Result = ContactResult::FilesNotWritten;
   } else if (sawPartial_) {
     c_.Result = ContactResult::Partial;
   } else if (sawRead_ || sawNoRecord_) {
-    c_.Result = ContactResult::Complete;
+    c_.Result = filesInFallback_ ? ContactResult::FallbackFolder : ContactResult::Complete;
   } else {
     c_.Result = ContactResult::Dropped;
   }

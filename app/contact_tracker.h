@@ -25,6 +25,8 @@ class ContactTracker {
   void WorkerStatus(int code, std::int64_t value, const TDevice& device);
   void WorkerDone(int code, const TDevice& device, bool modem);
   void FilesDone(std::int64_t flag, const TDevice& device, bool modem);
+  // The data folder could not take this contact's files: they go to the fallback folder.
+  void FilesInFallbackFolder();
   // Start released; `workerRunning`: a worker may still post its end.
   void RunStopped(bool workerRunning);
   // The program closes: an open contact is written as it stands.
@@ -56,6 +58,10 @@ class ContactTracker {
   bool sawNoRecord_ = false;
   bool sawChanged_ = false;
   bool sawNoCommunication_ = false;
+  bool readingEnded_ = false;         // the contents or records reading is over
+  bool stoppedWhileReading_ = false;  // Start released (or the program ended) before that
+  bool filesFailed_ = false;          // the file worker did not write every file
+  bool filesInFallback_ = false;
 };
 
 }  // namespace varnel

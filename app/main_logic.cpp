@@ -2,6 +2,7 @@
 #include "app/main_logic.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
@@ -95,6 +96,7 @@ void MainLogic::ApplyRunOverrides(const RunOverrides& overrides) {
   if (!overrides.DataFolder.empty()) {
     if (!storedInternalPath_) storedInternalPath_ = FInternalPath;
     FInternalPath = overrides.DataFolder;
+    replacedDataFolder_.clear();
   }
 }
 
@@ -158,7 +160,15 @@ void MainLogic::ReadSettings() {
 
   const StoredSettings s = ReadStoredSettings();
   const QString programFolder = QFileInfo(env_.ProgramPath).absolutePath();
-  FInternalPath = ResolveFolderSetting(s.InternalPath, programFolder).toStdString();
+  const QString dataFolder = ResolveFolderSetting(s.InternalPath, programFolder);
+  FInternalPath = dataFolder.toStdString();
+  storedInternalPath_.reset();
+  replacedDataFolder_.clear();
+  if (!s.InternalPath.isEmpty() && QDir::cleanPath(s.InternalPath) != QDir::cleanPath(dataFolder)) {
+    // A folder that is away at start (a network drive not yet there) stays the setting:
+    // only this run writes elsewhere, and Start says so.
+    storedInternalPath_ = replacedDataFolder_ = s.InternalPath.toStdString();
+  }
   FConfigFilePath = ResolveFolderSetting(s.ConfigFilePath, programFolder).toStdString();
 
   // A base without a block of its own would empty every text: such a value speaks English,
@@ -333,6 +343,7 @@ void MainLogic::ApplyConfigForm(const ConfigFormValues& v) {
   FCreateBackup = v.CreateBackup;
   FInternalPath = v.DataFolder;
   storedInternalPath_.reset();  // the operator's choice is the one to store
+  replacedDataFolder_.clear();
   FConfigFilePath = v.ConfigFileFolder;
   FAmountPorts = static_cast<std::uint8_t>(v.AmountPortsIndex + 1);
   for (std::size_t i = 0; i < v.CommandBoxes.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@ namespace varnel {
 
 class ContactTracker;
 class WorkerEventPump;
+struct DeviceOptionNotes;
 
 // The three buttons that start work.
 enum class Sender { SpBStartModem, btnStart, btnReadRec };
@@ -106,7 +108,9 @@ class MainLogic {
 
   // --- Options, files and modules
   void ResetReadOptions();
-  bool LoadDeviceOptions(const QString& serial);
+  // `notes`, when given, gets the stored values that were refused and a configuration
+  // that will not be written.
+  bool LoadDeviceOptions(const QString& serial, DeviceOptionNotes* notes = nullptr);
   bool ResetDeviceOptions(const QString& serial);
   void WriteFileList();
   void RunModules();
@@ -220,6 +224,8 @@ class MainLogic {
   // The stored port and data folder while a run override holds.
   std::optional<std::uint8_t> storedPort_;
   std::optional<std::string> storedInternalPath_;
+  // The stored data folder that the folder rule replaced at start (empty: none).
+  std::string replacedDataFolder_;
 
   RunObserver& Observe();
   void Memo(const std::string& line);
@@ -231,6 +237,12 @@ class MainLogic {
   void ResetActivity();
   void StartJob(std::uint32_t kind);
   void StartFileThread();
+  // The folder the files of this call go to: the data folder, or when it cannot take them
+  // (missing, not a folder, not writable) the fallback folder in the per-user data folder,
+  // with memo and log saying why and where.
+  std::filesystem::path FolderForFiles();
+  // At Start: says so when the data folder cannot take files.
+  void CheckDataFolderAtStart();
   void BuildRecordListFromDevice();
   void ShowModuleLists();
   void ApplyAddressRange(bool modem);
@@ -268,6 +280,8 @@ class MainLogic {
   // the unattended loop).
   std::unique_ptr<LogicTimer> filesDoneWait_;
   bool waitForCallPending_ = false;
+  // Lines about the options just loaded, said after the serial number's own line.
+  std::vector<std::string> optionNotes_;
 };
 
 }  // namespace varnel

@@ -22,7 +22,8 @@ void MainLogic::ReleaseStart() {
   SpBStartModemDown = false;
   view_.SetStartDown(false);
   btnReadClick(Sender::SpBStartModem);
-  if (tracker_) tracker_->RunStopped(env_.Link->Busy());
+  // A worker that has just ended may still have its last messages queued.
+  if (tracker_) tracker_->RunStopped(env_.Link->Busy() || pump_->Pending() > 0);
 }
 
 void MainLogic::SetButtonsAtRest() {
@@ -78,6 +79,7 @@ void MainLogic::btnReadClick(Sender sender) {
     view_.ShowRecords(lbRecords);
     FDevice->ClearRecs();
     ResetReadOptions();
+    CheckDataFolderAtStart();
     kind = 0;
     if (FDebugMode) {
       kind = 4;
@@ -263,8 +265,8 @@ void MainLogic::ResetReadOptions() {
   FDevice->Registered = false;
 }
 
-bool MainLogic::LoadDeviceOptions(const QString& serial) {
-  return varnel::LoadDeviceOptions(serial, *FDevice);
+bool MainLogic::LoadDeviceOptions(const QString& serial, DeviceOptionNotes* notes) {
+  return varnel::LoadDeviceOptions(serial, *FDevice, notes);
 }
 
 bool MainLogic::ResetDeviceOptions(const QString& serial) {

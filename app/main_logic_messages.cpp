@@ -2,10 +2,12 @@
 // job follows which result.
 #include <QFile>
 #include <QString>
+#include <utility>
 
 #include "app/contact_tracker.h"
 #include "app/locale_text.h"
 #include "app/main_logic.h"
+#include "app/registered_devices.h"
 #include "app/settings.h"
 #include "app/worker_event_pump.h"
 #include "files/code_page_text.h"
@@ -26,6 +28,10 @@ constexpr int kTextBackupFailed = 508;
 constexpr int kTextNoTextPages = 854;
 constexpr int kTextIdNotWritten = 855;
 constexpr int kTextCommentNotWritten = 856;
+// "Configuration file not accepted, configuration not written:", followed by the file.
+constexpr int kTextConfigNotWritten = 876;
+// "Stored value out of range, not used:", followed by name=value.
+constexpr int kTextValueRefused = 878;
 
 // Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
 std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
@@ -93,6 +99,7 @@ void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& 
   if (ChBShowTime && code != wsDeviceTime && code != wsDeviceState) ShowTimeLine();
   const std::string line = StatusLine(code, value, text);
   AddToLogFile(line);
+  for (const std::string& note : std::exchange(optionNotes_, {})) MemoAndLog(note);
 }
 
 std::string MainLogic::StatusLine(int code, std::int64_t value, const std::string& text) {
@@ -116,9 +123,17 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
         TDevice& device;
         ~ReadyOnExit() { device.OptionsReady = true; }
       } ready{d};
-      if (LoadDeviceOptions(QString::number(d.SerialNumber))) {
+      DeviceOptionNotes notes;
+      if (LoadDeviceOptions(QString::number(d.SerialNumber), &notes)) {
         d.KnownDevice = true;
         Memo(Text(67));
+      }
+      for (const std::string& refused : notes.Refused) {
+        optionNotes_.push_back(Text(kTextValueRefused) + " " + refused);
+      }
+      // Whatever else the options ask for is carried out; this is not.
+      if (notes.ConfigNotWritten) {
+        optionNotes_.push_back(Text(kTextConfigNotWritten) + " " + *notes.ConfigNotWritten);
       }
       LoadPageCache();
       break;
@@ -283,8 +298,7 @@ void MainLogic::StartFileThread() {
   FDevice->ClearFiles();
   ++fileThreadsRunning_;
   Observe().FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText,
-                             PathFromUtf8(FInternalPath));
+  env_.Link->StartFileThread(*pump_, *pump_, 0, *FDevice, kVersionText, FolderForFiles());
 }
 
 void MainLogic::WMWorkerDone(int code) {

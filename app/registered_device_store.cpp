@@ -105,8 +105,24 @@ void RegisteredDeviceStore::RemoveResetListener(int id) {
           l.end());
 }
 
+bool operator==(const DeviceValues& a, const DeviceValues& b) {
+  return a.Description == b.Description && a.ReadActualRec == b.ReadActualRec &&
+         a.ReadFromMonth == b.ReadFromMonth && a.ReadFromYear == b.ReadFromYear &&
+         a.SynchTime == b.SynchTime && a.OffsetCorr == b.OffsetCorr && a.P1Val == b.P1Val &&
+         a.P2Val == b.P2Val && a.PUnit == b.PUnit && a.CustomUnit == b.CustomUnit &&
+         a.WriteConfig == b.WriteConfig && a.ConfigFile == b.ConfigFile &&
+         a.WriteText == b.WriteText && a.WLConfig == b.WLConfig && a.NewID == b.NewID &&
+         a.ID == b.ID && a.NewComment == b.NewComment && a.Comment == b.Comment &&
+         a.LastContact == b.LastContact;
+}
+
 const char* DeviceValueName(DeviceValue value) {
   return kNames[static_cast<std::size_t>(value)];
+}
+
+bool SerialNameAllowed(const QString& serial) {
+  return !serial.isEmpty() && !serial.contains(QLatin1Char('/')) &&
+         !serial.contains(QLatin1Char('\\'));
 }
 
 QString OffsetText(double value) { return FixedText(value, 7, 6); }
@@ -116,7 +132,7 @@ QStringList RegisteredDeviceStore::List() const {
 }
 
 bool RegisteredDeviceStore::Contains(const QString& serial) const {
-  return List().contains(serial, Qt::CaseSensitive);
+  return SerialNameAllowed(serial) && List().contains(serial, Qt::CaseSensitive);
 }
 
 StoredDevice RegisteredDeviceStore::Read(const QString& serial) const {
@@ -133,6 +149,7 @@ StoredDevice RegisteredDeviceStore::Read(const QString& serial) const {
 }
 
 bool RegisteredDeviceStore::Write(const QString& serial, const DeviceValues& values) {
+  if (!SerialNameAllowed(serial)) return false;
   return WriteValues(serial, values, std::bitset<kDeviceValueCount>().set());
 }
 
@@ -167,6 +184,7 @@ bool RegisteredDeviceStore::SetReadOnlyNewPages(const QString& serial, bool on) 
 }
 
 bool RegisteredDeviceStore::Remove(const QString& serial) {
+  if (!SerialNameAllowed(serial)) return false;
   RegistryKey key(StoreKey());
   key.DeleteSubKey(serial);
   return key.Sync();

@@ -63,13 +63,24 @@ struct DeviceValues {
   QString LastContact;
 };
 
+bool operator==(const DeviceValues& a, const DeviceValues& b);
+inline bool operator!=(const DeviceValues& a, const DeviceValues& b) { return !(a == b); }
+
 // An entry as read: the values it holds, and which of them it holds (a missing value keeps
 // the default of DeviceValues).
 struct StoredDevice {
   DeviceValues Values;
   std::bitset<kDeviceValueCount> Present;
   bool Has(DeviceValue v) const { return Present.test(static_cast<std::size_t>(v)); }
+  bool operator==(const StoredDevice& o) const {
+    return Present == o.Present && Values == o.Values;
+  }
+  bool operator!=(const StoredDevice& o) const { return !(*this == o); }
 };
+
+// False for a serial number that cannot name one entry: empty, or holding "/" or "\",
+// which the store would take as a path of nested keys.
+bool SerialNameAllowed(const QString& serial);
 
 // An offset as the store writes it: rounded to seven significant digits, six decimals.
 QString OffsetText(double value);
@@ -83,7 +94,7 @@ class RegisteredDeviceStore {
   // The values of the entry `serial`; Present is empty when there is no such entry.
   StoredDevice Read(const QString& serial) const;
   // Writes all nineteen values, in order, creating the entry when missing. False when the
-  // store could not be written.
+  // store could not be written or `serial` is not allowed as a name (nothing is written).
   bool Write(const QString& serial, const DeviceValues& values);
   // The reset after the options were carried out: the defaults of a carried-out contact
   // (read-from date from `today`) and `lastContact`; "CustomUnit" keeps its text. False when

@@ -1,6 +1,8 @@
 #include "app/registered_devices.h"
 
+#include <cmath>
 #include <exception>
+#include <limits>
 
 #include "app/locale_text.h"
 #include "app/registered_device_store.h"
@@ -55,7 +57,12 @@ void ResetReadOptions(TDevice& device, const QDate& today) {
   device.CachedPages.reset();
 }
 
-bool LoadDeviceOptions(const QString& serial, TDevice& device) {
+bool LoadDeviceOptions(const QString& serial, TDevice& device, DeviceOptionNotes* notes) {
+  DeviceOptionNotes ignored;
+  DeviceOptionNotes& note = notes ? *notes : ignored;
+  const auto refuse = [&note](const char* name, const QString& stored) {
+    note.Refused.push_back(std::string(name) + "=" + stored.toStdString());
+  };
   // This program's own option belongs to the logger on the line alone, even when the next
   // caller is not registered.
   device.ReadOnlyNewPages = false;
@@ -68,29 +75,46 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device) {
   device.Registered = true;
   if (entry.Has(V::ReadActualRec)) device.ReadActualRec = v.ReadActualRec;
   if (entry.Has(V::ReadFromMonth)) {
-    device.ReadFromMonth = static_cast<std::uint8_t>(v.ReadFromMonth + 1);
+    if (v.ReadFromMonth >= 0 && v.ReadFromMonth <= 11) {
+      device.ReadFromMonth = static_cast<std::uint8_t>(v.ReadFromMonth + 1);
+    } else {
+      refuse("ReadFromMonth", QString::number(v.ReadFromMonth));
+    }
   }
-  if (entry.Has(V::ReadFromYear)) device.ReadFromYear = static_cast<std::uint16_t>(v.ReadFromYear);
+  if (entry.Has(V::ReadFromYear)) {
+    if (v.ReadFromYear >= 0 && v.ReadFromYear <= std::numeric_limits<std::uint16_t>::max()) {
+      device.ReadFromYear = static_cast<std::uint16_t>(v.ReadFromYear);
+    } else {
+      refuse("ReadFromYear", QString::number(v.ReadFromYear));
+    }
+  }
   if (entry.Has(V::SynchTime)) device.SynchTime = v.SynchTime;
   if (entry.Has(V::OffsetCorr)) device.OffsetCorr = v.OffsetCorr;
 
   if (device.OffsetCorr) {
     const float factor = entry.Has(V::PUnit) ? UnitFactor(v.PUnit & 0xFF) : 1.0f;
     if (entry.Has(V::CustomUnit)) device.CustomUnit = v.CustomUnit.toStdString();
-    double value = 0;
-    if (entry.Has(V::P1Val) && ParseLocaleNumber(v.P1Val, value)) {
-      device.P1Val = static_cast<float>(value);
-      device.P1OffsetBar = static_cast<float>(value) / factor;
-    }
-    if (entry.Has(V::P2Val) && ParseLocaleNumber(v.P2Val, value)) {
-      device.P2Val = static_cast<float>(value);
-      device.P2OffsetBar = static_cast<float>(value) / factor;
-    }
+    // An offset beyond what the logger's float holds would be written into it as infinity.
+    const auto offset = [&](DeviceValue which, const char* name, const QString& stored,
+                            float& val, float& bar) {
+      double value = 0;
+      if (!entry.Has(which) || !ParseLocaleNumber(stored, value)) return;
+      if (std::abs(value) > std::numeric_limits<float>::max() ||
+          !std::isfinite(static_cast<float>(value) / factor)) {
+        refuse(name, stored);
+        return;
+      }
+      val = static_cast<float>(value);
+      bar = static_cast<float>(value) / factor;
+    };
+    offset(V::P1Val, "P1Val", v.P1Val, device.P1Val, device.P1OffsetBar);
+    offset(V::P2Val, "P2Val", v.P2Val, device.P2Val, device.P2OffsetBar);
   }
 
   if (entry.Has(V::WriteConfig)) device.WriteConfig = v.WriteConfig;
   if (device.WriteConfig) {
     if (!v.ConfigFile.isEmpty()) LoadConfigFile(v.ConfigFile, device);
+    if (!device.ConfigFileOk) note.ConfigNotWritten = v.ConfigFile.toStdString();
     if (entry.Has(V::WriteText)) device.WriteText = v.WriteText;
     if (device.WriteText) {
       if (entry.Has(V::NewID)) device.NewID = v.NewID;

@@ -1,6 +1,9 @@
 #pragma once
 #include <QDate>
 #include <QString>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "device/device.h"
 
@@ -17,12 +20,24 @@ inline constexpr const char* kReadOnlyNewPagesValue = "VarnelReadOnlyNewPages";
 // the read-from month (the current month counted from 0, as the store counts) and year.
 void ResetReadOptions(TDevice& device, const QDate& today);
 
+// What loading a device's options could not take as stored, for the memo and the log.
+struct DeviceOptionNotes {
+  // Stored values the device image cannot hold ("ReadFromMonth=2147483647"); the defaults
+  // stand in for them.
+  std::vector<std::string> Refused;
+  // The configuration was to be written but its file was not accepted (or none was named):
+  // the file's name.
+  std::optional<std::string> ConfigNotWritten;
+};
+
 // Looks for the registered device whose key name equals `serial` exactly and applies its
 // stored values to the device image (values that are missing leave it as ResetReadOptions
 // left it). Returns true when the device is registered. A stored offset that is not a number
 // gives no correction for that channel; a configuration file that the reader rejects or that
-// breaks off leaves the image without a configuration to write.
-bool LoadDeviceOptions(const QString& serial, TDevice& device);
+// breaks off leaves the image without a configuration to write. `notes`, when given, gets
+// what was not taken.
+bool LoadDeviceOptions(const QString& serial, TDevice& device,
+                       DeviceOptionNotes* notes = nullptr);
 
 // After a readout of the registered device `serial`: writes the default one-shot values back
 // to its key and stamps `lastContact` ("CustomUnit" is kept). Returns true when found.

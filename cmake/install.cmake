@@ -14,13 +14,24 @@ file(RELATIVE_PATH _mark "/p/${CMAKE_INSTALL_BINDIR}" "/p/${CMAKE_INSTALL_DATADI
 target_compile_definitions(varnel_app PRIVATE VARNEL_INSTALLED_MARK="${_mark}")
 install(FILES ${_pkg}/installed DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel)
 
-install(TARGETS varnel-collect vtq-sim idc-dump idc2csv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS varnel-collect vtq-sim vtq-read idc-dump idc2csv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES
   ${_pkg}/man/varnel-collect.1
   ${_pkg}/man/vtq-sim.1
+  ${_pkg}/man/vtq-read.1
   ${_pkg}/man/idc-dump.1
   ${_pkg}/man/idc2csv.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The contact history and its tools. The collector opens the history through Qt SQL's SQLite
+# driver, a plugin that no library dependency names, so the package depends on it by name.
+set(_depends "")
+if(TARGET varnel-history)
+  install(TARGETS varnel-history idc-plot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${_pkg}/man/varnel-history.1 ${_pkg}/man/idc-plot.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(_depends "libqt6sql6-sqlite")
+endif()
 
 if(TARGET varnel)
   install(TARGETS varnel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -60,13 +71,15 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Varnel answers the calls of VTQ pressure loggers on a telephone modem, reads their
  recordings into .idc data files with backup copies and starts post-processing modules on
  them. The package holds the window program (when built), the console collector
- varnel-collect with a systemd unit per modem, the logger stand-in vtq-sim and the file
- tools idc-dump and idc2csv.")
+ varnel-collect with a systemd unit per modem, the contact history varnel-history, the
+ logger stand-in vtq-sim, the one-shot reader vtq-read and the file tools idc-dump, idc2csv
+ and idc-plot.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${_depends}")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${_pkg}/deb/postinst ${_pkg}/deb/prerm ${_pkg}/deb/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -7,10 +7,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/registered_device_store.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_message.h"
 
 namespace varnel {
+
+namespace {
+constexpr int kSeparatorRefusedText = 875;
+}  // namespace
 
 TFormAddDev::TFormAddDev(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   setObjectName(QStringLiteral("FormAddDev"));
@@ -56,6 +61,12 @@ void TFormAddDev::showEvent(QShowEvent* event) {
 void TFormAddDev::btnOKClick() {
   const QString sn = EdSN->text();
   if (sn.isEmpty()) return;
+  if (!SerialNameAllowed(sn)) {
+    // The store would file it as nested keys that no logger's number ever reaches.
+    if (message_) message_->ShowMessageBox(Tx(kSeparatorRefusedText), Tx(405), mkOk);
+    Accepted = false;
+    return;
+  }
   if (devices_.contains(sn, Qt::CaseSensitive)) {
     if (message_) message_->ShowMessageBox(Tx(404), Tx(405), mkOk);
     Accepted = false;

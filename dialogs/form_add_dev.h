@@ -6,8 +6,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The prompt for the serial number of a device to register. Any non-empty text that is not
-// already in the device list (compared exactly, case-sensitively) is accepted.
+// The prompt for the serial number of a device to register. Any non-empty text without "/"
+// or "\" that is not already in the device list (compared exactly, case-sensitively) is
+// accepted.
 namespace varnel {
 
 class TFormMessage;

@@ -1,5 +1,6 @@
 #include "dialogs/form_logger_config.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -38,6 +39,39 @@ namespace {
 constexpr int kCfxRejectedText = 707;
 constexpr int kStoreFailedText = 713;
 constexpr int kReadNewPagesText = 812;
+constexpr int kStoreChangedText = 890;      // "The stored options of device" <serial>
+constexpr int kStoreChangedText2 = 891;     // "were changed meanwhile ..."
+constexpr int kKeptAsTypedText = 892;
+constexpr int kNowAsStoredText = 893;
+constexpr int kChangesSavedText = 894;
+
+// A control's state as one value, and back: what the operator sees of it.
+QVariant StateOf(const QWidget* w) {
+  if (auto* b = qobject_cast<const QAbstractButton*>(w)) return b->isChecked();
+  if (auto* c = qobject_cast<const QComboBox*>(w)) return c->currentIndex();
+  if (auto* sp = qobject_cast<const QSpinBox*>(w)) return sp->value();
+  if (auto* m = qobject_cast<const QPlainTextEdit*>(w)) return m->toPlainText();
+  if (auto* e = qobject_cast<const QLineEdit*>(w)) return e->text();
+  if (auto* l = qobject_cast<const QLabel*>(w)) return l->text();
+  return {};
+}
+
+void SetState(QWidget* w, const QVariant& v) {
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    // A radio button is set by ticking the one that was on.
+    if (v.toBool() || !b->autoExclusive()) b->setChecked(v.toBool());
+  } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+    c->setCurrentIndex(v.toInt());
+  } else if (auto* sp = qobject_cast<QSpinBox*>(w)) {
+    sp->setValue(v.toInt());
+  } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+    m->setPlainText(v.toString());
+  } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    e->setText(v.toString());
+  } else if (auto* l = qobject_cast<QLabel*>(w)) {
+    l->setText(v.toString());
+  }
+}
 
 QString StoredComment(const QString& memoText) {
   QString t = memoText;
@@ -223,6 +257,10 @@ void TFormLoggerConfig::BuildLayout() {
   LbLastExecDate->setTextFormat(Qt::PlainText);
   LbResetHint = label("LbResetHint");
   bold(LbResetHint);
+  LbStoreNotice = label("LbStoreNotice");
+  bold(LbStoreNotice);
+  LbStoreNotice->setTextFormat(Qt::PlainText);
+  LbStoreNotice->hide();
   btnReset = button("btnReset");
   btnClose = button("btnClose");
 
@@ -279,8 +317,9 @@ void TFormLoggerConfig::BuildLayout() {
   top->addSpacing(10);
   top->addWidget(Panel1, 1);
   auto* closeRow = new QHBoxLayout;
-  closeRow->addStretch(1);
-  closeRow->addWidget(btnClose);
+  closeRow->addWidget(LbStoreNotice, 1);
+  closeRow->addStretch(0);  // keeps Close at its size while the notice is hidden
+  closeRow->addWidget(btnClose, 0, Qt::AlignBottom);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
   layout->addLayout(closeRow);
@@ -393,12 +432,25 @@ void TFormLoggerConfig::SetOffsetEdit(TFloatEdit* edit, const QString& stored) {
   }
 }
 
+TFormLoggerConfig::StoreEntry TFormLoggerConfig::ReadEntry(const QString& serial) {
+  const RegisteredDeviceStore store;
+  StoreEntry e;
+  e.Stored = store.Read(serial);
+  e.ReadNewPages = store.ReadOnlyNewPages(serial);
+  return e;
+}
+
 void TFormLoggerConfig::ShowDeviceOptions(const QString& serial) {
   CurrentSN = serial;
-  const StoredDevice entry = RegisteredDeviceStore().Read(serial);
-  loadedFromStore_ = entry.Present.any();
-  loadedLastContact_ = entry.Values.LastContact;
-  if (!loadedFromStore_) return;
+  LbStoreNotice->hide();
+  loaded_ = ReadEntry(serial);
+  loadedFromStore_ = loaded_.Stored.Present.any();
+  if (loadedFromStore_) ShowEntry(loaded_);
+  shownBase_ = CaptureShown();
+}
+
+void TFormLoggerConfig::ShowEntry(const StoreEntry& stored) {
+  const StoredDevice& entry = stored.Stored;
   const DeviceValues& v = entry.Values;
   using V = DeviceValue;
   if (entry.Has(V::Description)) EdDescription->setText(v.Description);
@@ -437,19 +489,104 @@ void TFormLoggerConfig::ShowDeviceOptions(const QString& serial) {
     Memo1->setPlainText(text);
   }
   if (entry.Has(V::LastContact)) LbLastExecDate->setText(v.LastContact);
-  ChBReadNewPages->setChecked(RegisteredDeviceStore().ReadOnlyNewPages(serial));
+  ChBReadNewPages->setChecked(stored.ReadNewPages);
+}
+
+// ---------------------------------------------------------------- changes underneath
+
+std::vector<QWidget*> TFormLoggerConfig::SectionControls(int section) const {
+  // Controlling boxes before the controls that depend on them, so that restoring a section
+  // passes through the enabling rules as the operator did.
+  switch (section) {
+    case kDescription: return {EdDescription};
+    case kReadout: return {RbActRec, RbReadFrom, CbMonth, SpYear};
+    case kClock: return {CbSyncClock};
+    case kNewPages: return {ChBReadNewPages};
+    case kOffset: return {ChBOffset, FeP1, FeP2, CbPUnit};
+    case kWrite:
+      return {ChBWriteConfig, EdIntPath, ChBWL, ChBWriteID, ChBID, EdID, ChBComment, Memo1};
+    case kLastContact: return {LbLastExecDate};
+    default: return {};
+  }
+}
+
+QString TFormLoggerConfig::SectionName(int section) {
+  static constexpr int kNames[kSectionCount] = {336, 303, 306, kReadNewPagesText, 307, 311, 339};
+  return section >= 0 && section < kSectionCount ? Tx(kNames[section]) : QString();
+}
+
+TFormLoggerConfig::Shown TFormLoggerConfig::CaptureShown() const {
+  Shown shown;
+  for (int s = 0; s < kSectionCount; ++s) {
+    for (const QWidget* w : SectionControls(s)) shown[static_cast<std::size_t>(s)] << StateOf(w);
+  }
+  return shown;
+}
+
+void TFormLoggerConfig::RestoreSection(int section, const QVariantList& values) {
+  const std::vector<QWidget*> controls = SectionControls(section);
+  for (std::size_t i = 0; i < controls.size() && i < static_cast<std::size_t>(values.size()); ++i) {
+    SetState(controls[i], values[static_cast<qsizetype>(i)]);
+  }
+}
+
+void TFormLoggerConfig::ApplyEnablingRules() {
+  RbReadFromClick();
+  ChBOffsetClick();
+  ChBWriteConfigClick();
+  ChBWriteIDClick();
+  ChBIDClick();
+  ChBCommentClick();
+}
+
+QString TFormLoggerConfig::TakeStoreChanges(bool& operatorEdits) {
+  operatorEdits = false;
+  if (!loadedFromStore_) return {};
+  const StoreEntry now = ReadEntry(CurrentSN);
+  // An entry deleted meanwhile comes back at the save, as typed.
+  if (!now.Stored.Present.any() || now == loaded_) return {};
+  const Shown typed = CaptureShown();
+  ShowEntry(now);
+  const Shown stored = CaptureShown();
+  QStringList kept, adopted;
+  for (int s = 0; s < kSectionCount; ++s) {
+    const auto i = static_cast<std::size_t>(s);
+    const bool edited = typed[i] != shownBase_[i];
+    const bool changed = stored[i] != shownBase_[i];
+    if (edited) {
+      operatorEdits = true;
+      RestoreSection(s, typed[i]);
+      if (changed) kept << SectionName(s);
+    } else if (changed) {
+      adopted << SectionName(s);
+    }
+  }
+  ApplyEnablingRules();
+  loaded_ = now;
+  shownBase_ = stored;
+  if (kept.isEmpty() && adopted.isEmpty()) return {};
+  QString text = Tx(kStoreChangedText) + QLatin1Char(' ') + CurrentSN + QLatin1Char(' ') +
+                 Tx(kStoreChangedText2);
+  const auto line = [&text](int id, const QStringList& sections) {
+    if (sections.isEmpty()) return;
+    text += QLatin1Char('\n') + Tx(id) + QLatin1Char(' ') + sections.join(QStringLiteral(", "));
+  };
+  line(kKeptAsTypedText, kept);
+  line(kNowAsStoredText, adopted);
+  return text;
+}
+
+void TFormLoggerConfig::ShowStoreNotice(const QString& text) {
+  LbStoreNotice->setText(text);
+  LbStoreNotice->show();
 }
 
 bool TFormLoggerConfig::SaveDeviceOptions(const QString& serial) {
+  // Changed in the store since it was shown (by another program): what the operator left
+  // alone takes the stored values, so that options a call carried out are not armed again.
+  bool operatorEdits = false;
+  const QString changes = serial == CurrentSN ? TakeStoreChanges(operatorEdits) : QString();
   RegisteredDeviceStore store;
-  if (serial == CurrentSN && loadedFromStore_) {
-    const StoredDevice now = store.Read(serial);
-    if (now.Present.any() && now.Values.LastContact != loadedLastContact_) {
-      // Reset by a readout since it was shown (by another program on the same store):
-      // writing the shown options back would have the logger carry them out again.
-      return true;
-    }
-  }
   DeviceValues v;
   v.Description = EdDescription->text();
   v.ReadActualRec = RbActRec->isChecked();
@@ -472,18 +609,29 @@ bool TFormLoggerConfig::SaveDeviceOptions(const QString& serial) {
   v.LastContact = LbLastExecDate->text();
   const bool ok = store.Write(serial, v) &&
                   store.SetReadOnlyNewPages(serial, ChBReadNewPages->isChecked());
-  if (serial == CurrentSN) {
-    loadedFromStore_ = true;
-    loadedLastContact_ = v.LastContact;
+  if (ok && serial == CurrentSN) {
+    // Unsaved edits stay edits: only what reached the store is the new starting point.
+    loaded_ = ReadEntry(serial);
+    loadedFromStore_ = loaded_.Stored.Present.any();
+    shownBase_ = CaptureShown();
   }
-  if (!ok && message_) message_->ShowMessageBox(Tx(kStoreFailedText), Tx(300), mkOk);
+  if (!message_) return ok;
+  if (!ok) {
+    message_->ShowMessageBox(Tx(kStoreFailedText), Tx(300), mkOk);
+  } else if (operatorEdits && !changes.isEmpty()) {
+    message_->ShowMessageBox(changes + QLatin1Char('\n') + Tx(kChangesSavedText), Tx(300), mkOk);
+  }
   return ok;
 }
 
 void TFormLoggerConfig::EntryWasReset(const QString& serial) {
-  // A readout carried out the options of the device on show: show what the store now holds,
-  // so that a later save does not arm the carried-out options again.
-  if (isVisible() && serial == CurrentSN && LbDevices->count() > 0) ShowDeviceOptions(serial);
+  // A call carried out the options of the device on show: the sections the operator did not
+  // touch show what the store now holds, so that a later save does not arm the carried-out
+  // options again; the typed ones stay, and the notice says which is which.
+  if (!isVisible() || serial != CurrentSN || LbDevices->count() == 0) return;
+  bool operatorEdits = false;
+  const QString changes = TakeStoreChanges(operatorEdits);
+  if (!changes.isEmpty()) ShowStoreNotice(changes);
 }
 
 void TFormLoggerConfig::ClearOptions() {
@@ -524,6 +672,7 @@ void TFormLoggerConfig::SelectRow(int row) {
 }
 
 void TFormLoggerConfig::showEvent(QShowEvent* event) {
+  LbStoreNotice->hide();
   selecting_ = true;
   LbDevices->clear();
   selecting_ = false;
@@ -562,6 +711,7 @@ void TFormLoggerConfig::btnAddClick() {
   SelectRow(LbDevices->count() - 1);
   CurrentSN = serial;
   loadedFromStore_ = false;
+  LbStoreNotice->hide();
   Panel1->setEnabled(true);
   ClearOptions();
   EdDescription->clear();
@@ -606,13 +756,13 @@ void TFormLoggerConfig::BtnOpenFileClick() {
     return;
   }
   const QString file = QDir::toNativeSeparators(dialog.selectedFiles().first());
-  Memo1->clear();
   EdIntPath->setText(file);
   bool wl = false;
   if (ReadCfxHeader(file, wl)) {
     ChBWL->setChecked(wl);
-  } else {
-    Memo1->appendPlainText(Tx(kCfxRejectedText));
+  } else if (message_) {
+    // Not in the comment box: what stands there is written into the logger as its comment.
+    message_->ShowMessageBox(Tx(kCfxRejectedText), Tx(300), mkOk);
   }
 }
 

@@ -1,7 +1,12 @@
 #pragma once
 #include <QDialog>
 #include <QString>
+#include <QVariantList>
+#include <array>
 #include <functional>
+#include <vector>
+
+#include "app/registered_device_store.h"
 
 class QCheckBox;
 class QComboBox;
@@ -17,7 +22,9 @@ class QWidget;
 // "Read/Write Options": the editor of the registered-devices store. For every logger the
 // operator registered by serial number it keeps what the next contact is to do. The dialog
 // saves the device it shows whenever the operator switches to another one and when it is
-// closed; nothing discards an edit.
+// closed; nothing discards an edit. When the entry on show changes in the store meanwhile
+// (a call carried its options out, another program wrote it), the sections the operator
+// changed keep what was typed, the others take the stored values, and the dialog says so.
 namespace varnel {
 
 class TFloatEdit;
@@ -86,6 +93,8 @@ class TFormLoggerConfig : public QDialog {
   QLabel* LbLastContact;
   QLabel* LbLastExecDate;
   QLabel* LbResetHint;
+  // Says what changed in the store underneath the shown entry; hidden until then.
+  QLabel* LbStoreNotice;
   QPushButton* btnReset;
   QPushButton* btnClose;
 
@@ -120,15 +129,43 @@ class TFormLoggerConfig : public QDialog {
   void SelectRow(int row);
   void EntryWasReset(const QString& serial);
 
+  // The entry of a device as the store holds it, the page option included.
+  struct StoreEntry {
+    StoredDevice Stored;
+    bool ReadNewPages = false;
+    bool operator==(const StoreEntry& o) const {
+      return Stored == o.Stored && ReadNewPages == o.ReadNewPages;
+    }
+  };
+  static StoreEntry ReadEntry(const QString& serial);
+  void ShowEntry(const StoreEntry& entry);
+  void ApplyEnablingRules();
+
+  // The option controls in the dialog's sections; what each section shows, as one list.
+  enum Section { kDescription, kReadout, kClock, kNewPages, kOffset, kWrite, kLastContact,
+                 kSectionCount };
+  using Shown = std::array<QVariantList, kSectionCount>;
+  std::vector<QWidget*> SectionControls(int section) const;
+  Shown CaptureShown() const;
+  void RestoreSection(int section, const QVariantList& values);
+  static QString SectionName(int section);
+  // When the store no longer holds what the shown entry was read from: takes the stored
+  // values into the sections the operator left alone, keeps the others as typed, and returns
+  // what to tell the operator (empty when nothing visible changed). `operatorEdits` tells
+  // whether any section differs from what was read.
+  QString TakeStoreChanges(bool& operatorEdits);
+  void ShowStoreNotice(const QString& text);
+
   TFormAddDev* addDev_ = nullptr;
   TFormMessage* message_ = nullptr;
   bool selecting_ = false;
   bool trimmingMemo_ = false;
   int resetListener_ = 0;
-  // The last-contact text the store held when the shown device was read: a different one at
-  // saving time means the entry was reset meanwhile.
-  QString loadedLastContact_;
+  // The shown device's entry as last read from or written to the store, and what the
+  // controls showed right after: the operator's edits are the differences from `shownBase_`.
   bool loadedFromStore_ = false;
+  StoreEntry loaded_;
+  Shown shownBase_;
 };
 
 }  // namespace varnel

@@ -2,12 +2,14 @@
 // in this order, and all live until the program ends.
 #include <QApplication>
 #include <QSessionManager>
+#include <cstdio>
 
 #include <QAction>
 #include <QMenu>
 
 #include "app/facade_link.h"
 #include "dialogs/dialog_set.h"
+#include "gui/desktop_check.h"
 #include "gui/main_window.h"
 #include "gui/stop_signals.h"
 #include "history/history_store.h"
@@ -15,6 +17,10 @@
 
 int main(int argc, char** argv) {
   using namespace varnel;
+  if (const std::string problem = MissingDesktopProblem(argc, argv); !problem.empty()) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return 1;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
 

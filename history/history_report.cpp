@@ -50,6 +50,12 @@ std::string CsvField(const std::string& s) {
 
 using Row = std::vector<Cell>;
 
+// The width of a UTF-8 text in characters (an identity text may hold "ü").
+std::size_t Width(const std::string& s) {
+  return static_cast<std::size_t>(
+      std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
 std::string Render(const std::vector<std::string>& header, const std::vector<Row>& rows,
                    ReportFormat format) {
   std::string out;
@@ -65,14 +71,14 @@ std::string Render(const std::vector<std::string>& header, const std::vector<Row
   std::vector<std::size_t> width(header.size());
   for (std::size_t i = 0; i < header.size(); ++i) width[i] = header[i].size();
   for (const Row& r : rows) {
-    for (std::size_t i = 0; i < r.size(); ++i) width[i] = std::max(width[i], r[i].Text.size());
+    for (std::size_t i = 0; i < r.size(); ++i) width[i] = std::max(width[i], Width(r[i].Text));
   }
   const auto line = [&](const std::vector<std::string>& cells) {
     std::string l;
     for (std::size_t i = 0; i < cells.size(); ++i) {
       if (i) l += "  ";
       l += cells[i];
-      if (i + 1 < cells.size()) l += std::string(width[i] - cells[i].size(), ' ');
+      if (i + 1 < cells.size()) l += std::string(width[i] - Width(cells[i]), ' ');
     }
     return l + "\n";
   };

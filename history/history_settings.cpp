@@ -1,6 +1,8 @@
 #include "history/history_settings.h"
 
 #include <QSettings>
+#include <algorithm>
+#include <limits>
 
 namespace varnel {
 
@@ -27,7 +29,8 @@ HistoryThresholds ReadHistoryThresholds() {
   Read(s, "OverdueFactor", t.OverdueFactor);
   double repeat = t.PartialRepeat;
   Read(s, "PartialRepeat", repeat);
-  t.PartialRepeat = static_cast<int>(repeat);
+  // "inf" or 1e12 mean "never": held to the largest count an int can take.
+  t.PartialRepeat = static_cast<int>(std::min(repeat, double{std::numeric_limits<int>::max()}));
   return t;
 }
 

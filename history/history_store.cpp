@@ -7,8 +7,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
+
+#include <functional>
 
 #include "app/program_log.h"
 
@@ -45,6 +48,47 @@ std::string Why(const QSqlError& e) {
   const QString text = e.text().trimmed();
   return (text.isEmpty() ? QStringLiteral("unknown database error") : text).toStdString();
 }
+
+// How long one statement waits for another program's write to end, and how often a write
+// that still found the file busy is tried again: a collector's main thread never waits
+// longer than about this many times that.
+constexpr int kBusyTimeoutMs = 2000;
+constexpr int kWriteAttempts = 4;
+
+// Another connection holds the lock (SQLITE_BUSY, SQLITE_LOCKED).
+bool Busy(const QSqlError& e) {
+  const QString code = e.nativeErrorCode();
+  return code == QLatin1String("5") || code == QLatin1String("6") ||
+         e.text().contains(QLatin1String("locked"), Qt::CaseInsensitive);
+}
+
+// Runs `body` in a transaction that takes the write lock at its start (BEGIN IMMEDIATE),
+// so two writers queue up at the BEGIN under the busy timeout instead of one of them
+// failing when it turns from reading to writing. A write that still finds the file busy
+// is tried again a few times. Empty on success, else the error.
+QSqlError WriteTransaction(QSqlDatabase& db, const std::function<bool(QSqlQuery&)>& body) {
+  QSqlError error;
+  for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+      error = q.lastError();
+    } else if (!body(q)) {
+      error = q.lastError();
+      QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    } else if (!q.exec(QStringLiteral("COMMIT"))) {
+      error = q.lastError();
+      QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    } else {
+      return {};
+    }
+    if (!Busy(error)) break;
+    QThread::msleep(static_cast<unsigned long>(50 * attempt));
+  }
+  return error;
+}
+
+// A text to bind: never NULL, also when empty (an empty QString binds as NULL).
+QString NotNull(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
 
 template <typename T>
 QVariant Opt(const std::optional<T>& v) {
@@ -96,27 +140,37 @@ std::string HistoryStore::Open(bool readOnly) {
     // Two front ends may run at once; a writer waits for the other instead of failing. A
     // reader opens for writing too (SQLite falls back to reading a write-protected file):
     // after a crash only a writable connection can roll the journal back and read at all.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open()) {
       error = "cannot open " + path_.toStdString() + ": " + Why(db.lastError());
     } else {
       QSqlQuery q(db);
+      if (!readOnly) {
+        // Write-ahead logging: readers and the writer of another program do not block each
+        // other, and a write holds the lock only for its own short transaction. The mode
+        // stays with the file; where it cannot be set the file keeps its journal.
+        for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
+          if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !Busy(q.lastError())) break;
+          QThread::msleep(static_cast<unsigned long>(50 * attempt));
+        }
+        q.finish();
+      }
       int version = 0;
       if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next()) version = q.value(0).toInt();
+      q.finish();
       if (!readOnly) {
         if (version > kSchemaVersion) {
           error = "the history at " + path_.toStdString() + " has layout version " +
                   std::to_string(version) + ", newer than this program's " +
                   std::to_string(kSchemaVersion);
-        } else if (!db.transaction() || !q.exec(QString::fromLatin1(kCreate)) ||
-                   !q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS contacts_serial "
-                                          "ON contacts(serial, contact_time)")) ||
-                   !q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) ||
-                   !db.commit()) {
-          error = "cannot set up " + path_.toStdString() + ": " + Why(q.lastError().isValid()
-                                                                       ? q.lastError()
-                                                                       : db.lastError());
-          db.rollback();
+        } else if (version < kSchemaVersion) {
+          const QSqlError e = WriteTransaction(db, [](QSqlQuery& w) {
+            return w.exec(QString::fromLatin1(kCreate)) &&
+                   w.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS contacts_serial "
+                                         "ON contacts(serial, contact_time)")) &&
+                   w.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+          });
+          if (e.isValid()) error = "cannot set up " + path_.toStdString() + ": " + Why(e);
         }
       }
     }
@@ -133,21 +187,14 @@ std::string HistoryStore::Add(const ContactFigures& c) {
   if (!open_ || readOnly_) {
     if (std::string error = Open(false); !error.empty()) return error;
   }
-  QSqlDatabase db = QSqlDatabase::database(connection_, false);
-  QSqlQuery q(db);
-  q.prepare(QStringLiteral(
-      "INSERT INTO contacts (contact_time, serial, identity_text, device_id, firmware, battery, "
-      "clock_offset, clock_set, last_page, reserved_pages, ring_use, state_bits, error_bits, "
-      "records_listed, records_read, pages_read, line_bytes, duration, result, files) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
   QStringList files;
   for (const std::string& f : c.Files) files << QString::fromStdString(f);
   const QVariantList values = {
       QVariant::fromValue<qint64>(c.Time),
       QVariant::fromValue<qint64>(c.SerialNumber),
-      QString::fromStdString(c.IdentityText),
-      QString::fromStdString(c.DeviceId),
-      QString::fromStdString(c.Firmware),
+      NotNull(QString::fromStdString(c.IdentityText)),
+      NotNull(QString::fromStdString(c.DeviceId)),
+      NotNull(QString::fromStdString(c.Firmware)),
       Opt(c.Battery),
       c.ClockOffset ? QVariant::fromValue<qint64>(*c.ClockOffset) : QVariant(),
       c.ClockSet ? 1 : 0,
@@ -161,14 +208,25 @@ std::string HistoryStore::Add(const ContactFigures& c) {
       c.PagesRead,
       QVariant::fromValue<qint64>(static_cast<qint64>(c.LineBytes)),
       c.Duration,
-      QString::fromLatin1(ContactResultName(c.Result)),
-      files.join(QLatin1Char('\n')),
+      NotNull(QString::fromLatin1(ContactResultName(c.Result))),
+      NotNull(files.join(QLatin1Char('\n'))),  // a contact without files has its row too
   };
-  for (const QVariant& v : values) q.addBindValue(v);
-  if (!q.exec()) {
-    const std::string error = "cannot write to " + path_.toStdString() + ": " + Why(q.lastError());
+  QSqlError error;
+  {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    error = WriteTransaction(db, [&values](QSqlQuery& q) {
+      q.prepare(QStringLiteral(
+          "INSERT INTO contacts (contact_time, serial, identity_text, device_id, firmware, "
+          "battery, clock_offset, clock_set, last_page, reserved_pages, ring_use, state_bits, "
+          "error_bits, records_listed, records_read, pages_read, line_bytes, duration, result, "
+          "files) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+      for (const QVariant& v : values) q.addBindValue(v);
+      return q.exec();
+    });
+  }
+  if (error.isValid()) {
     Close();  // tried afresh at the next contact
-    return error;
+    return "cannot write to " + path_.toStdString() + ": " + Why(error);
   }
   return {};
 }

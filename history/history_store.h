@@ -9,8 +9,10 @@
 
 // The contact history: one SQLite file (through Qt SQL) with one row per contact. Every
 // contact is one transaction, so a crash in the middle of a write leaves the file as it
-// was before that contact (SQLite's journal). A store that cannot be opened or written says
-// why and is tried again at the next contact; it never stops a readout.
+// was before that contact (SQLite's write-ahead log). Several programs may write the same
+// file: each write takes the lock at its start and waits a bounded time for another's.
+// A store that cannot be opened or written says why and is tried again at the next
+// contact; it never stops a readout.
 namespace varnel {
 
 class HistoryStore : public ContactSink {

@@ -131,7 +131,14 @@ const char* HistoryWarningName(HistoryWarning w) {
 
 int HistoryWarningTextId(HistoryWarning w) { return 632 + static_cast<int>(w); }
 
-int ContactResultTextId(ContactResult r) { return 639 + static_cast<int>(r); }
+int ContactResultTextId(ContactResult r) {
+  switch (r) {
+    case ContactResult::FilesNotWritten: return 820;
+    case ContactResult::Stopped: return 821;
+    case ContactResult::FallbackFolder: return 877;
+    default: return 639 + static_cast<int>(r);  // complete ... no communication
+  }
+}
 
 std::vector<LoggerSummary> SummarizeHistory(const std::vector<ContactFigures>& contacts,
                                             std::int64_t now, const HistoryThresholds& limits) {

@@ -74,7 +74,7 @@ bool LoggersView::Refresh() {
     for (HistoryWarning w : s.Warnings) warnings << Text(HistoryWarningTextId(w));
     const QString cells[kColumns] = {
         QString::number(s.SerialNumber),
-        QString::fromLatin1(s.IdentityText.c_str()),
+        QString::fromStdString(s.IdentityText),
         QString::fromStdString(LocalTimeText(s.LastContact)),
         QString::number(s.DaysSince, 'f', 1),
         Opt(s.Battery),

@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Seitenspeicher beschädigt, Aufzeichnungen werden ganz gelesen"},
     {811, "Seitenspeicher konnte nicht geschrieben werden:"},
     {812, "Nur neue Seiten lesen"},
+    // Results of a contact in the history, after those from 639 on.
+    {820, "Dateien nicht geschrieben"},
+    {821, "gestoppt"},
     // The modem that goes and comes back, its set-up retried; a memory without text pages.
     {850, "Modem verschwunden (abgezogen oder ausgeschaltet?), warte auf Rückkehr an"},
     {851, "Modem wieder da, wird neu eingerichtet an"},
@@ -251,6 +254,21 @@ constexpr TextEntry kTexts[] = {
     {854, "Keine Seiten für Identitätstext und Kommentar; beide gelten als leer"},
     {855, "Neue ID nicht geschrieben: das Gerät hat keine Seite dafür"},
     {856, "Neuer Kommentar nicht geschrieben: das Gerät hat keine Seite dafür"},
+    {870, "Datenordner nicht verwendbar:"},
+    {871, "er existiert nicht"},
+    {872, "er ist kein Ordner"},
+    {873, "er ist nicht beschreibbar"},
+    {874, "Dateien werden abgelegt in"},
+    {875, "Eine Seriennummer darf kein \"/\" oder \"\\\" enthalten !"},
+    {876, "Konfigurationsdatei nicht angenommen, Konfiguration nicht geschrieben:"},
+    {877, "Dateien im Ausweichordner"},
+    {878, "Gespeicherter Wert außerhalb des Bereichs, nicht verwendet:"},
+    // Options changed underneath the read/write options dialog.
+    {890, "Die gespeicherten Optionen des Geräts"},
+    {891, "wurden inzwischen geändert (durch einen Anruf oder ein anderes Programm)."},
+    {892, "Wie von Ihnen geändert beibehalten:"},
+    {893, "Jetzt wie gespeichert:"},
+    {894, "Ihre Änderungen wurden gespeichert."},
 };
 
 }  // namespace

@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Page cache damaged, records are read in full"},
     {811, "Page cache could not be written:"},
     {812, "Read only new pages"},
+    // Results of a contact in the history, after those from 639 on.
+    {820, "files not written"},
+    {821, "stopped"},
     // The modem that goes and comes back, its set-up retried; a memory without text pages.
     {850, "Modem gone (unplugged or switched off?), waiting for it to return on"},
     {851, "Modem back, setting it up again on"},
@@ -251,6 +254,22 @@ constexpr TextEntry kTexts[] = {
     {854, "No pages reserved for identity text and comment; both taken as empty"},
     {855, "New ID not written: the device has no page for it"},
     {856, "New Comment not written: the device has no page for it"},
+    // The data folder and its fallback, refused input (870 on).
+    {870, "Data folder cannot be used:"},
+    {871, "it does not exist"},
+    {872, "it is not a folder"},
+    {873, "it cannot be written to"},
+    {874, "files are written to"},
+    {875, "A serialnumber cannot hold \"/\" or \"\\\" !"},
+    {876, "Configuration file not accepted, configuration not written:"},
+    {877, "files in fallback folder"},
+    {878, "Stored value out of range, not used:"},
+    // Options changed underneath the read/write options dialog.
+    {890, "The stored options of device"},
+    {891, "were changed meanwhile (by a call or by another program)."},
+    {892, "Kept as you changed them:"},
+    {893, "Now as stored:"},
+    {894, "Your changes have been saved."},
 };
 
 }  // namespace

@@ -243,6 +243,9 @@ constexpr TextEntry kTexts[] = {
     {810, "Paginacache beschadigd, registraties worden volledig gelezen"},
     {811, "Paginacache kon niet worden geschreven:"},
     {812, "Alleen nieuwe pagina's lezen"},
+    // Results of a contact in the history, after those from 639 on.
+    {820, "bestanden niet geschreven"},
+    {821, "gestopt"},
     // The modem that goes and comes back, its set-up retried; a memory without text pages.
     {850, "Modem verdwenen (losgekoppeld of uitgeschakeld?), wachten op terugkeer op"},
     {851, "Modem terug, opnieuw instellen op"},
@@ -251,6 +254,21 @@ constexpr TextEntry kTexts[] = {
     {854, "Geen pagina's voor identiteitstekst en commentaar; beide als leeg genomen"},
     {855, "Nieuw ID niet geschreven: het apparaat heeft er geen pagina voor"},
     {856, "Nieuw commentaar niet geschreven: het apparaat heeft er geen pagina voor"},
+    {870, "Datamap kan niet worden gebruikt:"},
+    {871, "hij bestaat niet"},
+    {872, "het is geen map"},
+    {873, "er kan niet in worden geschreven"},
+    {874, "bestanden worden geschreven naar"},
+    {875, "Een serienummer mag geen \"/\" of \"\\\" bevatten !"},
+    {876, "Configuratiebestand niet geaccepteerd, configuratie niet geschreven:"},
+    {877, "bestanden in uitwijkmap"},
+    {878, "Opgeslagen waarde buiten bereik, niet gebruikt:"},
+    // Options changed underneath the read/write options dialog.
+    {890, "De opgeslagen opties van apparaat"},
+    {891, "zijn intussen gewijzigd (door een oproep of door een ander programma)."},
+    {892, "Behouden zoals u ze wijzigde:"},
+    {893, "Nu zoals opgeslagen:"},
+    {894, "Uw wijzigingen zijn opgeslagen."},
 };
 
 }  // namespace

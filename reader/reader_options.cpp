@@ -7,7 +7,9 @@ namespace varnel::reader {
 const char* const kReaderUsage =
     "usage: vtq-read COMn [--data DIR] [--all] [--keep-clock]\n"
     "  Reads the logger wired to serial port COMn (address 250, no modem) once and writes\n"
-    "  one .idc file per record read into DIR/<serial>/ (DIR defaults to the current folder).\n"
+    "  one .idc file per record read into DIR/<serial>/ (DIR defaults to the current folder;\n"
+    "  it is created when missing, and a folder that cannot take files is refused before\n"
+    "  the logger is touched).\n"
     "  --all         read every record (default: the current record only)\n"
     "  --keep-clock  do not set the logger's clock to the PC clock\n"
     "Exit status: 0 files written, 2 bad command line, 3 the port could not be opened,\n"

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <ctime>
 #include <ostream>
+#include <system_error>
 
+#include "files/data_folder_state.h"
 #include "workers/link_facade.h"
 #include "workers/worker_messages.h"
 
@@ -16,6 +18,16 @@ constexpr std::int16_t kDirectReplyTimeoutMs = 500;
 // The version text the program writes into every data file.
 constexpr const char* kVersionText = " 2.20";
 constexpr int kStopLimitMs = 10000;
+
+const char* FolderProblem(FolderState state) {
+  switch (state) {
+    case FolderState::Missing: return "does not exist";
+    case FolderState::NotAFolder: return "is not a folder";
+    case FolderState::NotWritable: return "cannot be written to";
+    case FolderState::Usable: break;
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -70,6 +82,20 @@ int ReadoutHost::Run(const std::function<bool()>& stopRequested) {
   device_.ReadFromYear = static_cast<std::uint16_t>(local ? local->tm_year + 1900 : 2000);
   device_.SynchTime = !options_.keepClock;
 
+  // The files are what the readout is for: a folder that cannot take them is found out
+  // before the logger is read, its clock set and it is restarted.
+  const std::filesystem::path folder(options_.dataDir);
+  std::error_code ec;
+  if (std::filesystem::create_directories(folder, ec)) {
+    out_ << "data folder " << folder.string() << " created\n";
+  }
+  if (const FolderState state = DataFolderState(folder); state != FolderState::Usable) {
+    out_ << "data folder " << folder.string() << " " << FolderProblem(state);
+    if (ec) out_ << " (" << ec.message() << ")";
+    out_ << ": the logger was not touched\n";
+    return kReadNoFile;
+  }
+
   // A direct line: no modem, and the line echoes what the PC sends.
   SetLinkModem(false);
   SetLinkEcho(true);
@@ -113,7 +139,8 @@ void ReadoutHost::Handle(const Item& m) {
   if (m.message == WM_WORKER_STATUS) {
     switch (static_cast<int>(m.w)) {
       case wsSerialNumber:
-        out_ << "serial number " << static_cast<std::uint32_t>(m.l) << "\n";
+        // The event carries no value: the worker wrote the number into the image first.
+        out_ << "serial number " << device_.SerialNumber << "\n";
         // No registered options: the defaults set before the job hold.
         device_.OptionsReady = true;
         break;
@@ -142,6 +169,7 @@ void ReadoutHost::Handle(const Item& m) {
       files_.emplace_back(device_.FileName(i)->Name);
       out_ << "file " << device_.FileName(i)->Name.string() << "\n";
     }
+    if (files_.empty()) out_ << "no file written\n";
     Finish(files_.empty() ? kReadNoFile : kReadDone);
   }
 }

@@ -55,10 +55,15 @@ void Logger::CallEnded() {
   if (setup_.faults.nextSerial) device_.regs.serial = *setup_.faults.nextSerial;
   // Between calls the logger goes on with its newest run, whatever the restart said; the
   // pages depend on the seed and the number of calls only, not on what the calls asked.
-  if (setup_.pagesBetweenCalls > 0 && (device_.regs.state & kStateActive)) {
+  const bool recording = setup_.pagesBetweenCalls > 0 || setup_.entriesBetweenCalls > 0;
+  if (recording && (device_.regs.state & kStateActive)) {
     for (int i = 0; i < setup_.pagesBetweenCalls; ++i) {
       writer_.WritePage(false, setup_.fill.firstStart);
       ++pagesRecorded_;
+    }
+    if (setup_.entriesBetweenCalls > 0) {
+      pagesRecorded_ += static_cast<std::uint64_t>(
+          writer_.AddEntries(setup_.entriesBetweenCalls, setup_.fill.firstStart));
     }
     newRecordDue_ = false;
   }

@@ -37,6 +37,7 @@ struct LoggerSetup {
   std::optional<std::uint32_t> clock;  // initial device time; default: after the newest record
   int recordEvery = 0;                 // write a ring page every N requests while recording
   int pagesBetweenCalls = 0;           // pages of the newest run written after each call
+  int entriesBetweenCalls = 0;         // entries added to the newest run after each call
   std::string identityText = "Pump station 4";
   std::string commentText;
   LoggerFaults faults;

@@ -46,4 +46,11 @@ void RecordBook::AddPage(PageTruth page) {
   records_.back().pages.push_back(std::move(page));
 }
 
+void RecordBook::AddEntries(std::uint16_t page, std::vector<EntryTruth> entries) {
+  if (records_.empty() || records_.back().pages.empty()) return;
+  PageTruth& newest = records_.back().pages.back();
+  if (newest.page != page) return;
+  newest.entries.insert(newest.entries.end(), entries.begin(), entries.end());
+}
+
 }  // namespace varnel::sim

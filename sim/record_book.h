@@ -56,6 +56,8 @@ class RecordBook {
   void BeginRecord(std::uint32_t startTime, std::uint8_t type);
   // The newest record gained a page; whatever page had that number before is forgotten.
   void AddPage(PageTruth page);
+  // The newest page of the newest record gained entries.
+  void AddEntries(std::uint16_t page, std::vector<EntryTruth> entries);
   const std::deque<RecordTruth>& records() const { return records_; }  // oldest first
 
  private:

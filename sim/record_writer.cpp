@@ -98,21 +98,8 @@ void RecordWriter::QueueSpecial() {
 
 std::uint16_t RecordWriter::WritePage(bool finalPage, std::uint32_t fallbackStart) {
   if (!hasRecord_) StartRecord(fallbackStart);
-  PageBytes page;
-  page.fill(0xFF);
   const std::uint16_t target = memory_.NextRingPage();
-  PageHeader header;
-  header.type = type_;
-  header.time = time_;
-  if (nextIsStart_) {
-    firstPage_ = target;
-    header.start = true;
-  }
-  header.link = firstPage_;
-  PutPageHeader(header, page.data());
-  // Bytes 6 and 7 carry no entries; fill them so that a reader starting there would notice.
-  page[6] = static_cast<std::uint8_t>(rng_.Below(0xFF));
-  page[7] = static_cast<std::uint8_t>(rng_.Below(0xFF));
+  PageBytes page = OpenPage(target);
 
   std::size_t limit = kEntriesPerPage;
   if (finalPage) {
@@ -124,24 +111,7 @@ std::uint16_t RecordWriter::WritePage(bool finalPage, std::uint32_t fallbackStar
   PageTruth truth;
   truth.page = target;
   truth.time = time_;
-  std::size_t placed = 0;
-  for (; placed < limit; ++placed) {
-    if (queue_.empty()) {
-      if (!nextIsStart_ || placed > 0) {
-        if (rng_.Chance(1, 10)) QueueSpecial();
-      }
-      QueueSample();
-    }
-    const Pending p = queue_.front();
-    queue_.pop_front();
-    std::uint8_t* e = page.data() + kFirstEntryOffset + placed * kEntrySize;
-    e[0] = p.code;
-    e[1] = p.payload[0];
-    e[2] = p.payload[1];
-    e[3] = p.payload[2];
-    truth.entries.push_back(p.truth);
-    time_ = p.truth.time;
-  }
+  const std::size_t placed = PlaceEntries(page.data(), 0, limit, truth.entries);
   if (placed < kEntriesPerPage) {
     std::uint8_t* end = page.data() + kFirstEntryOffset + placed * kEntrySize;
     *end = kEndMark;
@@ -154,7 +124,85 @@ std::uint16_t RecordWriter::WritePage(bool finalPage, std::uint32_t fallbackStar
   nextIsStart_ = false;
   memory_.AppendRingPage(page);
   book_.AddPage(std::move(truth));
+  newestPage_ = target;
+  newestEntries_ = placed;
   return target;
+}
+
+PageBytes RecordWriter::OpenPage(std::uint16_t target) {
+  PageBytes page;
+  page.fill(0xFF);
+  PageHeader header;
+  header.type = type_;
+  header.time = time_;
+  if (nextIsStart_) {
+    firstPage_ = target;
+    header.start = true;
+  }
+  header.link = firstPage_;
+  PutPageHeader(header, page.data());
+  // Bytes 6 and 7 carry no entries; fill them so that a reader starting there would notice.
+  page[6] = static_cast<std::uint8_t>(rng_.Below(0xFF));
+  page[7] = static_cast<std::uint8_t>(rng_.Below(0xFF));
+  return page;
+}
+
+std::size_t RecordWriter::PlaceEntries(std::uint8_t* page, std::size_t from, std::size_t limit,
+                                       std::vector<EntryTruth>& truth) {
+  std::size_t placed = from;
+  for (; placed < limit; ++placed) {
+    if (queue_.empty()) {
+      if (!nextIsStart_ || placed > 0) {
+        if (rng_.Chance(1, 10)) QueueSpecial();
+      }
+      QueueSample();
+    }
+    const Pending p = queue_.front();
+    queue_.pop_front();
+    std::uint8_t* e = page + kFirstEntryOffset + placed * kEntrySize;
+    e[0] = p.code;
+    e[1] = p.payload[0];
+    e[2] = p.payload[1];
+    e[3] = p.payload[2];
+    truth.push_back(p.truth);
+    time_ = p.truth.time;
+  }
+  return placed;
+}
+
+int RecordWriter::AddEntries(int count, std::uint32_t fallbackStart) {
+  int opened = 0;
+  while (count > 0) {
+    const bool roomOnNewest = hasRecord_ && !nextIsStart_ && newestEntries_ < kEntriesPerPage &&
+                              memory_.writePointer() == newestPage_;
+    if (!roomOnNewest) {
+      if (!hasRecord_) StartRecord(fallbackStart);
+      const std::uint16_t target = memory_.NextRingPage();
+      PageBytes page = OpenPage(target);
+      // Sometimes the rest still holds what the logger's page buffer held before; entries
+      // and their end mark are written over it.
+      if (rng_.Chance(1, 2)) {
+        for (std::size_t q = kFirstEntryOffset; q < kPageSize; ++q)
+          page[q] = static_cast<std::uint8_t>(rng_.Below(256));
+      }
+      memory_.AppendRingPage(page);
+      book_.AddPage(PageTruth{target, time_, {}});
+      newestPage_ = target;
+      newestEntries_ = 0;
+      ++opened;
+    }
+    std::uint8_t* page = memory_.Page(newestPage_);
+    const std::size_t limit =
+        std::min(kEntriesPerPage, newestEntries_ + static_cast<std::size_t>(count));
+    std::vector<EntryTruth> added;
+    const std::size_t placed = PlaceEntries(page, newestEntries_, limit, added);
+    nextIsStart_ = false;
+    count -= static_cast<int>(placed - newestEntries_);
+    newestEntries_ = placed;
+    if (placed < kEntriesPerPage) page[kFirstEntryOffset + placed * kEntrySize] = kEndMark;
+    book_.AddEntries(newestPage_, std::move(added));
+  }
+  return opened;
 }
 
 std::string FillMemory(LoggerMemory& memory, RecordWriter& writer, std::uint64_t seed,

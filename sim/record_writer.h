@@ -25,6 +25,10 @@ class RecordWriter {
   // Writes the next page of the current record (starting one at `fallbackStart` when none
   // is open). A final page takes only some entries and is closed with an end mark.
   std::uint16_t WritePage(bool finalPage = false, std::uint32_t fallbackStart = 0);
+  // Adds `count` entries to the current record the way a logger fills its memory entry by
+  // entry: the newest page takes them while it has room (each over the end mark and whatever
+  // followed it), then new pages are opened. Returns the number of pages opened.
+  int AddEntries(int count, std::uint32_t fallbackStart = 0);
   // Device time of the newest entry of the current record.
   std::uint32_t time() const { return time_; }
 
@@ -38,6 +42,11 @@ class RecordWriter {
 
   void QueueSample();
   void QueueSpecial();
+  // A new page at `target` with its header and no entry yet.
+  PageBytes OpenPage(std::uint16_t target);
+  // Puts the next entries into slots [from, limit) of `page`; returns the slot after the last.
+  std::size_t PlaceEntries(std::uint8_t* page, std::size_t from, std::size_t limit,
+                           std::vector<EntryTruth>& truth);
   float NextValue(std::size_t channelIndex);
 
   LoggerMemory& memory_;
@@ -55,6 +64,8 @@ class RecordWriter {
   std::uint32_t interval_ = 1;
   std::uint32_t time_ = 0;
   std::uint32_t queuedTime_ = 0;  // time after the last queued entry
+  std::uint16_t newestPage_ = 0;  // the page written last and the entries it holds
+  std::size_t newestEntries_ = kEntriesPerPage;
 };
 
 // How the memory looks when the simulation starts.

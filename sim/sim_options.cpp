@@ -131,6 +131,7 @@ std::map<std::string, OptionRule> OptionRules() {
   uint("--record-pages", 1, 8192, [](SimOptions& o, std::uint64_t v) { o.logger.fill.maxPagesPerRecord = static_cast<int>(v); });
   uint("--recording", 4, 1000000, [](SimOptions& o, std::uint64_t v) { o.logger.recordEvery = static_cast<int>(v); });
   uint("--pages-between-calls", 1, 8192, [](SimOptions& o, std::uint64_t v) { o.logger.pagesBetweenCalls = static_cast<int>(v); });
+  uint("--entries-between-calls", 1, 1000000, [](SimOptions& o, std::uint64_t v) { o.logger.entriesBetweenCalls = static_cast<int>(v); });
   uint("--newest-pages", 1, 65535, [](SimOptions& o, std::uint64_t v) { o.logger.fill.newestPages = static_cast<int>(v); });
   text("--start-time", [](SimOptions& o, const std::string& v) {
     const auto t = ParseDeviceTime(v);
@@ -314,7 +315,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
     r.error = "--hangup-after-pages needs --modem (only a modem can drop the line)";
     return r;
   }
-  if (o.logger.recordEvery > 0 || o.logger.pagesBetweenCalls > 0) {
+  if (o.logger.recordEvery > 0 || o.logger.pagesBetweenCalls > 0 || o.logger.entriesBetweenCalls > 0) {
     o.logger.registers.state |= kStateActive;
   }
   return r;
@@ -377,6 +378,10 @@ Logger
                          it writes N more pages of its newest run (its restart does not begin
                          a new run), overwriting the oldest when the ring is full. The memory
                          of each call then follows from the seed and the call number alone
+  --entries-between-calls N
+                         the same, entry by entry: after each call the logger adds N entries
+                         to its newest run, filling its newest page first (over the end mark
+                         and whatever followed it) and opening new pages when that is full
   --newest-pages N       the newest run holds exactly N pages (a ring that has not wrapped)
   --last-page P          last page of memory (default 2047, a 1-Mbit logger)
   --reserved-pages R     pages above the ring: the identity page and the comment pages

@@ -1,11 +1,15 @@
 #include "workers/page_decoder.h"
 
+#include <algorithm>
+
 #include "link/byte_order.h"
 
 namespace varnel {
 
 namespace {
+constexpr std::size_t kHeaderBytes = 6;
 constexpr std::size_t kFirstEntryByte = 8;  // bytes 6 and 7 of a page carry no entry
+constexpr std::size_t kEntryBytes = 4;
 constexpr std::uint8_t kLastChannel = 14;
 constexpr std::uint8_t kTimeJump = 0xF0;
 constexpr std::uint8_t kLastMarker = 0xF3;
@@ -44,6 +48,21 @@ std::vector<IdcEntry> DecodeRecordPages(std::span<const TPage> pages) {
     }
   }
   return entries;
+}
+
+bool PageKeepsEntriesOf(const TPage& now, const TPage& earlier) {
+  const auto& a = earlier.Data;
+  const auto& b = now.Data;
+  if (!std::equal(a.begin(), a.begin() + kHeaderBytes, b.begin())) return false;
+  for (std::size_t p = kFirstEntryByte; p + kEntryBytes <= kPageSize; p += kEntryBytes) {
+    if (a[p] == kPageEnd) break;
+    if (!std::equal(a.begin() + static_cast<std::ptrdiff_t>(p),
+                    a.begin() + static_cast<std::ptrdiff_t>(p + kEntryBytes),
+                    b.begin() + static_cast<std::ptrdiff_t>(p))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace varnel

@@ -24,4 +24,10 @@ namespace varnel {
 // value in the record that is 0.
 std::vector<IdcEntry> DecodeRecordPages(std::span<const TPage> pages);
 
+// True when `now` holds everything that decoding `earlier` reads: the same header and, in
+// their places, every entry up to the end mark of `earlier`. A page the logger went on
+// filling passes against its earlier copy, whatever followed the old end mark (never read)
+// and whatever bytes 6 and 7 hold.
+bool PageKeepsEntriesOf(const TPage& now, const TPage& earlier);
+
 }  // namespace varnel

@@ -4,32 +4,19 @@
 //
 // With a cached record of the same identity (first page and start time) the worker reads
 // from the record's newest page back to the newest page it cached, that one included, and
-// takes the older pages from the cache. The re-read page must agree with the cached one
-// (it may have grown since); otherwise the rest of the record is read from the logger, so
-// it is read in full after all. The usual trimming then runs over the union, exactly as
-// over a full readout.
+// takes the older pages from the cache. The re-read page must still hold every entry of its
+// cached copy (a logger fills its newest page entry by entry, so it may have grown since);
+// otherwise the rest of the record is read from the logger, so it is read in full after
+// all. The usual trimming then runs over the union, exactly as over a full readout.
 #include <algorithm>
 #include <memory>
 
 #include "device/ring.h"
+#include "workers/page_decoder.h"
 #include "workers/read_write_thread.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
-
-namespace {
-
-// The cached copy of the re-read page still holds: every byte the logger had written when
-// it was cached is unchanged. Bytes still erased (0xFF) at the end of the cached copy may
-// have been written since.
-bool CachedPageAgrees(const TPage& cached, const TPage& now) {
-  std::size_t written = cached.Data.size();
-  while (written > 0 && cached.Data[written - 1] == 0xFF) --written;
-  return std::equal(cached.Data.begin(), cached.Data.begin() + static_cast<std::ptrdiff_t>(written),
-                    now.Data.begin());
-}
-
-}  // namespace
 
 const CachedRecord* TReadWriteThread::UsableCache(const TRec& rec) const {
   const PageCache* cache = Device.CachedPages.get();
@@ -59,7 +46,8 @@ const CachedRecord* TReadWriteThread::UsableCache(const TRec& rec) const {
 bool TReadWriteThread::MergeCached(TRec& rec, const CachedRecord& cached) {
   const TPage* reread = rec.Page(rec.PageCount() - 1);
   if (!reread || static_cast<std::uint16_t>(reread->PageNo) != cached.LastPage ||
-      reread->Link != cached.Pages.front().Link || !CachedPageAgrees(cached.Pages.front(), *reread)) {
+      reread->Link != cached.Pages.front().Link ||
+      !PageKeepsEntriesOf(*reread, cached.Pages.front())) {
     return false;
   }
   for (std::size_t k = 1; k < cached.Pages.size(); ++k) {

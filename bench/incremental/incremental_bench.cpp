@@ -1,12 +1,14 @@
 // Incremental readout benchmark: vtq-sim behind its simulated modems, replies paced at
-// 9600 baud, holds one record of 2000 pages and records 20 more pages between calls. The
+// 9600 baud, holds one record of 2000 pages and records 20 more pages between calls (or,
+// given a number of entries, adds that many entries between calls, filling its newest page
+// before it opens new ones). The
 // first call reads the record in full; the cache it leaves (written to a file and read back,
 // as the collector does) lets the next calls read only the new pages plus the one re-read.
 // For every call it prints the time the read/write job took, from its start to its end
 // result, measured on the clock, and the record pages that crossed the line (from the
 // simulator's frame log); at the end the ratio incremental / full.
 //
-// Usage: incremental_bench [path of vtq-sim] [calls, default 3]
+// Usage: incremental_bench [path of vtq-sim] [calls, default 3] [entries between calls]
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -62,13 +64,14 @@ class Host : public PostTarget {
   std::deque<Message> queue_;
 };
 
-bool StartSim(const std::string& program, const std::filesystem::path& folder,
+bool StartSim(const std::string& program, const std::filesystem::path& folder, int entries,
               bench::SimProcess& sim) {
   std::vector<std::string> args = {
       program, "--port", "1", "--modem", "--call-after", "2.6", "--hangup-after", "2",
       "--baud", std::to_string(kBaud), "--records", "1",
       "--newest-pages", std::to_string(kRecordPages),
-      "--pages-between-calls", std::to_string(kNewPagesPerCall),
+      entries > 0 ? "--entries-between-calls" : "--pages-between-calls",
+      std::to_string(entries > 0 ? entries : kNewPagesPerCall),
       "--last-page", std::to_string(kRingPages - 1 + kReservedPages),
       "--reserved-pages", std::to_string(kReservedPages),
       "--frames", (folder / "frames.jsonl").string()};
@@ -106,13 +109,14 @@ struct Readout {
 int main(int argc, char** argv) {
   const std::string program = argc > 1 ? argv[1] : VARNEL_VTQ_SIM;
   const int calls = argc > 2 ? std::max(2, std::atoi(argv[2])) : 3;
+  const int entries = argc > 3 ? std::max(0, std::atoi(argv[3])) : 0;
   std::string pattern = (std::filesystem::temp_directory_path() / "varnel-bench-XXXXXX").string();
   const std::filesystem::path folder = ::mkdtemp(pattern.data());
   std::filesystem::create_directories(folder / "ports");
   ::setenv("VARNEL_PORTS", (folder / "ports").c_str(), 1);
 
   bench::SimProcess sim;
-  if (!StartSim(program, folder, sim)) {
+  if (!StartSim(program, folder, entries, sim)) {
     std::fprintf(stderr, "incremental_bench: cannot start %s\n", program.c_str());
     return 1;
   }
@@ -189,6 +193,11 @@ int main(int argc, char** argv) {
   std::printf("line: %d baud, replies paced by vtq-sim; each figure is the read/write job from its\n"
               "start to its end result (identification, configuration, the record, restart)\n",
               kBaud);
+  if (entries > 0) {
+    std::printf("between calls the logger adds %d entries (its newest page first)\n", entries);
+  } else {
+    std::printf("between calls the logger adds %d pages\n", kNewPagesPerCall);
+  }
   double incremental = 0;
   int incrementalCalls = 0;
   for (std::size_t i = 0; i < readouts.size(); ++i) {

@@ -2,6 +2,7 @@
 // Usage: dialog-shots OUTDIR [LANGUAGE-BASE]   (0 English, 1000 Dutch, 2000 German)
 // Works in a throw-away store ($XDG_CONFIG_HOME is pointed at a temporary folder).
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "dialogs/dialog_set.h"
+#include "dialogs/float_edit.h"
 #include "dialogs/form_add_dev.h"
 #include "dialogs/form_config.h"
 #include "dialogs/form_dir.h"
@@ -102,6 +104,13 @@ int main(int argc, char** argv) {
                                                                                           : "xx";
   auto name = [&](const char* what) { return out + "/" + what + "_" + suffix + ".png"; };
   bool ok = Shoot(name("read_write_options"), [&] { dialogs.ShowLoggerConfig(); });
+  // The same while a call resets the entry under a typed offset: the notice below the panel.
+  ok &= Shoot(name("read_write_options_changed"), [&] { dialogs.ShowLoggerConfig(); },
+              [&](QDialog* d) {
+                static_cast<varnel::TFormLoggerConfig*>(d)->FeP1->setText("14");
+                store.Reset("40123", QDate(2026, 12, 10), "10.12.2026 03:20:00");
+              });
+  store.Write("40123", v);
   if (language == 0) {
     ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
     ok &= Shoot(name("configuration_modem"), [&] { dialogs.ShowConfigForm(); },

@@ -14,6 +14,7 @@
 #include "app/locale_text.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
+#include "history/history_store.h"
 #include "logic_fixture.h"
 #include "e2e_checks.h"
 
@@ -54,14 +55,20 @@ class Chain : public test::TempStore {
     qunsetenv("VARNEL_PORTS");
     TempStore::TearDown();
   }
-  void Make() {
+  void Make(ContactSink* history = nullptr) {
     LogicEnvironment env;
     env.ProgramPath = ProgramPath();
     env.Link = &link;
     env.Observer = &view;
     env.Timers = &timers;
+    // A test may watch the contacts itself; the others keep a real history file.
+    env.History = history != nullptr ? history : &this->history;
     logic = std::make_unique<MainLogic>(view, env);
     logic->FormCreate();
+  }
+  // The fault lines of the memo and the program log, less those the test provokes.
+  std::string Faults(const std::vector<std::string>& allowed = {}) const {
+    return FaultLines(view.memo, allowed) + LogFaultLines(LogPath(), allowed);
   }
   // Handles events until `done` holds; false after timeoutMs.
   bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -106,6 +113,7 @@ class Chain : public test::TempStore {
   FacadeLink link;
   test::RecordingView view;
   test::ManualTimerFactory timers;
+  HistoryStore history{Root() + "/history.sqlite"};
   std::unique_ptr<MainLogic> logic;
 };
 
@@ -247,6 +255,8 @@ TEST_F(Chain, TwoCallsInModemModeWithARegisteredLogger) {
   EXPECT_EQ(runs[3], "with-list Files");
   EXPECT_EQ(runs[5], "with-list Files");
   EXPECT_EQ(runs[4], "per-file " + lastFile);
+  // The entry asks for a configuration but names no file: each call says it wrote none.
+  EXPECT_EQ(Faults({"Configuration file not accepted, configuration not written: "}), "");
 }
 
 TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
@@ -275,6 +285,7 @@ TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
                                   "Waiting for call from VTQ-Datacollector...",
                                   "Modem connected to device", "Done !", "Cancelled !"}));
   EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), "Modem disconnected"), 0);
+  EXPECT_EQ(Faults(), "");
 }
 
 TEST_F(Chain, AnIdentityTextOutsideAsciiAndALargeSerialNameFilesBackupsAndModuleInput) {
@@ -319,6 +330,51 @@ TEST_F(Chain, AnIdentityTextOutsideAsciiAndALargeSerialNameFilesBackupsAndModule
   const QJsonObject dump = DumpIdc(file);
   EXPECT_EQ(dump.value("IdentityText").toString(), text);
   EXPECT_EQ(dump.value("SerialNumber").toInteger(), 3000000000LL);
+  EXPECT_EQ(Faults(), "");
+}
+
+TEST_F(Chain, ADataFolderGoneSinceTheStartSendsTheFilesToTheFallbackFolderAndSaysWhy) {
+  struct Rows : ContactSink {
+    std::vector<ContactFigures> rows;
+    std::string ContactEnded(const ContactFigures& c) override {
+      rows.push_back(c);
+      return {};
+    }
+  } history;
+  ASSERT_TRUE(sim.Start({"--port", "4", "--modem", "--records", "1", "--record-pages", "4"},
+                        ports_.toStdString()))
+      << sim.Output();
+  RegistryKey(kSettingsKey).WriteInt("Port", 4);
+  Make(&history);
+  ASSERT_TRUE(QDir(data_).removeRecursively());  // the network drive went away
+  logic->PressStart();
+  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty(); }, 60000)) << sim.Output();
+  logic->ReleaseStart();
+  ASSERT_TRUE(logic->WaitUntilIdle(10000));
+  logic.reset();
+
+  const QString fallback = Root() + "/data/varnel/fallback-data";
+  const std::string why = "Data folder cannot be used: " + data_.toStdString() +
+                          " (it does not exist) - files are written to " + fallback.toStdString();
+  EXPECT_TRUE(InOrder(view.memo, {why, "Waiting for call from VTQ-Datacollector...",
+                                  "Create file(s)...", why, "Backup file(s) created !"}));
+  EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), "No File created !"), 0);
+  const auto logged = LogLines();
+  EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
+                          [&](const std::string& l) { return AfterStamp(l) == why; }),
+            2);
+
+  const QDir folder(fallback + "/40123");
+  const QStringList idc = folder.entryList({"*.IDC"}, QDir::Files | QDir::CaseSensitive);
+  ASSERT_EQ(idc.size(), 1) << folder.entryList(QDir::Files).join(", ").toStdString();
+  const QString file = folder.filePath(idc[0]);
+  EXPECT_TRUE(QFile::exists(file.left(file.size() - 4) + "_BAK.idc"));
+  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File0"), file);
+  EXPECT_FALSE(QFileInfo::exists(data_));  // not made up behind the operator's back
+  ASSERT_FALSE(history.rows.empty());
+  EXPECT_EQ(history.rows.front().Result, ContactResult::FallbackFolder);
+  EXPECT_EQ(history.rows.front().Files, std::vector<std::string>{file.toStdString()});
+  EXPECT_EQ(Faults({why}), "");
 }
 
 TEST_F(Chain, APortThatCannotBeOpenedLeavesTheProgramAtRest) {
@@ -332,6 +388,7 @@ TEST_F(Chain, APortThatCannotBeOpenedLeavesTheProgramAtRest) {
   EXPECT_EQ(view.memo, (Lines{"ERROR: Comport Nr.7 not available !", "Cancelled !"}));
   EXPECT_TRUE(view.jobs.empty());
   EXPECT_FALSE(link.Busy());
+  EXPECT_EQ(Faults({"ERROR: Comport Nr.7 not available !"}), "");
 }
 
 }  // namespace

@@ -3,10 +3,89 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <unistd.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "lang/lang.h"
 
 namespace varnel::test {
+
+namespace {
+
+// The texts with which the program reports a fault: a port that does not open, errors the
+// logger reports, a lost or changed logger, a silent modem, files, backups, the language
+// setting, an impossible memory layout, the contact history and the page cache, a modem
+// that went or whose set-up failed, a logger without pages for its texts.
+constexpr int kFaultTextIds[] = {45,  51,  52,  53,  59,  60,  87,  119, 508, 509, 510, 527,
+                                 629, 810, 811, 850, 853, 854, 855, 856, 870, 876, 878};
+// The console collector's complaints on its error output.
+constexpr const char* kCollectorComplaint = "varnel-collect: ";
+
+std::vector<std::string> FaultTexts() {
+  std::vector<std::string> texts = {kCollectorComplaint};
+  for (int base : {kEnglishBase, kDutchBase, kGermanBase}) {
+    for (int id : kFaultTextIds) {
+      if (std::string t = LoadText(id, base); !t.empty()) texts.push_back(std::move(t));
+    }
+  }
+  return texts;
+}
+
+// The line, or the part after its time stamp and TAB, begins with `text`.
+bool Begins(const std::string& line, const std::string& text) {
+  if (line.rfind(text, 0) == 0) return true;
+  const std::size_t tab = line.find('\t');
+  return tab != std::string::npos && line.compare(tab + 1, text.size(), text) == 0;
+}
+
+}  // namespace
+
+std::string FaultLines(const std::vector<std::string>& lines,
+                       const std::vector<std::string>& allowed) {
+  static const std::vector<std::string> faults = FaultTexts();
+  std::string found;
+  for (const std::string& line : lines) {
+    const auto begins = [&line](const std::string& t) { return Begins(line, t); };
+    if (std::any_of(faults.begin(), faults.end(), begins) &&
+        std::none_of(allowed.begin(), allowed.end(), begins)) {
+      found += line + "\n";
+    }
+  }
+  return found;
+}
+
+std::string FaultLines(const std::string& text, const std::vector<std::string>& allowed) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return FaultLines(lines, allowed);
+}
+
+std::string LogFaultLines(const QString& logPath, const std::vector<std::string>& allowed) {
+  QFile f(logPath);
+  if (!f.open(QIODevice::ReadOnly)) return "cannot read the program log " + logPath.toStdString();
+  return FaultLines(f.readAll().toStdString(), allowed);
+}
+
+QString ProgramIn(const QString& program, const QString& folder) {
+  const QString path = folder + "/" + QFileInfo(program).fileName();
+  QFile::remove(path);
+  // A hard link: the program finds its own folder through the name it was started by, which
+  // a symbolic link would resolve.
+  if (::link(QFile::encodeName(program).constData(), QFile::encodeName(path).constData()) == 0 ||
+      QFile::copy(program, path)) {
+    return path;
+  }
+  return program;
+}
 
 QJsonObject ReadTruth(const QString& path) {
   QFile f(path);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/locale_text.h"
+#include "app/registered_device_store.h"
 #include "app/registered_devices.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
@@ -131,6 +132,32 @@ TEST_F(RegisteredDevices, AnOffsetThatIsNotANumberGivesNoCorrectionForItsChannel
   EXPECT_EQ(d.P1OffsetBar, 0.0f);
   EXPECT_EQ(d.P1Val, 9.0f);
   EXPECT_FLOAT_EQ(d.P2OffsetBar, 1.5f);
+}
+
+TEST_F(RegisteredDevices, StoredValuesTheImageCannotHoldAreRefusedAndNamed) {
+  {
+    auto k = Device("1");
+    k.WriteInt("ReadFromMonth", 2147483647);  // + 1 must not overflow
+    k.WriteInt("ReadFromYear", 70000);
+    k.WriteFlag("OffsetCorr", true);
+    k.WriteString("P1Val", "1e39");  // beyond a float: the logger would get infinity
+    k.WriteString("P2Val", "1.5");
+  }
+  Fresh();
+  DeviceOptionNotes notes;
+  ASSERT_TRUE(LoadDeviceOptions("1", d, &notes));
+  EXPECT_EQ(d.ReadFromMonth, 6);  // the defaults of 2024-07-15 stand
+  EXPECT_EQ(d.ReadFromYear, 2024);
+  EXPECT_EQ(d.P1OffsetBar, 0.0f);
+  EXPECT_FLOAT_EQ(d.P2OffsetBar, 1.5f);
+  EXPECT_EQ(notes.Refused, (std::vector<std::string>{"ReadFromMonth=2147483647",
+                                                     "ReadFromYear=70000", "P1Val=1e39"}));
+
+  // A serial number with a key separator would become nested keys: refused, nothing made.
+  RegisteredDeviceStore store;
+  EXPECT_FALSE(store.Write("12/34", DeviceValues{}));
+  EXPECT_FALSE(store.Write("12\\34", DeviceValues{}));
+  EXPECT_EQ(store.List(), QStringList{"1"});
 }
 
 TEST_F(RegisteredDevices, TextsCountOnlyUnderWriteConfigAndTheIdIsCutTo64) {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "lang/lang.h"
@@ -158,6 +160,15 @@ TEST_F(Settings, FolderRuleTakesCommonDataBesideTheProgramForAMissingFolder) {
   QDir().mkpath(ProgramFolder() + "/CommonData");
   Create();
   EXPECT_EQ(QString::fromStdString(logic->DataFolder()), ProgramFolder() + "/CommonData");
+  // Start says why; the folder that is away (a drive not yet there) stays the setting.
+  logic->PressStart();
+  const std::string why = "Data folder cannot be used: " + (Root() + "/gone").toStdString() +
+                          " (it does not exist) - files are written to " +
+                          (ProgramFolder() + "/CommonData").toStdString();
+  EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), why), 1);
+  logic->ReleaseStart();
+  ASSERT_TRUE(logic->FormClose());
+  EXPECT_EQ(RegistryKey(kCommonKey).ReadString("Internal-Path"), Root() + "/gone");
 }
 
 TEST_F(Settings, FolderRuleKeepsAnExistingStoredFolder) {

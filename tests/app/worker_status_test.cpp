@@ -59,6 +59,23 @@ TEST_F(WorkerStatus, SerialNumberLoadsTheRegisteredOptionsAndReleasesTheWorker) 
   EXPECT_TRUE(logic->FDevice->OptionsReady);
 }
 
+TEST_F(WorkerStatus, SerialNumberSaysWhatTheStoredOptionsCannotHaveDone) {
+  {
+    RegistryKey dev(QString(kRegisteredDevicesKey) + "\\4711");
+    dev.WriteInt("ReadFromMonth", 12);
+    dev.WriteFlag("WriteConfig", true);
+    dev.WriteString("ConfigFile", Root() + "/missing.cfx");
+  }
+  logic->FDevice->SerialNumber = 4711;
+  Event(wsSerialNumber);
+  const Lines said = {"Stored value out of range, not used: ReadFromMonth=12",
+                      "Configuration file not accepted, configuration not written: " +
+                          (Root() + "/missing.cfx").toStdString()};
+  EXPECT_EQ(Memo(), (Lines{"SN 4711", "Found registred device", said[0], said[1]}));
+  EXPECT_EQ(LoggedTexts(), (Lines{"SN 4711", said[0], said[1]}));
+  EXPECT_TRUE(logic->FDevice->OptionsReady);
+}
+
 TEST_F(WorkerStatus, SerialsFrom2To31OnAreOneUnsignedNumberInMemoAndLookup) {
   logic->FDevice->SerialNumber = 0xFFFFFFFEu;
   logic->FDevice->OptionsReady = false;

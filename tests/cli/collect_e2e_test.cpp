@@ -15,6 +15,7 @@
 
 #include "app/registry_store.h"
 #include "app/settings.h"
+#include "history/history_store.h"
 #include "logic_fixture.h"
 #include "e2e_checks.h"
 #include "tests/support/child_process.h"
@@ -53,7 +54,7 @@ class Collect : public TempStore {
     std::vector<std::string> argv;
     for (const QString& a : args) argv.push_back(a.toStdString());
     collect_ = std::make_unique<testsupport::ChildProcess>();
-    ASSERT_TRUE(collect_->Start(VARNEL_COLLECT_PATH, argv,
+    ASSERT_TRUE(collect_->Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(), argv,
                                 {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
                                  {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
                                  {"VARNEL_PORTS", ports_.toStdString()}}))
@@ -67,6 +68,11 @@ class Collect : public TempStore {
   }
   QString Output() const {
     return collect_ ? QString::fromStdString(collect_->Output()) : QString();
+  }
+  // The fault lines of the run's output and program log, less those the test provokes.
+  std::string Faults(const std::vector<std::string>& allowed = {}) const {
+    return FaultLines(Output().toStdString(), allowed) +
+           LogFaultLines(ProgramFolder() + "/varnel-collect.LOG", allowed);
   }
   QStringList DataFiles() const {
     return QDir(data_ + "/40123").entryList({"*.IDC", "*.idc"}, QDir::Files, QDir::Name);
@@ -103,6 +109,7 @@ TEST_F(Collect, OneCallInModemModeEndsWithExitZeroAndFilesAsTheLoggerHeldThem) {
   EXPECT_EQ(CompareWithTruth(dump, newest), "");
   // The settings were stored at the end.
   EXPECT_TRUE(QFile::exists(Root() + "/config/Halvark Drovantek/Corvane.ini"));
+  EXPECT_EQ(Faults(), "");
 }
 
 TEST_F(Collect, DirectReadsTheLoggerOnTheLineAndEndsWithExitZero) {
@@ -132,6 +139,7 @@ TEST_F(Collect, DirectReadsTheLoggerOnTheLineAndEndsWithExitZero) {
               "")
         << f.toStdString();
   }
+  EXPECT_EQ(Faults(), "");
 }
 
 TEST_F(Collect, SigtermDuringAReadoutEndsAtOnceWithThePagesReadSoFarInAFile) {
@@ -173,6 +181,15 @@ TEST_F(Collect, SigtermDuringAReadoutEndsAtOnceWithThePagesReadSoFarInAFile) {
     ASSERT_EQ(g.value("Kind").toInt(), w.value("kind").toInt()) << i;
     ASSERT_EQ(g.value("Extra").toInteger(), w.value("extra").toInteger()) << i;
   }
+  EXPECT_EQ(Faults(), "");
+  // The history tells a stopped readout from a dropped line.
+  HistoryStore history(Root() + "/data/varnel/history.sqlite");
+  std::string error;
+  const auto rows = history.Contacts(std::nullopt, &error);
+  ASSERT_EQ(rows.size(), 1u) << error;
+  EXPECT_EQ(rows[0].Result, ContactResult::Stopped);
+  EXPECT_GT(rows[0].PagesRead, 0);
+  EXPECT_EQ(rows[0].Files.size(), 1u);
 }
 
 // The modem goes (its stand-in killed) while the collector waits for a call: within
@@ -206,6 +223,7 @@ TEST_F(Collect, AModemThatGoesIsNoticedAwaitedIdlyAndSetUpAgainWhenItReturns) {
   ASSERT_EQ(code, 0) << out.toStdString();
   EXPECT_TRUE(out.contains("Modem back, setting it up again on COM1"));
   EXPECT_EQ(DataFiles().size(), 2);  // the call's file and its backup
+  EXPECT_EQ(Faults({"Modem gone (unplugged or switched off?)"}), "");
 }
 
 // The line drops while the record table is read, in the middle of a reply, so that the
@@ -219,6 +237,7 @@ TEST_F(Collect, ACallThatDropsDuringTheContentsCostsNotTheNextCall) {
   sim.Stop();
   ASSERT_EQ(code, 0) << Output().toStdString();  // 4: the second call went unanswered
   EXPECT_EQ(DataFiles().size(), 2);
+  EXPECT_EQ(Faults(), "");
 }
 
 // A logger whose ring fills its whole memory (no page reserved above it) is read all the
@@ -257,6 +276,10 @@ TEST_F(Collect, ALoggerWithoutTextPagesIsReadAndItsNewTextsAreRefused) {
   EXPECT_EQ(dump.value("IdentityText").toString(), "");
   const QJsonObject newest = truth.value("records").toArray().first().toObject();
   EXPECT_EQ(CompareWithTruth(dump, newest), "");
+  // The texts go with the configuration box ticked, here without a configuration file.
+  EXPECT_EQ(Faults({"No pages reserved", "New ID not written", "New Comment not written",
+                    "Configuration file not accepted"}),
+            "");
 }
 
 TEST_F(Collect, APortThatCannotBeOpenedEndsWithExitThree) {
@@ -266,6 +289,7 @@ TEST_F(Collect, APortThatCannotBeOpenedEndsWithExitThree) {
   EXPECT_EQ(code, 3) << Output().toStdString();
   EXPECT_TRUE(Output().contains("ERROR: Comport Nr.7 not available !"));
   EXPECT_TRUE(Output().contains("Cancelled !"));
+  EXPECT_EQ(Faults({"ERROR: Comport Nr.7 not available !", "varnel-collect: COM7 "}), "");
 }
 
 TEST_F(Collect, ABadCommandLineEndsWithExitTwo) {

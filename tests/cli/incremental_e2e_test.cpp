@@ -190,5 +190,41 @@ TEST_F(ReadOnlyNewPages, FilesAreThoseOfAFullReadoutAndOnlyNewPagesCrossTheLine)
   EXPECT_TRUE(got.output.contains("No matching pages in the page cache, record read in full"));
 }
 
+// A logger that fills its newest page entry by entry: between calls that page gains entries
+// in place (over its old end mark and what followed it) before new pages open. Only the
+// grown page and the new ones cross the line; the files are those of full readouts.
+TEST_F(ReadOnlyNewPages, ANewestPageThatGainedEntriesIsReadAgainWithTheNewPagesOnly) {
+  constexpr int kCalls = 5;
+  std::vector<std::string> logger = {"--echo", "--seed", "11", "--records", "2",
+                                     "--newest-pages", "30", "--last-page", "207",
+                                     "--reserved-pages", "8", "--entries-between-calls", "9"};
+  SetOption(false);
+  StartLogger("full", logger);
+  std::vector<Call> full;
+  std::vector<int> fullPages;
+  for (int call = 1; call <= kCalls; ++call) {
+    full.push_back(Collect());
+    fullPages.push_back(RecordPagesOnTheLine(call));
+  }
+  SetOption(true);
+  StartLogger("incremental", logger);
+  int grownOnly = 0;
+  for (int call = 1; call <= kCalls; ++call) {
+    SCOPED_TRACE("call " + std::to_string(call));
+    const auto at = static_cast<std::size_t>(call - 1);
+    const Call got = Collect();
+    EXPECT_EQ(got.file, full[at].file) << got.output.toStdString();
+    if (call == 1) continue;
+    const int fresh = fullPages[at] - fullPages[at - 1] + 1;  // the new pages and the grown one
+    grownOnly += fresh == 1;
+    EXPECT_EQ(RecordPagesOnTheLine(call), fresh);
+    const QString served = QString("Pages taken from the page cache: %1, pages read: %2")
+                               .arg(fullPages[at] - fresh)
+                               .arg(fresh);
+    EXPECT_TRUE(got.output.contains(served)) << got.output.toStdString();
+  }
+  EXPECT_GT(grownOnly, 0);  // some calls found no new page, only more entries
+}
+
 }  // namespace
 }  // namespace varnel

@@ -45,7 +45,7 @@ class LoggerConfig : public QObject {
   void enablingRulesFollowTheBoxesAndKeepTheTexts();
   void offsetsAndTextsKeepTheirLimits();
   void theConfigFileHeaderDecidesTheWaterLevelBox();
-  void anEntryResetWhileShownIsReadAgain();
+  void anEntryChangedWhileShownKeepsWhatWasTypedAndSaysSo();
 
  private:
   // Opens the dialog; `act` runs while it is shown, then Close is clicked.
@@ -310,19 +310,29 @@ void LoggerConfig::theConfigFileHeaderDecidesTheWaterLevelBox() {
   };
   WithDialog([&](TFormLoggerConfig& d) {
     Tick(d.ChBWriteConfig);
+    Tick(d.ChBWriteID);
+    Tick(d.ChBComment);
     d.Memo1->setPlainText("old comment");
     choose(wl);
     QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
     QCOMPARE(d.EdIntPath->text(), QDir::toNativeSeparators(wl));
     QVERIFY(d.ChBWL->isChecked());
-    QCOMPARE(d.Memo1->toPlainText(), QString());
 
+    // The notice is the dialog's to show; the comment box holds what goes into the logger.
     choose(broken);
+    QString notice;
+    WhenModal<TFormMessage>([&](TFormMessage* m) {
+      notice = m->LbText->text();
+      QTest::mouseClick(m->BtM, Qt::LeftButton);
+    });
     QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
+    QCOMPARE(notice, QString("The chosen file is not a valid configuration-file (*.cfx) !"));
     QVERIFY(d.ChBWL->isChecked());  // keeps its state
-    QCOMPARE(d.Memo1->toPlainText(),
-             QString("The chosen file is not a valid configuration-file (*.cfx) !"));
-
+    QCOMPARE(d.Memo1->toPlainText(), QString("old comment"));
+    QTest::mouseClick(d.btnClose, Qt::LeftButton);
+  });
+  QCOMPARE(store_.Read("9").Values.Comment, QString("old comment"));
+  WithDialog([&](TFormLoggerConfig& d) {
     WhenModal<QFileDialog>([](QFileDialog* f) { f->reject(); });
     QTest::mouseClick(d.BtnOpenFile, Qt::LeftButton);
     QCOMPARE(d.EdIntPath->text(), QString());
@@ -330,34 +340,66 @@ void LoggerConfig::theConfigFileHeaderDecidesTheWaterLevelBox() {
   });
 }
 
-void LoggerConfig::anEntryResetWhileShownIsReadAgain() {
+void LoggerConfig::anEntryChangedWhileShownKeepsWhatWasTypedAndSaysSo() {
   DeviceValues v;
+  v.Description = "before";
   v.OffsetCorr = true;
   v.P1Val = OffsetText(5);
-  v.Description = "before";
+  v.WriteConfig = true;
+  v.ConfigFile = "/cfg/a.cfx";
   QVERIFY(store_.Write("40123", v));
+  // A call carries the options out while the operator is changing some of them: what was
+  // typed stays, the sections left alone show the reset entry.
   WithDialog([&](TFormLoggerConfig& d) {
-    QVERIFY(d.ChBOffset->isChecked());
-    // A readout carries the options out while the dialog is open.
+    d.FeP1->selectAll();
+    QTest::keyClicks(d.FeP1, "7");
+    Tick(d.CbSyncClock);
     QVERIFY(store_.Reset("40123", QDate(2026, 3, 9), "09.03.2026 10:00:00"));
-    QVERIFY(!d.ChBOffset->isChecked());
+    QCOMPARE(d.FeP1->text(), QString("7"));
+    QVERIFY(d.ChBOffset->isChecked() && d.FeP1->isEnabled());
+    QVERIFY(!d.CbSyncClock->isChecked());
+    QVERIFY(!d.ChBWriteConfig->isChecked() && !d.BtnOpenFile->isEnabled());
+    QCOMPARE(d.EdIntPath->text(), QString());
+    QCOMPARE(d.EdDescription->text(), QString());
     QCOMPARE(d.LbLastExecDate->text(), QString("09.03.2026 10:00:00"));
+    QVERIFY(d.LbStoreNotice->isVisible());
+    QCOMPARE(d.LbStoreNotice->text(),
+             QString("The stored options of device 40123 were changed meanwhile (by a call or by "
+                     "another program).\n"
+                     "Kept as you changed them: Offset correction\n"
+                     "Now as stored: Description of the device, Readout Options, "
+                     "Write Configuration, Last contact to device"));
   });
-  const DeviceValues after = store_.Read("40123").Values;
-  QVERIFY(!after.OffsetCorr);  // closing did not arm the carried-out offset again
+  DeviceValues after = store_.Read("40123").Values;
+  QVERIFY(after.OffsetCorr && !after.SynchTime && !after.WriteConfig);
+  QCOMPARE(after.P1Val, OffsetText(7));
+  QCOMPARE(after.ConfigFile, QString());
   QCOMPARE(after.ReadFromMonth, 2);
   QCOMPARE(after.LastContact, QString("09.03.2026 10:00:00"));
 
-  // Reset by another program on the same store while shown: the stale controls are not
-  // written back.
+  // Another program resets it while the operator types: the save at closing keeps the
+  // typed description, does not arm the carried-out configuration again, and says so.
   QVERIFY(store_.Write("40123", v));
+  QString told;
   WithDialog([&](TFormLoggerConfig& d) {
-    QVERIFY(d.ChBOffset->isChecked());
+    QTest::keyClicks(d.EdDescription, " and after");
     RegistryKey key(QString(kRegisteredDevicesKey) + "\\40123");
-    key.WriteFlag("OffsetCorr", false);
+    key.WriteFlag("WriteConfig", false);
     key.WriteString("LastContact", "elsewhere");
+    QVERIFY(key.Sync());
+    WhenModal<TFormMessage>([&](TFormMessage* m) {
+      told = m->LbText->text();
+      QTest::mouseClick(m->BtM, Qt::LeftButton);
+    });
   });
-  QVERIFY(!store_.Read("40123").Values.OffsetCorr);
+  QCOMPARE(told, QString("The stored options of device 40123 were changed meanwhile (by a call or "
+                         "by another program).\n"
+                         "Now as stored: Write Configuration, Last contact to device\n"
+                         "Your changes have been saved."));
+  after = store_.Read("40123").Values;
+  QCOMPARE(after.Description, QString("before and after"));
+  QVERIFY(after.OffsetCorr && !after.WriteConfig);
+  QCOMPARE(after.LastContact, QString("elsewhere"));
 }
 
 }  // namespace varnel

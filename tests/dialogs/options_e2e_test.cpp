@@ -1,6 +1,7 @@
 // A logger registered and given its one-shot options in the dialog; the next simulated call
-// carries them out (the simulator confirms the writes), the readout resets the entry, and the
-// dialog shows the reset entry with its last contact at the next showing.
+// carries them out (the simulator confirms the writes) while the operator is typing in the
+// dialog again, the readout resets the entry around the typed text, and the dialog shows the
+// reset entry with the typed text and its last contact at the next showing.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -99,19 +100,34 @@ void OptionsE2e::optionsSetInTheDialogAreCarriedOutAndReset() {
                      ports.toStdString()),
            sim.Output().c_str());
   const std::string resetLine = "Logger Configuration set to default values";
-  logic->PressStart();
-  QElapsedTimer t;
-  t.start();
-  while (!(std::count(view.memo.begin(), view.memo.end(), resetLine) == 1 &&
-           !view.filesDone.empty())) {
-    if (t.elapsed() >= 90000) {
-      std::string memo;
-      for (const std::string& line : view.memo) memo += line + "\n";
-      QFAIL((sim.Output() + memo).c_str());
+  // The operator has the dialog open again and is adding to the description when the
+  // call carries the options out: the typed text stays, the rest shows the reset entry.
+  bool timedOut = false;
+  WhenModal<TFormLoggerConfig>([&](TFormLoggerConfig* d) {
+    QTest::keyClicks(d->EdDescription, ", east gate");
+    logic->PressStart();
+    QElapsedTimer t;
+    t.start();
+    while (!(std::count(view.memo.begin(), view.memo.end(), resetLine) == 1 &&
+             !view.filesDone.empty()) && !timedOut) {
+      timedOut = t.elapsed() >= 90000;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(5);
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
+    [&] {
+      QCOMPARE(d->EdDescription->text(), QString("Pump station, east gate"));
+      QVERIFY(!d->ChBOffset->isChecked() && !d->ChBWriteConfig->isChecked());
+      QVERIFY(d->LbStoreNotice->isVisible());
+    }();
+    QTest::mouseClick(d->btnClose, Qt::LeftButton);
+  }, &failed);
+  dialogs.ShowLoggerConfig();
+  if (timedOut) {
+    std::string memo;
+    for (const std::string& line : view.memo) memo += line + "\n";
+    QFAIL((sim.Output() + memo).c_str());
   }
+  QVERIFY(!failed);
   logic->ReleaseStart();
   QVERIFY(logic->WaitUntilIdle(10000));
   sim.Stop();
@@ -125,10 +141,11 @@ void OptionsE2e::optionsSetInTheDialogAreCarriedOutAndReset() {
   const std::string corrected = "Offset corrected - P1: " + FixedText(25.0, 7, 3).toStdString() + "mbar";
   QVERIFY(std::count(view.memo.begin(), view.memo.end(), corrected) == 1);
 
-  // At the next showing the dialog shows the reset entry and its last contact.
+  // At the next showing the dialog shows the reset entry, the kept description and the last
+  // contact.
   WhenModal<TFormLoggerConfig>([&](TFormLoggerConfig* d) {
     QCOMPARE(d->LbDevices->count(), 1);
-    QCOMPARE(d->EdDescription->text(), QString());
+    QCOMPARE(d->EdDescription->text(), QString("Pump station, east gate"));
     QVERIFY(!d->ChBOffset->isChecked() && !d->ChBWriteConfig->isChecked());
     QVERIFY(!d->ChBID->isChecked() && !d->ChBComment->isChecked());
     QVERIFY(d->RbActRec->isChecked() && d->CbSyncClock->isChecked());

@@ -23,6 +23,7 @@ class SmallDialogs : public QObject {
   void messageBoxShowsTheButtonsAndAnswersOfEachKind();
   void messageBoxIgnoresEscape();
   void addDeviceRefusesADuplicateButNotALeadingZero();
+  void addDeviceRefusesAKeySeparatorInTheSerial();
   void addDeviceIgnoresEnterOnAnEmptyEditAndCancelsOnEscape();
   void floatEditTakesOnlyANumber();
   void folderChooserNeverShrinksBelowItsMinimum();
@@ -123,6 +124,25 @@ void SmallDialogs::addDeviceRefusesADuplicateButNotALeadingZero() {
   });
   add.exec();
   QVERIFY(add.Accepted);
+}
+
+void SmallDialogs::addDeviceRefusesAKeySeparatorInTheSerial() {
+  TFormMessage box;
+  TFormAddDev add;
+  add.SetMessageBox(&box);
+  QString refusal;
+  WhenModal<TFormAddDev>([&](TFormAddDev* d) {
+    QTest::keyClicks(d->EdSN, "12\\34");
+    WhenModal<TFormMessage>([&, d](TFormMessage* m) {
+      refusal = m->LbText->text();
+      QTest::mouseClick(m->BtM, Qt::LeftButton);
+      QTimer::singleShot(0, [d] { QTest::mouseClick(d->btnCancel, Qt::LeftButton); });
+    });
+    QTest::keyClick(d->EdSN, Qt::Key_Return);
+  });
+  add.exec();
+  QCOMPARE(refusal, QString("A serialnumber cannot hold \"/\" or \"\\\" !"));
+  QVERIFY(!add.Accepted);
 }
 
 void SmallDialogs::addDeviceIgnoresEnterOnAnEmptyEditAndCancelsOnEscape() {

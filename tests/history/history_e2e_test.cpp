@@ -12,6 +12,7 @@
 #include <QLineSeries>
 #include <QRegularExpression>
 #include <QScatterSeries>
+#include <QTableWidget>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@
 #include "e2e_checks.h"
 #include "history/data_view.h"
 #include "history/history_store.h"
+#include "history/loggers_view.h"
 #include "logic_fixture.h"
 #include "tests/support/child_process.h"
 
@@ -65,7 +67,16 @@ class History : public TempStore {
   int Collect(const std::vector<std::string>& args, int timeoutMs = 120000) {
     std::vector<std::string> all = args;
     all.insert(all.end(), {"--data", data_.toStdString()});
-    return Run(VARNEL_COLLECT_PATH, all, collectOut_, timeoutMs);
+    const std::string program = ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString();
+    const int code = Run(program.c_str(), all, collectOut_, timeoutMs);
+    collectOuts_ += collectOut_;
+    return code;
+  }
+  // The fault lines of every collector run's output and of the program log, less those
+  // the test provokes.
+  std::string CollectFaults(const std::vector<std::string>& allowed = {}) const {
+    return FaultLines(collectOuts_, allowed) +
+           LogFaultLines(ProgramFolder() + "/varnel-collect.LOG", allowed);
   }
   QJsonDocument HistoryJson(const std::vector<std::string>& args) {
     std::string out;
@@ -90,7 +101,7 @@ class History : public TempStore {
 
   QString ports_, data_, truth_;
   SimProcess sim;
-  std::string collectOut_;
+  std::string collectOut_, collectOuts_;
 };
 
 TEST_F(History, TwoModemCallsGiveTheRowsThatVarnelHistoryShows) {
@@ -132,11 +143,35 @@ TEST_F(History, TwoModemCallsGiveTheRowsThatVarnelHistoryShows) {
   }
   EXPECT_GT(QDateTime::fromString(second["time"].toString(), "yyyy-MM-dd HH:mm:ss"),
             QDateTime::fromString(first["time"].toString(), "yyyy-MM-dd HH:mm:ss"));
+  EXPECT_EQ(CollectFaults(), "");
+}
+
+TEST_F(History, ContactsThatGaveNoFileAreRecordedWithTheirResult) {
+  // A logger that holds no record, then one that refuses to identify itself.
+  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--records", "0"}, ports_.toStdString()));
+  EXPECT_NE(Collect({"--direct"}), 0) << collectOut_;
+  sim.Stop();
+  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--error-reply", "0x30:1"}, ports_.toStdString()));
+  EXPECT_NE(Collect({"--direct"}), 0) << collectOut_;
+  sim.Stop();
+
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 2u) << CollectFaults();
+  EXPECT_EQ(rows[0].SerialNumber, 40123u);
+  EXPECT_EQ(rows[0].Result, ContactResult::Complete);
+  EXPECT_EQ(rows[0].RecordsListed, 0);
+  EXPECT_TRUE(rows[0].Files.empty());
+  EXPECT_EQ(rows[1].SerialNumber, 0u);
+  EXPECT_EQ(rows[1].Result, ContactResult::NoCommunication);
+  EXPECT_TRUE(rows[1].Files.empty());
+  EXPECT_EQ(CollectFaults({"No communication! Please check connection and port-nr."}), "");
 }
 
 TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
+  // The identity text as the logger keeps it: "Brücke 7" in 8-bit code-page bytes.
   ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--records", "1", "--channels", "7", "--battery", "64",
-                         "--clock", ClockOffBy(-600), "--truth", truth_.toStdString()},
+                         "--id-text", "Br\xFC" "cke 7", "--clock", ClockOffBy(-600),
+                         "--truth", truth_.toStdString()},
                         ports_.toStdString()));
   const int pages = TruthPages();
   ASSERT_EQ(Collect({"--direct"}), 0) << collectOut_;
@@ -153,6 +188,25 @@ TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
   EXPECT_EQ(c.Result, ContactResult::Complete);
   ASSERT_EQ(c.Files.size(), 1u);
   const QString file = QString::fromStdString(c.Files[0]);
+  EXPECT_EQ(CollectFaults(), "");
+
+  // The identity text reads the same in the history, varnel-history and the Loggers view
+  // as in the data file's name.
+  const QString text = QString::fromUtf8("Br\xC3\xBC" "cke 7");
+  EXPECT_TRUE(QFileInfo(file).fileName().startsWith(text + "_")) << c.Files[0];
+  EXPECT_EQ(c.IdentityText, text.toStdString());
+  EXPECT_EQ(HistoryJson({})[0]["identity"].toString().toStdString(), text.toStdString());
+  std::string table;
+  ASSERT_EQ(Run(VARNEL_HISTORY_PATH, {}, table, 20000), 0) << table;
+  const QStringList lines = QString::fromStdString(table).split('\n');
+  ASSERT_GE(lines.size(), 2) << table;
+  EXPECT_TRUE(lines[1].contains(" " + text + " ")) << table;
+  EXPECT_EQ(lines[1].indexOf(QRegularExpression("\\d{4}-\\d\\d-\\d\\d ")),
+            lines[0].indexOf("last_contact"))
+      << table;  // the columns stay aligned behind the "ü"
+  LoggersView loggers(HistoryPath());
+  ASSERT_EQ(loggers.Table()->rowCount(), 1);
+  EXPECT_EQ(loggers.Table()->item(0, 1)->text().toStdString(), text.toStdString());
 
   // The Data view, offscreen: three curves, each with points, and its check box.
   DataView view(data_);
@@ -213,6 +267,7 @@ TEST_F(History, AHistoryThatCannotBeOpenedLeavesTheReadoutAndItsFilesAsTheyAre) 
   QFile log(logName);
   ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << logName.toStdString();
   EXPECT_TRUE(QString::fromLocal8Bit(log.readAll()).contains("Contact history not written: "));
+  EXPECT_EQ(CollectFaults({"Contact history not written: "}), "");
 }
 
 TEST_F(History, ACallDroppedDuringTheReadoutIsRecordedAsPartial) {
@@ -222,6 +277,7 @@ TEST_F(History, ACallDroppedDuringTheReadoutIsRecordedAsPartial) {
                         ports_.toStdString()));
   const int pages = TruthPages();
   qputenv("VARNEL_PORTS", ports_.toLocal8Bit());
+  QDir().mkpath(data_);
   RegistryKey(kCommonKey).WriteString("Internal-Path", data_);
   FacadeLink link;
   RecordingView view;
@@ -263,6 +319,7 @@ TEST_F(History, ACallDroppedDuringTheReadoutIsRecordedAsPartial) {
   EXPECT_GT(rows[0].PagesRead, 0);
   EXPECT_LT(rows[0].PagesRead, pages);
   EXPECT_EQ(rows[0].Files.size(), 1u);
+  EXPECT_EQ(FaultLines(view.memo) + LogFaultLines(LogPath()), "");
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // The per-logger line and its warnings, on a history made by hand.
+#include <QSettings>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
+#include "history/history_settings.h"
 #include "history/logger_summary.h"
 
 namespace varnel {
@@ -93,6 +97,24 @@ TEST(LoggerSummary, WarningsFollowTheFiguresOfEachLogger) {
   EXPECT_EQ(Sorted(relaxed[0].Warnings),
             (std::vector<HistoryWarning>{HistoryWarning::BatteryFalling, HistoryWarning::ClockDrift,
                                          HistoryWarning::RingNearlyFull}));
+}
+
+TEST(HistoryThresholdsSetting, AnEndlessRepeatCountIsHeldToTheLargestInt) {
+  QTemporaryDir home;
+  const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+  {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Varnel", "History");
+    ASSERT_TRUE(s.fileName().startsWith(home.path())) << s.fileName().toStdString();
+    s.setValue("Thresholds/PartialRepeat", "inf");
+  }
+  const int repeat = ReadHistoryThresholds().PartialRepeat;
+  if (old.isEmpty()) {
+    qunsetenv("XDG_CONFIG_HOME");
+  } else {
+    qputenv("XDG_CONFIG_HOME", old);
+  }
+  EXPECT_EQ(repeat, std::numeric_limits<int>::max());
 }
 
 }  // namespace

@@ -200,6 +200,14 @@ TEST_F(Installed, WindowProgramHasItsDesktopEntryAndStarts) {
   std::this_thread::sleep_for(std::chrono::seconds(3));
   EXPECT_TRUE(window.Running()) << window.Output();
   window.Stop(SIGTERM, 5000);
+
+  // Without any display the program says so in one line and points to the console collector.
+  ChildProcess headless;
+  auto bare = Env();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) bare.emplace_back(name, "");
+  ASSERT_TRUE(headless.Start(Bin("varnel"), {}, bare));
+  EXPECT_EQ(headless.Wait(10000), 1);
+  EXPECT_NE(headless.Output().find("varnel-collect"), std::string::npos) << headless.Output();
 }
 #endif
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "e2e_support.h"
 #include "files/idc_reader.h"
@@ -54,6 +55,27 @@ TEST(VtqRead, ReadsTheCurrentRecordOrAllAndLeavesTheClockWhenAsked) {
     ASSERT_NE(match, files.end());
     ExpectFileHoldsRecord(*match, record);
   }
+}
+
+TEST(VtqRead, AMissingDataFolderIsMadeAndOneThatCannotBeIsRefusedBeforeTheLoggerIsTouched) {
+  SimSandbox sim({"--echo", "--records", "1", "--record-pages", "4", "--serial", "3000000000"});
+  ASSERT_TRUE(sim.Ok()) << sim.Error();
+
+  // A plain file where the folder should be: nothing can be written, so nothing is asked.
+  const fs::path plain = sim.Folder() / "plain";
+  { std::ofstream(plain) << "x"; }
+  ChildProcess refused;
+  ASSERT_TRUE(refused.Start(VTQ_READ_PATH, {"COM1", "--data", plain.string()}));
+  EXPECT_EQ(refused.Wait(20000), 5) << refused.Output();
+  EXPECT_NE(refused.Output().find("is not a folder"), std::string::npos) << refused.Output();
+  EXPECT_TRUE(sim.Frames().empty());
+
+  const fs::path fresh = sim.Folder() / "fresh";
+  ChildProcess run;
+  ASSERT_TRUE(run.Start(VTQ_READ_PATH, {"COM1", "--data", fresh.string()}));
+  ASSERT_EQ(run.Wait(60000), 0) << run.Output();
+  EXPECT_NE(run.Output().find("serial number 3000000000\n"), std::string::npos) << run.Output();
+  EXPECT_EQ(IdcFilesIn(fresh / "3000000000").size(), 1u) << run.Output();
 }
 
 TEST(VtqRead, CommandLineAndMissingPortGiveTheirExitStatus) {

@@ -205,6 +205,25 @@ TEST(RecordGenerator, RecordingExtendsTheNewestRecordAndOverwritesTheOldest) {
   ExpectReaderFindsTheBook(f);
 }
 
+TEST(RecordGenerator, EntriesFillTheNewestPageInPlaceThenOpenNewPages) {
+  Fixture f(7, {.records = 3});
+  ASSERT_EQ(f.error, "");
+  int opened = 0;
+  for (int i = 0; i < 40; ++i) {
+    const std::uint16_t w = f.memory.writePointer();
+    const auto header = f.Header(w);
+    if (f.writer.AddEntries(1) == 0) {
+      EXPECT_EQ(f.memory.writePointer(), w);
+      EXPECT_EQ(f.Header(w), header);
+    } else {
+      ++opened;
+      EXPECT_EQ(f.memory.writePointer(), w + 1);
+    }
+    ExpectReaderFindsTheBook(f);
+  }
+  EXPECT_GE(opened, 2);  // 14 entries fill a page
+}
+
 TEST(RecordGenerator, EmptyMemoryAndImpossibleFills) {
   Fixture empty(1, {.records = 0});
   EXPECT_EQ(empty.error, "");

@@ -1,0 +1,71 @@
+// The data folder checked at Start and before each call's files, and the fallback folder
+// that takes the files when it cannot.
+#include "app/data_folder_fallback.h"
+
+#include <QDir>
+#include <string>
+#include <system_error>
+
+#include "app/contact_tracker.h"
+#include "app/main_logic.h"
+#include "app/program_log.h"
+#include "files/data_folder_state.h"
+#include "files/native_path.h"
+
+namespace varnel {
+
+namespace {
+
+constexpr int kTextFolderUnusable = 870;  // "Data folder cannot be used:"
+constexpr int kTextFilesGoTo = 874;       // "files are written to"
+
+int ReasonText(FolderState state) {
+  switch (state) {
+    case FolderState::Missing: return 871;     // "it does not exist"
+    case FolderState::NotAFolder: return 872;  // "it is not a folder"
+    default: return 873;                       // "it cannot be written to"
+  }
+}
+
+}  // namespace
+
+QString FallbackDataFolder() { return UserDataFolder() + QStringLiteral("/fallback-data"); }
+
+void MainLogic::CheckDataFolderAtStart() {
+  if (!replacedDataFolder_.empty()) {
+    const FolderState stored = DataFolderState(PathFromUtf8(replacedDataFolder_));
+    if (stored != FolderState::Usable) {
+      MemoAndLog(Text(kTextFolderUnusable) + " " + replacedDataFolder_ + " (" +
+                 Text(ReasonText(stored)) + ") - " + Text(kTextFilesGoTo) + " " + FInternalPath);
+    }
+  }
+  const FolderState state = DataFolderState(PathFromUtf8(FInternalPath));
+  if (state == FolderState::Usable) return;
+  MemoAndLog(Text(kTextFolderUnusable) + " " + FInternalPath + " (" + Text(ReasonText(state)) +
+             ") - " + Text(kTextFilesGoTo) + " " + FallbackDataFolder().toStdString());
+}
+
+std::filesystem::path MainLogic::FolderForFiles() {
+  const std::filesystem::path folder = PathFromUtf8(FInternalPath);
+  std::filesystem::path checked = folder;
+  FolderState state = DataFolderState(folder);
+  if (state == FolderState::Usable) {
+    // The logger's own folder below it may be what cannot take files.
+    const std::filesystem::path own = folder / std::to_string(FDevice->SerialNumber);
+    std::error_code ec;
+    if (std::filesystem::symlink_status(own, ec).type() != std::filesystem::file_type::not_found) {
+      checked = own;
+      state = DataFolderState(own);
+    }
+  }
+  if (state == FolderState::Usable) return folder;
+  const QString fallback = FallbackDataFolder();
+  QDir().mkpath(fallback);
+  MemoAndLog(Text(kTextFolderUnusable) + " " + PathToUtf8(checked) + " (" +
+             Text(ReasonText(state)) + ") - " + Text(kTextFilesGoTo) + " " +
+             fallback.toStdString());
+  if (tracker_) tracker_->FilesInFallbackFolder();
+  return PathFromUtf8(fallback.toStdString());
+}
+
+}  // namespace varnel
