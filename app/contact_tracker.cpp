@@ -171,6 +171,7 @@ void ContactTracker::WorkerDone(int code, const TDevice& d, bool modem) {
       break;
     }
     case wdHungUp:
+    case wdPortLost:
       lineEnded_ = true;
       break;
     default:

@@ -19,6 +19,10 @@ bool FacadeLink::LinkOpen(int portNumber, int timeoutMs) {
                           static_cast<std::int16_t>(timeoutMs));
 }
 
+bool FacadeLink::PortPresent(int portNumber) {
+  return varnel::PortPresent(static_cast<std::int16_t>(portNumber));
+}
+
 void FacadeLink::LinkClose() { varnel::LinkClose(); }
 
 void FacadeLink::StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) {

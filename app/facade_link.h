@@ -13,6 +13,7 @@ class FacadeLink : public LinkControl {
   ~FacadeLink() override;
 
   bool LinkOpen(int portNumber, int timeoutMs) override;
+  bool PortPresent(int portNumber) override;
   void LinkClose() override;
   void StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) override;
   void StopLink() override;

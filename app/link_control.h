@@ -19,6 +19,9 @@ class LinkControl {
 
   // Opens COM portNumber at 9600 baud with the reply timeout; true on success.
   virtual bool LinkOpen(int portNumber, int timeoutMs) = 0;
+  // True when COM portNumber could be opened now; tried without any pause, so that waiting
+  // for a modem that has gone costs nothing per look.
+  virtual bool PortPresent(int portNumber) = 0;
   // Pauses 500 ms and closes the port.
   virtual void LinkClose() = 0;
   // Starts the worker of job `kind` on the device image; it reports to `window`. The

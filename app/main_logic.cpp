@@ -65,6 +65,10 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   Timer1->OnTimeout = [this] { Timer1Timer(); };
   Timer2->OnTimeout = [this] { Timer2Timer(); };
   Timer3->OnTimeout = [this] { Timer3Timer(); };
+  SetupRetryTimer = env_.Timers->Create();
+  SetupRetryTimer->OnTimeout = [this] { RetrySetup(); };
+  PortWatchTimer = env_.Timers->Create();
+  PortWatchTimer->OnTimeout = [this] { LookForPort(); };
 }
 
 MainLogic::~MainLogic() {
@@ -81,6 +85,8 @@ MainLogic::~MainLogic() {
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
+  SetupRetryTimer->Stop();
+  PortWatchTimer->Stop();
 }
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }
@@ -185,6 +191,7 @@ void MainLogic::ReadSettings() {
   spAddrValue = 250;
   view_.SetAddressField(spAddrMin, spAddrMax, spAddrValue);
   FCreateBackup = s.CreateBackup;
+  FSetupRetrySeconds = s.SetupRetrySeconds;
 
   Modem1Checked = s.Modem;
   view_.SetChecked(Control::Modem1, Modem1Checked);
@@ -478,6 +485,8 @@ bool MainLogic::FormClose() {
   Timer1->Stop();
   Timer2->Stop();
   Timer3->Stop();
+  SetupRetryTimer->Stop();
+  PortWatchTimer->Stop();
   FDevice->ClearRecs();
   FDevice->ClearFiles();
   FModuleSet.Clear();

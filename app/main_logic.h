@@ -179,6 +179,10 @@ class MainLogic {
   std::unique_ptr<LogicTimer> Timer1;
   std::unique_ptr<LogicTimer> Timer2;
   std::unique_ptr<LogicTimer> Timer3;
+  // While Start is down: the next modem set-up after a failed one, and the look for a
+  // modem port that has gone.
+  std::unique_ptr<LogicTimer> SetupRetryTimer;
+  std::unique_ptr<LogicTimer> PortWatchTimer;
 
  private:
   // --- The window's state
@@ -202,6 +206,7 @@ class MainLogic {
   bool FKeepPortOpen = false;
   std::string FConfigFilePath;
   std::array<std::string, 5> FDefaultModemCmds{};
+  int FSetupRetrySeconds = 60;
 
   // Controls whose state the logic keeps.
   bool SpBStartModemDown = false;
@@ -258,6 +263,12 @@ class MainLogic {
   void WaitForWorkers();
   // Clears the records and starts waiting for the next call.
   void ResumeWaitingForCall();
+  // The modem's port has gone: it is closed and looked for until it can be opened again,
+  // when the modem is set up anew.
+  void PortLost();
+  void LookForPort();
+  void SetupFailed();
+  void RetrySetup();
   // The page cache of the logger on the line, for its option to read only new pages.
   void LoadPageCache();
   void SavePageCache(const PageCache& cache);

@@ -53,6 +53,8 @@ void MainLogic::btnReadClick(Sender sender) {
     ResetActivity();
     MemoAndLog(Text(61));
     Timer2->Stop();
+    SetupRetryTimer->Stop();
+    PortWatchTimer->Stop();
     SetGauge(Gauge1Max, 0);
     return;
   }
@@ -160,6 +162,63 @@ void MainLogic::ResumeWaitingForCall() {
   // that nobody listens to.
   FDevice->ClearRecs();
   StartJob(2);
+}
+
+namespace {
+// How often a port that has gone is looked for. Each look is one attempt to open the
+// device, which fails at once while it is missing.
+constexpr int kPortWatchMs = 2000;
+// "Modem gone (unplugged or switched off?), waiting for it to return on", "Modem back,
+// setting it up again on" (each followed by the port), the activity bar's caption
+// meanwhile, and "Modem set-up failed, next try in" (followed by the seconds).
+constexpr int kTextModemGone = 850;
+constexpr int kTextModemBack = 851;
+constexpr int kTextWaitingForModem = 852;
+constexpr int kTextSetupRetry = 853;
+}  // namespace
+
+void MainLogic::PortLost() {
+  Timer2->Stop();
+  SetupRetryTimer->Stop();
+  // The dead port is let go at once, so that the device can come back under its name.
+  env_.Link->StopLink();
+  FKeepPortOpen = false;
+  if (!SpBStartModemDown) return;
+  MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort));
+  // Nothing runs until the modem is back; the bar says so instead of moving.
+  Timer3->Stop();
+  ResetActivity();
+  view_.SetCaption(Control::LMDProgressFill1, Text(kTextWaitingForModem));
+  PortWatchTimer->Start(kPortWatchMs);
+}
+
+void MainLogic::LookForPort() {
+  if (!SpBStartModemDown) {
+    PortWatchTimer->Stop();
+    return;
+  }
+  if (!env_.Link->PortPresent(FPort) || !env_.Link->LinkOpen(FPort, FAnswerTimeout)) return;
+  PortWatchTimer->Stop();
+  MemoAndLog(Text(kTextModemBack) + " COM" + std::to_string(FPort));
+  view_.SetCaption(Control::LMDProgressFill1, Text(92));
+  Timer3->Start(100);
+  FDevice->ClearRecs();
+  StartJob(0);
+}
+
+void MainLogic::SetupFailed() {
+  // An unattended PC tries again on its own, after a pause: a modem that does not answer
+  // now is switched off or busy, and asking it again at once only fills the log.
+  MemoAndLog(Text(kTextSetupRetry) + " " + std::to_string(FSetupRetrySeconds) + " " +
+             Text(127));
+  SetupRetryTimer->Start(FSetupRetrySeconds * 1000);
+}
+
+void MainLogic::RetrySetup() {
+  SetupRetryTimer->Stop();
+  if (!SpBStartModemDown) return;
+  FDevice->ClearRecs();
+  StartJob(0);
 }
 
 void MainLogic::Timer2Timer() {

@@ -24,6 +24,10 @@ constexpr const char* kVersionText = " 2.20";
 
 // "Backup file not created:", followed by the backup's name.
 constexpr int kTextBackupFailed = 508;
+// A logger without pages for its texts: both taken as empty; the new texts refused.
+constexpr int kTextNoTextPages = 854;
+constexpr int kTextIdNotWritten = 855;
+constexpr int kTextCommentNotWritten = 856;
 // "Configuration file not accepted, configuration not written:", followed by the file.
 constexpr int kTextConfigNotWritten = 876;
 // "Stored value out of range, not used:", followed by name=value.
@@ -268,6 +272,16 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
           std::to_string(d.ReservedPages) + ", W " + std::to_string(value) + ")";
       Memo(L);
       break;
+    case wsNoTextPages:
+    case wsTextNotWritten: {
+      const int id = code == wsNoTextPages         ? kTextNoTextPages
+                     : value == kTextComment ? kTextCommentNotWritten
+                                             : kTextIdNotWritten;
+      L = Text(id) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
+          std::to_string(d.ReservedPages) + ")";
+      Memo(L);
+      break;
+    }
     default:
       break;
   }
@@ -370,8 +384,11 @@ void MainLogic::WMWorkerDone(int code) {
       if (SpBStartModemDown) {
         MemoAndLog(Text(61));
         FDevice->ClearRecs();
-        StartJob(0);
+        SetupFailed();
       }
+      break;
+    case wdPortLost:
+      PortLost();
       break;
     case wdNoCall:
       if (SpBStartModemDown) {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "app/program_log.h"
 #include "app/registry_store.h"
@@ -29,6 +30,9 @@ StoredSettings ReadStoredSettings() {
   s.ShowTime = key.ReadFlag(QStringLiteral("Show-Time"), true);
   s.MainLeft = key.ReadInt(QStringLiteral("MainLeft"), 0);
   s.MainTop = key.ReadInt(QStringLiteral("MainTop"), 0);
+  s.SetupRetrySeconds =
+      std::clamp(key.ReadInt(QString::fromLatin1(kSetupRetryValue), kSetupRetryDefaultSeconds),
+                 kSetupRetryMinSeconds, kSetupRetryMaxSeconds);
   return s;
 }
 

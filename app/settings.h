@@ -25,6 +25,13 @@ inline constexpr std::array<const char*, 5> kDefaultModemCmds = {"AT&D0", "AT&H0
                                                                   "AT+IPR=9600", "AT&V"};
 inline constexpr const char* kDefaultSpeakerCmd = "ATM0";
 
+// How long a failed modem set-up waits before it is tried again (a value of this program's
+// own, read from the settings key, never written): default and bounds in seconds.
+inline constexpr const char* kSetupRetryValue = "VarnelSetupRetrySeconds";
+inline constexpr int kSetupRetryDefaultSeconds = 60;
+inline constexpr int kSetupRetryMinSeconds = 5;
+inline constexpr int kSetupRetryMaxSeconds = 3600;
+
 // The values of the settings key and the two folders of the Common key, as read at start and
 // written at close. Integers keep the width of the fields they fill.
 struct StoredSettings {
@@ -41,6 +48,9 @@ struct StoredSettings {
   bool ShowTime = true;
   std::int32_t MainLeft = 0;
   std::int32_t MainTop = 0;
+  // Read only; a value that is not a number gives the default, one out of bounds the
+  // nearest bound.
+  int SetupRetrySeconds = kSetupRetryDefaultSeconds;
   // Written at close only.
   bool Echo = false;
   std::int32_t Address = 251;

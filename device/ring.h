@@ -39,10 +39,16 @@ constexpr std::uint16_t CommentPageOf(std::uint16_t lastRingPage) {
   return static_cast<std::uint16_t>(lastRingPage + 2);
 }
 // A layout is usable when the reserved pages fit below the last page (otherwise the ring
-// bound wraps round to a huge number) and at least the identity page lies above the ring.
+// bound wraps round to a huge number). A ring may fill the whole memory: the records are
+// still whole, only the texts above the ring have no page.
 constexpr bool MemoryLayoutValid(std::uint16_t lastPage, std::uint8_t reservedPages) {
-  return reservedPages >= 1 && reservedPages <= lastPage;
+  return reservedPages <= lastPage;
 }
+// Whether the identity page, and the first comment page, lie inside memory. Without them
+// the page numbers of IdPageOf and CommentPageOf point past the last page (or, at the top
+// of a 16-bit page range, wrap round into the ring).
+constexpr bool HasIdPage(std::uint8_t reservedPages) { return reservedPages >= 1; }
+constexpr bool HasCommentPages(std::uint8_t reservedPages) { return reservedPages >= 2; }
 
 // A decoded page header. Byte 0: bit 7 start flag, bits 6-5 type, bits 4-0 the high bits
 // of the 13-bit link; byte 1 the low link byte; bytes 2-5 the device time, MSB first.

@@ -249,6 +249,14 @@ constexpr TextEntry kTexts[] = {
     // Data files written and given up.
     {830, "Nicht jede gelesene Aufzeichnung bekam ihre Datendatei"},
     {831, "Beim Beenden wurde noch geschrieben; die unfertige Datei wurde verworfen"},
+    // The modem that goes and comes back, its set-up retried; a memory without text pages.
+    {850, "Modem verschwunden (abgezogen oder ausgeschaltet?), warte auf Rückkehr an"},
+    {851, "Modem wieder da, wird neu eingerichtet an"},
+    {852, "Warte auf das Modem"},
+    {853, "Einrichten des Modems fehlgeschlagen, nächster Versuch in"},
+    {854, "Keine Seiten für Identitätstext und Kommentar; beide gelten als leer"},
+    {855, "Neue ID nicht geschrieben: das Gerät hat keine Seite dafür"},
+    {856, "Neuer Kommentar nicht geschrieben: das Gerät hat keine Seite dafür"},
     // The data folder and its fallback, refused input (870 on).
     {870, "Datenordner nicht verwendbar:"},
     {871, "er existiert nicht"},

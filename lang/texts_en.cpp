@@ -249,6 +249,14 @@ constexpr TextEntry kTexts[] = {
     // Data files written and given up.
     {830, "Not every record read got its data file"},
     {831, "Data files still being written at close; the unfinished one was dropped"},
+    // The modem that goes and comes back, its set-up retried; a memory without text pages.
+    {850, "Modem gone (unplugged or switched off?), waiting for it to return on"},
+    {851, "Modem back, setting it up again on"},
+    {852, "Waiting for the modem"},
+    {853, "Modem set-up failed, next try in"},
+    {854, "No pages reserved for identity text and comment; both taken as empty"},
+    {855, "New ID not written: the device has no page for it"},
+    {856, "New Comment not written: the device has no page for it"},
     // The data folder and its fallback, refused input (870 on).
     {870, "Data folder cannot be used:"},
     {871, "it does not exist"},

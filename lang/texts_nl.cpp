@@ -249,6 +249,14 @@ constexpr TextEntry kTexts[] = {
     // Data files written and given up.
     {830, "Niet elke gelezen registratie kreeg haar gegevensbestand"},
     {831, "Bij het sluiten werd nog geschreven; het onvoltooide bestand is weggelaten"},
+    // The modem that goes and comes back, its set-up retried; a memory without text pages.
+    {850, "Modem verdwenen (losgekoppeld of uitgeschakeld?), wachten op terugkeer op"},
+    {851, "Modem terug, opnieuw instellen op"},
+    {852, "Wachten op de modem"},
+    {853, "Instellen van de modem mislukt, volgende poging over"},
+    {854, "Geen pagina's voor identiteitstekst en commentaar; beide als leeg genomen"},
+    {855, "Nieuw ID niet geschreven: het apparaat heeft er geen pagina voor"},
+    {856, "Nieuw commentaar niet geschreven: het apparaat heeft er geen pagina voor"},
     // The data folder and its fallback, refused input (870 on).
     {870, "Datamap kan niet worden gebruikt:"},
     {871, "hij bestaat niet"},

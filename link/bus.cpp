@@ -30,9 +30,9 @@ constexpr int kBlockHeaderBytes = 8;
 void PauseBeforeWrite() { std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBeforeWriteMs)); }
 
 // After a failed step the caller may retry at once; the pause keeps it from hammering the
-// line. A stop in progress needs no pause.
+// line. A stop in progress needs no pause, nor does a port whose device has gone.
 std::int16_t FailAfterPause(std::int16_t code, int timeoutMs) {
-  SleepUnlessCancelled(timeoutMs);
+  if (!PortVanished()) SleepUnlessCancelled(timeoutMs);
   return code;
 }
 
@@ -46,16 +46,59 @@ bool IsRetryable(std::int16_t result) {
          result == kBusShortReply;
 }
 
-// A reply cut short by the end of the call carries the modem's report of it. A frame with
-// a good CRC is a reply whatever its bytes spell (an identity page may hold any text).
-std::int16_t CallEndedOr(std::int16_t result, const std::uint8_t* bytes, int n) {
-  if (!IsRetryable(result) || n <= 0) return result;
-  const auto size = static_cast<std::size_t>(n);
-  if (!BytesContainUpper(bytes, size, kCallEndedText)) return result;
+// Bytes of the modem's report of the end of the call beyond what a reply needs are read on
+// until the line is quiet, at most this many.
+constexpr std::size_t kReportTailBytes = 64;
+// Bytes the modem sent between two exchanges are looked at before the purge, at most these.
+constexpr std::size_t kWaitingBytesLimit = 1000;
+
+// True when the modem's report of the end of the call is among the bytes; the line then
+// counts as dropped. A next call that came at once is announced behind the report; it must
+// not be lost.
+bool TakeCallEnded(const std::uint8_t* bytes, std::size_t n) {
+  if (!BytesContainUpper(bytes, n, kCallEndedText)) return false;
   SetLineDropped();
-  // A next call that came at once is announced behind the report; it must not be lost.
-  if (BytesContainUpper(bytes, size, kCallConnectedText)) NoteCallAnnounced();
-  return kBusLineDropped;
+  if (BytesContainUpper(bytes, n, kCallConnectedText)) NoteCallAnnounced();
+  return true;
+}
+
+// True when the bytes stop inside a modem line: at a line end, or within the first letters
+// of the end-of-call report.
+bool EndsInsideModemLine(const std::uint8_t* bytes, std::size_t n) {
+  if (n == 0) return false;
+  if (bytes[n - 1] == '\r' || bytes[n - 1] == '\n') return true;
+  for (std::size_t k = std::min(n, kCallEndedText.size() - 1); k >= 1; --k) {
+    if (BytesContainUpper(bytes + n - k, k, kCallEndedText.substr(0, k))) return true;
+  }
+  return false;
+}
+
+// A reply cut short by the end of the call carries the modem's report of it. The report
+// can be cut in turn where the reply's length ran out: the rest still on the line is read
+// before the bytes are judged, or the retry would purge it and send its request into the
+// modem's command mode. A frame with a good CRC is a reply whatever its bytes spell (an
+// identity page may hold any text).
+std::int16_t CallEndedOr(std::int16_t result, SerialPort& port, PortEvent* event,
+                         const std::uint8_t* bytes, int n) {
+  if (!IsRetryable(result) || n <= 0) return result;
+  std::vector<std::uint8_t> seen(bytes, bytes + n);
+  if (EndsInsideModemLine(seen.data(), seen.size())) {
+    std::uint8_t rest[kReportTailBytes];
+    const IoResult r = port.Read(rest, sizeof rest, event, kSingleWaitLimitMs);
+    const std::size_t got = r.Completed() ? std::min<std::size_t>(r.count, sizeof rest) : 0;
+    seen.insert(seen.end(), rest, rest + got);
+  }
+  return TakeCallEnded(seen.data(), seen.size()) ? kBusLineDropped : result;
+}
+
+// What the modem sent since the last exchange (it should have sent nothing): its report of
+// the end of the call among it means the call is over. True then.
+bool CallEndedMeanwhile(SerialPort& port, PortEvent* event) {
+  const std::size_t waiting = std::min(port.Waiting(), kWaitingBytesLimit);
+  if (waiting == 0) return false;
+  std::vector<std::uint8_t> bytes(waiting);
+  const IoResult r = port.Read(bytes.data(), waiting, event, kSingleWaitLimitMs);
+  return r.Completed() && TakeCallEnded(bytes.data(), std::min<std::size_t>(r.count, waiting));
 }
 
 // A request of n content bytes with room for its CRC, the echo and a reply of L bytes.
@@ -94,8 +137,9 @@ std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L) {
   // 1. A modem exchange may have left the later-bytes limits in place.
   if (modem && port) port->SetTimeouts(StandardTimeouts(t));
 
-  // 2. A clean line.
+  // 2. A clean line. The modem's report of the end of the call must not go with the purge.
   if (!port || !port->ClearLineError()) return FailAfterPause(kBusPortError, t);
+  if (modem && CallEndedMeanwhile(*port, event)) return kBusLineDropped;
   if (!port->Purge()) return FailAfterPause(kBusPortError, t);
 
   // 3, 4. The request with its CRC.
@@ -119,7 +163,9 @@ std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L) {
     // take the full reply timeout.
     for (; got < wanted; ++got) {
       const IoResult r = port->Read(into + got, 1, event, kSingleWaitLimitMs);
-      if (!r.Completed() || r.count == 0) return CallEndedOr(kBusReadError, into, got);
+      if (!r.Completed() || r.count == 0) {
+        return CallEndedOr(kBusReadError, *port, event, into, got);
+      }
       if (got == 0 && !port->SetTimeouts(AfterFirstByteTimeouts())) return kBusReadError;
     }
   } else {
@@ -130,7 +176,7 @@ std::int16_t FrameTransfer(std::uint8_t* buffer, int n, int L) {
   }
   const int count = echo ? got : got + n + 2;
   const std::int16_t result = CheckReply(buffer, n, L, count, echo);
-  return modem ? CallEndedOr(result, into, got) : result;
+  return modem ? CallEndedOr(result, *port, event, into, got) : result;
 }
 
 namespace {

@@ -22,6 +22,7 @@ class CountingPort final : public SerialPort {
   CommTimeouts Timeouts() const override { return inner_->Timeouts(); }
   bool ClearLineError() override { return inner_->ClearLineError(); }
   bool Purge() override { return inner_->Purge(); }
+  std::size_t Waiting() override { return inner_->Waiting(); }
   IoResult Write(const std::uint8_t* data, std::size_t n, PortEvent* event,
                  int waitLimitMs) override {
     return Count(inner_->Write(data, n, event, waitLimitMs));
@@ -37,6 +38,7 @@ class CountingPort final : public SerialPort {
   }
   bool Close() override { return inner_->Close(); }
   bool IsClosed() const override { return inner_->IsClosed(); }
+  bool Vanished() const override { return inner_->Vanished(); }
 
  private:
   static IoResult Count(IoResult r) {

@@ -126,6 +126,16 @@ std::shared_ptr<SerialPort> AcquirePort() {
   return s.port;
 }
 
+bool PortVanished() {
+  const std::shared_ptr<SerialPort> port = AcquirePort();
+  return port && port->Vanished();
+}
+
+bool PortPresent(std::int16_t portNumber) {
+  if (portNumber < 0 || portNumber > kHighestPortNumber) return false;
+  return OpenSerialPort(portNumber, true) != nullptr;
+}
+
 std::int16_t PortTimeout() { return State().timeout; }
 
 std::int16_t SetModemMode(bool on) {

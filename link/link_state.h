@@ -37,6 +37,15 @@ bool PortIsOpen();
 // Hold it only as long as needed: the device is released when the last holder lets go.
 std::shared_ptr<SerialPort> AcquirePort();
 
+// True when the device of the open port has gone (SerialPort::Vanished): the modem was
+// unplugged or switched off, and the port must be closed and opened anew.
+bool PortVanished();
+
+// True when COM portNumber can be opened now (it is tried and let go at once; no line
+// settings, no pause). A host that lost its port asks this before it opens the port again,
+// so that waiting for a missing device costs no pause on every try.
+bool PortPresent(std::int16_t portNumber);
+
 // The reply timeout T in milliseconds (0 before the first PortOpen).
 std::int16_t PortTimeout();
 

@@ -96,6 +96,9 @@ public:
   // Discards everything received and not yet read, and everything not yet sent.
   virtual bool Purge() = 0;
 
+  // How many received bytes wait to be read (a Read of that many returns at once).
+  virtual std::size_t Waiting() = 0;
+
   // Overlapped-style write of n bytes. Completed with the count actually written (less than
   // n when the write time limit ran out); TimedOut when the write had not ended after
   // waitLimitMs (kNoWaitLimit: no such limit).
@@ -114,7 +117,8 @@ public:
   // Sets the comm-event mask (kMaskReceive or kMaskEventChar) and waits for one of its
   // events. Completed with the events seen: kEvRxChar when received bytes are waiting,
   // kEvRxFlag when the event character arrived, kEvErr on a line error, and 0 when the wait
-  // was ended by the event signal or by Close(). TimedOut after waitLimitMs without event.
+  // was ended by the event signal or by Close(). TimedOut after waitLimitMs without event;
+  // Failed when the operating system reported an error (the device gone, for one).
   // Bytes received while looking for the event character stay in the port: the next Read
   // returns them first.
   virtual IoResult WaitEvent(std::uint32_t mask, PortEvent* event, int waitLimitMs) = 0;
@@ -123,6 +127,12 @@ public:
   // operating system reported a failure. Safe from any thread, and more than once.
   virtual bool Close() = 0;
   virtual bool IsClosed() const = 0;
+
+  // True once the device has gone from under the open port (a modem or USB adapter
+  // unplugged or switched off, the far end of a pseudo-terminal closed). Nothing passes
+  // the line any more: every later operation fails at once, and only opening the port anew
+  // can bring it back. Safe from any thread.
+  virtual bool Vanished() const = 0;
 };
 
 // Opens "COM"portNumber for reading and writing, exclusively, with no line settings applied

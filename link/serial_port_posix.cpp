@@ -3,6 +3,12 @@
 // close from another thread ends it at once; the descriptor itself is closed only by the
 // destructor, when the last holder of the port lets go.
 //
+// A terminal whose device has gone (a USB adapter unplugged, the far end of a
+// pseudo-terminal closed) is hung up for good: poll() reports POLLHUP at once for ever,
+// reads give end of input or EIO, writes EIO. The port then counts as vanished and every
+// operation fails at once, so no wait turns into a busy loop; only opening the device anew
+// can bring the line back.
+//
 // The time limits of CommTimeouts are measured here with a steady clock, since the
 // terminal driver's own VMIN/VTIME cannot express a total limit together with a gap limit.
 #include <fcntl.h>
@@ -81,6 +87,11 @@ speed_t SpeedOf(std::uint32_t baud) {
 bool LacksControlLines(int err) { return err == ENOTTY; }
 
 namespace {
+// The errors with which a terminal answers once its device is gone.
+bool DeviceGone(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+}  // namespace
+
+namespace {
 
 class PosixSerialPort final : public SerialPort {
 public:
@@ -137,14 +148,28 @@ public:
   // The terminal driver keeps no sticky error state that would block further I/O.
   bool ClearLineError() override {
     std::lock_guard lock(mutex_);
-    return !closed_;
+    return !closed_ && !vanished_;
   }
 
   bool Purge() override {
     std::lock_guard lock(mutex_);
-    if (closed_) return false;
+    if (closed_ || vanished_) return false;
     pending_.clear();
-    return ::tcflush(fd_, TCIOFLUSH) == 0;
+    if (::tcflush(fd_, TCIOFLUSH) == 0) return true;
+    NoteError(errno);
+    return false;
+  }
+
+  std::size_t Waiting() override {
+    std::lock_guard lock(mutex_);
+    if (closed_ || vanished_) return 0;
+    int queued = 0;
+    if (::ioctl(fd_, FIONREAD, &queued) != 0) {
+      NoteError(errno);
+      queued = 0;
+    }
+    if (queued < 0) queued = 0;
+    return pending_.size() + static_cast<std::size_t>(queued);
   }
 
   IoResult Write(const std::uint8_t* data, std::size_t n, PortEvent* event,
@@ -160,7 +185,7 @@ public:
 
   IoResult Read(std::uint8_t* out, std::size_t n, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(mutex_);
-    if (closed_) return {IoStatus::Failed, 0};
+    if (closed_ || vanished_) return {IoStatus::Failed, 0};
     const auto start = Clock::now();
     std::size_t got = TakePending(out, n);
 
@@ -181,22 +206,23 @@ public:
         continue;
       }
       if (r < 0 && errno == EINTR) continue;
-      if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return {IoStatus::Failed, Count(got)};
+      if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        NoteError(errno);
+        return {IoStatus::Failed, Count(got)};
+      }
+      // A raw terminal without VMIN answers "nothing yet" with 0 too, so 0 alone does not
+      // mean the line is gone; a hung-up line says so when polled.
+      if (r == 0 && CheckHungUp()) return {IoStatus::Failed, Count(got)};
       if (atOnce) break;
       const Deadline& ioDeadline = Earlier(totalDeadline, gapDeadline);
       if (Passed(limitDeadline) && !(ioDeadline && *ioDeadline <= *limitDeadline)) {
         return {IoStatus::TimedOut, 0};
       }
       if (Passed(ioDeadline)) break;
-      Deadline until = Earlier(ioDeadline, limitDeadline);
-      // A raw terminal without VMIN answers "nothing yet" with 0 too, so 0 alone does not
-      // mean the line is gone. Only a hung-up line (which polls ready for ever) is looked
-      // at again a little later instead of being waited on.
-      const bool hungUp = r == 0 && LineHungUp();
-      if (hungUp) until = Earlier(until, After(Clock::now(), kHangUpRecheckMs));
-      const Outcome o = WaitFor(hungUp ? 0 : POLLIN, event, until);
-      if (o == Outcome::Closed) return {IoStatus::Failed, Count(got)};
-      if (o == Outcome::Error) return {IoStatus::Failed, Count(got)};
+      const Outcome o = WaitFor(POLLIN, event, Earlier(ioDeadline, limitDeadline));
+      if (o == Outcome::Closed || o == Outcome::Error || o == Outcome::Gone) {
+        return {IoStatus::Failed, Count(got)};
+      }
     }
     return {IoStatus::Completed, Count(got)};
   }
@@ -204,26 +230,19 @@ public:
   IoResult WaitEvent(std::uint32_t mask, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(mutex_);
     if (closed_) return {IoStatus::Completed, 0};
+    if (vanished_) return {IoStatus::Failed, 0};
     const Deadline limit =
         waitLimitMs >= 0 ? After(Clock::now(), waitLimitMs) : Deadline{};
     const bool wantChar = (mask & kEvRxChar) != 0;
     const bool wantFlag = (mask & kEvRxFlag) != 0;
-    bool hungUp = false;
     for (;;) {
       if (wantChar && !pending_.empty()) return {IoStatus::Completed, kEvRxChar};
       if (Passed(limit)) return {IoStatus::TimedOut, 0};
-      // A hung-up line polls "ready" for ever; look at it again now and then only.
-      const short events = hungUp ? 0 : POLLIN;
-      Deadline until = limit;
-      if (hungUp) until = Earlier(limit, After(Clock::now(), kHangUpRecheckMs));
       short revents = 0;
-      const Outcome o = WaitFor(events, event, until, &revents);
+      const Outcome o = WaitFor(POLLIN, event, limit, &revents);
       if (o == Outcome::Closed || o == Outcome::Signalled) return {IoStatus::Completed, 0};
-      if (o == Outcome::TimeLimit) {
-        hungUp = false;
-        continue;
-      }
-      if ((revents & POLLERR) && (mask & kEvErr)) return {IoStatus::Completed, kEvErr};
+      if (o == Outcome::Gone || o == Outcome::Error) return {IoStatus::Failed, 0};
+      if (o == Outcome::TimeLimit) continue;
       if (wantChar && (revents & POLLIN)) return {IoStatus::Completed, kEvRxChar};
       if (wantFlag && (revents & POLLIN)) {
         // Keep what arrives so that the caller can still read it after the event.
@@ -237,10 +256,9 @@ public:
           continue;
         }
         if (r < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-        hungUp = true;  // read error or end of input: the other side is gone for now
-        continue;
+        if (r < 0) NoteError(errno);
+        if (r < 0 ? vanished_.load() : CheckHungUp()) return {IoStatus::Failed, 0};
       }
-      if (revents & (POLLHUP | POLLERR | POLLNVAL)) hungUp = true;
     }
   }
 
@@ -260,17 +278,18 @@ public:
   }
 
   bool IsClosed() const override { return closed_; }
+  bool Vanished() const override { return vanished_; }
 
 private:
-  enum class Outcome { Ready, TimeLimit, Closed, Signalled, Error };
-
-  static constexpr int kHangUpRecheckMs = 50;
+  // Gone: the device hung up (see the top of the file); the port is marked vanished.
+  enum class Outcome { Ready, TimeLimit, Closed, Signalled, Error, Gone };
 
   static std::uint32_t Count(std::size_t n) { return static_cast<std::uint32_t>(n); }
 
   // Waits until the descriptor shows one of events, the port is closed, the event is
-  // signalled (and consumed), or the deadline passes. A read or write treats the signal
-  // like the original platform does: the wait ends, then the operation is awaited further.
+  // signalled (and consumed), the device has gone, or the deadline passes. A read or write
+  // treats the signal like the other platform's overlapped I/O: the wait ends, then the
+  // operation is awaited further.
   Outcome WaitFor(short events, PortEvent* event, const Deadline& until,
                   short* revents = nullptr) {
     for (;;) {
@@ -278,8 +297,7 @@ private:
       nfds_t count = 0;
       p[count++] = {wakeReadFd_, POLLIN, 0};
       const nfds_t portIndex = count;
-      // Without events the port is left out: a hung-up line would report itself at once.
-      p[count++] = {events ? fd_ : -1, events, 0};
+      p[count++] = {fd_, events, 0};
       nfds_t eventIndex = 0;
       if (event && event->Valid()) {
         eventIndex = count;
@@ -295,6 +313,10 @@ private:
         if (revents) return Outcome::Signalled;  // event waits end here
         continue;                                // reads and writes go on
       }
+      if (p[portIndex].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        vanished_ = true;
+        return Outcome::Gone;
+      }
       if (p[portIndex].revents) {
         if (revents) *revents = p[portIndex].revents;
         return Outcome::Ready;
@@ -305,7 +327,7 @@ private:
 
   IoResult WriteLocked(const std::uint8_t* data, std::size_t n, PortEvent* event,
                        int waitLimitMs) {
-    if (closed_) return {IoStatus::Failed, 0};
+    if (closed_ || vanished_) return {IoStatus::Failed, 0};
     const auto start = Clock::now();
     const std::uint64_t total =
         static_cast<std::uint64_t>(timeouts_.writeTotalMultiplier) * n +
@@ -320,22 +342,33 @@ private:
         continue;
       }
       if (r < 0 && errno == EINTR) continue;
-      if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return {IoStatus::Failed, Count(done)};
+      if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        NoteError(errno);
+        return {IoStatus::Failed, Count(done)};
+      }
       if (Passed(limitDeadline) && !(writeDeadline && *writeDeadline <= *limitDeadline)) {
         return {IoStatus::TimedOut, 0};
       }
       if (Passed(writeDeadline)) break;
       const Outcome o = WaitFor(POLLOUT, event, Earlier(writeDeadline, limitDeadline));
-      if (o == Outcome::Closed || o == Outcome::Error) return {IoStatus::Failed, Count(done)};
+      if (o == Outcome::Closed || o == Outcome::Error || o == Outcome::Gone) {
+        return {IoStatus::Failed, Count(done)};
+      }
     }
     return {IoStatus::Completed, Count(done)};
   }
 
-  // True when the other side of the line has hung up or the line reports an error.
-  bool LineHungUp() const {
+  // True (and the port marked vanished) when the line has hung up for good.
+  bool CheckHungUp() {
     pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, 0) <= 0) return false;
-    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      vanished_ = true;
+    }
+    return vanished_;
+  }
+
+  void NoteError(int err) {
+    if (DeviceGone(err)) vanished_ = true;
   }
 
   std::size_t TakePending(std::uint8_t* out, std::size_t n) {
@@ -356,6 +389,7 @@ private:
   const int wakeReadFd_;
   const int wakeWriteFd_;
   std::atomic<bool> closed_{false};
+  std::atomic<bool> vanished_{false};
   // One operation at a time; guards the time limits and the bytes kept by WaitEvent.
   mutable std::mutex mutex_;
   CommTimeouts timeouts_{};

@@ -41,6 +41,25 @@ bool LacksControlLines(DWORD err) {
   return err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED;
 }
 
+// The errors with which the driver answers once the device behind an open handle has gone
+// (a USB adapter unplugged, a modem switched off that took its port with it). The handle
+// stays useless: only opening the port anew can bring the line back.
+bool DeviceGone(DWORD err) {
+  constexpr DWORD kErrorNoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, missing in some headers
+  switch (err) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_NOT_READY:
+    case kErrorNoSuchDevice:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+      return true;
+    default:
+      return false;
+  }
+}
+
 DWORD WaitLimit(int ms) { return ms < 0 ? INFINITE : static_cast<DWORD>(ms); }
 
 COMMTIMEOUTS ToComm(const CommTimeouts& t) {
@@ -116,10 +135,24 @@ public:
 
   bool ClearLineError() override {
     std::lock_guard lock(opMutex_);
-    if (closed_) return false;
+    if (closed_ || vanished_) return false;
     DWORD errors = 0;
     COMSTAT stat{};
-    return ::ClearCommError(handle_, &errors, &stat) != 0;
+    if (::ClearCommError(handle_, &errors, &stat)) return true;
+    NoteFailure(::GetLastError());
+    return false;
+  }
+
+  std::size_t Waiting() override {
+    std::lock_guard lock(opMutex_);
+    if (closed_ || vanished_) return 0;
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!::ClearCommError(handle_, &errors, &stat)) {
+      NoteFailure(::GetLastError());
+      return 0;
+    }
+    return pending_.size() + stat.cbInQue;
   }
 
   IoResult Write(const std::uint8_t* data, std::size_t n, PortEvent* event,
@@ -148,7 +181,7 @@ public:
   // (not at the total limit, which only bounds the wait for a first byte).
   IoResult Read(std::uint8_t* out, std::size_t n, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
-    if (closed_) return {IoStatus::Failed, 0};
+    if (closed_ || vanished_) return {IoStatus::Failed, 0};
     const std::size_t kept = TakePending(out, n);
     if (kept == n) return {IoStatus::Completed, static_cast<std::uint32_t>(kept)};
     const CommTimeouts limits = Timeouts();
@@ -176,6 +209,7 @@ public:
   IoResult WaitEvent(std::uint32_t mask, PortEvent* event, int waitLimitMs) override {
     std::lock_guard lock(opMutex_);
     if (closed_) return {IoStatus::Completed, 0};
+    if (vanished_) return {IoStatus::Failed, 0};
     const bool wantChar = (mask & kEvRxChar) != 0;
     const bool wantFlag = (mask & kEvRxFlag) != 0;
     const bool wantErr = (mask & kEvErr) != 0;
@@ -187,7 +221,9 @@ public:
       DWORD errors = 0;
       COMSTAT stat{};
       if (!::ClearCommError(handle_, &errors, &stat)) {
-        return closed_ ? IoResult{IoStatus::Completed, 0} : IoResult{IoStatus::Failed, 0};
+        if (closed_) return {IoStatus::Completed, 0};
+        NoteFailure(::GetLastError());
+        return {IoStatus::Failed, 0};
       }
       if (wantErr && (errors & kLineErrors)) return {IoStatus::Completed, kEvErr};
       if (stat.cbInQue > 0) {
@@ -219,9 +255,11 @@ public:
   // Everything kept by an event wait goes too: it was received before the purge.
   bool Purge() override {
     std::lock_guard lock(opMutex_);
-    if (closed_) return false;
+    if (closed_ || vanished_) return false;
     pending_.clear();
-    return ::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
+    if (::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR)) return true;
+    NoteFailure(::GetLastError());
+    return false;
   }
 
   bool Close() override {
@@ -233,8 +271,13 @@ public:
   }
 
   bool IsClosed() const override { return closed_; }
+  bool Vanished() const override { return vanished_; }
 
 private:
+  void NoteFailure(DWORD err) {
+    if (!closed_ && DeviceGone(err)) vanished_ = true;
+  }
+
   std::size_t TakePending(std::uint8_t* out, std::size_t n) {
     const std::size_t k = std::min(n, pending_.size());
     std::copy_n(pending_.begin(), k, out);
@@ -252,9 +295,13 @@ private:
     DWORD count = 0;
     {
       std::lock_guard lock(startMutex_);
-      if (closed_) return {IoStatus::Failed, 0};
+      if (closed_ || vanished_) return {IoStatus::Failed, 0};
       if (start(&ov, &count)) return {IoStatus::Completed, count};
-      if (::GetLastError() != ERROR_IO_PENDING) return {IoStatus::Failed, 0};
+      const DWORD err = ::GetLastError();
+      if (err != ERROR_IO_PENDING) {
+        NoteFailure(err);
+        return {IoStatus::Failed, 0};
+      }
     }
     HANDLE waits[2];
     DWORD nWaits = 0;
@@ -275,7 +322,9 @@ private:
     if (!::GetOverlappedResult(handle_, &ov, &count, TRUE)) {
       // Wine ends a read that its total time limit cut short with STATUS_TIMEOUT, where
       // Windows reports success; either way the bytes counted are what came in time.
-      if (::GetLastError() == ERROR_TIMEOUT && !closed_) return {IoStatus::Completed, count};
+      const DWORD err = ::GetLastError();
+      if (err == ERROR_TIMEOUT && !closed_) return {IoStatus::Completed, count};
+      NoteFailure(err);
       return {IoStatus::Failed, count};
     }
     return {IoStatus::Completed, count};
@@ -298,6 +347,7 @@ private:
   const HANDLE handle_;
   const HANDLE done_;  // manual-reset completion event of the operation in progress
   std::atomic<bool> closed_{false};
+  std::atomic<bool> vanished_{false};
   std::mutex opMutex_;     // one operation at a time; guards pending_
   std::mutex startMutex_;  // the start of an operation versus Close()
   mutable std::mutex stateMutex_;

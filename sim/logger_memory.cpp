@@ -6,8 +6,8 @@
 namespace varnel::sim {
 
 std::string CheckLayout(const MemoryLayout& layout) {
-  if (layout.reservedPages < 2)
-    return "at least 2 reserved pages are needed (the identity page and a comment page)";
+  if (layout.reservedPages == 1)
+    return "give 0 reserved pages (no texts) or at least 2 (the identity page and a comment page)";
   if (layout.reservedPages > layout.lastPage)
     return "the reserved pages do not fit below the last page";
   if (layout.LastRingPage() < 3) return "the record ring needs at least 4 pages";

@@ -24,7 +24,9 @@ std::string PortLink::Publish(int portNumber, const std::string& target, bool fo
     if (!fs::is_symlink(st))
       return link.string() + " exists and is not a link; it is left alone";
     const fs::path old = fs::read_symlink(link, ec);
-    const bool live = fs::exists(link, ec);
+    // A link left by a simulator that was killed can point at the very device this one
+    // got (the system hands the number out again): that is no other simulator's link.
+    const bool live = fs::exists(link, ec) && old != target;
     if (live && !force)
       return link.string() + " already points at " + old.string() +
              " (another simulator, or a real port); use --force-link to take it over";

@@ -126,7 +126,7 @@ std::map<std::string, OptionRule> OptionRules() {
   uint("--seed", 0, UINT64_MAX, [](SimOptions& o, std::uint64_t v) { o.logger.seed = v; });
   uint("--records", 0, 8192, [](SimOptions& o, std::uint64_t v) { o.logger.fill.records = static_cast<int>(v); });
   uint("--last-page", 5, 65535, [](SimOptions& o, std::uint64_t v) { o.logger.layout.lastPage = static_cast<std::uint16_t>(v); });
-  uint("--reserved-pages", 2, 255, [](SimOptions& o, std::uint64_t v) { o.logger.layout.reservedPages = static_cast<std::uint8_t>(v); });
+  uint("--reserved-pages", 0, 255, [](SimOptions& o, std::uint64_t v) { o.logger.layout.reservedPages = static_cast<std::uint8_t>(v); });
   flag("--wrapped", [](SimOptions& o) { o.logger.fill.wrapped = true; });
   uint("--record-pages", 1, 8192, [](SimOptions& o, std::uint64_t v) { o.logger.fill.maxPagesPerRecord = static_cast<int>(v); });
   uint("--recording", 4, 1000000, [](SimOptions& o, std::uint64_t v) { o.logger.recordEvery = static_cast<int>(v); });
@@ -298,8 +298,15 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
     r.error = "memory layout: " + why;
     return r;
   }
+  if (o.logger.layout.reservedPages == 0) {
+    // The ring fills the memory: there is no page for the texts.
+    o.logger.identityText.clear();
+    o.logger.commentText.clear();
+  }
   const std::size_t commentRoom =
-      (std::size_t{o.logger.layout.lastPage} - o.logger.layout.CommentPage() + 1) * kPageSize;
+      o.logger.layout.reservedPages == 0
+          ? 0
+          : (std::size_t{o.logger.layout.lastPage} - o.logger.layout.CommentPage() + 1) * kPageSize;
   if (o.logger.commentText.size() > commentRoom) {
     r.error = "--comment does not fit into the comment pages (" + std::to_string(commentRoom) + " bytes)";
     return r;
@@ -378,7 +385,8 @@ Logger
   --newest-pages N       the newest run holds exactly N pages (a ring that has not wrapped)
   --last-page P          last page of memory (default 2047, a 1-Mbit logger)
   --reserved-pages R     pages above the ring: the identity page and the comment pages
-                         (default 8, at least 2)
+                         (default 8, at least 2; 0: the ring fills the memory and the logger
+                         keeps no identity text or comment)
   --start-time T         start of the oldest run (default 2024-01-08T06:00:00)
   --clock T              device clock at start (default 5 minutes after the newest entry);
                          T is YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS] or seconds since 2000-01-01

@@ -65,6 +65,12 @@ void TContThread::Execute() {
       }
     }
   }
+  // A modem that has gone takes the port with it: the host must close it and wait for the
+  // device to return, not go on with the next job on a dead line.
+  if (ModemMode() && result_ != wdContentsRead && result_ != wdNoRecord && !CancelFlag() &&
+      PortVanished()) {
+    result_ = wdPortLost;
+  }
   posts_.Advance(Device.LastRingPage);
   posts_.Done(result_);
 }

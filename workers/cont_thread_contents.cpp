@@ -37,7 +37,9 @@ constexpr int kStateValueBattery = 4;
 
 bool TContThread::Identify() {
   if (!IdentifyLogger(Device.Address, Device.Identity)) {
-    posts_.Status(wsNoCommunication);
+    // A call that ended under the identification, or a modem that went, is no silent
+    // logger.
+    if (!LineDropped() && !PortVanished()) posts_.Status(wsNoCommunication);
     return false;
   }
   if (Device.Identity[4] > kMaxIdentityByte4) return false;
@@ -114,6 +116,8 @@ bool TContThread::ReadState() {
     posts_.Status(wsMemoryLayoutInvalid, Origin);
     return false;
   }
+  // The ring may fill the whole memory; the identity page would then lie past its end.
+  if (Device.ReservedPages == 0) posts_.Status(wsNoTextPages);
   return true;
 }
 
@@ -291,6 +295,7 @@ bool TContThread::DropOverwrittenRecords() {
 
 void TContThread::ReadIdentityText() {
   Device.IdentityText.clear();
+  if (!HasIdPage(Device.ReservedPages)) return;
   std::array<std::uint8_t, kPageSize> page{};
   if (ReadWholePage(Device.Address, Device.IdPage, page.data()) != 0) return;
   for (std::uint8_t b : page) {

@@ -135,6 +135,11 @@ class Sequence {
   // Two bytes per command at offsets 0, 2, 4 ... of the identity page; a text shorter than
   // the page ends with 0xFF. A failing chunk ends only this write.
   void WriteIdentityText() {
+    // Writing past the end of memory could only fail, or wrap round into the ring.
+    if (!HasIdPage(d_.ReservedPages)) {
+      posts_.Status(wsTextNotWritten, kTextIdentity);
+      return;
+    }
     std::string& text = d_.Cfx.NewIdText;
     if (text.size() < kIdentityLimit) text.push_back(static_cast<char>(kTextEnd));
     const std::size_t length = std::min(text.size(), kIdentityLimit);
@@ -151,6 +156,10 @@ class Sequence {
   // The comment runs on over the pages from CommentPage to LastPage; what does not fit is
   // cut off (without terminator).
   void WriteComment() {
+    if (!HasCommentPages(d_.ReservedPages)) {
+      posts_.Status(wsTextNotWritten, kTextComment);
+      return;
+    }
     std::string text = d_.Cfx.NewCommentText;
     text.push_back(static_cast<char>(kTextEnd));
     const std::size_t size = text.size();

@@ -43,7 +43,14 @@ TReadWriteThread::TReadWriteThread(PostTarget& window, std::uint32_t kind, TDevi
 
 void TReadWriteThread::Execute() {
   if (Kind != kKindHangUpOnly) RunFullJob();
-  if (ModemMode()) WaitForHangUp();
+  if (!ModemMode()) return;
+  // A modem that has gone reports no end of call: the host must close the port and wait
+  // for the device to return.
+  if (PortVanished()) {
+    posts_.Done(wdPortLost);
+    return;
+  }
+  if (!WaitForHangUp() && !CancelFlag() && PortVanished()) posts_.Done(wdPortLost);
 }
 
 bool TReadWriteThread::Step(std::int16_t busResult) {
@@ -85,7 +92,9 @@ std::int64_t TReadWriteThread::ProgressTotal() const {
 
 bool TReadWriteThread::Identify() {
   if (!IdentifyLogger(Device.Address, Device.Identity)) {
-    posts_.Status(wsNoCommunication);
+    // A call that ended under the identification, or a modem that went, is no silent
+    // logger: the end of the job says what happened.
+    if (!LineDropped() && !PortVanished()) posts_.Status(wsNoCommunication);
     return false;
   }
   posts_.Advance();
@@ -163,6 +172,7 @@ bool TReadWriteThread::ReadConfiguration() {
 // job.
 void TReadWriteThread::ReadComment() {
   Device.CommentText.Clear();
+  if (!HasCommentPages(Device.ReservedPages)) return;
   std::array<std::uint8_t, kPageSize> page{};
   for (int p = Device.CommentPage; p <= Device.LastPage; ++p) {
     if (ReadWholePage(Device.Address, static_cast<std::uint16_t>(p), page.data()) != 0) {
@@ -205,32 +215,33 @@ void TReadWriteThread::EndFullJob() {
 }
 
 // The modem reports the end of the call with a text that contains the event character
-// ("DISCONNECTED"); the wait wakes on it, on a line error, on a stop or after 65 s.
-void TReadWriteThread::WaitForHangUp() {
+// ("DISCONNECTED"); the wait wakes on it, on a line error, on a stop or after 65 s. True
+// when the hang-up was reported.
+bool TReadWriteThread::WaitForHangUp() {
   posts_.Done(wdAwaitHangUp);
   // The frame layer already found the modem's report inside a reply: the call is over.
   if (LineDropped()) {
     ReportHungUp();
-    return;
+    return true;
   }
   // After a stop the port is closed and nothing can arrive: end at once instead of
   // sleeping through the whole wait.
-  if (!SleepUnlessCancelled(kBeforeHangUpWaitMs)) return;
+  if (!SleepUnlessCancelled(kBeforeHangUpWaitMs)) return false;
   // A logger that hangs up at once after its restart has the modem's report here before
   // the purge below, which would throw it away: the tail would then wait in vain and the
   // next call sit unserved. What is waiting is looked at first.
   const IoResult waiting = ModemWaitEvent(kMaskReceive, kLookAtWaitingMs);
   if (waiting.Completed() && (waiting.count & kEvRxChar) != 0 &&
       TakeHangUpReport(ModemReadText(kModemAnswerBytes))) {
-    return;
+    return true;
   }
   ModemClearAndPurge();
   CreatePortEvent();
-  if (CancelFlag()) return;
+  if (CancelFlag()) return false;
   const IoResult event = ModemWaitEvent(kMaskEventChar, kHangUpLimitMs);
-  if (!event.Completed() || (event.count & kEvRxFlag) == 0) return;
-  if (!SleepUnlessCancelled(kHangUpSettleMs)) return;
-  TakeHangUpReport(ModemReadText(kModemAnswerBytes));
+  if (!event.Completed() || (event.count & kEvRxFlag) == 0) return false;
+  if (!SleepUnlessCancelled(kHangUpSettleMs)) return false;
+  return TakeHangUpReport(ModemReadText(kModemAnswerBytes));
 }
 
 bool TReadWriteThread::TakeHangUpReport(const std::string& text) {

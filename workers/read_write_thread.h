@@ -55,7 +55,7 @@ class TReadWriteThread {
   bool ReadNextWritePage(std::uint16_t& next);
   void TrimOverwrittenPages(std::uint16_t next);
   void EndFullJob();
-  void WaitForHangUp();
+  bool WaitForHangUp();
   void ReportHungUp();
   // True when `text` holds the modem's report of the end of the call (then reported).
   bool TakeHangUpReport(const std::string& text);

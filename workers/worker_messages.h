@@ -53,7 +53,15 @@ enum WorkerStatus : int {
   // events above):
   wsPagesFromCache = 100,   // lParam: pages taken from the page cache * 2^32 + pages read
   wsPageCacheUnused = 101,  // record index from 0: no matching cached pages, read in full
+  // A logger whose memory has no page for its texts above the ring (ReservedPages 0, or
+  // 1 for the comment):
+  wsNoTextPages = 110,     // its identity text and comment are taken as empty
+  wsTextNotWritten = 111,  // lParam 0: the new identity text, 1: the new comment refused
 };
+
+// lParam of wsTextNotWritten.
+inline constexpr int kTextIdentity = 0;
+inline constexpr int kTextComment = 1;
 
 // Result codes of WM_WORKER_DONE (wParam).
 enum WorkerResult : int {
@@ -67,6 +75,9 @@ enum WorkerResult : int {
   wdNothingRead = 8,     // read/write: ended before any page was read
   wdInitFailed = 10,     // contents: modem initialisation did not come through
   wdNoCall = 11,         // contents: waiting for a call ended without a connection
+  // Beyond the results the host has always known: the device of the port has gone (the
+  // modem unplugged or switched off); posted in modem mode as a job's last message.
+  wdPortLost = 12,
 };
 
 }  // namespace varnel

@@ -19,9 +19,10 @@ namespace {
 
 // The texts with which the program reports a fault: a port that does not open, errors the
 // logger reports, a lost or changed logger, a silent modem, files, backups, the language
-// setting, an impossible memory layout, the contact history and the page cache.
-constexpr int kFaultTextIds[] = {45,  51,  52,  53,  59,  60,  87,  119, 508, 509,
-                                 510, 527, 629, 810, 811, 870, 876, 878};
+// setting, an impossible memory layout, the contact history and the page cache, a modem
+// that went or whose set-up failed, a logger without pages for its texts.
+constexpr int kFaultTextIds[] = {45,  51,  52,  53,  59,  60,  87,  119, 508, 509, 510, 527,
+                                 629, 810, 811, 850, 853, 854, 855, 856, 870, 876, 878};
 // The console collector's complaints on its error output.
 constexpr const char* kCollectorComplaint = "varnel-collect: ";
 

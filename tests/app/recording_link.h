@@ -26,6 +26,10 @@ class RecordingLink : public LinkControl {
     opens.push_back({portNumber, timeoutMs});
     return openSucceeds;
   }
+  bool PortPresent(int portNumber) override {
+    presenceChecks.push_back(portNumber);
+    return portPresent;
+  }
   void LinkClose() override { ++closes; }
   void StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) override {
     target = &window;
@@ -56,6 +60,8 @@ class RecordingLink : public LinkControl {
   };
 
   bool openSucceeds = true;
+  bool portPresent = true;
+  std::vector<int> presenceChecks;
   bool modem = false;
   bool echo = false;
   std::vector<bool> modemHistory;

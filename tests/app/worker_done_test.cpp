@@ -256,11 +256,39 @@ TEST_F(WorkerDone, NothingReadOnlyCancels) {
   EXPECT_TRUE(Kinds().empty());
 }
 
-TEST_F(WorkerDone, InitFailedStartsTheModemAgainAndNoCallWaitsAgain) {
-  logic->WMWorkerDone(wdInitFailed);
+// A modem set-up that did not come through is tried again on its own after a pause, with
+// a line each time; a release of Start in the pause ends the retries.
+TEST_F(WorkerDone, InitFailedSetsTheModemUpAgainAfterThePauseAndNoCallWaitsAgain) {
+  auto& retry = static_cast<test::ManualTimer&>(*logic->SetupRetryTimer);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    logic->WMWorkerDone(wdInitFailed);
+    EXPECT_TRUE(Kinds().size() == static_cast<std::size_t>(attempt));  // nothing at once
+    EXPECT_EQ(retry.period, 60000);
+    ASSERT_TRUE(retry.Fire());
+    EXPECT_FALSE(retry.active);
+  }
+  EXPECT_EQ(view.memo, (Lines{"Cancelled !", "Modem set-up failed, next try in 60 seconds",
+                              "Cancelled !", "Modem set-up failed, next try in 60 seconds"}));
+  EXPECT_EQ(LoggedTexts(), view.memo);
   logic->WMWorkerDone(wdNoCall);
-  EXPECT_EQ(view.memo, (Lines{"Cancelled !", "Cancelled !"}));
-  EXPECT_EQ(Kinds(), (std::vector<std::uint32_t>{0, 2}));
+  EXPECT_EQ(Kinds(), (std::vector<std::uint32_t>{0, 0, 2}));
+
+  logic->WMWorkerDone(wdInitFailed);
+  logic->ReleaseStart();
+  EXPECT_FALSE(retry.Fire());
+  EXPECT_EQ(Kinds().size(), 3u);
+}
+
+TEST_F(WorkerDone, TheSetUpPauseIsTakenFromTheSettingsWithinItsBounds) {
+  for (const auto& [stored, seconds] : std::vector<std::pair<QString, int>>{
+           {"7", 7}, {"0", 5}, {"-40", 5}, {"86400000", 3600}, {"soon", 60}}) {
+    RegistryKey(kSettingsKey).WriteString(kSetupRetryValue, stored);
+    logic.reset();
+    CreateRunning();
+    logic->WMWorkerDone(wdInitFailed);
+    EXPECT_EQ(static_cast<test::ManualTimer&>(*logic->SetupRetryTimer).period, seconds * 1000)
+        << stored.toStdString();
+  }
 }
 
 TEST_F(WorkerDone, WithStartUpOnlyTheCommonStepsRun) {

@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <unistd.h>
 
 #include "app/registry_store.h"
 #include "app/settings.h"
@@ -21,6 +24,20 @@ namespace varnel {
 namespace {
 
 using namespace test;
+
+// The processor time a process has used so far (user and system), in seconds.
+double CpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The fields after the program's name in parentheses: state is field 3, utime 14, stime 15.
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  unsigned long long ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i >= 14) ticks += std::stoull(field);
+  }
+  return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
 
 class Collect : public TempStore {
  protected:
@@ -195,6 +212,96 @@ TEST_F(Collect, SigtermWhileTheDataFolderHangsEndsInTimeWithoutAHalfFile) {
   EXPECT_TRUE(out.contains("Data files still being written at close")) << out.toStdString();
   // The file never finished: neither it nor its temporary file is left.
   EXPECT_EQ(QDir(data_ + "/40123").entryList(QDir::Files | QDir::Hidden), QStringList{});
+}
+
+// The modem goes (its stand-in killed) while the collector waits for a call: within
+// seconds the collector says so and lets the port go, waits without using the processor,
+// and sets the modem up again once it is back on its port; the call is then read.
+TEST_F(Collect, AModemThatGoesIsNoticedAwaitedIdlyAndSetUpAgainWhenItReturns) {
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--call-after", "600"}, ports_.toStdString()));
+  StartCollect({"--calls", "1", "--data", data_});
+  ASSERT_TRUE(collect_->WaitForOutput("Waiting for call from VTQ-Datacollector...", 30000))
+      << Output().toStdString();
+  sim.Stop(SIGKILL);
+  // As with an adapter unplugged, the port's link now names a device that does not exist
+  // (left to itself it would name a pseudo-terminal that another test may get next).
+  QFile::remove(ports_ + "/com1");
+  QFile::link(Root() + "/unplugged", ports_ + "/com1");
+  ASSERT_TRUE(collect_->WaitForOutput(
+      "Modem gone (unplugged or switched off?), waiting for it to return on COM1", 5000))
+      << Output().toStdString();
+  const double before = CpuSeconds(collect_->Pid());
+  QThread::msleep(3000);
+  const double used = CpuSeconds(collect_->Pid()) - before;
+  std::printf("[ figures  ] processor time while the modem was gone: %.2f s in 3 s\n", used);
+  EXPECT_LT(used, 0.3);  // a wait on the dead line used to spin
+
+  SimProcess back;
+  ASSERT_TRUE(back.Start({"--port", "1", "--modem", "--calls", "1", "--records", "2"},
+                         ports_.toStdString()))
+      << back.Output();
+  const int code = Finish(60000);
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  EXPECT_TRUE(out.contains("Modem back, setting it up again on COM1"));
+  EXPECT_EQ(DataFiles().size(), 2);  // the call's file and its backup
+  EXPECT_EQ(Faults({"Modem gone (unplugged or switched off?)"}), "");
+}
+
+// The line drops while the record table is read, in the middle of a reply, so that the
+// modem's report of the end of the call comes cut in two. The collector must take the
+// call as ended at once and answer the logger's next call, not sit out the countdown.
+TEST_F(Collect, ACallThatDropsDuringTheContentsCostsNotTheNextCall) {
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--calls", "2", "--hangup-after-pages", "10"},
+                        ports_.toStdString()));
+  StartCollect({"--calls", "1", "--data", data_, "--timeout", "70"});
+  const int code = Finish(90000);
+  sim.Stop();
+  ASSERT_EQ(code, 0) << Output().toStdString();  // 4: the second call went unanswered
+  EXPECT_EQ(DataFiles().size(), 2);
+  EXPECT_EQ(Faults(), "");
+}
+
+// A logger whose ring fills its whole memory (no page reserved above it) is read all the
+// same: its identity text and comment count as empty, and the new texts its options ask
+// for are refused with a line each, not written past the end of its memory.
+TEST_F(Collect, ALoggerWithoutTextPagesIsReadAndItsNewTextsAreRefused) {
+  {
+    RegistryKey dev(QString(kRegisteredDevicesKey) + "\\40123");
+    dev.WriteFlag("WriteConfig", true);
+    dev.WriteFlag("WriteText", true);
+    dev.WriteFlag("NewID", true);
+    dev.WriteString("ID", "Renamed well");
+    dev.WriteFlag("NewComment", true);
+    dev.WriteString("Comment", "Checked");
+  }
+  ASSERT_TRUE(sim.Start({"--port", "1", "--echo", "--reserved-pages", "0", "--records", "3",
+                         "--truth", truth_.toStdString()},
+                        ports_.toStdString()));
+  StartCollect({"--direct", "--data", data_});
+  const int code = Finish(60000);
+  sim.Stop();
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  for (const char* line :
+       {"No pages reserved for identity text and comment; both taken as empty "
+        "(LastPage 2047, ReservedPages 0)",
+        "New ID not written: the device has no page for it (LastPage 2047, ReservedPages 0)",
+        "New Comment not written: the device has no page for it (LastPage 2047, ReservedPages 0)"}) {
+    EXPECT_TRUE(out.contains(line)) << line;
+  }
+  const QJsonObject truth = ReadTruth(truth_);
+  EXPECT_TRUE(truth.value("received").toObject().value("pageWrites").toArray().isEmpty());
+  const QStringList originals = DataFiles().filter(QRegularExpression("^((?!_BAK).)*$"));
+  ASSERT_EQ(originals.size(), 1) << out.toStdString();
+  const QJsonObject dump = DumpIdc(data_ + "/40123/" + originals[0]);
+  EXPECT_EQ(dump.value("IdentityText").toString(), "");
+  const QJsonObject newest = truth.value("records").toArray().first().toObject();
+  EXPECT_EQ(CompareWithTruth(dump, newest), "");
+  // The texts go with the configuration box ticked, here without a configuration file.
+  EXPECT_EQ(Faults({"No pages reserved", "New ID not written", "New Comment not written",
+                    "Configuration file not accepted"}),
+            "");
 }
 
 TEST_F(Collect, APortThatCannotBeOpenedEndsWithExitThree) {

@@ -83,8 +83,8 @@ TEST(MemoryMap, RingIdentityAndCommentPagesLieInOrder) {
 TEST(MemoryMap, ReservedPagesMustFitBelowTheLastPage) {
   EXPECT_TRUE(MemoryLayoutValid(8191, 17));
   EXPECT_TRUE(MemoryLayoutValid(1, 1));
-  EXPECT_FALSE(MemoryLayoutValid(8191, 0));  // no room for the identity page
-  EXPECT_FALSE(MemoryLayoutValid(10, 11));   // the ring bound would wrap round
+  EXPECT_TRUE(MemoryLayoutValid(8191, 0));  // a ring over the whole memory, without texts
+  EXPECT_FALSE(MemoryLayoutValid(10, 11));  // the ring bound would wrap round
 }
 
 TEST(PageHeader, DecodesAllFields) {

@@ -41,6 +41,8 @@ class ChildProcess {
   // without printing it.
   bool WaitForOutput(const std::string& text, int timeoutMs);
   const std::string& Error() const { return error_; }
+  // The child's process id (-1 before Start).
+  pid_t Pid() const { return pid_; }
 
  private:
   void ReadOutput(int fd);
