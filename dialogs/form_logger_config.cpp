@@ -146,12 +146,7 @@ TFormLoggerConfig::TFormLoggerConfig(QWidget* owner) : QDialog(owner, NoCloseBox
   }
   RbActRec->setChecked(true);
   CbSyncClock->setChecked(true);
-  RbReadFromClick();
-  ChBOffsetClick();
-  ChBWriteConfigClick();
-  ChBWriteIDClick();
-  ChBIDClick();
-  ChBCommentClick();
+  ApplyEnablingRules();
   EdIntPath->setEnabled(false);
   ChBWL->setEnabled(false);
 
