@@ -44,8 +44,42 @@ QDateTime IdcDateTime(double days) {
   return QDateTime(date, QTime(0, 0)).addMSecs(ms);
 }
 
-IdcChart BuildIdcChart(const IdcFile& file) {
+IdcPlotData PreparePlot(IdcFile file) {
+  IdcPlotData out;
+  std::map<int, std::size_t> seriesOfChannel;
+  for (const IdcChannel& ch : file.Channels) {
+    seriesOfChannel[ch.Number] = out.Channels.size();
+    out.Channels.emplace_back();
+  }
+  double tMin = std::numeric_limits<double>::max(), tMax = std::numeric_limits<double>::lowest();
+  for (const IdcEntry& e : file.Measurements) {
+    const double t = static_cast<double>(IdcDateTime(e.DateTime).toMSecsSinceEpoch());
+    tMin = std::min(tMin, t);
+    tMax = std::max(tMax, t);
+    if (e.Kind == 15) {
+      out.Events.append({t, kEventLevel});
+    } else if (e.Kind == 16) {
+      out.Markers.append({t, kMarkerLevel});
+    } else if (const auto it = seriesOfChannel.find(e.Kind); it != seriesOfChannel.end()) {
+      const IdcChannel& ch = file.Channels[it->second];
+      out.Channels[it->second].append({t, static_cast<double>(e.Value) * ch.Factor + ch.Offset});
+      ++out.Points;
+    }
+  }
+  out.FirstMs = tMin;
+  out.LastMs = tMax;
+  file.Measurements = {};
+  file.Measurements.shrink_to_fit();
+  out.File = std::move(file);
+  return out;
+}
+
+IdcChart BuildIdcChart(const IdcFile& file) { return BuildIdcChart(PreparePlot(file)); }
+
+IdcChart BuildIdcChart(const IdcPlotData& data) {
+  const IdcFile& file = data.File;
   IdcChart out;
+  out.Points = data.Points;
   auto* chart = new QChart();
   out.Chart = chart;
   chart->setTitle(QStringLiteral("%1  %2 %3")
@@ -62,7 +96,6 @@ IdcChart BuildIdcChart(const IdcFile& file) {
 
   // One value axis per unit, left first, then right.
   std::map<QString, QValueAxis*> axes;
-  std::map<int, std::size_t> seriesOfChannel;
   for (const IdcChannel& ch : file.Channels) {
     const QString unit = UnitText(ch.Unit);
     auto* series = new QLineSeries();
@@ -73,7 +106,6 @@ IdcChart BuildIdcChart(const IdcFile& file) {
     QPen pen(ChannelColour(static_cast<int>(out.Channels.size())));
     pen.setWidthF(1.5);
     series->setPen(pen);
-    seriesOfChannel[ch.Number] = out.Channels.size();
     out.Channels.push_back(series);
     if (!axes.count(unit)) {
       auto* axis = new QValueAxis();
@@ -82,24 +114,10 @@ IdcChart BuildIdcChart(const IdcFile& file) {
       axes[unit] = axis;
     }
   }
-
-  std::vector<QList<QPointF>> points(out.Channels.size());
-  QList<QPointF> events, markers;
-  double tMin = std::numeric_limits<double>::max(), tMax = std::numeric_limits<double>::lowest();
-  for (const IdcEntry& e : file.Measurements) {
-    const double t = static_cast<double>(IdcDateTime(e.DateTime).toMSecsSinceEpoch());
-    tMin = std::min(tMin, t);
-    tMax = std::max(tMax, t);
-    if (e.Kind == 15) {
-      events.append({t, kEventLevel});
-    } else if (e.Kind == 16) {
-      markers.append({t, kMarkerLevel});
-    } else if (const auto it = seriesOfChannel.find(e.Kind); it != seriesOfChannel.end()) {
-      const IdcChannel& ch = file.Channels[it->second];
-      points[it->second].append({t, static_cast<double>(e.Value) * ch.Factor + ch.Offset});
-      ++out.Points;
-    }
-  }
+  const std::vector<QList<QPointF>>& points = data.Channels;
+  const QList<QPointF>& events = data.Events;
+  const QList<QPointF>& markers = data.Markers;
+  double tMin = data.FirstMs, tMax = data.LastMs;
 
   std::map<QValueAxis*, std::pair<double, double>> ranges;
   for (std::size_t i = 0; i < out.Channels.size(); ++i) {

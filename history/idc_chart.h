@@ -1,6 +1,8 @@
 #pragma once
 #include <QColor>
 #include <QDateTime>
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <vector>
 
@@ -34,7 +36,20 @@ QColor ChannelColour(int n);
 // The local date and time of an .idc date-time (days since 1899-12-30).
 QDateTime IdcDateTime(double days);
 
-// Builds the chart of `file`. Texts come from the string table in the language in effect.
+// The points of a file's plot, worked out without a widget, on any thread: the slow part
+// of showing a big file (every entry's local time), kept apart from building the chart.
+struct IdcPlotData {
+  IdcFile File;  // without its measurements: they are in the points
+  std::vector<QList<QPointF>> Channels;  // in the order of the file's channel list
+  QList<QPointF> Events, Markers;
+  double FirstMs = 0, LastMs = 0;  // milliseconds since 1970; First > Last: no entry
+  int Points = 0;
+};
+IdcPlotData PreparePlot(IdcFile file);
+
+// Builds the chart (on the window's thread). Texts come from the string table in the
+// language in effect.
+IdcChart BuildIdcChart(const IdcPlotData& data);
 IdcChart BuildIdcChart(const IdcFile& file);
 
 }  // namespace varnel

@@ -205,7 +205,8 @@ TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
             lines[0].indexOf("last_contact"))
       << table;  // the columns stay aligned behind the "ü"
   LoggersView loggers(HistoryPath());
-  ASSERT_EQ(loggers.Table()->rowCount(), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !loggers.Loading(); }, 20000));
+  ASSERT_EQ(loggers.Table()->rowCount(), 1) << loggers.ErrorText().toStdString();
   EXPECT_EQ(loggers.Table()->item(0, 1)->text().toStdString(), text.toStdString());
 
   // The Data view, offscreen: three curves, each with points, and its check box.
