@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <memory>
+#include <algorithm>
 
 #include "lang/lang.h"
 
@@ -22,6 +24,9 @@ QString Text(int id) { return QString::fromStdString(LoadText(id)); }
 QString UnitText(const std::string& unit) {
   return QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size()));
 }
+
+// Columns a curve is drawn in: more than a screen is wide.
+constexpr int kDrawColumns = 2000;
 
 // Points along the bottom (events) and the top (time markers) of the plot.
 constexpr double kEventLevel = 0.03;
@@ -66,11 +71,50 @@ IdcPlotData PreparePlot(IdcFile file) {
       ++out.Points;
     }
   }
+  for (const QList<QPointF>& c : out.Channels) {
+    out.TimeOrdered = out.TimeOrdered && std::is_sorted(c.begin(), c.end(), [](const QPointF& a, const QPointF& b) {
+                        return a.x() < b.x();
+                      });
+  }
   out.FirstMs = tMin;
   out.LastMs = tMax;
   file.Measurements = {};
   file.Measurements.shrink_to_fit();
   out.File = std::move(file);
+  return out;
+}
+
+QList<QPointF> PointsToDraw(const QList<QPointF>& points, double fromMs, double toMs,
+                            int columns) {
+  // From the last point before the span to the first after it, so the curve reaches the edges.
+  const auto byTime = [](const QPointF& p, double t) { return p.x() < t; };
+  auto first = std::lower_bound(points.begin(), points.end(), fromMs, byTime);
+  auto last = std::lower_bound(first, points.end(), toMs, byTime);
+  if (first != points.begin()) --first;
+  if (last != points.end()) ++last;
+  const qsizetype count = last - first;
+  if (columns <= 0 || count <= 4 * columns || toMs <= fromMs) return QList<QPointF>(first, last);
+  // Per column of the picture: its first, lowest, highest and last point in their order;
+  // the line drawn through them covers the same pixels as the line through them all.
+  QList<QPointF> out;
+  out.reserve(4 * columns + 2);
+  const double width = (toMs - fromMs) / columns;
+  for (auto it = first; it != last;) {
+    const double column = std::floor((it->x() - fromMs) / width);
+    auto end = it;
+    auto lo = it, hi = it;
+    while (end != last && std::floor((end->x() - fromMs) / width) == column) {
+      if (end->y() < lo->y()) lo = end;
+      if (end->y() > hi->y()) hi = end;
+      ++end;
+    }
+    const auto back = end - 1;
+    auto a = std::min(lo, hi), b = std::max(lo, hi);
+    for (auto p : {it, a, b, back}) {
+      if (out.isEmpty() || out.back() != *p || p == it) out.append(*p);
+    }
+    it = end;
+  }
   return out;
 }
 
@@ -115,6 +159,11 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
     }
   }
   const std::vector<QList<QPointF>>& points = data.Channels;
+  // Curves with far more points than the picture has columns are drawn through a few
+  // points per column of the time span in view, chosen again at every zoom.
+  const bool wide = data.TimeOrdered && std::any_of(points.begin(), points.end(), [](const QList<QPointF>& c) {
+                      return c.size() > 4 * kDrawColumns;
+                    });
   const QList<QPointF>& events = data.Events;
   const QList<QPointF>& markers = data.Markers;
   double tMin = data.FirstMs, tMax = data.LastMs;
@@ -122,7 +171,7 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
   std::map<QValueAxis*, std::pair<double, double>> ranges;
   for (std::size_t i = 0; i < out.Channels.size(); ++i) {
     QLineSeries* series = out.Channels[i];
-    series->replace(points[i]);
+    series->replace(wide ? QList<QPointF>() : points[i]);
     chart->addSeries(series);
     series->attachAxis(time);
     QValueAxis* axis = axes[UnitText(file.Channels[i].Unit)];
@@ -176,6 +225,18 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
     if (tMax - tMin < 60000.0) tMax = tMin + 60000.0;
     time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMin)),
                    QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMax)));
+  }
+  if (wide) {
+    auto shared = std::make_shared<const std::vector<QList<QPointF>>>(points);
+    const std::vector<QLineSeries*> series = out.Channels;
+    const auto draw = [shared, series](const QDateTime& from, const QDateTime& to) {
+      for (std::size_t i = 0; i < series.size(); ++i) {
+        series[i]->replace(PointsToDraw((*shared)[i], static_cast<double>(from.toMSecsSinceEpoch()),
+                                        static_cast<double>(to.toMSecsSinceEpoch()), kDrawColumns));
+      }
+    };
+    draw(time->min(), time->max());
+    QObject::connect(time, &QDateTimeAxis::rangeChanged, chart, draw);
   }
   return out;
 }

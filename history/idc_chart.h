@@ -44,8 +44,14 @@ struct IdcPlotData {
   QList<QPointF> Events, Markers;
   double FirstMs = 0, LastMs = 0;  // milliseconds since 1970; First > Last: no entry
   int Points = 0;
+  bool TimeOrdered = true;  // every channel's points in time order
 };
 IdcPlotData PreparePlot(IdcFile file);
+
+// Of `points` (in time order) those a line needs to look the same over the span from
+// fromMs to toMs drawn `columns` wide: all of them when they are few, else per column its
+// first, lowest, highest and last; one point beyond each end of the span.
+QList<QPointF> PointsToDraw(const QList<QPointF>& points, double fromMs, double toMs, int columns);
 
 // Builds the chart (on the window's thread). Texts come from the string table in the
 // language in effect.
