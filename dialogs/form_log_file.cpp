@@ -75,6 +75,14 @@ TFormLogFile::TFormLogFile(const ProgramLog& log, QWidget* owner)
   feed_ = new QTimer(this);
   feed_->setInterval(0);
   connect(feed_, &QTimer::timeout, this, [this] { FeedOlder(false); });
+  // The view stays on the newest entries while the older ones go in, unless the operator
+  // scrolls away from them.
+  connect(RichEdit1->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      const QScrollBar* bar = RichEdit1->verticalScrollBar();
+      followEnd_ = bar->value() == bar->maximum();
+    });
+  });
   connect(btnReset, &QPushButton::clicked, this, &TFormLogFile::btnResetClick);
   connect(btnPrint, &QPushButton::clicked, this, &TFormLogFile::btnPrintClick);
   connect(btnClose, &QPushButton::clicked, this, &TFormLogFile::btnCloseClick);
@@ -132,6 +140,7 @@ bool TFormLogFile::LoadLogFile() {
   }
   if (olderBytes > 0) {
     loading_ = true;
+    followEnd_ = true;
     Progress->setValue(0);
     Progress->show();
     const int generation = generation_;
@@ -150,7 +159,6 @@ bool TFormLogFile::LoadLogFile() {
 void TFormLogFile::FeedOlder(bool all) {
   if (!loading_) return;
   QScrollBar* bar = RichEdit1->verticalScrollBar();
-  const bool atBottom = bar->value() == bar->maximum();
   const int lineBefore = bar->value();
   const int blocksBefore = RichEdit1->document()->blockCount();
   // The pieces go in from the last to the first, each in front of what is there, each
@@ -163,9 +171,9 @@ void TFormLogFile::FeedOlder(bool all) {
   at.movePosition(QTextCursor::Start);
   at.insertText(older_.mid(from, olderLeft_ - from));
   olderLeft_ = from;
-  if (atBottom) {
+  if (followEnd_) {
     bar->setValue(bar->maximum());
-  } else {  // the lines in view stay in view
+  } else {  // the lines the operator scrolled to stay in view
     bar->setValue(lineBefore + RichEdit1->document()->blockCount() - blocksBefore);
   }
   Progress->setValue(static_cast<int>(1000 - 1000 * olderLeft_ / std::max<qsizetype>(1, older_.size())));

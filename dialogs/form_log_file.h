@@ -58,6 +58,7 @@ class TFormLogFile : public QDialog {
   const ProgramLog& log_;
   TFormMessage* message_ = nullptr;
   bool loading_ = false;
+  bool followEnd_ = true;  // the view is kept on the newest entries
   int generation_ = 0;
   QString older_;           // the part of the log in front of what the box shows
   qsizetype olderLeft_ = 0;  // of which the first this many characters are not in the box yet
