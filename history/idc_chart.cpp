@@ -89,7 +89,8 @@ QList<QPointF> PointsToDraw(const QList<QPointF>& points, double fromMs, double 
   // From the last point before the span to the first after it, so the curve reaches the edges.
   const auto byTime = [](const QPointF& p, double t) { return p.x() < t; };
   auto first = std::lower_bound(points.begin(), points.end(), fromMs, byTime);
-  auto last = std::lower_bound(first, points.end(), toMs, byTime);
+  auto last = std::upper_bound(first, points.end(), toMs,
+                               [](double t, const QPointF& p) { return t < p.x(); });
   if (first != points.begin()) --first;
   if (last != points.end()) ++last;
   const qsizetype count = last - first;

@@ -212,8 +212,10 @@ TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
   // The Data view, offscreen: three curves, each with points, and its check box.
   DataView view(data_);
   ASSERT_EQ(view.NewestFile(40123), QFileInfo(file).absoluteFilePath());
-  ASSERT_TRUE(view.LoadNewest(40123)) << view.ErrorText().toStdString();
   view.show();
+  view.LoadNewestInBackground(40123);  // as the window does it: behind the event loop
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view.Loading(); }, 20000));
+  ASSERT_EQ(view.LoadedPath(), QFileInfo(file).absoluteFilePath()) << view.ErrorText().toStdString();
   ASSERT_EQ(view.Chart().Channels.size(), 3u);
   for (QLineSeries* s : view.Chart().Channels) EXPECT_GT(s->count(), 0) << s->name().toStdString();
   ASSERT_EQ(view.SeriesBoxes().size(), 5u);  // three channels, events, time markers
