@@ -1,7 +1,10 @@
 #pragma once
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -17,6 +20,10 @@ class BackgroundWork {
  public:
   explicit BackgroundWork(QObject* owner) : guard_(std::make_shared<Guard>()) {
     guard_->Owner = owner;
+    // The program does not end under a thread still reading (a history, a file): the
+    // application waits a little for them as it shuts down.
+    static std::once_flag once;
+    std::call_once(once, [] { qAddPostRoutine(&BackgroundWork::WaitForAll); });
   }
   // Results of work still running are dropped; the threads end on their own.
   ~BackgroundWork() {
@@ -29,19 +36,43 @@ class BackgroundWork {
   // Runs work() on a new thread, then done(result) on the owner's thread.
   template <typename Result>
   void Run(std::function<Result()> work, std::function<void(Result)> done) {
+    {
+      std::lock_guard<std::mutex> lock(Running().Mutex);
+      ++Running().Count;
+    }
     std::thread([guard = guard_, work = std::move(work), done = std::move(done)]() mutable {
       auto result = std::make_shared<Result>(work());
-      // Posted under the lock: the owner cannot be destroyed between the test and the post,
-      // and a destroyed owner's posted calls are discarded with it.
-      std::lock_guard<std::mutex> lock(guard->Mutex);
-      if (!guard->Owner) return;
-      QMetaObject::invokeMethod(
-          guard->Owner, [done = std::move(done), result] { done(std::move(*result)); },
-          Qt::QueuedConnection);
+      {
+        // Posted under the lock: the owner cannot be destroyed between the test and the
+        // post, and a destroyed owner's posted calls are discarded with it.
+        std::lock_guard<std::mutex> lock(guard->Mutex);
+        if (guard->Owner) {
+          QMetaObject::invokeMethod(
+              guard->Owner, [done = std::move(done), result] { done(std::move(*result)); },
+              Qt::QueuedConnection);
+        }
+      }
+      std::lock_guard<std::mutex> lock(Running().Mutex);
+      --Running().Count;
+      Running().Ended.notify_all();
     }).detach();
   }
 
  private:
+  struct Threads {
+    std::mutex Mutex;
+    std::condition_variable Ended;
+    int Count = 0;
+  };
+  static Threads& Running() {
+    static Threads threads;
+    return threads;
+  }
+  static void WaitForAll() {
+    std::unique_lock<std::mutex> lock(Running().Mutex);
+    Running().Ended.wait_for(lock, std::chrono::seconds(10), [] { return Running().Count == 0; });
+  }
+
   struct Guard {
     std::mutex Mutex;
     QObject* Owner = nullptr;
