@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
-#include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -56,6 +55,8 @@ TFormLogFile::TFormLogFile(const ProgramLog& log, QWidget* owner)
   RichEdit1 = new QPlainTextEdit(this);
   RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
   RichEdit1->setReadOnly(true);
+  // Nothing to undo in a read-only box; the pieces of a big log would only pile up there.
+  RichEdit1->setUndoRedoEnabled(false);
   RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEdit1->setTabStopDistance(QFontMetricsF(RichEdit1->font()).horizontalAdvance(QLatin1Char(' ')) * 8);
