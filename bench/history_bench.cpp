@@ -4,7 +4,8 @@
 //    default) and prints, for the per-logger summary, the time and the peak memory (max RSS
 //    of a process of its own, so each figure stands alone) of reading every contact and
 //    summarising in memory ("all rows") and of the database's count and newest rows per
-//    logger ("sql").
+//    logger ("sql"), first with the file's pages dropped from the system's cache ("cold"),
+//    then with them in it ("warm").
 // 2. A scripted session in a window (offscreen): the log viewer on a 30 MB log, the Loggers
 //    view on the biggest history, the Data plot of a 114,688-entry file; for each, the time
 //    until it shows everything and the longest stall of the window's event loop, then the
@@ -37,7 +38,9 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 #include "app/program_log.h"
@@ -140,6 +143,23 @@ bool MakeHistory(const QString& path, int loggers, int days) {
   return ok && QFile::rename(building, path);
 }
 
+// Drops the history file's pages from the system's cache, so the next reading comes from
+// the disk as after a reboot (only this file's pages: nothing else on the machine is touched).
+bool DropFromCache(const QString& path) {
+#ifndef _WIN32
+  bool ok = true;
+  for (const QString& f : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+    const int fd = ::open(QFile::encodeName(f).constData(), O_RDONLY);
+    if (fd < 0) continue;
+    ok = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0 && ok;
+    ::close(fd);
+  }
+  return ok;
+#else
+  return false;
+#endif
+}
+
 // One way of summarising, in this process: prints "seconds MiB loggers".
 int MeasureSummary(const QString& way, const QString& path) {
   QElapsedTimer t;
@@ -169,17 +189,21 @@ void SummaryFigures(const QString& self, const QString& folder, int loggers, int
   std::printf("history %d loggers x %d days: %lld contacts, %.0f MB%s\n", loggers, days,
               static_cast<long long>(loggers) * days, QFileInfo(path).size() / 1e6,
               made.elapsed() > 1000 ? qPrintable(QStringLiteral(" (made in %1 s)").arg(made.elapsed() / 1000.0, 0, 'f', 1)) : "");
-  for (const char* way : {"all", "sql"}) {
-    QProcess p;
-    p.start(self, {QStringLiteral("--summary"), QLatin1String(way), path});
-    p.waitForFinished(600000);
-    const QStringList f = QString::fromLatin1(p.readAllStandardOutput()).split(QLatin1Char(' '));
-    if (p.exitCode() != 0 || f.size() < 3) {
-      std::printf("  %-8s failed: %s\n", way, p.readAllStandardError().constData());
-      continue;
+  for (const bool cold : {true, false}) {
+    for (const char* way : {"all", "sql"}) {
+      if (cold && !DropFromCache(path)) continue;
+      QProcess p;
+      p.start(self, {QStringLiteral("--summary"), QLatin1String(way), path});
+      p.waitForFinished(600000);
+      const QStringList f = QString::fromLatin1(p.readAllStandardOutput()).split(QLatin1Char(' '));
+      const std::string label = std::string(way[0] == 'a' ? "all rows" : "sql") + (cold ? ", cold" : ", warm");
+      if (p.exitCode() != 0 || f.size() < 3) {
+        std::printf("  %-15s failed: %s\n", label.c_str(), p.readAllStandardError().constData());
+        continue;
+      }
+      std::printf("  %-15s %7.3f s  max RSS %7.1f MiB  %d lines\n", label.c_str(), f[0].toDouble(),
+                  f[1].toDouble(), f[2].trimmed().toInt());
     }
-    std::printf("  %-8s %7.3f s  max RSS %7.1f MiB  %d lines\n",
-                way[0] == 'a' ? "all rows" : "sql", f[0].toDouble(), f[1].toDouble(), f[2].trimmed().toInt());
   }
 }
 
