@@ -372,10 +372,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     return MeasureSummary(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
   }
-  if (argc == 4 && std::string(argv[1]) == "--session") {
+  if (argc == 4 && std::string(argv[1]) == "--window") {
+    // The arguments are taken before the application sees them: it takes some for itself.
+    const QString folder = QString::fromLocal8Bit(argv[2]), history = QString::fromLocal8Bit(argv[3]);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return Session(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    return Session(folder, history);
   }
   QCoreApplication app(argc, argv);
   QString folder = QDir::tempPath() + QStringLiteral("/varnel-history-bench");
@@ -398,7 +400,7 @@ int main(int argc, char** argv) {
   QProcess session;
   session.setProcessChannelMode(QProcess::ForwardedChannels);
   session.start(app.applicationFilePath(),
-                {QStringLiteral("--session"), folder, HistoryFile(folder, loggers, days)});
+                {QStringLiteral("--window"), folder, HistoryFile(folder, loggers, days)});
   session.waitForFinished(-1);
   return session.exitCode();
 }
