@@ -1,6 +1,8 @@
 #include "dialogs/form_log_file.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -9,9 +11,11 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/program_log.h"
@@ -28,6 +32,19 @@ constexpr int kPdfFailedText = 710;
 constexpr int kPrintFailedText = 711;
 constexpr int kResetFailedText = 712;
 
+// A log up to this size is shown whole at once; of a bigger one its last this many bytes
+// (from a line's start) at once and the rest behind them. Pieces of the rest go in this
+// big, one per turn of the window's event loop: each takes a few milliseconds.
+constexpr qint64 kShownAtOnce = 256 * 1024;
+constexpr qsizetype kPieceChars = 128 * 1024;
+
+// The first `bytes` bytes of the file as text; empty when it cannot be read.
+QString ReadStart(const QString& path, qint64 bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QString::fromLocal8Bit(file.read(bytes));
+}
+
 }  // namespace
 
 TFormLogFile::TFormLogFile(const ProgramLog& log, QWidget* owner)
@@ -38,6 +55,8 @@ TFormLogFile::TFormLogFile(const ProgramLog& log, QWidget* owner)
   RichEdit1 = new QPlainTextEdit(this);
   RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
   RichEdit1->setReadOnly(true);
+  // Nothing to undo in a read-only box; the pieces of a big log would only pile up there.
+  RichEdit1->setUndoRedoEnabled(false);
   RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEdit1->setTabStopDistance(QFontMetricsF(RichEdit1->font()).horizontalAdvance(QLatin1Char(' ')) * 8);
@@ -48,6 +67,23 @@ TFormLogFile::TFormLogFile(const ProgramLog& log, QWidget* owner)
   btnClose = new QPushButton(this);
   btnClose->setObjectName(QStringLiteral("btnClose"));
   for (QPushButton* b : {btnReset, btnPrint, btnClose}) b->setAutoDefault(false);
+  Progress = new QProgressBar(this);
+  Progress->setObjectName(QStringLiteral("Progress"));
+  Progress->setTextVisible(false);
+  Progress->setRange(0, 1000);
+  Progress->setMaximumHeight(btnClose->sizeHint().height() / 2);
+  Progress->hide();
+  feed_ = new QTimer(this);
+  feed_->setInterval(0);
+  connect(feed_, &QTimer::timeout, this, [this] { FeedOlder(false); });
+  // The view stays on the newest entries while the older ones go in, unless the operator
+  // scrolls away from them.
+  connect(RichEdit1->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      const QScrollBar* bar = RichEdit1->verticalScrollBar();
+      followEnd_ = bar->value() == bar->maximum();
+    });
+  });
   connect(btnReset, &QPushButton::clicked, this, &TFormLogFile::btnResetClick);
   connect(btnPrint, &QPushButton::clicked, this, &TFormLogFile::btnPrintClick);
   connect(btnClose, &QPushButton::clicked, this, &TFormLogFile::btnCloseClick);
@@ -55,6 +91,8 @@ TFormLogFile::TFormLogFile(const ProgramLog& log, QWidget* owner)
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(btnReset);
   buttons->addWidget(btnPrint);
+  buttons->addStretch(1);
+  buttons->addWidget(Progress, 2);
   buttons->addStretch(1);
   buttons->addWidget(btnClose);
   auto* layout = new QVBoxLayout(this);
@@ -75,19 +113,81 @@ void TFormLogFile::ApplyLanguage() {
 }
 
 bool TFormLogFile::LoadLogFile() {
+  StopLoading();
   RichEdit1->clear();
   setWindowTitle(Tx(450) + QStringLiteral("  -  ") + QFileInfo(log_.Path()).fileName());
-  if (QFileInfo::exists(log_.Path())) {
-    RichEdit1->setPlainText(log_.ReadAll());
-    if (!RichEdit1->document()->isEmpty()) {
-      // The newest entries are at the end.
-      RichEdit1->moveCursor(QTextCursor::End);
-      RichEdit1->ensureCursorVisible();
-    }
-  } else {
+  const QFileInfo info(log_.Path());
+  if (!info.exists()) {
     log_.CreateIfMissing();
+    return true;
+  }
+  QFile file(log_.Path());
+  qint64 olderBytes = 0;
+  if (info.size() > kShownAtOnce && file.open(QIODevice::ReadOnly) &&
+      file.seek(info.size() - kShownAtOnce)) {
+    // The newest part from the start of a line; the older part follows behind it.
+    const QByteArray tail = file.readAll();
+    const qsizetype lineStart = tail.indexOf('\n') + 1;
+    if (lineStart > 0 && lineStart < tail.size()) {
+      olderBytes = info.size() - kShownAtOnce + lineStart;
+      RichEdit1->setPlainText(QString::fromLocal8Bit(tail.mid(lineStart)));
+    }
+  }
+  if (olderBytes == 0) RichEdit1->setPlainText(log_.ReadAll());
+  if (!RichEdit1->document()->isEmpty()) {
+    // The newest entries are at the end.
+    RichEdit1->moveCursor(QTextCursor::End);
+    RichEdit1->ensureCursorVisible();
+  }
+  if (olderBytes > 0) {
+    loading_ = true;
+    followEnd_ = true;
+    Progress->setValue(0);
+    Progress->show();
+    const int generation = generation_;
+    const QString path = log_.Path();
+    work_.Run<QString>([path, olderBytes] { return ReadStart(path, olderBytes); },
+                       [this, generation](QString older) {
+                         if (generation != generation_) return;
+                         older_ = std::move(older);
+                         olderLeft_ = older_.size();
+                         feed_->start();
+                       });
   }
   return true;
+}
+
+void TFormLogFile::FeedOlder(bool all) {
+  if (!loading_) return;
+  QScrollBar* bar = RichEdit1->verticalScrollBar();
+  const int lineBefore = bar->value();
+  const int blocksBefore = RichEdit1->document()->blockCount();
+  // The pieces go in from the last to the first, each in front of what is there, each
+  // ending where a line ends.
+  qsizetype from = 0;
+  if (!all && olderLeft_ > kPieceChars) {
+    from = older_.lastIndexOf(QLatin1Char('\n'), olderLeft_ - kPieceChars) + 1;
+  }
+  QTextCursor at(RichEdit1->document());
+  at.movePosition(QTextCursor::Start);
+  at.insertText(older_.mid(from, olderLeft_ - from));
+  olderLeft_ = from;
+  if (followEnd_) {
+    bar->setValue(bar->maximum());
+  } else {  // the lines the operator scrolled to stay in view
+    bar->setValue(lineBefore + RichEdit1->document()->blockCount() - blocksBefore);
+  }
+  Progress->setValue(static_cast<int>(1000 - 1000 * olderLeft_ / std::max<qsizetype>(1, older_.size())));
+  if (olderLeft_ == 0) StopLoading();
+}
+
+void TFormLogFile::StopLoading() {
+  ++generation_;  // a reading still under way is dropped when it ends
+  feed_->stop();
+  loading_ = false;
+  older_.clear();
+  olderLeft_ = 0;
+  Progress->hide();
 }
 
 void TFormLogFile::showEvent(QShowEvent* event) {
@@ -101,6 +201,7 @@ void TFormLogFile::Tell(int textId) {
 
 void TFormLogFile::btnResetClick() {
   if (!message_ || message_->ShowMessageBox(Tx(453), Tx(454), mkYesNo) != maYes) return;
+  StopLoading();
   RichEdit1->clear();
   if (!log_.Reset()) {
     LoadLogFile();  // the box shows what the file still holds
@@ -109,6 +210,13 @@ void TFormLogFile::btnResetClick() {
 }
 
 void TFormLogFile::btnPrintClick() {
+  // The whole log is printed: what is still being read is waited for.
+  if (loading_) {
+    while (loading_ && !feed_->isActive()) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    FeedOlder(true);
+  }
   const QPrinterInfo printerInfo = QPrinterInfo::defaultPrinter();
   if (printerInfo.isNull()) {
     PrintToPdf();

@@ -50,7 +50,7 @@ DataView::DataView(QString dataFolder, QWidget* parent)
   layout->addLayout(boxRow_);
 
   connect(open_, &QPushButton::clicked, this, [this] { OpenFileClick(); });
-  connect(newest_, &QPushButton::clicked, this, [this] { LoadNewest(0); });
+  connect(newest_, &QPushButton::clicked, this, [this] { LoadNewestInBackground(0); });
   connect(resetZoom_, &QPushButton::clicked, this, [this] {
     if (chart_.Chart) chart_.Chart->zoomReset();
   });
@@ -62,16 +62,56 @@ void DataView::ShowError(const QString& text) {
   status_->setText(text);
 }
 
-bool DataView::LoadFile(const QString& path) {
-  IdcFile file;
+DataView::Loaded DataView::Load(const QString& path) {
+  Loaded out;
+  out.Path = path;
   try {
-    file = ReadIdcFile(path.toStdString());
+    out.Plot = PreparePlot(ReadIdcFile(path.toStdString()));
   } catch (const std::exception& e) {
-    ShowError(Text(628) + QStringLiteral(": ") + QFileInfo(path).fileName() +
-              QStringLiteral(" (") + QString::fromLocal8Bit(e.what()) + QLatin1Char(')'));
+    out.Why = QString::fromLocal8Bit(e.what());
+  }
+  return out;
+}
+
+bool DataView::LoadFile(const QString& path) { return Show(Load(path)); }
+
+void DataView::LoadInBackground(std::function<Loaded()> work) {
+  // A newer load overtakes one still under way; only its result is shown.
+  const int generation = ++generation_;
+  loading_ = true;
+  status_->setText(Text(901));
+  work_.Run<Loaded>(std::move(work), [this, generation](Loaded loaded) {
+    if (generation != generation_) return;
+    loading_ = false;
+    Show(std::move(loaded));
+    if (OnLoaded) OnLoaded();
+  });
+}
+
+void DataView::LoadFileInBackground(const QString& path) {
+  LoadInBackground([path] { return Load(path); });
+}
+
+void DataView::LoadNewestInBackground(std::uint32_t serial) {
+  const QString folder = dataFolder_;
+  LoadInBackground([folder, serial] {
+    const QString file = NewestIdcFile(folder, serial);
+    return file.isEmpty() ? Loaded{} : Load(file);
+  });
+}
+
+bool DataView::Show(Loaded loaded) {
+  if (loaded.Path.isEmpty()) {
+    ShowError(Text(628) + QStringLiteral(": ") + QDir::toNativeSeparators(dataFolder_));
     return false;
   }
-  IdcChart chart = BuildIdcChart(file);
+  const QString& path = loaded.Path;
+  if (!loaded.Plot) {
+    ShowError(Text(628) + QStringLiteral(": ") + QFileInfo(path).fileName() +
+              QStringLiteral(" (") + loaded.Why + QLatin1Char(')'));
+    return false;
+  }
+  IdcChart chart = BuildIdcChart(*loaded.Plot);
   QChart* old = view_->chart();
   view_->setChart(chart.Chart);  // the view owns the new chart
   delete old;
@@ -95,8 +135,8 @@ bool DataView::LoadFile(const QString& path) {
   return true;
 }
 
-QString DataView::NewestFile(std::uint32_t serial) const {
-  const QString root = serial ? dataFolder_ + QLatin1Char('/') + QString::number(serial) : dataFolder_;
+QString NewestIdcFile(const QString& dataFolder, std::uint32_t serial) {
+  const QString root = serial ? dataFolder + QLatin1Char('/') + QString::number(serial) : dataFolder;
   QDirIterator it(root, {QStringLiteral("*.idc"), QStringLiteral("*.IDC")}, QDir::Files,
                   serial ? QDirIterator::NoIteratorFlags : QDirIterator::Subdirectories);
   QString best;
@@ -112,6 +152,8 @@ QString DataView::NewestFile(std::uint32_t serial) const {
   return best;
 }
 
+QString DataView::NewestFile(std::uint32_t serial) const { return NewestIdcFile(dataFolder_, serial); }
+
 bool DataView::LoadNewest(std::uint32_t serial) {
   const QString file = NewestFile(serial);
   if (file.isEmpty()) {
@@ -125,7 +167,7 @@ void DataView::OpenFileClick() {
   const QString start = path_.isEmpty() ? dataFolder_ : QFileInfo(path_).absolutePath();
   const QString file = QFileDialog::getOpenFileName(this, Text(622), start,
                                                     QStringLiteral("*.idc *.IDC"));
-  if (!file.isEmpty()) LoadFile(file);
+  if (!file.isEmpty()) LoadFileInBackground(file);
 }
 
 }  // namespace varnel

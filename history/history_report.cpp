@@ -56,6 +56,17 @@ std::size_t Width(const std::string& s) {
       std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
+// One line of an aligned table: each cell padded to its column's width but the last.
+std::string Line(const std::vector<std::size_t>& width, const std::vector<std::string>& cells) {
+  std::string l;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (i) l += "  ";
+    l += cells[i];
+    if (i + 1 < cells.size()) l += std::string(width[i] - Width(cells[i]), ' ');
+  }
+  return l + "\n";
+}
+
 std::string Render(const std::vector<std::string>& header, const std::vector<Row>& rows,
                    ReportFormat format) {
   std::string out;
@@ -73,15 +84,7 @@ std::string Render(const std::vector<std::string>& header, const std::vector<Row
   for (const Row& r : rows) {
     for (std::size_t i = 0; i < r.size(); ++i) width[i] = std::max(width[i], Width(r[i].Text));
   }
-  const auto line = [&](const std::vector<std::string>& cells) {
-    std::string l;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-      if (i) l += "  ";
-      l += cells[i];
-      if (i + 1 < cells.size()) l += std::string(width[i] - Width(cells[i]), ' ');
-    }
-    return l + "\n";
-  };
+  const auto line = [&](const std::vector<std::string>& cells) { return Line(width, cells); };
   out = line(header);
   for (const Row& r : rows) {
     std::vector<std::string> cells;
@@ -180,19 +183,79 @@ std::string LoggersReport(const std::vector<LoggerSummary>& loggers, ReportForma
 
 std::string ContactsReport(const std::vector<ContactFigures>& contacts,
                            const LoggerSummary& summary, ReportFormat format) {
-  std::vector<Row> rows;
-  for (const ContactFigures& c : contacts) rows.push_back(ContactRow(c));
-  if (format == ReportFormat::Csv) return Render(kContactHeader, rows, format);
-  if (format == ReportFormat::Table) {
-    return Render(kContactHeader, rows, format) + "\n" +
-           Render(kLoggerHeader, {LoggerRow(summary)}, format);
+  std::string out;
+  WriteContactsReport(
+      [&contacts](const ContactPageVisitor& visit) {
+        visit(contacts);
+        return true;
+      },
+      summary, format, [&out](const std::string& piece) { out += piece; });
+  return out;
+}
+
+bool WriteContactsReport(const ContactWalk& walk, const LoggerSummary& summary,
+                         ReportFormat format, const std::function<void(const std::string&)>& write) {
+  if (format == ReportFormat::Json) {
+    // The envelope as a whole document with no contacts, the contacts streamed into it:
+    // the same text as the document with them all, without holding them all.
+    QJsonObject envelope;
+    envelope.insert(QStringLiteral("summary"), Object(kLoggerHeader, LoggerRow(summary)));
+    envelope.insert(QStringLiteral("contacts"), QJsonArray());
+    const std::string text = JsonText(envelope);
+    const std::string open = "\"contacts\": [\n";
+    const std::size_t split = text.find(open) + open.size();
+    write(text.substr(0, split));
+    bool first = true;
+    const bool ok = walk([&](const std::vector<ContactFigures>& page) {
+      std::string piece;
+      for (const ContactFigures& c : page) {
+        const std::string element = JsonText(Object(kContactHeader, ContactRow(c)));
+        piece += first ? "" : ",\n";
+        first = false;
+        // Two levels deeper than a document of its own; the last line's break is the
+        // separator's business.
+        for (std::size_t at = 0; at < element.size();) {
+          const std::size_t end = element.find('\n', at);
+          piece += "        " + element.substr(at, end - at);
+          at = end + 1;
+          if (at < element.size()) piece += "\n";
+        }
+      }
+      write(piece);
+    });
+    write((first ? "" : "\n") + text.substr(split));
+    return ok;
   }
-  QJsonArray a;
-  for (const Row& r : rows) a.append(Object(kContactHeader, r));
-  QJsonObject o;
-  o.insert(QStringLiteral("summary"), Object(kLoggerHeader, LoggerRow(summary)));
-  o.insert(QStringLiteral("contacts"), a);
-  return JsonText(o);
+  if (format == ReportFormat::Csv) {
+    write(Joined(kContactHeader, ",") + "\n");
+    return walk([&](const std::vector<ContactFigures>& page) {
+      std::vector<Row> rows;
+      for (const ContactFigures& c : page) rows.push_back(ContactRow(c));
+      const std::string text = Render(kContactHeader, rows, format);
+      write(text.substr(text.find('\n') + 1));  // the header once only
+    });
+  }
+  // The table's columns are as wide as their widest cell: one walk to measure, one to write.
+  std::vector<std::size_t> width;
+  for (const std::string& h : kContactHeader) width.push_back(h.size());
+  bool ok = walk([&](const std::vector<ContactFigures>& page) {
+    for (const ContactFigures& c : page) {
+      const Row r = ContactRow(c);
+      for (std::size_t i = 0; i < r.size(); ++i) width[i] = std::max(width[i], Width(r[i].Text));
+    }
+  });
+  write(Line(width, kContactHeader));
+  ok = walk([&](const std::vector<ContactFigures>& page) {
+    std::string piece;
+    for (const ContactFigures& c : page) {
+      std::vector<std::string> cells;
+      for (Cell& cell : ContactRow(c)) cells.push_back(std::move(cell.Text));
+      piece += Line(width, cells);
+    }
+    write(piece);
+  }) && ok;
+  write("\n" + Render(kLoggerHeader, {LoggerRow(summary)}, format));
+  return ok;
 }
 
 }  // namespace varnel

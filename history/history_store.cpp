@@ -231,63 +231,145 @@ std::string HistoryStore::Add(const ContactFigures& c) {
   return {};
 }
 
-std::vector<ContactFigures> HistoryStore::Contacts(std::optional<std::uint32_t> serial,
-                                                   std::string* error) {
-  std::vector<ContactFigures> out;
+namespace {
+
+// Reads the rows of a query on the contacts table (any columns in any order).
+class RowReader {
+ public:
+  explicit RowReader(const QSqlRecord& r) {
+    const auto col = [&](const char* name) { return r.indexOf(QLatin1String(name)); };
+    time_ = col("contact_time"), sn_ = col("serial"), idText_ = col("identity_text"),
+    devId_ = col("device_id"), fw_ = col("firmware"), bat_ = col("battery"),
+    clock_ = col("clock_offset"), clockSet_ = col("clock_set"), last_ = col("last_page"),
+    reserved_ = col("reserved_pages"), ring_ = col("ring_use"), state_ = col("state_bits"),
+    errors_ = col("error_bits"), listed_ = col("records_listed"), recRead_ = col("records_read"),
+    pages_ = col("pages_read"), bytes_ = col("line_bytes"), duration_ = col("duration"),
+    result_ = col("result"), files_ = col("files");
+  }
+
+  ContactFigures Read(const QSqlQuery& q) const {
+    ContactFigures c;
+    c.Time = q.value(time_).toLongLong();
+    c.SerialNumber = static_cast<std::uint32_t>(q.value(sn_).toLongLong());
+    c.IdentityText = q.value(idText_).toString().toStdString();
+    c.DeviceId = q.value(devId_).toString().toStdString();
+    c.Firmware = q.value(fw_).toString().toStdString();
+    c.Battery = OptInt(q.value(bat_));
+    if (!q.value(clock_).isNull()) c.ClockOffset = q.value(clock_).toLongLong();
+    c.ClockSet = q.value(clockSet_).toInt() != 0;
+    c.LastPage = OptInt(q.value(last_));
+    c.ReservedPages = OptInt(q.value(reserved_));
+    if (!q.value(ring_).isNull()) c.RingUse = q.value(ring_).toDouble();
+    c.StateBits = q.value(state_).toInt();
+    c.ErrorBits = q.value(errors_).toInt();
+    c.RecordsListed = q.value(listed_).toInt();
+    c.RecordsRead = q.value(recRead_).toInt();
+    c.PagesRead = q.value(pages_).toInt();
+    c.LineBytes = static_cast<std::uint64_t>(q.value(bytes_).toLongLong());
+    c.Duration = q.value(duration_).toDouble();
+    c.Result = ParseContactResult(q.value(result_).toString().toStdString())
+                   .value_or(ContactResult::Dropped);
+    for (const QString& f :
+         q.value(files_).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+      c.Files.push_back(f.toStdString());
+    }
+    return c;
+  }
+
+ private:
+  int time_, sn_, idText_, devId_, fw_, bat_, clock_, clockSet_, last_, reserved_, ring_, state_,
+      errors_, listed_, recRead_, pages_, bytes_, duration_, result_, files_;
+};
+
+}  // namespace
+
+bool HistoryStore::Select(QSqlQuery& q, const QString& sql, const QVariantList& values,
+                          std::string* error) {
   if (!open_) {
     if (std::string e = Open(true); !e.empty()) {
       if (error) *error = e;
-      return out;
+      return false;
     }
   }
-  QSqlQuery q(QSqlDatabase::database(connection_, false));
+  q = QSqlQuery(QSqlDatabase::database(connection_, false));
   q.setForwardOnly(true);
-  const QString select = QStringLiteral("SELECT * FROM contacts");
-  if (serial) {
-    q.prepare(select + QStringLiteral(" WHERE serial = ? ORDER BY contact_time, id"));
-    q.addBindValue(QVariant::fromValue<qint64>(*serial));
-  } else {
-    q.prepare(select + QStringLiteral(" ORDER BY contact_time, id"));
-  }
+  q.prepare(sql);
+  for (const QVariant& v : values) q.addBindValue(v);
   if (!q.exec()) {
     if (error) *error = "cannot read " + path_.toStdString() + ": " + Why(q.lastError());
+    return false;
+  }
+  return true;
+}
+
+std::vector<ContactFigures> HistoryStore::Contacts(std::optional<std::uint32_t> serial,
+                                                   std::string* error) {
+  std::vector<ContactFigures> out;
+  QSqlQuery q;
+  const QString select = QStringLiteral("SELECT * FROM contacts");
+  const bool ok =
+      serial ? Select(q, select + QStringLiteral(" WHERE serial = ? ORDER BY contact_time, id"),
+                      {QVariant::fromValue<qint64>(*serial)}, error)
+             : Select(q, select + QStringLiteral(" ORDER BY contact_time, id"), {}, error);
+  if (!ok) return out;
+  const RowReader reader(q.record());
+  while (q.next()) out.push_back(reader.Read(q));
+  return out;
+}
+
+std::vector<LoggerContacts> HistoryStore::NewestContacts(int newest,
+                                                         std::optional<std::uint32_t> serial,
+                                                         std::string* error) {
+  std::vector<LoggerContacts> out;
+  // The count per logger scans the (serial, contact_time) index only; the newest rows of
+  // each logger are a short walk down the same index from its end, so neither the time
+  // nor the memory grows with the length of the history.
+  QVariantList values;
+  if (serial) values << QVariant::fromValue<qint64>(*serial);
+  values << newest;
+  QSqlQuery q;
+  if (!Select(q,
+              QStringLiteral("WITH loggers AS (SELECT serial, COUNT(*) AS total FROM contacts%1 "
+                             "GROUP BY serial) "
+                             "SELECT l.total AS total, c.* FROM loggers l JOIN contacts c ON c.id IN "
+                             "(SELECT id FROM contacts WHERE serial = l.serial "
+                             "ORDER BY contact_time DESC, id DESC LIMIT ?) "
+                             "ORDER BY c.serial, c.contact_time, c.id")
+                  .arg(serial ? QStringLiteral(" WHERE serial = ?") : QString()),
+              values, error)) {
     return out;
   }
-  const QSqlRecord r = q.record();
-  const auto col = [&](const char* name) { return r.indexOf(QLatin1String(name)); };
-  const int time = col("contact_time"), sn = col("serial"), idText = col("identity_text"),
-            devId = col("device_id"), fw = col("firmware"), bat = col("battery"),
-            clock = col("clock_offset"), clockSet = col("clock_set"), last = col("last_page"),
-            reserved = col("reserved_pages"), ring = col("ring_use"), state = col("state_bits"),
-            errors = col("error_bits"), listed = col("records_listed"),
-            recRead = col("records_read"), pages = col("pages_read"), bytes = col("line_bytes"),
-            duration = col("duration"), result = col("result"), files = col("files");
+  const RowReader reader(q.record());
+  const int total = q.record().indexOf(QStringLiteral("total"));
   while (q.next()) {
-    ContactFigures c;
-    c.Time = q.value(time).toLongLong();
-    c.SerialNumber = static_cast<std::uint32_t>(q.value(sn).toLongLong());
-    c.IdentityText = q.value(idText).toString().toStdString();
-    c.DeviceId = q.value(devId).toString().toStdString();
-    c.Firmware = q.value(fw).toString().toStdString();
-    c.Battery = OptInt(q.value(bat));
-    if (!q.value(clock).isNull()) c.ClockOffset = q.value(clock).toLongLong();
-    c.ClockSet = q.value(clockSet).toInt() != 0;
-    c.LastPage = OptInt(q.value(last));
-    c.ReservedPages = OptInt(q.value(reserved));
-    if (!q.value(ring).isNull()) c.RingUse = q.value(ring).toDouble();
-    c.StateBits = q.value(state).toInt();
-    c.ErrorBits = q.value(errors).toInt();
-    c.RecordsListed = q.value(listed).toInt();
-    c.RecordsRead = q.value(recRead).toInt();
-    c.PagesRead = q.value(pages).toInt();
-    c.LineBytes = static_cast<std::uint64_t>(q.value(bytes).toLongLong());
-    c.Duration = q.value(duration).toDouble();
-    c.Result = ParseContactResult(q.value(result).toString().toStdString())
-                   .value_or(ContactResult::Dropped);
-    for (const QString& f : q.value(files).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-      c.Files.push_back(f.toStdString());
+    ContactFigures c = reader.Read(q);
+    if (out.empty() || out.back().Serial != c.SerialNumber) {
+      out.push_back({c.SerialNumber, q.value(total).toInt(), {}});
     }
-    out.push_back(std::move(c));
+    out.back().Newest.push_back(std::move(c));
+  }
+  return out;
+}
+
+std::vector<ContactFigures> HistoryStore::ContactsPage(std::uint32_t serial,
+                                                       ContactPosition* after, int limit,
+                                                       std::string* error) {
+  std::vector<ContactFigures> out;
+  QSqlQuery q;
+  if (!Select(q,
+              QStringLiteral("SELECT id, * FROM contacts WHERE serial = ? AND "
+                             "(contact_time > ? OR (contact_time = ? AND id > ?)) "
+                             "ORDER BY contact_time, id LIMIT ?"),
+              {QVariant::fromValue<qint64>(serial), QVariant::fromValue<qint64>(after->Time),
+               QVariant::fromValue<qint64>(after->Time), QVariant::fromValue<qint64>(after->Id),
+               limit},
+              error)) {
+    return out;
+  }
+  const RowReader reader(q.record());
+  while (q.next()) {
+    out.push_back(reader.Read(q));
+    *after = {out.back().Time, q.value(0).toLongLong()};
   }
   return out;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <QVariantList>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +15,24 @@
 // file: each write takes the lock at its start and waits a bounded time for another's.
 // A store that cannot be opened or written says why and is tried again at the next
 // contact; it never stops a readout.
+QT_BEGIN_NAMESPACE
+class QSqlQuery;
+QT_END_NAMESPACE
+
 namespace varnel {
+
+// One logger's number of contacts and its newest ones, oldest first.
+struct LoggerContacts {
+  std::uint32_t Serial = 0;
+  int Total = 0;
+  std::vector<ContactFigures> Newest;
+};
+
+// Where a page of one logger's contacts ended: the next page starts after it.
+struct ContactPosition {
+  std::int64_t Time = std::numeric_limits<std::int64_t>::min();
+  std::int64_t Id = 0;
+};
 
 class HistoryStore : public ContactSink {
  public:
@@ -41,8 +60,21 @@ class HistoryStore : public ContactSink {
   std::vector<ContactFigures> Contacts(std::optional<std::uint32_t> serial = std::nullopt,
                                        std::string* error = nullptr);
 
+  // For every logger (or the one given), ascending by serial number: its number of
+  // contacts and its `newest` latest contacts. Empty and *error set on failure.
+  std::vector<LoggerContacts> NewestContacts(int newest,
+                                             std::optional<std::uint32_t> serial = std::nullopt,
+                                             std::string* error = nullptr);
+
+  // The next at most `limit` contacts of one logger after *after, oldest first; *after
+  // moves past them. An empty page with *error untouched: no more contacts.
+  std::vector<ContactFigures> ContactsPage(std::uint32_t serial, ContactPosition* after,
+                                           int limit, std::string* error = nullptr);
+
  private:
   void Close();
+  // Runs a read (opening the store when needed); false and *error set on failure.
+  bool Select(QSqlQuery& q, const QString& sql, const QVariantList& values, std::string* error);
 
   QString path_;
   QString connection_;

@@ -30,7 +30,7 @@ LoggersView* ShowLoggersWindow(QWidget* parent, const QString& dataFolder,
 
 DataView* ShowDataWindow(QWidget* parent, const QString& dataFolder, std::uint32_t serial) {
   auto* view = new DataView(dataFolder, parent);
-  view->LoadNewest(serial);
+  view->LoadNewestInBackground(serial);
   return AsWindow(view);
 }
 

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <memory>
+#include <algorithm>
 
 #include "lang/lang.h"
 
@@ -22,6 +24,9 @@ QString Text(int id) { return QString::fromStdString(LoadText(id)); }
 QString UnitText(const std::string& unit) {
   return QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size()));
 }
+
+// Columns a curve is drawn in: more than a screen is wide.
+constexpr int kDrawColumns = 2000;
 
 // Points along the bottom (events) and the top (time markers) of the plot.
 constexpr double kEventLevel = 0.03;
@@ -44,8 +49,82 @@ QDateTime IdcDateTime(double days) {
   return QDateTime(date, QTime(0, 0)).addMSecs(ms);
 }
 
-IdcChart BuildIdcChart(const IdcFile& file) {
+IdcPlotData PreparePlot(IdcFile file) {
+  IdcPlotData out;
+  std::map<int, std::size_t> seriesOfChannel;
+  for (const IdcChannel& ch : file.Channels) {
+    seriesOfChannel[ch.Number] = out.Channels.size();
+    out.Channels.emplace_back();
+  }
+  double tMin = std::numeric_limits<double>::max(), tMax = std::numeric_limits<double>::lowest();
+  for (const IdcEntry& e : file.Measurements) {
+    const double t = static_cast<double>(IdcDateTime(e.DateTime).toMSecsSinceEpoch());
+    tMin = std::min(tMin, t);
+    tMax = std::max(tMax, t);
+    if (e.Kind == 15) {
+      out.Events.append({t, kEventLevel});
+    } else if (e.Kind == 16) {
+      out.Markers.append({t, kMarkerLevel});
+    } else if (const auto it = seriesOfChannel.find(e.Kind); it != seriesOfChannel.end()) {
+      const IdcChannel& ch = file.Channels[it->second];
+      out.Channels[it->second].append({t, static_cast<double>(e.Value) * ch.Factor + ch.Offset});
+      ++out.Points;
+    }
+  }
+  for (const QList<QPointF>& c : out.Channels) {
+    out.TimeOrdered = out.TimeOrdered && std::is_sorted(c.begin(), c.end(), [](const QPointF& a, const QPointF& b) {
+                        return a.x() < b.x();
+                      });
+  }
+  out.FirstMs = tMin;
+  out.LastMs = tMax;
+  file.Measurements = {};
+  file.Measurements.shrink_to_fit();
+  out.File = std::move(file);
+  return out;
+}
+
+QList<QPointF> PointsToDraw(const QList<QPointF>& points, double fromMs, double toMs,
+                            int columns) {
+  // From the last point before the span to the first after it, so the curve reaches the edges.
+  const auto byTime = [](const QPointF& p, double t) { return p.x() < t; };
+  auto first = std::lower_bound(points.begin(), points.end(), fromMs, byTime);
+  auto last = std::upper_bound(first, points.end(), toMs,
+                               [](double t, const QPointF& p) { return t < p.x(); });
+  if (first != points.begin()) --first;
+  if (last != points.end()) ++last;
+  const qsizetype count = last - first;
+  if (columns <= 0 || count <= 4 * columns || toMs <= fromMs) return QList<QPointF>(first, last);
+  // Per column of the picture: its first, lowest, highest and last point in their order;
+  // the line drawn through them covers the same pixels as the line through them all.
+  QList<QPointF> out;
+  out.reserve(4 * columns + 2);
+  const double width = (toMs - fromMs) / columns;
+  for (auto it = first; it != last;) {
+    const double column = std::floor((it->x() - fromMs) / width);
+    auto end = it;
+    auto lo = it, hi = it;
+    while (end != last && std::floor((end->x() - fromMs) / width) == column) {
+      if (end->y() < lo->y()) lo = end;
+      if (end->y() > hi->y()) hi = end;
+      ++end;
+    }
+    const auto back = end - 1;
+    auto a = std::min(lo, hi), b = std::max(lo, hi);
+    for (auto p : {it, a, b, back}) {
+      if (out.isEmpty() || out.back() != *p || p == it) out.append(*p);
+    }
+    it = end;
+  }
+  return out;
+}
+
+IdcChart BuildIdcChart(const IdcFile& file) { return BuildIdcChart(PreparePlot(file)); }
+
+IdcChart BuildIdcChart(const IdcPlotData& data) {
+  const IdcFile& file = data.File;
   IdcChart out;
+  out.Points = data.Points;
   auto* chart = new QChart();
   out.Chart = chart;
   chart->setTitle(QStringLiteral("%1  %2 %3")
@@ -62,7 +141,6 @@ IdcChart BuildIdcChart(const IdcFile& file) {
 
   // One value axis per unit, left first, then right.
   std::map<QString, QValueAxis*> axes;
-  std::map<int, std::size_t> seriesOfChannel;
   for (const IdcChannel& ch : file.Channels) {
     const QString unit = UnitText(ch.Unit);
     auto* series = new QLineSeries();
@@ -73,7 +151,6 @@ IdcChart BuildIdcChart(const IdcFile& file) {
     QPen pen(ChannelColour(static_cast<int>(out.Channels.size())));
     pen.setWidthF(1.5);
     series->setPen(pen);
-    seriesOfChannel[ch.Number] = out.Channels.size();
     out.Channels.push_back(series);
     if (!axes.count(unit)) {
       auto* axis = new QValueAxis();
@@ -82,29 +159,20 @@ IdcChart BuildIdcChart(const IdcFile& file) {
       axes[unit] = axis;
     }
   }
-
-  std::vector<QList<QPointF>> points(out.Channels.size());
-  QList<QPointF> events, markers;
-  double tMin = std::numeric_limits<double>::max(), tMax = std::numeric_limits<double>::lowest();
-  for (const IdcEntry& e : file.Measurements) {
-    const double t = static_cast<double>(IdcDateTime(e.DateTime).toMSecsSinceEpoch());
-    tMin = std::min(tMin, t);
-    tMax = std::max(tMax, t);
-    if (e.Kind == 15) {
-      events.append({t, kEventLevel});
-    } else if (e.Kind == 16) {
-      markers.append({t, kMarkerLevel});
-    } else if (const auto it = seriesOfChannel.find(e.Kind); it != seriesOfChannel.end()) {
-      const IdcChannel& ch = file.Channels[it->second];
-      points[it->second].append({t, static_cast<double>(e.Value) * ch.Factor + ch.Offset});
-      ++out.Points;
-    }
-  }
+  const std::vector<QList<QPointF>>& points = data.Channels;
+  // Curves with far more points than the picture has columns are drawn through a few
+  // points per column of the time span in view, chosen again at every zoom.
+  const bool wide = data.TimeOrdered && std::any_of(points.begin(), points.end(), [](const QList<QPointF>& c) {
+                      return c.size() > 4 * kDrawColumns;
+                    });
+  const QList<QPointF>& events = data.Events;
+  const QList<QPointF>& markers = data.Markers;
+  double tMin = data.FirstMs, tMax = data.LastMs;
 
   std::map<QValueAxis*, std::pair<double, double>> ranges;
   for (std::size_t i = 0; i < out.Channels.size(); ++i) {
     QLineSeries* series = out.Channels[i];
-    series->replace(points[i]);
+    series->replace(wide ? QList<QPointF>() : points[i]);
     chart->addSeries(series);
     series->attachAxis(time);
     QValueAxis* axis = axes[UnitText(file.Channels[i].Unit)];
@@ -158,6 +226,18 @@ IdcChart BuildIdcChart(const IdcFile& file) {
     if (tMax - tMin < 60000.0) tMax = tMin + 60000.0;
     time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMin)),
                    QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMax)));
+  }
+  if (wide) {
+    auto shared = std::make_shared<const std::vector<QList<QPointF>>>(points);
+    const std::vector<QLineSeries*> series = out.Channels;
+    const auto draw = [shared, series](const QDateTime& from, const QDateTime& to) {
+      for (std::size_t i = 0; i < series.size(); ++i) {
+        series[i]->replace(PointsToDraw((*shared)[i], static_cast<double>(from.toMSecsSinceEpoch()),
+                                        static_cast<double>(to.toMSecsSinceEpoch()), kDrawColumns));
+      }
+    };
+    draw(time->min(), time->max());
+    QObject::connect(time, &QDateTimeAxis::rangeChanged, chart, draw);
   }
   return out;
 }

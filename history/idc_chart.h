@@ -1,6 +1,8 @@
 #pragma once
 #include <QColor>
 #include <QDateTime>
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <vector>
 
@@ -34,7 +36,26 @@ QColor ChannelColour(int n);
 // The local date and time of an .idc date-time (days since 1899-12-30).
 QDateTime IdcDateTime(double days);
 
-// Builds the chart of `file`. Texts come from the string table in the language in effect.
+// The points of a file's plot, worked out without a widget, on any thread: the slow part
+// of showing a big file (every entry's local time), kept apart from building the chart.
+struct IdcPlotData {
+  IdcFile File;  // without its measurements: they are in the points
+  std::vector<QList<QPointF>> Channels;  // in the order of the file's channel list
+  QList<QPointF> Events, Markers;
+  double FirstMs = 0, LastMs = 0;  // milliseconds since 1970; First > Last: no entry
+  int Points = 0;
+  bool TimeOrdered = true;  // every channel's points in time order
+};
+IdcPlotData PreparePlot(IdcFile file);
+
+// Of `points` (in time order) those a line needs to look the same over the span from
+// fromMs to toMs drawn `columns` wide: all of them when they are few, else per column its
+// first, lowest, highest and last; one point beyond each end of the span.
+QList<QPointF> PointsToDraw(const QList<QPointF>& points, double fromMs, double toMs, int columns);
+
+// Builds the chart (on the window's thread). Texts come from the string table in the
+// language in effect.
+IdcChart BuildIdcChart(const IdcPlotData& data);
 IdcChart BuildIdcChart(const IdcFile& file);
 
 }  // namespace varnel

@@ -34,8 +34,11 @@ std::optional<double> SlopePerDay(const std::vector<std::pair<std::int64_t, doub
   return (n * stv - st * sv) / denom;
 }
 
-LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, std::int64_t now,
-                        const HistoryThresholds& limits) {
+// The summary of one logger from its newest contacts `rows` (oldest first). `truncated`:
+// older contacts exist that `rows` leaves out; then a figure that would have to look past
+// the first row sets *tooShort and the caller fetches more rows.
+LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, bool truncated,
+                        std::int64_t now, const HistoryThresholds& limits, bool* tooShort) {
   LoggerSummary s;
   const ContactFigures& last = *rows.back();
   s.SerialNumber = last.SerialNumber;
@@ -49,6 +52,7 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, std::int
     if (!s.ClockOffset && (*it)->ClockOffset) s.ClockOffset = (*it)->ClockOffset;
     if (!s.RingUse && (*it)->RingUse) s.RingUse = (*it)->RingUse;
   }
+  bool needMore = s.IdentityText.empty() || !s.Battery || !s.ClockOffset || !s.RingUse;
 
   // Battery trend over the latest contacts that reported it.
   std::vector<std::pair<std::int64_t, double>> battery;
@@ -56,6 +60,7 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, std::int
     if ((*it)->Battery) battery.insert(battery.begin(), {(*it)->Time, *(*it)->Battery});
   }
   s.BatteryPerDay = SlopePerDay(battery);
+  needMore = needMore || battery.size() < kTrendContacts;
 
   // Clock drift: from the latest clock reading back to the one before it that lies far
   // enough away; a clock set in that earlier call counts from zero.
@@ -63,6 +68,7 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, std::int
   for (const ContactFigures* c : rows) {
     if (c->ClockOffset) clocks.push_back(c);
   }
+  bool driftFound = false;
   if (clocks.size() >= 2) {
     const ContactFigures& b = *clocks.back();
     for (auto it = clocks.rbegin() + 1; it != clocks.rend(); ++it) {
@@ -70,9 +76,11 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, std::int
       if (days < kMinTrendSpanDays) continue;
       const double base = (*it)->ClockSet ? 0.0 : static_cast<double>(*(*it)->ClockOffset);
       s.DriftPerDay = (static_cast<double>(*b.ClockOffset) - base) / days;
+      driftFound = true;
       break;
     }
   }
+  needMore = needMore || !driftFound;
 
   // The usual interval: the median gap between visits.
   std::vector<double> gaps;
@@ -80,16 +88,19 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, std::int
     const double gap = Days(rows[i - 1]->Time, rows[i]->Time);
     if (gap >= kMinVisitGapDays) gaps.push_back(gap);
   }
+  needMore = needMore || gaps.size() < kIntervalContacts;
   if (!gaps.empty()) {
     std::sort(gaps.begin(), gaps.end());
     const std::size_t m = gaps.size() / 2;
     s.UsualInterval = gaps.size() % 2 ? gaps[m] : (gaps[m - 1] + gaps[m]) / 2.0;
   }
 
-  int partialRun = 0;
+  std::size_t partialRun = 0;
   for (auto it = rows.rbegin(); it != rows.rend() && (*it)->Result == ContactResult::Partial; ++it) {
     ++partialRun;
   }
+  needMore = needMore || partialRun == rows.size();
+  if (truncated && needMore) *tooShort = true;
 
   auto& w = s.Warnings;
   if (s.Battery && *s.Battery < limits.BatteryLowPercent) w.push_back(HistoryWarning::BatteryLow);
@@ -108,7 +119,7 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, std::int
   if (s.UsualInterval && s.DaysSince > limits.OverdueFactor * *s.UsualInterval) {
     w.push_back(HistoryWarning::Overdue);
   }
-  if (limits.PartialRepeat > 0 && partialRun >= limits.PartialRepeat) {
+  if (limits.PartialRepeat > 0 && partialRun >= static_cast<std::size_t>(limits.PartialRepeat)) {
     w.push_back(HistoryWarning::RepeatedPartial);
   }
   return s;
@@ -140,6 +151,23 @@ int ContactResultTextId(ContactResult r) {
   }
 }
 
+std::optional<LoggerSummary> SummarizeLatest(const std::vector<ContactFigures>& newest,
+                                             int total, std::int64_t now,
+                                             const HistoryThresholds& limits) {
+  if (newest.empty()) return std::nullopt;
+  std::vector<const ContactFigures*> rows;
+  rows.reserve(newest.size());
+  for (const ContactFigures& c : newest) rows.push_back(&c);
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const ContactFigures* a, const ContactFigures* b) { return a->Time < b->Time; });
+  const bool truncated = static_cast<int>(rows.size()) < total;
+  bool tooShort = false;
+  LoggerSummary s = Summarize(rows, truncated, now, limits, &tooShort);
+  if (tooShort) return std::nullopt;
+  s.Contacts = std::max(total, s.Contacts);
+  return s;
+}
+
 std::vector<LoggerSummary> SummarizeHistory(const std::vector<ContactFigures>& contacts,
                                             std::int64_t now, const HistoryThresholds& limits) {
   std::map<std::uint32_t, std::vector<const ContactFigures*>> bySerial;
@@ -148,7 +176,8 @@ std::vector<LoggerSummary> SummarizeHistory(const std::vector<ContactFigures>& c
   for (auto& [serial, rows] : bySerial) {
     std::stable_sort(rows.begin(), rows.end(),
                      [](const ContactFigures* a, const ContactFigures* b) { return a->Time < b->Time; });
-    out.push_back(Summarize(rows, now, limits));
+    bool unused = false;
+    out.push_back(Summarize(rows, false, now, limits, &unused));
   }
   return out;
 }

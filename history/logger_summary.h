@@ -60,6 +60,18 @@ inline constexpr double kMinTrendSpanDays = 0.5;
 // Contacts closer together than this (days) count as one visit for the usual interval.
 inline constexpr double kMinVisitGapDays = 1.0 / 24.0;
 
+// How many of a logger's newest contacts the summary usually needs: five battery readings,
+// ten gaps between visits and the clock readings before the latest. A logger whose figures
+// reach further back (a battery never reported, calls minutes apart) needs more.
+inline constexpr int kSummaryContacts = 16;
+
+// Summarises one logger from its newest contacts (any order; at most `total`, the number
+// of contacts it has in all). Empty when a figure needs contacts older than those given:
+// the caller asks again with more.
+std::optional<LoggerSummary> SummarizeLatest(const std::vector<ContactFigures>& newest,
+                                             int total, std::int64_t now,
+                                             const HistoryThresholds& limits);
+
 // Summarises contacts (any order, any loggers) per serial number, ascending; `now` in
 // seconds since 1970 UTC.
 std::vector<LoggerSummary> SummarizeHistory(const std::vector<ContactFigures>& contacts,

@@ -11,6 +11,7 @@
 #include "history/history_report.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"
+#include "history/history_summary.h"
 #include "lang/lang.h"
 
 namespace varnel {
@@ -60,12 +61,30 @@ LoggersView::LoggersView(QString historyPath, QWidget* parent)
   Refresh();
 }
 
-bool LoggersView::Refresh() {
-  HistoryStore store(historyPath_);
-  std::string error = store.Open(true);
-  std::vector<ContactFigures> contacts;
-  if (error.empty()) contacts = store.Contacts(std::nullopt, &error);
-  loggers_ = SummarizeHistory(contacts, QDateTime::currentSecsSinceEpoch(), ReadHistoryThresholds());
+void LoggersView::Refresh() {
+  // A reading already under way is overtaken: only the newest one's result is shown.
+  const int generation = ++generation_;
+  loading_ = true;
+  status_->setText(Text(900));
+  const QString path = historyPath_;
+  const HistoryThresholds limits = ReadHistoryThresholds();
+  const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+  work_.Run<Reading>(
+      [path, limits, now] {
+        Reading r;
+        HistoryStore store(path);
+        r.Error = store.Open(true);
+        if (r.Error.empty()) r.Loggers = SummarizeStoredHistory(store, std::nullopt, now, limits, &r.Error);
+        return r;
+      },
+      [this, generation](Reading r) { Show(std::move(r), generation); });
+}
+
+void LoggersView::Show(Reading reading, int generation) {
+  if (generation != generation_) return;
+  loading_ = false;
+  loggers_ = std::move(reading.Loggers);
+  const std::string& error = reading.Error;
   table_->setRowCount(static_cast<int>(loggers_.size()));
   const QColor warnBack(0xff, 0xe0, 0xd8), warnText(0xb0, 0x10, 0x10);
   for (int r = 0; r < static_cast<int>(loggers_.size()); ++r) {
@@ -99,8 +118,9 @@ bool LoggersView::Refresh() {
     }
   }
   table_->resizeColumnsToContents();
-  status_->setText(error.empty() ? QString() : QString::fromStdString(error));
-  return error.empty();
+  error_ = QString::fromStdString(error);
+  status_->setText(error_);
+  if (OnLoaded) OnLoaded();
 }
 
 void LoggersView::showEvent(QShowEvent* event) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/background_work.h"
 #include "history/logger_summary.h"
 
 QT_BEGIN_NAMESPACE
@@ -21,8 +22,15 @@ class LoggersView : public QWidget {
  public:
   explicit LoggersView(QString historyPath, QWidget* parent = nullptr);
 
-  // Reads the history again. False (the reason shown) when it cannot be read.
-  bool Refresh();
+  // Reads the history again on a thread of its own; the table follows when it is read
+  // (or the reason it could not be, in the status line).
+  void Refresh();
+  // The history is being read.
+  bool Loading() const { return loading_; }
+  // The reason the last reading failed; empty when it succeeded.
+  const QString& ErrorText() const { return error_; }
+  // Called on the window's thread whenever a reading has ended and the table shows it.
+  std::function<void()> OnLoaded;
 
   QTableWidget* Table() const { return table_; }
   const std::vector<LoggerSummary>& Loggers() const { return loggers_; }
@@ -34,11 +42,21 @@ class LoggersView : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  struct Reading {
+    std::vector<LoggerSummary> Loggers;
+    std::string Error;
+  };
+  void Show(Reading reading, int generation);
+
   QString historyPath_;
+  QString error_;
+  bool loading_ = false;
+  int generation_ = 0;
   std::vector<LoggerSummary> loggers_;
   QTableWidget* table_ = nullptr;
   QLabel* status_ = nullptr;
   QPushButton* refresh_ = nullptr;
+  BackgroundWork work_{this};
 };
 
 }  // namespace varnel

@@ -10,6 +10,7 @@
 #include "history/history_report.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"
+#include "history/history_summary.h"
 #include "history/logger_summary.h"
 
 namespace {
@@ -23,6 +24,9 @@ constexpr const char* kUsage =
     "  --csv, --json   machine-readable output instead of the aligned table\n"
     "  --file HISTORY  another history file (default: history.sqlite in the per-user data\n"
     "                  folder)\n";
+
+// Contacts read and printed at a time when one logger's contacts are listed.
+constexpr int kPageRows = 500;
 
 }  // namespace
 
@@ -56,14 +60,15 @@ int main(int argc, char** argv) {
 
   HistoryStore store(file.isEmpty() ? DefaultHistoryPath() : file);
   std::string error = store.Open(true);
-  std::vector<ContactFigures> contacts;
-  if (error.empty()) contacts = store.Contacts(serial, &error);
+  std::vector<LoggerSummary> loggers;
+  if (error.empty()) {
+    loggers = SummarizeStoredHistory(store, serial, QDateTime::currentSecsSinceEpoch(),
+                                     ReadHistoryThresholds(), &error);
+  }
   if (!error.empty()) {
     std::fprintf(stderr, "varnel-history: %s\n", error.c_str());
     return 1;
   }
-  const std::vector<LoggerSummary> loggers =
-      SummarizeHistory(contacts, QDateTime::currentSecsSinceEpoch(), ReadHistoryThresholds());
   if (!serial) {
     std::fputs(LoggersReport(loggers, format).c_str(), stdout);
     return 0;
@@ -72,6 +77,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "varnel-history: no contact with logger %u\n", *serial);
     return 1;
   }
-  std::fputs(ContactsReport(contacts, loggers.front(), format).c_str(), stdout);
+  // The logger's contacts a page at a time, printed as they come.
+  const auto walk = [&](const ContactPageVisitor& visit) {
+    ContactPosition at;
+    for (;;) {
+      const std::vector<ContactFigures> page = store.ContactsPage(*serial, &at, kPageRows, &error);
+      if (!error.empty()) return false;
+      if (page.empty()) return true;
+      visit(page);
+    }
+  };
+  const bool ok = WriteContactsReport(walk, loggers.front(), format,
+                                      [](const std::string& piece) { std::fputs(piece.c_str(), stdout); });
+  if (!ok) {
+    std::fprintf(stderr, "varnel-history: %s\n", error.c_str());
+    return 1;
+  }
   return 0;
 }

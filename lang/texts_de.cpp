@@ -273,6 +273,9 @@ constexpr TextEntry kTexts[] = {
     {892, "Wie von Ihnen geändert beibehalten:"},
     {893, "Jetzt wie gespeichert:"},
     {894, "Ihre Änderungen wurden gespeichert."},
+    // The history views while they read in the background.
+    {900, "Kontaktverlauf wird gelesen ..."},
+    {901, "Datendatei wird gelesen ..."},
 };
 
 }  // namespace

@@ -273,6 +273,9 @@ constexpr TextEntry kTexts[] = {
     {892, "Kept as you changed them:"},
     {893, "Now as stored:"},
     {894, "Your changes have been saved."},
+    // The history views while they read in the background.
+    {900, "Reading the contact history ..."},
+    {901, "Reading the data file ..."},
 };
 
 }  // namespace

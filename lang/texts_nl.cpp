@@ -273,6 +273,9 @@ constexpr TextEntry kTexts[] = {
     {892, "Behouden zoals u ze wijzigde:"},
     {893, "Nu zoals opgeslagen:"},
     {894, "Uw wijzigingen zijn opgeslagen."},
+    // The history views while they read in the background.
+    {900, "Contactgeschiedenis wordt gelezen ..."},
+    {901, "Gegevensbestand wordt gelezen ..."},
 };
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The log viewer: a missing log is created, the log is shown as it stands, emptied after Yes,
-// closed by Enter and Escape, and printed (as a PDF file where the system has no printer).
+// closed by Enter and Escape, and printed (as a PDF file where the system has no printer);
+// a big log shows its newest lines at once and ends up whole, in order.
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPrinterInfo>
+#include <QProgressBar>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -26,6 +29,7 @@ class LogFile : public QObject {
   void theLogIsShownUnchangedAndEmptiedAfterYes();
   void enterAndEscapeClose();
   void withoutAPrinterThePrintBecomesAPdfFile();
+  void aBigLogShowsItsNewestLinesAtOnceAndEndsUpWhole();
 
  private:
   bool Show(const std::function<void(TFormLogFile&)>& act);
@@ -134,6 +138,46 @@ void LogFile::withoutAPrinterThePrintBecomesAPdfFile() {
   const QByteArray bytes = file.readAll();
   QVERIFY(bytes.startsWith("%PDF"));
   QVERIFY(bytes.size() > 1000);
+}
+
+void LogFile::aBigLogShowsItsNewestLinesAtOnceAndEndsUpWhole() {
+  // 2.5 MB of numbered entries with lines of different lengths, so the pieces that go in
+  // behind the newest part end at every kind of place.
+  QFile file(home_->LogPath());
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  QByteArray bytes;
+  for (int n = 0; bytes.size() < 2'500'000; ++n) {
+    bytes += "09.12.2026 10:00:00\tentry " + QByteArray::number(n) + ' ' +
+             QByteArray(n % 97, 'x') + (n % 50 == 0 ? "\r\n" : "") + "\r\n";
+  }
+  bytes += "09.12.2026 10:00:01\tthe newest entry\r\n";
+  file.write(bytes);
+  file.close();
+  QPlainTextEdit whole;
+  whole.setPlainText(log_->ReadAll());
+
+  for (bool resetWhileLoading : {false, true}) {
+    QVERIFY(Show([&](TFormLogFile& v) {
+      QVERIFY(v.RichEdit1->toPlainText().endsWith("\tthe newest entry\n"));
+      QVERIFY(v.RichEdit1->textCursor().atEnd());
+      if (resetWhileLoading) {
+        QVERIFY(v.Loading());
+        WhenModal<TFormMessage>([](TFormMessage* m) { QTest::mouseClick(m->BtM, Qt::LeftButton); });
+        QTest::mouseClick(v.btnReset, Qt::LeftButton);
+        QTest::qWait(300);  // the older part, read meanwhile, stays out
+        QVERIFY(v.RichEdit1->toPlainText().isEmpty());
+        return;
+      }
+      QTRY_VERIFY_WITH_TIMEOUT(!v.Loading(), 30000);
+      QVERIFY(v.Progress->isHidden());
+      QCOMPARE(v.RichEdit1->document()->blockCount(), whole.document()->blockCount());
+      QVERIFY(v.RichEdit1->toPlainText() == whole.toPlainText());
+      QVERIFY(v.RichEdit1->textCursor().atEnd());
+      QScrollBar* bar = v.RichEdit1->verticalScrollBar();
+      QCOMPARE(bar->value(), bar->maximum());  // still at the newest entries
+    }));
+  }
+  QCOMPARE(QFileInfo(home_->LogPath()).size(), 0);
 }
 
 }  // namespace varnel

@@ -205,14 +205,17 @@ TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
             lines[0].indexOf("last_contact"))
       << table;  // the columns stay aligned behind the "ü"
   LoggersView loggers(HistoryPath());
-  ASSERT_EQ(loggers.Table()->rowCount(), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !loggers.Loading(); }, 20000));
+  ASSERT_EQ(loggers.Table()->rowCount(), 1) << loggers.ErrorText().toStdString();
   EXPECT_EQ(loggers.Table()->item(0, 1)->text().toStdString(), text.toStdString());
 
   // The Data view, offscreen: three curves, each with points, and its check box.
   DataView view(data_);
   ASSERT_EQ(view.NewestFile(40123), QFileInfo(file).absoluteFilePath());
-  ASSERT_TRUE(view.LoadNewest(40123)) << view.ErrorText().toStdString();
   view.show();
+  view.LoadNewestInBackground(40123);  // as the window does it: behind the event loop
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !view.Loading(); }, 20000));
+  ASSERT_EQ(view.LoadedPath(), QFileInfo(file).absoluteFilePath()) << view.ErrorText().toStdString();
   ASSERT_EQ(view.Chart().Channels.size(), 3u);
   for (QLineSeries* s : view.Chart().Channels) EXPECT_GT(s->count(), 0) << s->name().toStdString();
   ASSERT_EQ(view.SeriesBoxes().size(), 5u);  // three channels, events, time markers
