@@ -230,14 +230,14 @@ TEST_F(WorkerDone, HangUpWaitsForTheNextCallAtOnceAndALateFileWorkerReportsOnlyI
   EXPECT_EQ(view.memo, (Lines{"File W_2.idc created", "File W_3.idc created",
                               "Backup file(s) created !"}));
   EXPECT_EQ(list.ValueNames(), (QStringList{"File0", "File1"}));
-  EXPECT_EQ(list.ReadString("File1"), second[1]);
+  EXPECT_EQ(list.ReadString("File1"), QDir::toNativeSeparators(second[1]));
 
   // The first worker ends late: its done message speaks of its own file alone.
   view.memo.clear();
   logic->WMFilesDone(1, firstRun);
   EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "Backup file(s) created !"}));
   EXPECT_EQ(list.ValueNames(), QStringList{"File0"});
-  EXPECT_EQ(list.ReadString("File0"), first[0]);
+  EXPECT_EQ(list.ReadString("File0"), QDir::toNativeSeparators(first[0]));
   EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_1_BAK.idc"));
   ASSERT_EQ(launcher.starts.size(), 2u);  // the module once per done message
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
