@@ -159,6 +159,7 @@ class TFormLoggerConfig : public QDialog {
   TFormAddDev* addDev_ = nullptr;
   TFormMessage* message_ = nullptr;
   bool selecting_ = false;
+  int rowAtPress_ = -1;  // the current row when the mouse went down on the device list
   bool trimmingMemo_ = false;
   int resetListener_ = 0;
   // The shown device's entry as last read from or written to the store, and what the
