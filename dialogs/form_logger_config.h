@@ -68,8 +68,8 @@ class TFormLoggerConfig : public QDialog {
   QComboBox* CbMonth;
   QSpinBox* SpYear;
   QCheckBox* CbSyncClock;
-  // Beside the described values: only the pages written since the last contact cross the
-  // line (a setting that stays, not a one-shot option).
+  // Not one of the one-shot options: only the pages written since the last contact cross
+  // the line, for as long as it is ticked.
   QCheckBox* ChBReadNewPages;
   QCheckBox* ChBOffset;
   QLabel* LbP1;
