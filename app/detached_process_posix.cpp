@@ -65,9 +65,11 @@ bool StartDetachedProcess(const std::string& program, const std::vector<std::str
       ::_exit(1);
     }
     if (grandchild > 0) ::_exit(0);  // the module is nobody's child of ours
-    const int devNull = ::open("/dev/null", O_RDONLY);
+    // The module gets none of the collector's standard streams: what it prints must not
+    // mix into the collector's output or log, nor keep a pipe of the collector's caller open.
+    const int devNull = ::open("/dev/null", O_RDWR);
     if (devNull >= 0) {
-      ::dup2(devNull, 0);
+      for (int fd = 0; fd <= 2; ++fd) ::dup2(devNull, fd);
       if (devNull > 2) ::close(devNull);
     }
     CloseOnExecAllFrom(3);

@@ -66,10 +66,11 @@ class MainLogic {
 
   // --- Window events
   void FormCreate();
-  // Refused (false, the warning text in the memo) while Start is down. Otherwise stops the
-  // link, lets the workers end -- the files of the pages read are written, backed up,
-  // listed and handed to the modules -- but gives up a file worker that is not done within
-  // a bounded time, writes the settings and frees the device image.
+  // Refused while Start is down: false, after the view has shown the warning in a box the
+  // operator confirms. Otherwise stops the link, lets the workers end -- the files of the
+  // pages read are written, backed up, listed and handed to the modules -- but gives up a
+  // file worker that is not done within a bounded time, writes the settings and frees the
+  // device image.
   bool FormClose();
   void ReadSettings();
   void WriteSettings();

@@ -39,6 +39,7 @@ void MainLogic::SetGauge(int maximum, int position) {
 }
 
 void MainLogic::btnReadClick(Sender sender) {
+  view_.FocusMemo();
   if (!SpBStartModemDown) {
     // The operator released Start: everything stops.
     pmuCloseEnabled = true;

@@ -177,7 +177,8 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       Memo(L);
       break;
     case wsMemorySize:
-      // 2047, not 2048: the size the operators have always been shown.
+      // 2047, not 2048: LastPage is the number of the last page, not a count (a 1-MBit logger
+      // ends at page 2047, which 2048 would show as 0 MBit).
       L = Text(62) + ": " + std::to_string(d.LastPage / 2047) + " MBit";
       Memo(L);
       break;

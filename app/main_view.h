@@ -47,6 +47,8 @@ class MainView {
   // The message memo: one line appended at the end (the view scrolls to it), or emptied.
   virtual void AppendMemo(const std::string& line) = 0;
   virtual void ClearMemo() {}
+  // The memo takes the keyboard focus (a start or stop leaves the operator reading it).
+  virtual void FocusMemo() {}
   // Panel 0 of the status bar shows the device state, panel 1 the clock.
   virtual void SetStatusPanel(int /*panel*/, const std::string& /*text*/) {}
   // The progress bar: range 0..maximum and the position.

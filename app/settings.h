@@ -65,7 +65,8 @@ StoredSettings ReadStoredSettings();
 
 // Writes the two folders of the Common key.
 void WriteCommonFolders(const QString& internalPath, const QString& configFilePath);
-// Writes the settings key in the order the program has always written it.
+// Writes the settings key value by value in a fixed order, so that the stored file reads
+// the same from one close to the next and a diff shows only what changed.
 void WriteSettingsKey(const StoredSettings& s);
 
 // The folder rule for the data and configuration-file folders: the stored folder when it

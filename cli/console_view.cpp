@@ -1,5 +1,7 @@
 #include "cli/console_view.h"
 
+#include "workers/worker_messages.h"
+
 namespace varnel::cli {
 
 void ConsoleView::AppendMemo(const std::string& line) {
@@ -35,9 +37,11 @@ void ConsoleView::SetFileNameText(const std::string& text) { State("device ident
 
 void ConsoleView::ShowWarning(const std::string& text) { State("warning: " + text); }
 
-std::string ConsoleView::JobText(int kind) {
+std::string ConsoleView::JobText(int kind, bool direct) {
   switch (kind) {
-    case 0: return "job 0: read the record table (in modem mode after the modem set-up and a call)";
+    case 0:
+      return direct ? "job 0: read the record table"
+                    : "job 0: set up the modem, wait for a call, read the record table";
     case 1: return "job 1: read the ticked records";
     case 2: return "job 2: wait for the next call";
     case 4: return "job 4: read the record table";
@@ -46,8 +50,25 @@ std::string ConsoleView::JobText(int kind) {
   }
 }
 
+std::string ConsoleView::ResultText(int code) {
+  switch (code) {
+    case wdContentsFailed: return "the record table was not read to its end";
+    case wdContentsRead: return "record table read";
+    case wdRecordsRead: return "the ticked records were read, the logger restarted";
+    case wdNoRecord: return "the logger holds no record";
+    case wdRecordsPartly: return "the reading broke off after some pages";
+    case wdAwaitHangUp: return "waiting for the modem to hang up";
+    case wdHungUp: return "the modem reported the end of the call";
+    case wdNothingRead: return "ended before any page was read";
+    case wdInitFailed: return "the modem set-up did not come through";
+    case wdNoCall: return "the wait for a call ended without a connection";
+    case wdPortLost: return "the port's device has gone";
+    default: return "unknown result";
+  }
+}
+
 void ConsoleView::JobStarted(int kind) {
-  State(JobText(kind));
+  State(JobText(kind, Direct));
   if (OnJobStarted) OnJobStarted(kind);
 }
 
@@ -59,7 +80,7 @@ void ConsoleView::FilesDone(int flag) {
 }
 
 void ConsoleView::WorkerDone(int code) {
-  State("job ended with result " + std::to_string(code));
+  State("job ended: " + ResultText(code) + " (result " + std::to_string(code) + ")");
   if (OnWorkerDone) OnWorkerDone(code);
 }
 

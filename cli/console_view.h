@@ -36,8 +36,13 @@ class ConsoleView : public MainView, public RunObserver {
   // A state line of the run itself ("# " + text).
   void Note(const std::string& text) { State(text); }
 
+  // A run over a direct line: job 0 reads the record table at once, with no modem.
+  bool Direct = false;
+
   // The text of a job number, for the state lines.
-  static std::string JobText(int kind);
+  static std::string JobText(int kind, bool direct);
+  // What a job's result code means, for the state lines.
+  static std::string ResultText(int code);
 
  private:
   void State(const std::string& text);

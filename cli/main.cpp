@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
 
   FacadeLink link;
   cli::ConsoleView view;
+  view.Direct = options.direct;
   LogicEnvironment env;
   if (options.debug) env.Arguments << QStringLiteral("DEBUG");
   env.Link = &link;

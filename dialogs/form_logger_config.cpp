@@ -119,7 +119,11 @@ TFormLoggerConfig::TFormLoggerConfig(QWidget* owner) : QDialog(owner, NoCloseBox
   connect(LbDevices, &QListWidget::currentRowChanged, this, [this] {
     if (!selecting_) LbDevicesClick();
   });
-  connect(LbDevices, &QListWidget::itemClicked, this, [this] { LbDevicesClick(); });
+  // A click on another device has switched (and saved) already through the row change; only
+  // a click on the device shown saves and reloads it here.
+  connect(LbDevices, &QListWidget::itemClicked, this, [this] {
+    if (LbDevices->currentRow() == rowAtPress_) LbDevicesClick();
+  });
   connect(btnAdd, &QPushButton::clicked, this, &TFormLoggerConfig::btnAddClick);
   connect(btnDel, &QPushButton::clicked, this, &TFormLoggerConfig::btnDelClick);
   connect(btnReset, &QPushButton::clicked, this, &TFormLoggerConfig::btnResetClick);
@@ -762,6 +766,8 @@ void TFormLoggerConfig::BtnOpenFileClick() {
 }
 
 bool TFormLoggerConfig::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress && watched == LbDevices->viewport())
+    rowAtPress_ = LbDevices->currentRow();
   if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (IsEnterKey(key) && watched != Memo1 && !Memo1->isAncestorOf(qobject_cast<QWidget*>(watched))) {

@@ -68,8 +68,8 @@ class TFormLoggerConfig : public QDialog {
   QComboBox* CbMonth;
   QSpinBox* SpYear;
   QCheckBox* CbSyncClock;
-  // Beside the described values: only the pages written since the last contact cross the
-  // line (a setting that stays, not a one-shot option).
+  // Not one of the one-shot options: only the pages written since the last contact cross
+  // the line, for as long as it is ticked.
   QCheckBox* ChBReadNewPages;
   QCheckBox* ChBOffset;
   QLabel* LbP1;
@@ -159,6 +159,7 @@ class TFormLoggerConfig : public QDialog {
   TFormAddDev* addDev_ = nullptr;
   TFormMessage* message_ = nullptr;
   bool selecting_ = false;
+  int rowAtPress_ = -1;  // the current row when the mouse went down on the device list
   bool trimmingMemo_ = false;
   int resetListener_ = 0;
   // The shown device's entry as last read from or written to the store, and what the

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     dialogs.ShowWarning(text);
   });
 
-  // The contact history and the data plot, beside the described Options items.
+  // The contact history and the data plot, after a separator below the option dialogs.
   QMenu* options = frmMain.OptionsMenu();
   options->addSeparator();
   const auto dataFolder = [&logic] { return QString::fromStdString(logic.DataFolder()); };

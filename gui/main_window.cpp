@@ -410,9 +410,11 @@ void TfrmMain::changeEvent(QEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  // Only the real close waits for the workers; the refusal box shows with the normal cursor.
+  const bool refused = logic_->StartDown();
+  if (!refused) QApplication::setOverrideCursor(Qt::WaitCursor);
   const bool closed = logic_->FormClose();
-  QApplication::restoreOverrideCursor();
+  if (!refused) QApplication::restoreOverrideCursor();
   if (!closed) {
     event->ignore();
     return;

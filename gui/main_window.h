@@ -76,6 +76,7 @@ class TfrmMain : public QMainWindow, public MainView {
   // --- MainView
   void AppendMemo(const std::string& line) override;
   void ClearMemo() override;
+  void FocusMemo() override;
   void SetStatusPanel(int panel, const std::string& text) override;
   void SetGauge(int maximum, int position) override;
   void SetEnabled(Control control, bool enabled) override;

@@ -46,6 +46,8 @@ void TfrmMain::AppendMemo(const std::string& line) {
 
 void TfrmMain::ClearMemo() { memo1_->clear(); }
 
+void TfrmMain::FocusMemo() { memo1_->setFocus(); }
+
 void TfrmMain::SetStatusPanel(int panel, const std::string& text) {
   (panel == 0 ? panel0_ : panel1_)->setText(Q(text));
 }

@@ -9,7 +9,7 @@ namespace varnel {
 // the link's event by creating a new one (CreatePortEvent in link_state.h).
 //
 // The serial port's overlapped-style operations take the event so that a stop from another
-// thread releases their waits, as an I/O completion would on the original platform.
+// thread releases their waits at once, without waiting for a byte or a time limit.
 class PortEvent {
 public:
   PortEvent();

@@ -7,7 +7,8 @@
 
 namespace varnel {
 
-// Comm-event bits (the values of the original platform's event mask).
+// Comm-event bits, with the values of the Windows event mask so that both ports share one
+// meaning for them.
 inline constexpr std::uint32_t kEvRxChar = 0x01;  // a character arrived
 inline constexpr std::uint32_t kEvRxFlag = 0x02;  // the event character arrived
 inline constexpr std::uint32_t kEvErr = 0x80;     // a line error (framing, overrun, parity)
@@ -23,8 +24,8 @@ inline constexpr int kSingleWaitLimitMs = 20000;
 // A wait limit meaning "until the operation completes".
 inline constexpr int kNoWaitLimit = -1;
 
-// Read and write time limits in milliseconds, with the meaning of the original platform's
-// COMMTIMEOUTS:
+// Read and write time limits in milliseconds, with the meaning of the Windows COMMTIMEOUTS
+// (the Windows port maps them field for field; the POSIX port counts them itself):
 // - a read ends when readInterval > 0 and more than readInterval passes between two bytes
 //   (counted from the first byte on), or when the total readTotalMultiplier * asked +
 //   readTotalConstant has passed (when that total is > 0), or when all bytes arrived;

@@ -111,7 +111,8 @@ bool TReadWriteThread::CheckSameLogger() {
   return true;
 }
 
-// Without a progress step: the bar's total counts the described commands only.
+// Without a progress step: a quick check, not a readout step, so the bar's total leaves it
+// out.
 bool TReadWriteThread::ConfirmSameLogger() {
   std::uint32_t serial = 0;
   const std::int16_t r = BusReadSerial(Device.Address, serial);

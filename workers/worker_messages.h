@@ -4,7 +4,8 @@
 namespace varnel {
 
 // The four messages through which the workers report to the host (the main window). The
-// numbers are the window-message numbers the host's message loop has always used.
+// numbers lie in the user range of window messages (from WM_USER, 1024 up), clear of any
+// number a message loop reserves for itself.
 inline constexpr unsigned kWmUser = 1024;
 inline constexpr unsigned WM_WORKER_DONE = kWmUser + 3;      // wParam: result code
 inline constexpr unsigned WM_WORKER_PROGRESS = kWmUser + 4;  // wParam 0 new range, 1 advance
@@ -43,7 +44,7 @@ enum WorkerStatus : int {
   wsNewComment = 22,
   wsTimeSynchronized = 23,
   wsOptionsReset = 24,
-  // Beyond the events the host has always known: the layout of entry 2 or the write
+  // Added later, after the numbers above: the layout of entry 2 or the write
   // pointer of entry 1 cannot be (lParam: the write pointer); the contents job ends.
   wsMemoryLayoutInvalid = 25,
   // Empty pieces of the operator's modem command list were skipped (lParam: how many);
@@ -75,7 +76,7 @@ enum WorkerResult : int {
   wdNothingRead = 8,     // read/write: ended before any page was read
   wdInitFailed = 10,     // contents: modem initialisation did not come through
   wdNoCall = 11,         // contents: waiting for a call ended without a connection
-  // Beyond the results the host has always known: the device of the port has gone (the
+  // Added later, after the numbers above: the device of the port has gone (the
   // modem unplugged or switched off); posted in modem mode as a job's last message.
   wdPortLost = 12,
 };

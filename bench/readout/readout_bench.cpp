@@ -2,12 +2,12 @@
 // behind its simulated modems, with the line paced at 9600 baud in both directions (a
 // request reaches the logger only once its last byte would have, every reply byte takes its
 // byte time). Prints the measured time of the read/write job, the line time of the bytes
-// that crossed the wire (10 bits a byte, requests and replies), the pauses the job
-// prescribes, and the ratio measured / (line time + pauses). That sum is the physical
+// that crossed the wire (10 bits a byte, requests and replies), the fixed pauses the
+// job makes, and the ratio measured / (line time + pauses). That sum is the physical
 // minimum, so the ratio is at least 1; what lies above 1 is the collector's own time.
 //
 // The read/write job is most of a call's bus traffic but not most of a call's time: a
-// whole simulated call (scripts/demo) spends about 10.7 s in the prescribed pauses of the
+// whole simulated call (scripts/demo) spends about 10.7 s in the fixed pauses of the
 // modem dialogue and the workers, about 2.8 s in modem answers that are complete only once
 // the line has been quiet for 400 ms, and the rest in the simulator's delays before the
 // call and before the hang-up.
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
               replyBytes);
   std::printf("measured:          %.3f s\n", measured);
   std::printf("line time:         %.3f s (replies alone %.3f s)\n", lineTime, replyLineTime);
-  std::printf("prescribed pauses: %.3f s\n", pauses);
+  std::printf("fixed pauses: %.3f s\n", pauses);
   std::printf("ratio:             %.4f (at least 1 on a line paced both ways; target <= 1.05)\n",
               measured / (lineTime + pauses));
   return 0;

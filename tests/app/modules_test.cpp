@@ -191,7 +191,7 @@ TEST_F(Modules, TheRealLauncherStartsAProgramWithABlankInItsPath) {
   EXPECT_FALSE(launcher.StartDetached("", {"x"}));
 }
 
-TEST_F(Modules, AStartedModuleInheritsNoOpenFileOfTheCollector) {
+TEST_F(Modules, AStartedModuleInheritsNoOpenFileNorStandardStreamOfTheCollector) {
   VARNEL_POSIX_ONLY("shell scripts as modules; tests/windows runs idc2csv.exe as one");
   // An open file of ours (the serial port, say) on a number the module would otherwise see.
   const int ours = ::open("/dev/null", O_RDONLY);
@@ -201,8 +201,10 @@ TEST_F(Modules, AStartedModuleInheritsNoOpenFileOfTheCollector) {
   const QString script = Root() + "/fds.sh";
   QFile f(script);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(("#!/bin/sh\nls /proc/$$/fd > '" + out + ".tmp'; readlink /proc/$$/fd/0 >> '" + out +
-           ".tmp'; mv '" + out + ".tmp' '" + out + "'\n").toUtf8());
+  // The standard streams are read before any redirection of the shell's own.
+  f.write(("#!/bin/sh\nstd=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\nls /proc/$$/fd > '" +
+           out + ".tmp'; echo \"$std\" >> '" + out + ".tmp'; mv '" + out + ".tmp' '" + out + "'\n")
+              .toUtf8());
   f.close();
   f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   DetachedProcessLauncher launcher;
@@ -214,7 +216,8 @@ TEST_F(Modules, AStartedModuleInheritsNoOpenFileOfTheCollector) {
   ASSERT_TRUE(result.open(QIODevice::ReadOnly));
   const QStringList lines = QString::fromUtf8(result.readAll()).split('\n', Qt::SkipEmptyParts);
   EXPECT_FALSE(lines.contains("77")) << lines.join(" ").toStdString();
-  EXPECT_TRUE(lines.contains("/dev/null"));  // standard input
+  // Standard input, output and error: nothing a module prints reaches our output.
+  EXPECT_EQ(lines.count("/dev/null"), 3) << lines.join(" ").toStdString();
 }
 
 TEST_F(Modules, AProgramNameWithoutAFolderIsLookedUpOnThePath) {

@@ -46,6 +46,9 @@ TEST(ConsoleView, MemoLinesAsTheyStandAndStateChangesMarked) {
   view.ShowRecords({{"    1    a", true}, {"    2    b", false}});
   view.JobStarted(2);
   view.FilesDone(1);
+  view.WorkerDone(wdHungUp);
+  view.Direct = true;
+  view.JobStarted(0);  // no modem on a direct line
   EXPECT_EQ(out.Text(),
             "M\xC3\xA4rz\tx\n"
             "# status: State: Record active\n"
@@ -53,7 +56,9 @@ TEST(ConsoleView, MemoLinesAsTheyStandAndStateChangesMarked) {
             "#   [x]     1    a\n"
             "#   [ ]     2    b\n"
             "# job 2: wait for the next call\n"
-            "# data files done (complete)\n");
+            "# data files done (complete)\n"
+            "# job ended: the modem reported the end of the call (result 7)\n"
+            "# job 0: read the record table\n");
 }
 
 class CollectorRun : public test::TempStore {

@@ -197,6 +197,8 @@ void LoggerConfig::missingValuesKeepThePreviousDevicesControls() {
     QTest::mouseClick(d.LbDevices->viewport(), Qt::LeftButton, {},
                       d.LbDevices->visualItemRect(d.LbDevices->item(1)).center());
     QCOMPARE(d.CurrentSN, QString("2"));
+    // Only the outgoing device is saved: the one just shown keeps its single value.
+    QCOMPARE(int(store_.Read("2").Present.count()), 1);
     QCOMPARE(d.EdDescription->text(), QString("partial"));
     QVERIFY(d.ChBOffset->isChecked());  // kept from "1"
     QCOMPARE(d.FeP1->GetValue(), 3.0);

@@ -2,6 +2,7 @@
 // the port menu and the debug items, the module lists, the record ticks, the captions in
 // the three languages and --start. The logic runs against a recording link.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextEdit>
 
 #include "app/registry_store.h"
 #include "app/settings.h"
@@ -43,6 +45,7 @@ struct Harness {
     window = std::make_unique<TfrmMain>(env, options);
     window->SetWarningBox([this](QWidget*, const QString&, const QString& text) {
       warnings << text;
+      busyAtWarning = QApplication::overrideCursor() != nullptr;
     });
   }
   QPushButton* Button(const char* name) { return Find<QPushButton>(*window, name); }
@@ -54,6 +57,7 @@ struct Harness {
   test::ManualTimerFactory timers;
   std::unique_ptr<TfrmMain> window;
   QStringList warnings;
+  bool busyAtWarning = false;
 };
 
 // A module whose program file exists, registered under `name`.
@@ -92,6 +96,7 @@ class WindowTest : public QObject {
     QVERIFY(h.window->Logic().StartDown());
     QVERIFY(start->isChecked());
     QCOMPARE(start->text(), QString("Stop"));
+    QCOMPARE(h.window->focusWidget(), Find<QTextEdit>(*h.window, "Memo1"));
     QVERIFY(!h.Button("btnClose")->isEnabled());
     QCOMPARE(h.link.jobs.size(), std::size_t{1});
     QCOMPARE(h.link.jobs[0].kind, 0u);
@@ -108,6 +113,7 @@ class WindowTest : public QObject {
     QVERIFY(!h.window->close());
     QVERIFY(h.window->isVisible());
     QCOMPARE(h.warnings, QStringList{"Please stop modem activities first!"});
+    QVERIFY(!h.busyAtWarning);  // the refusal box shows with the normal cursor
 
     h.Click("SpBStartModem");
     QVERIFY(!h.window->Logic().StartDown());
