@@ -1,6 +1,7 @@
 #include "app/detached_process.h"
 
 #include <QProcess>
+#include <windows.h>
 #include <QString>
 #include <QStringList>
 
@@ -13,11 +14,11 @@ bool StartDetachedProcess(const std::string& program, const std::vector<std::str
   QProcess process;
   process.setProgram(QString::fromStdString(program));
   process.setArguments(args);
-  // The module gets none of the collector's standard streams: what it prints must not mix
-  // into the collector's console output.
-  process.setStandardInputFile(QProcess::nullDevice());
-  process.setStandardOutputFile(QProcess::nullDevice());
-  process.setStandardErrorFile(QProcess::nullDevice());
+  // The module gets none of the collector's handles (no stream is redirected, so none is
+  // inherited) and not its console either: what it prints must not mix into the
+  // collector's console output.
+  process.setCreateProcessArgumentsModifier(
+      [](QProcess::CreateProcessArguments* a) { a->flags |= DETACHED_PROCESS; });
   return process.startDetached();
 }
 
