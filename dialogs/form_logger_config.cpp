@@ -654,12 +654,7 @@ void TFormLoggerConfig::ClearOptions() {
   ChBComment->setChecked(false);
   Memo1->clear();
   if (LbDevices->count() > 0) btnDel->setEnabled(true);
-  RbReadFromClick();
-  ChBOffsetClick();
-  ChBWriteConfigClick();
-  ChBWriteIDClick();
-  ChBIDClick();
-  ChBCommentClick();
+  ApplyEnablingRules();
 }
 
 // ---------------------------------------------------------------- events
