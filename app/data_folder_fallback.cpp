@@ -36,13 +36,15 @@ void MainLogic::CheckDataFolderAtStart() {
     const FolderState stored = DataFolderState(PathFromUtf8(replacedDataFolder_));
     if (stored != FolderState::Usable) {
       MemoAndLog(Text(kTextFolderUnusable) + " " + replacedDataFolder_ + " (" +
-                 Text(ReasonText(stored)) + ") - " + Text(kTextFilesGoTo) + " " + FInternalPath);
+                 Text(ReasonText(stored)) + ") - " + Text(kTextFilesGoTo) + " " + FInternalPath,
+                 MemoTone::Warning);
     }
   }
   const FolderState state = DataFolderState(PathFromUtf8(FInternalPath));
   if (state == FolderState::Usable) return;
   MemoAndLog(Text(kTextFolderUnusable) + " " + FInternalPath + " (" + Text(ReasonText(state)) +
-             ") - " + Text(kTextFilesGoTo) + " " + FallbackDataFolder().toStdString());
+             ") - " + Text(kTextFilesGoTo) + " " + FallbackDataFolder().toStdString(),
+             MemoTone::Warning);
 }
 
 std::filesystem::path MainLogic::FolderForFiles() {
@@ -63,7 +65,8 @@ std::filesystem::path MainLogic::FolderForFiles() {
   QDir().mkpath(fallback);
   MemoAndLog(Text(kTextFolderUnusable) + " " + PathToUtf8(checked) + " (" +
              Text(ReasonText(state)) + ") - " + Text(kTextFilesGoTo) + " " +
-             fallback.toStdString());
+             fallback.toStdString(),
+             MemoTone::Warning);
   if (tracker_) tracker_->FilesInFallbackFolder();
   return PathFromUtf8(fallback.toStdString());
 }

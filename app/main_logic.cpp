@@ -157,6 +157,7 @@ void MainLogic::FormCreate() {
   FFileListKey.clear();
   ResetActivity();
   view_.SetVisible(Control::pmuShow, false);
+  SayActivity(std::string());
 
   Timer1->Start(1000);
   Timer3->Start(100);
@@ -212,13 +213,27 @@ void MainLogic::ReadSettings() {
   view_.SetChecked(Control::ChBShowTime, ChBShowTime);
   MainLeft = s.MainLeft;
   MainTop = s.MainTop;
-  view_.SetWindowPosition({MainLeft, MainTop});
+  MainWidth = s.MainWidth;
+  MainHeight = s.MainHeight;
+  MainMaximized = s.MainMaximized;
+  WindowPosition place;
+  place.Left = MainLeft;
+  place.Top = MainTop;
+  place.Width = MainWidth;
+  place.Height = MainHeight;
+  place.Maximized = MainMaximized;
+  view_.SetWindowPosition(place);
 }
 
 void MainLogic::WriteSettings() {
   if (const auto place = view_.CurrentWindowPosition()) {
     MainLeft = place->Left;
     MainTop = place->Top;
+    if (place->Width && place->Height) {
+      MainWidth = place->Width;
+      MainHeight = place->Height;
+    }
+    if (place->Maximized) MainMaximized = place->Maximized;
   }
   WriteCommonFolders(QString::fromStdString(storedInternalPath_.value_or(FInternalPath)),
                      QString::fromStdString(FConfigFilePath));
@@ -242,6 +257,9 @@ void MainLogic::WriteSettings() {
   s.Address = spAddrValue;
   s.MainLeft = MainLeft;
   s.MainTop = MainTop;
+  s.MainWidth = MainWidth;
+  s.MainHeight = MainHeight;
+  s.MainMaximized = MainMaximized;
   WriteSettingsKey(s);
 }
 
@@ -448,7 +466,7 @@ void MainLogic::EndWorkers(int timeoutMs) {
   // A disk that does not answer. What the worker completed is handled as the files of a
   // worker that stopped; its unfinished file is dropped.
   env_.Link->AbandonFileThreads();
-  MemoAndLog(Text(kTextFileWorkerGivenUp));
+  MemoAndLog(Text(kTextFileWorkerGivenUp), MemoTone::Error);
   while (!fileRuns_.empty()) WMFilesDone(0, fileRuns_.begin()->first);
 }
 

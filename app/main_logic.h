@@ -227,6 +227,10 @@ class MainLogic {
   std::string EditFilename;
   std::int32_t MainLeft = 0;
   std::int32_t MainTop = 0;
+  // Stored only by a front end with a window; kept as read otherwise.
+  std::optional<std::int32_t> MainWidth;
+  std::optional<std::int32_t> MainHeight;
+  std::optional<bool> MainMaximized;
   ProgramLog log_;
   // The stored port and data folder while a run override holds.
   std::optional<std::uint8_t> storedPort_;
@@ -235,10 +239,20 @@ class MainLogic {
   std::string replacedDataFolder_;
 
   RunObserver& Observe();
-  void Memo(const std::string& line);
-  void MemoAndLog(const std::string& line);
+  // The memo line; a warning or an error stands out in the window (the text and the log
+  // line stay the same).
+  void Memo(const std::string& line, MemoTone tone = MemoTone::Plain);
+  void MemoAndLog(const std::string& line, MemoTone tone = MemoTone::Plain);
   void AddToLogFile(const std::string& text);
   void ShowTimeLine();
+  // The status bar's device state is emptied: no logger is on the line.
+  void ClearDeviceState();
+  // What the program does now and what the last call gave, for the tray icon's tooltip.
+  void SayActivity(const std::string& now);
+  void WaitingForCall();
+  void LoggerOnLine(std::uint32_t serialNumber);
+  // The call of `logger` (empty: none identified) ended with `result`.
+  void CallEnded(const std::string& result, std::optional<std::uint32_t> logger);
   void SetButtonsAtRest();
   void SetGauge(int maximum, int position);
   void ResetActivity();
@@ -279,6 +293,7 @@ class MainLogic {
     std::shared_ptr<FilesReport> Report;
     std::optional<PageCache> Cache;  // the pages of its records, for the page cache
     std::uint64_t Contact = 0;       // the contact of the history it belongs to
+    std::optional<std::uint32_t> Logger;  // the serial number of the logger it read
   };
 
   MainView& view_;
@@ -293,6 +308,9 @@ class MainLogic {
   std::map<std::int64_t, FileRun> fileRuns_;
   std::int64_t lastRun_ = 0;
   bool closing_ = false;  // FormClose has begun: no job starts any more
+  std::string activityNow_;
+  std::string lastCall_;
+  std::optional<std::uint32_t> loggerOnLine_;
   // Lines about the options just loaded, said after the serial number's own line.
   std::vector<std::string> optionNotes_;
 };

@@ -10,6 +10,13 @@
 
 namespace varnel {
 
+namespace {
+// What the program does now: "Stopped", "Setting up the modem", "Reading logger".
+constexpr int kTextStopped = 920;
+constexpr int kTextSettingUpModem = 921;
+constexpr int kTextReadingLogger = 923;
+}  // namespace
+
 void MainLogic::PressStart() {
   if (SpBStartModemDown || closing_) return;
   SpBStartModemDown = true;
@@ -52,6 +59,8 @@ void MainLogic::btnReadClick(Sender sender) {
     Timer3->Stop();
     view_.SetCaption(Control::LMDProgressFill1, std::string());
     ResetActivity();
+    ClearDeviceState();
+    SayActivity(Text(kTextStopped));
     MemoAndLog(Text(61));
     Timer2->Stop();
     SetupRetryTimer->Stop();
@@ -96,7 +105,7 @@ void MainLogic::btnReadClick(Sender sender) {
       any = any || lbRecords[i].Ticked;
     }
     if (!any) {
-      MemoAndLog(Text(43));
+      MemoAndLog(Text(43), MemoTone::Warning);
       SetButtonsAtRest();
       view_.SetEnabled(Control::btnReadRec, true);
       return;
@@ -117,7 +126,7 @@ void MainLogic::btnReadClick(Sender sender) {
     StartJob(kind);
     return;
   }
-  Memo(Text(45) + std::to_string(FPort) + " " + Text(46));
+  Memo(Text(45) + std::to_string(FPort) + " " + Text(46), MemoTone::Error);
   SetButtonsAtRest();
   Observe().PortOpenFailed(FPort);
   SpBStartModemDown = false;
@@ -150,6 +159,10 @@ void MainLogic::StartJob(std::uint32_t kind) {
     // called last are never carried out on the next one, and the serial-number handshake
     // waits for the new logger's options.
     ResetReadOptions();
+    // The state of the logger that called last is no longer news.
+    ClearDeviceState();
+    if (kind == 0) SayActivity(Text(kTextSettingUpModem));
+    if (kind == 4) SayActivity(Text(kTextReadingLogger));
   }
   env_.Link->ReapFinished();
   if (tracker_) tracker_->JobStarted(kind, env_.Link->ModemMode());
@@ -185,7 +198,8 @@ void MainLogic::PortLost() {
   env_.Link->StopLink();
   FKeepPortOpen = false;
   if (!SpBStartModemDown) return;
-  MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort));
+  MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
+  SayActivity(Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")");
   // Nothing runs until the modem is back; the bar says so instead of moving.
   Timer3->Stop();
   ResetActivity();
@@ -211,7 +225,8 @@ void MainLogic::SetupFailed() {
   // An unattended PC tries again on its own, after a pause: a modem that does not answer
   // now is switched off or busy, and asking it again at once only fills the log.
   MemoAndLog(Text(kTextSetupRetry) + " " + std::to_string(FSetupRetrySeconds) + " " +
-             Text(127));
+             Text(127),
+             MemoTone::Warning);
   SetupRetryTimer->Start(FSetupRetrySeconds * 1000);
 }
 

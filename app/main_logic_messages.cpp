@@ -35,6 +35,8 @@ constexpr int kTextValueRefused = 878;
 
 // "Not every record read got its data file", with the reason when one is known.
 constexpr int kTextFilesIncomplete = 830;
+// "file(s) written", after their number (what the last call gave).
+constexpr int kTextFilesWritten = 925;
 
 // Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
 std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
@@ -52,12 +54,18 @@ std::string FileNamePart(const std::string& path) {
 
 }  // namespace
 
-void MainLogic::Memo(const std::string& line) { view_.AppendMemo(line); }
+void MainLogic::Memo(const std::string& line, MemoTone tone) {
+  if (tone == MemoTone::Plain) {
+    view_.AppendMemo(line);
+  } else {
+    view_.AppendMarkedMemo(line, tone);
+  }
+}
 
 void MainLogic::AddToLogFile(const std::string& text) { log_.AddToLogFile(text); }
 
-void MainLogic::MemoAndLog(const std::string& line) {
-  Memo(line);
+void MainLogic::MemoAndLog(const std::string& line, MemoTone tone) {
+  Memo(line, tone);
   AddToLogFile(line);
 }
 
@@ -102,7 +110,9 @@ void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& 
   if (ChBShowTime && code != wsDeviceTime && code != wsDeviceState) ShowTimeLine();
   const std::string line = StatusLine(code, value, text);
   AddToLogFile(line);
-  for (const std::string& note : std::exchange(optionNotes_, {})) MemoAndLog(note);
+  for (const std::string& note : std::exchange(optionNotes_, {})) {
+    MemoAndLog(note, MemoTone::Warning);
+  }
 }
 
 std::string MainLogic::StatusLine(int code, std::int64_t value, const std::string& text) {
@@ -121,6 +131,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       // Unsigned, as the registered-device key and the data folder name it.
       L = Text(50) + " " + std::to_string(d.SerialNumber);
       Memo(L);
+      LoggerOnLine(d.SerialNumber);
       // The contents worker waits for OptionsReady: it is set whatever happens here.
       struct ReadyOnExit {
         TDevice& device;
@@ -143,7 +154,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
     }
     case wsDeviceError:
       if (value >= 0 && value <= 2) L = Text(51 + static_cast<int>(value));
-      Memo(L);
+      Memo(L, MemoTone::Error);
       break;
     case wsDeviceState:
       if (value >= 0 && value <= 2) {
@@ -165,12 +176,12 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       break;
     case wsDeviceChanged:
       L = Text(59);
-      Memo(L);
+      Memo(L, MemoTone::Warning);
       d.ConfigKnown = false;
       break;
     case wsNoCommunication:
       L = Text(60);
-      Memo(L);
+      Memo(L, MemoTone::Error);
       break;
     case wsRecordAlreadyRead:
       L = Text(65) + " " + std::to_string(value + 1) + " " + Text(66);
@@ -211,10 +222,11 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
     case wsWaitingForCall:
       L = Text(118);
       Memo(L);
+      WaitingForCall();
       break;
     case wsModemTimeout:
       L = Text(119);
-      Memo(L);
+      Memo(L, MemoTone::Error);
       break;
     case wsReadContents:
       L = Text(42);
@@ -271,7 +283,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
     case wsMemoryLayoutInvalid:
       L = Text(527) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
           std::to_string(d.ReservedPages) + ", W " + std::to_string(value) + ")";
-      Memo(L);
+      Memo(L, MemoTone::Error);
       break;
     case wsNoTextPages:
     case wsTextNotWritten: {
@@ -280,7 +292,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
                                              : kTextIdNotWritten;
       L = Text(id) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
           std::to_string(d.ReservedPages) + ")";
-      Memo(L);
+      Memo(L, MemoTone::Warning);
       break;
     }
     default:
@@ -306,6 +318,7 @@ void MainLogic::StartFileThread() {
   run.Report = std::make_shared<FilesReport>(++lastRun_);
   if (FDevice->ReadOnlyNewPages) run.Cache = PageCacheOf(*FDevice);
   if (tracker_) run.Contact = tracker_->Contact();
+  run.Logger = loggerOnLine_;
   const auto report = run.Report;
   fileRuns_.emplace(report->Run, std::move(run));
   Observe().FileWorkerStarted();
@@ -323,7 +336,8 @@ void MainLogic::WMWorkerDone(int code) {
   switch (code) {
     case wdContentsFailed:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61));
+        MemoAndLog(Text(61), MemoTone::Warning);
+        CallEnded(Text(61), loggerOnLine_);
         FDevice->ClearRecs();
         StartJob(9);
       }
@@ -352,7 +366,8 @@ void MainLogic::WMWorkerDone(int code) {
     case wdNoRecord:
       lbRecords.clear();
       view_.ShowRecords(lbRecords);
-      MemoAndLog(Text(85));
+      MemoAndLog(Text(85), MemoTone::Warning);
+      CallEnded(Text(85), loggerOnLine_);
       // The logger is still on the line: wait for its hang-up as after a failed reading,
       // so that an empty logger does not end the unattended loop.
       if (SpBStartModemDown && modem) {
@@ -361,7 +376,7 @@ void MainLogic::WMWorkerDone(int code) {
       }
       break;
     case wdRecordsPartly:
-      MemoAndLog(Text(61));
+      MemoAndLog(Text(61), MemoTone::Warning);
       FDevice->ConfigKnown = true;
       MemoAndLog(Text(86));
       StartFileThread();
@@ -379,11 +394,14 @@ void MainLogic::WMWorkerDone(int code) {
       ResumeWaitingForCall();
       break;
     case wdNothingRead:
-      if (SpBStartModemDown) MemoAndLog(Text(61));
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61), MemoTone::Warning);
+        CallEnded(Text(61), loggerOnLine_);
+      }
       break;
     case wdInitFailed:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61));
+        MemoAndLog(Text(61), MemoTone::Warning);
         FDevice->ClearRecs();
         SetupFailed();
       }
@@ -393,7 +411,7 @@ void MainLogic::WMWorkerDone(int code) {
       break;
     case wdNoCall:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61));
+        MemoAndLog(Text(61), MemoTone::Warning);
         FDevice->ClearRecs();
         StartJob(2);
       }
@@ -414,7 +432,8 @@ bool MainLogic::CopyBackups() {
     std::string error;
     if (!CopyReplacing(name, backupName, error)) {
       all = false;
-      MemoAndLog(Text(kTextBackupFailed) + " " + PathToUtf8(backupName.filename()));
+      MemoAndLog(Text(kTextBackupFailed) + " " + PathToUtf8(backupName.filename()),
+                 MemoTone::Error);
     }
   }
   return all;
@@ -441,8 +460,12 @@ void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
   }
   const int low = static_cast<int>(flag & 0xFF);
   const int count = FDevice->FileCount();
+  if (low == 0 || low == 1) {
+    CallEnded(count == 0 ? Text(87) : std::to_string(count) + " " + Text(kTextFilesWritten),
+              done.Logger);
+  }
   if ((low == 0 || low == 1) && count == 0) {
-    MemoAndLog(Text(87));
+    MemoAndLog(Text(87), MemoTone::Warning);
   } else if (low == 0 || low == 1) {
     for (int i = 0; i < count; ++i) {
       const std::string line =
@@ -454,7 +477,8 @@ void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
     // treated as any others; the line says that not every record got its file.
     if (low == 0) {
       const std::string why = done.Report ? done.Report->Error() : std::string();
-      MemoAndLog(Text(kTextFilesIncomplete) + (why.empty() ? std::string() : ": " + why));
+      MemoAndLog(Text(kTextFilesIncomplete) + (why.empty() ? std::string() : ": " + why),
+                 MemoTone::Error);
     }
     // A copy that failed is named; "created" is said only when every copy was made.
     if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));

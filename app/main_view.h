@@ -34,11 +34,19 @@ enum class Control {
 // The window's name of a control ("btnClose"); the window is "frmMain".
 std::string_view ControlName(Control control);
 
-// The window's top-left corner on the desktop.
+// The window's place on the desktop: its top-left corner and, when known, its size and
+// whether it is maximised (the size is then the one it returns to).
 struct WindowPosition {
   int Left = 0;
   int Top = 0;
+  std::optional<int> Width;
+  std::optional<int> Height;
+  std::optional<bool> Maximized;
 };
+
+// How a memo line stands out: a failure, or something the operator should look at. The
+// text itself is the same either way.
+enum class MemoTone { Plain, Warning, Error };
 
 class MainView {
  public:
@@ -46,6 +54,8 @@ class MainView {
 
   // The message memo: one line appended at the end (the view scrolls to it), or emptied.
   virtual void AppendMemo(const std::string& line) = 0;
+  // A line that stands out; a view without colours shows it as any other.
+  virtual void AppendMarkedMemo(const std::string& line, MemoTone /*tone*/) { AppendMemo(line); }
   virtual void ClearMemo() {}
   // The memo takes the keyboard focus (a start or stop leaves the operator reading it).
   virtual void FocusMemo() {}
@@ -76,6 +86,8 @@ class MainView {
   // A view without a window answers nothing, and the stored place is kept.
   virtual void SetWindowPosition(WindowPosition /*position*/) {}
   virtual std::optional<WindowPosition> CurrentWindowPosition() const { return std::nullopt; }
+  // What the program does now, in a few lines (the tray icon's tooltip).
+  virtual void SetActivityText(const std::string& /*text*/) {}
   // A warning the operator confirms with OK (closing refused while the program runs).
   virtual void ShowWarning(const std::string& /*text*/) {}
 };

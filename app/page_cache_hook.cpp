@@ -27,7 +27,7 @@ void MainLogic::LoadPageCache() {
       d.CachedPages = std::move(cache);
       break;
     case CacheRead::Damaged:
-      MemoAndLog(Text(810));
+      MemoAndLog(Text(810), MemoTone::Warning);
       break;
     case CacheRead::Missing:  // the first contact with the option on
       break;
@@ -38,7 +38,7 @@ void MainLogic::SavePageCache(const PageCache& cache) {
   if (cache.Records.empty()) return;  // nothing complete was read: the old cache still holds
   std::string error;
   if (!WritePageCache(CacheFileOf(cache.SerialNumber), cache, error)) {
-    MemoAndLog(Text(811) + " " + error);
+    MemoAndLog(Text(811) + " " + error, MemoTone::Warning);
   }
 }
 

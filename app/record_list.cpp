@@ -1,6 +1,7 @@
 #include "app/record_list.h"
 
 #include <QString>
+#include <algorithm>
 
 #include "app/locale_text.h"
 
@@ -19,17 +20,25 @@ RecordListText BuildRecordList(const TDevice& device, const std::string& heading
   out.LogText = heading + ":\r\n";
   const int count = device.RecCount();
   const float ringPages = static_cast<float>(device.LastRingPage);
+  // Dates differ in length ("3 Mar 2024", "20 Feb 2024"): the start times are filled to
+  // the longest, so that the shares stand right-aligned in one column.
+  std::vector<QString> starts;
+  qsizetype startWidth = 0;
+  for (int i = 0; i < count; ++i) {
+    starts.push_back(DeviceTimeText(device.Rec(i)->StartTime));
+    startWidth = std::max(startWidth, starts.back().size());
+  }
   for (int i = 0; i < count; ++i) {
     const TRec* rec = device.Rec(i);
-    std::string number = PadLeft(QString::number(i + 1), 5) + "    " +
-                         DeviceTimeText(rec->StartTime).toStdString();
-    out.LogText += "\t\t\t" + number;
+    const std::string number = PadLeft(QString::number(i + 1), 5) + "    ";
+    out.LogText += "\t\t\t" + number + starts[i].toStdString();
     if (i != count - 1) out.LogText += "\r\n";
     // An empty ring layout would divide by zero; such a record shows 0.0.
     const float share =
         ringPages > 0 ? static_cast<float>(rec->Span) * 100.0f / ringPages : 0.0f;
     const std::string size = PadLeft(FixedText(share, 7, 1), 6) + "    ";
-    out.Entries.push_back({number + size, false});
+    out.Entries.push_back(
+        {number + starts[i].leftJustified(startWidth).toStdString() + size, false});
   }
   return out;
 }

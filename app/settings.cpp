@@ -30,6 +30,15 @@ StoredSettings ReadStoredSettings() {
   s.ShowTime = key.ReadFlag(QStringLiteral("Show-Time"), true);
   s.MainLeft = key.ReadInt(QStringLiteral("MainLeft"), 0);
   s.MainTop = key.ReadInt(QStringLiteral("MainTop"), 0);
+  if (key.HasValue(QString::fromLatin1(kMainWidthValue))) {
+    s.MainWidth = key.ReadInt(QString::fromLatin1(kMainWidthValue), 0);
+  }
+  if (key.HasValue(QString::fromLatin1(kMainHeightValue))) {
+    s.MainHeight = key.ReadInt(QString::fromLatin1(kMainHeightValue), 0);
+  }
+  if (key.HasValue(QString::fromLatin1(kMainMaximizedValue))) {
+    s.MainMaximized = key.ReadFlag(QString::fromLatin1(kMainMaximizedValue), false);
+  }
   s.SetupRetrySeconds =
       std::clamp(key.ReadInt(QString::fromLatin1(kSetupRetryValue), kSetupRetryDefaultSeconds),
                  kSetupRetryMinSeconds, kSetupRetryMaxSeconds);
@@ -58,6 +67,9 @@ void WriteSettingsKey(const StoredSettings& s) {
   key.WriteInt(QStringLiteral("Address"), s.Address);
   key.WriteInt(QStringLiteral("MainLeft"), s.MainLeft);
   key.WriteInt(QStringLiteral("MainTop"), s.MainTop);
+  if (s.MainWidth) key.WriteInt(QString::fromLatin1(kMainWidthValue), *s.MainWidth);
+  if (s.MainHeight) key.WriteInt(QString::fromLatin1(kMainHeightValue), *s.MainHeight);
+  if (s.MainMaximized) key.WriteFlag(QString::fromLatin1(kMainMaximizedValue), *s.MainMaximized);
 }
 
 QString ResolveFolderSetting(const QString& stored, const QString& programFolder,

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // The program's settings in the per-user store, their keys and their defaults.
 namespace varnel {
@@ -32,6 +33,12 @@ inline constexpr int kSetupRetryDefaultSeconds = 60;
 inline constexpr int kSetupRetryMinSeconds = 5;
 inline constexpr int kSetupRetryMaxSeconds = 3600;
 
+// The main window's size and maximised state (values of this program's own beside the
+// stored left and top edges; written only by a program that has the window).
+inline constexpr const char* kMainWidthValue = "VarnelMainWidth";
+inline constexpr const char* kMainHeightValue = "VarnelMainHeight";
+inline constexpr const char* kMainMaximizedValue = "VarnelMainMaximized";
+
 // The values of the settings key and the two folders of the Common key, as read at start and
 // written at close. Integers keep the width of the fields they fill.
 struct StoredSettings {
@@ -48,6 +55,10 @@ struct StoredSettings {
   bool ShowTime = true;
   std::int32_t MainLeft = 0;
   std::int32_t MainTop = 0;
+  // Empty while not stored (the window's design size, not maximised).
+  std::optional<std::int32_t> MainWidth;
+  std::optional<std::int32_t> MainHeight;
+  std::optional<bool> MainMaximized;
   // Read only; a value that is not a number gives the default, one out of bounds the
   // nearest bound.
   int SetupRetrySeconds = kSetupRetryDefaultSeconds;

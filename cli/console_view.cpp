@@ -19,6 +19,7 @@ void ConsoleView::SetStatusPanel(int panel, const std::string& text) {
   // Panel 1 is the clock; only the device state is news.
   if (panel != 0 || text == lastPanel_) return;
   lastPanel_ = text;
+  if (text.empty()) return;  // no logger on the line: nothing to tell
   State("status: " + text);
 }
 

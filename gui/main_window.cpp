@@ -2,6 +2,11 @@
 #include "gui/main_window.h"
 
 #include <QFontMetricsF>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QScreen>
+#include <QVBoxLayout>
 #include <QItemSelectionModel>
 #include <QStyle>
 #include <QAction>
@@ -10,6 +15,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,9 +42,15 @@ namespace varnel {
 
 namespace {
 
-// The client area below the menu bar: widgets, then the status bar.
+// The client area below the menu bar (widgets, then the status bar) when nothing else is
+// stored: the window's design size.
 constexpr int kClientWidth = 826;
 constexpr int kClientHeight = 528;
+// The narrowest the columns get: the record list (an entry of a long date still fits),
+// the memo, the buttons on the right.
+constexpr int kLeftWidth = 312;
+constexpr int kMemoMinWidth = 280;
+constexpr int kRightWidth = 118;
 // The clock panel: at least 100 pixels, wide enough for a date and a time with seconds in
 // the usual formats ("09.12.2026 04:13:24"), which 100 pixels cut off at this font size.
 constexpr int kClockWidth = 150;
@@ -71,7 +84,7 @@ TfrmMain::TfrmMain(LogicEnvironment env, WindowOptions options, QWidget* parent)
   qApp->installEventFilter(this);
   logic_->FormCreate();
   // The menu bar's height is known once its captions are set.
-  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  ApplyPlace();
   if (pressStart) {
     // Pressed once the window is up and the event loop runs.
     QTimer::singleShot(0, this, [this] {
@@ -157,18 +170,16 @@ QAction* TfrmMain::Action(Control control) const {
 
 // ---------------------------------------------------------------- controls
 
-QLabel* TfrmMain::MakeLabel(Control control, const QRect& geometry, QWidget* parent) {
+QLabel* TfrmMain::MakeLabel(Control control, QWidget* parent) {
   auto* l = new QLabel(parent);
   l->setObjectName(QString::fromLatin1(ControlName(control)));
-  l->setGeometry(geometry);
   widgets_[control] = l;
   return l;
 }
 
-QPushButton* TfrmMain::MakeButton(Control control, const QRect& geometry, QWidget* parent) {
+QPushButton* TfrmMain::MakeButton(Control control, QWidget* parent) {
   auto* b = new QPushButton(parent);
   b->setObjectName(QString::fromLatin1(ControlName(control)));
-  b->setGeometry(geometry);
   widgets_[control] = b;
   return b;
 }
@@ -179,89 +190,132 @@ void TfrmMain::BuildControls() {
 
   panel0_ = new QLabel(this);
   panel0_->setObjectName(QStringLiteral("StatusPanel0"));
-  panel0_->setFixedWidth(kClientWidth - kClockWidth - 26);
+  // A long state must not widen the window; it is cut at the panel's end instead.
+  panel0_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   panel1_ = new QLabel(this);
   panel1_->setObjectName(QStringLiteral("StatusPanel1"));
-  panel1_->setFixedWidth(kClockWidth);
+  panel1_->setMinimumWidth(kClockWidth);
   panel1_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-  statusBar()->setSizeGripEnabled(false);
-  statusBar()->addWidget(panel0_);
+  statusBar()->addWidget(panel0_, 1);
   statusBar()->addPermanentWidget(panel1_);
 
-  // Fixed border: the client area is 826 x 528 with the status bar; the menu bar comes on top.
-  const int statusHeight = statusBar()->sizeHint().height();
-  const int h = kClientHeight - statusHeight;  // height of the widget area
-  setWindowFlags((windowFlags() | Qt::WindowMinimizeButtonHint) & ~Qt::WindowMaximizeButtonHint);
+  auto* root = new QVBoxLayout(client);
+  root->setContentsMargins(0, 0, 0, 0);
+  root->setSpacing(0);
 
   // The picture band.
-  band_ = new QLabel(client);
+  band_ = new PictureBand(client);
   band_->setObjectName(QStringLiteral("Image1"));
-  band_->setGeometry(0, 0, kClientWidth, 44);
-  band_->setPixmap(BandPicture(kClientWidth, 44));
+  root->addWidget(band_);
+
+  auto* area = new QVBoxLayout;
+  area->setContentsMargins(8, 7, 8, 8);
+  area->setSpacing(6);
+  root->addLayout(area, 1);
 
   // Address field (debug mode) and progress bar.
-  MakeLabel(Control::Label6, QRect(8, 52, 104, 20), client)
-      ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* top = new QHBoxLayout;
+  top->setSpacing(4);
+  auto* l6 = MakeLabel(Control::Label6, client);
+  l6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  top->addWidget(l6);
   spAddr_ = new QSpinBox(client);
   spAddr_->setObjectName(QString::fromLatin1(ControlName(Control::spAddr)));
-  spAddr_->setGeometry(116, 51, 60, 22);
+  spAddr_->setMinimumWidth(60);
   widgets_[Control::spAddr] = spAddr_;
   connect(spAddr_, &QSpinBox::valueChanged, this, [this](int v) { logic_->SetAddress(v); });
+  top->addWidget(spAddr_);
   gauge1_ = new QProgressBar(client);
   gauge1_->setObjectName(QStringLiteral("Gauge1"));
-  gauge1_->setGeometry(184, 53, 634, 18);
+  gauge1_->setFixedHeight(18);
   gauge1_->setRange(0, 1000);
   gauge1_->setValue(0);
   gauge1_->setTextVisible(false);
+  top->addWidget(gauge1_, 1);
+  area->addLayout(top);
 
-  // Left: the record list with its headings, the file-name identity, the module lists.
-  const int left = 8, leftWidth = 312;
-  MakeLabel(Control::Label2, QRect(left, 80, 80, 16), client);
-  MakeLabel(Control::Label3, QRect(left + 60, 80, 120, 16), client);
-  MakeLabel(Control::Label4, QRect(left + 150, 80, leftWidth - 150, 16), client)
-      ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // Three columns: the record list over the module lists, the memo, the buttons. The
+  // record list and the memo take what the window gains.
+  auto* columns = new QHBoxLayout;
+  columns->setSpacing(8);
+  area->addLayout(columns, 1);
+
+  auto* left = new QVBoxLayout;
+  left->setSpacing(2);
+  columns->addLayout(left, 1);
+  // The headings stand over the list's columns (PlaceRecordHeadings).
+  recordHeadings_ = new QWidget(client);
+  recordHeadings_->setFixedHeight(16);
+  MakeLabel(Control::Label2, recordHeadings_);
+  MakeLabel(Control::Label3, recordHeadings_);
+  MakeLabel(Control::Label4, recordHeadings_)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  left->addWidget(recordHeadings_);
   lbRecords_ = new QListWidget(client);
   lbRecords_->setObjectName(QStringLiteral("lbRecords"));
-  lbRecords_->setGeometry(left, 97, leftWidth, 152);
+  lbRecords_->setMinimumSize(kLeftWidth, 100);
   QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   mono.setPointSize(8);
   lbRecords_->setFont(mono);
   lbRecords_->setSelectionMode(QAbstractItemView::SingleSelection);
+  lbRecords_->installEventFilter(this);
   connect(lbRecords_, &QListWidget::itemChanged, this, &TfrmMain::LbRecordsItemChanged);
-  PlaceRecordHeadings(kTypicalRecordEntry);
+  left->addWidget(lbRecords_, 3);
 
-  MakeLabel(Control::Label1, QRect(left, 254, leftWidth, 16), client);
+  left->addSpacing(4);
+  left->addWidget(MakeLabel(Control::Label1, client));
   editFilename_ = new QLineEdit(client);
   editFilename_->setObjectName(QString::fromLatin1(ControlName(Control::EditFilename)));
-  editFilename_->setGeometry(left, 271, leftWidth, 22);
   editFilename_->setReadOnly(true);
   editFilename_->setEnabled(false);
   editFilename_->setFocusPolicy(Qt::NoFocus);
   widgets_[Control::EditFilename] = editFilename_;
+  left->addWidget(editFilename_);
+  left->addSpacing(6);
 
-  // The two module lists, headed by labels that may wrap to two lines.
-  const int listWidth = 100, middle = leftWidth - 2 * listWidth - 8;
-  const int listsTop = 334, listsHeight = h - listsTop - 8;
-  const int chosenLeft = left + listWidth + 4 + middle + 4;
-  MakeLabel(Control::Label5, QRect(left, 300, listWidth + 40, 32), client)
-      ->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-  QLabel* l9 = MakeLabel(Control::Label9, QRect(chosenLeft - 40, 300, listWidth + 40, 32), client);
+  // The two module lists with the buttons between them, headed by labels that may wrap.
+  auto* modules = new QGridLayout;
+  modules->setHorizontalSpacing(4);
+  modules->setVerticalSpacing(2);
+  QLabel* l5 = MakeLabel(Control::Label5, client);
+  l5->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  l5->setWordWrap(true);
+  QLabel* l9 = MakeLabel(Control::Label9, client);
   l9->setAlignment(Qt::AlignRight | Qt::AlignBottom);
   l9->setWordWrap(true);
-  static_cast<QLabel*>(widgets_[Control::Label5])->setWordWrap(true);
+  modules->addWidget(l5, 0, 0, 1, 2);
+  modules->addWidget(l9, 0, 1, 1, 2);
   lbAvModuls_ = new QListWidget(client);
   lbAvModuls_->setObjectName(QStringLiteral("LbAvModuls"));
-  lbAvModuls_->setGeometry(left, listsTop, listWidth, listsHeight);
   lbAvModuls_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lbExModuls_ = new QListWidget(client);
   lbExModuls_->setObjectName(QStringLiteral("LbExModuls"));
-  lbExModuls_->setGeometry(chosenLeft, listsTop, listWidth, listsHeight);
   lbExModuls_->setSelectionMode(QAbstractItemView::SingleSelection);
-  const int mx = left + listWidth + 4;
-  QPushButton* add = MakeButton(Control::btnAdd, QRect(mx, listsTop + 10, middle, 24), client);
-  QPushButton* del = MakeButton(Control::btnDel, QRect(mx, listsTop + 40, middle, 24), client);
-  QPushButton* clear = MakeButton(Control::btnClear, QRect(mx, listsTop + 86, middle, 24), client);
+  for (QListWidget* list : {lbAvModuls_, lbExModuls_}) {
+    list->setMinimumSize(100, 80);
+    list->setTextElideMode(Qt::ElideMiddle);
+  }
+  modules->addWidget(lbAvModuls_, 1, 0);
+  modules->addWidget(lbExModuls_, 1, 2);
+  auto* buttons = new QVBoxLayout;
+  buttons->setSpacing(6);
+  buttons->setContentsMargins(0, 10, 0, 0);
+  QPushButton* add = MakeButton(Control::btnAdd, client);
+  QPushButton* del = MakeButton(Control::btnDel, client);
+  QPushButton* clear = MakeButton(Control::btnClear, client);
+  buttons->addWidget(add);
+  buttons->addWidget(del);
+  buttons->addSpacing(16);
+  buttons->addWidget(clear);
+  buttons->addStretch(1);
+  modules->addLayout(buttons, 1, 1);
+  // The buttons keep the room they had in the design, where the longest caption fits.
+  modules->setColumnMinimumWidth(1, 104);
+  for (QPushButton* b : {add, del, clear}) b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  modules->setColumnStretch(0, 1);
+  modules->setColumnStretch(2, 1);
+  modules->setRowStretch(1, 1);
+  left->addLayout(modules, 2);
   connect(add, &QPushButton::clicked, this, [this] {
     std::vector<int> rows;
     for (const QModelIndex& i : lbAvModuls_->selectionModel()->selectedRows()) rows.push_back(i.row());
@@ -274,11 +328,15 @@ void TfrmMain::BuildControls() {
   connect(clear, &QPushButton::clicked, this, [this] { logic_->btnClearClick(); });
 
   // Middle: the message memo.
-  const int memoLeft = left + leftWidth + 8, memoWidth = 692 - memoLeft;
-  MakeLabel(Control::Label7, QRect(memoLeft, 80, memoWidth, 16), client);
+  auto* middle = new QVBoxLayout;
+  middle->setSpacing(2);
+  columns->addLayout(middle, 2);
+  auto* l7 = MakeLabel(Control::Label7, client);
+  l7->setFixedHeight(16);
+  middle->addWidget(l7);
   memo1_ = new QTextEdit(client);
   memo1_->setObjectName(QStringLiteral("Memo1"));
-  memo1_->setGeometry(memoLeft, 97, memoWidth, h - 97 - 8);
+  memo1_->setMinimumWidth(kMemoMinWidth);
   memo1_->setReadOnly(true);
   memo1_->setAcceptRichText(true);
   // Long lines wrap: the memo scrolls only vertically, so its newest line is always seen
@@ -288,41 +346,51 @@ void TfrmMain::BuildControls() {
   memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo1_->setTabStopDistance(QFontMetricsF(font()).horizontalAdvance(QLatin1Char('x')) * 8);
+  middle->addWidget(memo1_, 1);
 
   // Right: start/stop toggle, activity bar, "Show time", the hidden controls, Close.
-  const int rx = 700, rw = 118;
-  spbStartModem_ = MakeButton(Control::SpBStartModem, QRect(rx, 97, rw, 72), client);
+  auto* right = new QVBoxLayout;
+  right->setSpacing(8);
+  right->setContentsMargins(0, 18, 0, 0);
+  columns->addLayout(right, 0);
+  spbStartModem_ = MakeButton(Control::SpBStartModem, client);
+  spbStartModem_->setFixedSize(kRightWidth, 72);
   spbStartModem_->setCheckable(true);
   spbStartModem_->setIcon(StartPicture(false));
   spbStartModem_->setIconSize(QSize(32, 32));
   spbStartModem_->setText(QStringLiteral("Start"));  // the design caption until first pressed
   connect(spbStartModem_, &QPushButton::clicked, this, &TfrmMain::SpBStartModemClick);
+  right->addWidget(spbStartModem_);
   activity_ = new FillMeter(client);
   activity_->setObjectName(QString::fromLatin1(ControlName(Control::LMDProgressFill1)));
-  activity_->setGeometry(rx, 177, rw, 20);
+  activity_->setFixedSize(kRightWidth, 20);
   activity_->SetMaximum(10);
   widgets_[Control::LMDProgressFill1] = activity_;
+  right->addWidget(activity_);
   chbShowTime_ = new QCheckBox(client);
   chbShowTime_->setObjectName(QString::fromLatin1(ControlName(Control::ChBShowTime)));
-  chbShowTime_->setGeometry(rx, 205, rw, 20);
+  chbShowTime_->setFixedWidth(kRightWidth);
   widgets_[Control::ChBShowTime] = chbShowTime_;
   connect(chbShowTime_, &QCheckBox::clicked, this, [this](bool on) { logic_->SetShowTime(on); });
+  right->addWidget(chbShowTime_);
 
   // Never shown, but kept with their states: the battery meter and the three buttons the
   // program presses itself.
-  MakeLabel(Control::Label8, QRect(rx, 236, rw, 16), client)->hide();
+  MakeLabel(Control::Label8, client)->hide();
   battery_ = new QProgressBar(client);
   battery_->setObjectName(QStringLiteral("Battery1"));
-  battery_->setGeometry(rx, 252, rw, 16);
   battery_->hide();
-  MakeButton(Control::btnStart, QRect(rx, 276, rw, 24), client)->hide();
-  MakeButton(Control::btnReadRec, QRect(rx, 304, rw, 24), client)->hide();
-  MakeButton(Control::btnCancel, QRect(rx, 332, rw, 24), client)->hide();
+  MakeButton(Control::btnStart, client)->hide();
+  MakeButton(Control::btnReadRec, client)->hide();
+  MakeButton(Control::btnCancel, client)->hide();
   widgets_[Control::btnReadRec]->setEnabled(false);
   connect(static_cast<QPushButton*>(widgets_[Control::btnCancel]), &QPushButton::clicked, this,
           [this] { logic_->btnCancelClick(); });
 
-  QPushButton* close = MakeButton(Control::btnClose, QRect(rx, h - 8 - 26, rw, 26), client);
+  right->addStretch(1);
+  QPushButton* close = MakeButton(Control::btnClose, client);
+  close->setFixedSize(kRightWidth, 26);
+  right->addWidget(close);
   connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -330,18 +398,59 @@ void TfrmMain::BuildControls() {
 // the start time after four blanks, and the share of memory, which ends four blanks before
 // the end of an entry of `entryLength` characters.
 void TfrmMain::PlaceRecordHeadings(int entryLength) {
+  recordEntryLength_ = entryLength;
   const QFontMetrics fm(lbRecords_->font());
   const int ch = fm.horizontalAdvance(QLatin1Char('0'));
   const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                         style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 6;
-  const int x0 = lbRecords_->x() + indicator;
+  const int x0 = indicator;
   QWidget* number = widgets_[Control::Label2];
   QWidget* start = widgets_[Control::Label3];
   QWidget* share = widgets_[Control::Label4];
-  number->move(x0, number->y());
-  start->move(x0 + 9 * ch, start->y());
-  const int right = std::min(x0 + (entryLength - 4) * ch, lbRecords_->geometry().right());
-  share->setGeometry(right - share->width(), share->y(), share->width(), share->height());
+  const int h = recordHeadings_->height();
+  number->setGeometry(x0, 0, number->sizeHint().width(), h);
+  start->setGeometry(x0 + 9 * ch, 0, start->sizeHint().width(), h);
+  const int right = std::min(x0 + (entryLength - 4) * ch, lbRecords_->width() - 2);
+  const int w = share->sizeHint().width();
+  share->setGeometry(right - w, 0, w, h);
+}
+
+void TfrmMain::ApplyPlace() {
+  PlaceRecordHeadings(recordEntryLength_ > 0 ? recordEntryLength_ : kTypicalRecordEntry);
+  const QSize design(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  QSize size = design;
+  if (place_.Width && place_.Height) size = QSize(*place_.Width, *place_.Height);
+  size = size.expandedTo(minimumSizeHint());
+  // A place stored on a screen that is gone, or a size from a larger screen, must not
+  // leave part of the window out of reach.
+  QScreen* screen = QGuiApplication::screenAt(QPoint(place_.Left, place_.Top));
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  QPoint at(place_.Left, place_.Top);
+  if (screen) {
+    const QRect free = screen->availableGeometry();
+    size = size.boundedTo(free.size());
+    at.setX(std::max(free.left(), std::min(at.x(), free.right() + 1 - size.width())));
+    at.setY(std::max(free.top(), std::min(at.y(), free.bottom() + 1 - size.height())));
+  }
+  resize(size);
+  move(at);
+  normalPos_ = at;
+  normalSize_ = size;
+  if (place_.Maximized.value_or(false)) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+bool TfrmMain::InNormalState() const {
+  return !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+}
+
+void TfrmMain::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (InNormalState() && isVisible()) normalPos_ = pos();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (InNormalState() && isVisible()) normalSize_ = size();
 }
 
 // ---------------------------------------------------------------- commands and events
@@ -361,12 +470,38 @@ void TfrmMain::LbRecordsItemChanged(QListWidgetItem* item) {
 }
 
 void TfrmMain::ShowAbout() {
-  QMessageBox box(QMessageBox::Information, Q(texts_[Control::AboutCaption]),
-                  Q(texts_[Control::AboutProduct]) + QLatin1Char('\n') +
-                      Q(texts_[Control::AboutVersion]),
-                  QMessageBox::Ok, this);
+  QDialog box(this);
   box.setObjectName(QStringLiteral("AboutBox"));
-  box.setIconPixmap(ProgramIcon().pixmap(48, 48));
+  const QString caption = Q(texts_[Control::AboutCaption]);
+  box.setWindowTitle(caption);
+  auto* icon = new QLabel(&box);
+  icon->setPixmap(ProgramIcon().pixmap(QSize(48, 48), devicePixelRatioF()));
+  icon->setAlignment(Qt::AlignTop);
+  auto* product = new QLabel(Q(texts_[Control::AboutProduct]), &box);
+  QFont big = product->font();
+  big.setPointSizeF(big.pointSizeF() * 1.5);
+  big.setBold(true);
+  product->setFont(big);
+  auto* version = new QLabel(Q(texts_[Control::AboutVersion]), &box);
+  auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+  connect(ok, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  auto* text = new QVBoxLayout;
+  text->addWidget(product);
+  text->addWidget(version);
+  text->addStretch(1);
+  auto* row = new QHBoxLayout;
+  row->setSpacing(16);
+  row->addWidget(icon);
+  row->addLayout(text, 1);
+  auto* layout = new QVBoxLayout(&box);
+  layout->addLayout(row);
+  layout->addWidget(ok);
+  // Wide enough that the title bar shows the whole caption beside its buttons (the title
+  // font is often larger and bold).
+  QFont titleFont = font();
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+  titleFont.setBold(true);
+  box.setMinimumWidth(std::max(300, QFontMetrics(titleFont).horizontalAdvance(caption) + 160));
   box.exec();
 }
 
@@ -434,6 +569,9 @@ void TfrmMain::EndSession() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lbRecords_ && event->type() == QEvent::Resize && recordEntryLength_ > 0) {
+    PlaceRecordHeadings(recordEntryLength_);
+  }
   // The session really ends (the session manager's word after a logout that nobody
   // cancelled, the system shutting down): the run ends in order, as on SIGTERM, instead of
   // the close being refused while Start is down. A checkpoint of the session or a

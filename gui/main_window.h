@@ -75,6 +75,8 @@ class TfrmMain : public QMainWindow, public MainView {
 
   // --- MainView
   void AppendMemo(const std::string& line) override;
+  void AppendMarkedMemo(const std::string& line, MemoTone tone) override;
+  void SetActivityText(const std::string& text) override;
   void ClearMemo() override;
   void FocusMemo() override;
   void SetStatusPanel(int panel, const std::string& text) override;
@@ -100,6 +102,8 @@ class TfrmMain : public QMainWindow, public MainView {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -107,11 +111,15 @@ class TfrmMain : public QMainWindow, public MainView {
   void BuildTray();
   void BuildControls();
   void PlaceRecordHeadings(int entryLength);
+  // Puts the window where the settings say, at their size (the design size when none is
+  // stored), fully on the screen, maximised when it was.
+  void ApplyPlace();
+  bool InNormalState() const;
   void SpBStartModemClick(bool down);
   void LbRecordsItemChanged(QListWidgetItem* item);
   QWidget* Widget(Control control) const;
-  QLabel* MakeLabel(Control control, const QRect& geometry, QWidget* parent);
-  QPushButton* MakeButton(Control control, const QRect& geometry, QWidget* parent);
+  QLabel* MakeLabel(Control control, QWidget* parent);
+  QPushButton* MakeButton(Control control, QWidget* parent);
 
   std::unique_ptr<MainLogic> logic_;
   bool trayAvailable_ = false;
@@ -128,7 +136,14 @@ class TfrmMain : public QMainWindow, public MainView {
   QMenu* trayMenu_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
 
-  QLabel* band_ = nullptr;
+  QWidget* band_ = nullptr;
+  QWidget* recordHeadings_ = nullptr;
+  int recordEntryLength_ = 0;
+  // The place asked for by the settings, and the place and size the window has when it is
+  // neither maximised nor minimised (kept while it is, to be stored at close).
+  WindowPosition place_;
+  QPoint normalPos_;
+  QSize normalSize_;
   QSpinBox* spAddr_ = nullptr;
   QProgressBar* gauge1_ = nullptr;
   QListWidget* lbRecords_ = nullptr;

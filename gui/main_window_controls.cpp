@@ -14,6 +14,9 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include "gui/main_window.h"
@@ -33,12 +36,18 @@ QWidget* TfrmMain::Widget(Control control) const {
   return it == widgets_.end() ? nullptr : it->second;
 }
 
-void TfrmMain::AppendMemo(const std::string& line) {
+void TfrmMain::AppendMemo(const std::string& line) { AppendMarkedMemo(line, MemoTone::Plain); }
+
+void TfrmMain::AppendMarkedMemo(const std::string& line, MemoTone tone) {
   // Plain text in the rich-text box: a line that looks like markup is shown as it stands.
+  // Each line gets its own format, so that a coloured line does not colour the next.
+  QTextCharFormat format;
+  if (tone == MemoTone::Error) format.setForeground(MemoErrorColour());
+  if (tone == MemoTone::Warning) format.setForeground(MemoWarningColour());
   QTextCursor cursor(memo1_->document());
   cursor.movePosition(QTextCursor::End);
-  if (!memo1_->document()->isEmpty()) cursor.insertBlock();
-  cursor.insertText(Q(line));
+  if (!memo1_->document()->isEmpty()) cursor.insertBlock(QTextBlockFormat(), format);
+  cursor.insertText(Q(line), format);
   memo1_->setTextCursor(cursor);
   memo1_->ensureCursorVisible();
   memo1_->verticalScrollBar()->setValue(memo1_->verticalScrollBar()->maximum());
@@ -74,7 +83,6 @@ void TfrmMain::SetCaption(Control control, const std::string& text) {
   switch (control) {
     case Control::Window:
       setWindowTitle(Q(text));
-      if (tray_) tray_->setToolTip(Q(text).trimmed());
       return;
     case Control::AboutProduct:
     case Control::AboutVersion:
@@ -126,7 +134,13 @@ void TfrmMain::SetRecordTicked(int index, bool ticked) {
   item->setCheckState(state);
 }
 
-void TfrmMain::SetFileNameText(const std::string& text) { editFilename_->setText(Q(text)); }
+void TfrmMain::SetFileNameText(const std::string& text) {
+  editFilename_->setText(Q(text));
+  // An identity longer than the field shows its start, where it differs from others; the
+  // whole of it is in the tooltip.
+  editFilename_->setCursorPosition(0);
+  editFilename_->setToolTip(Q(text));
+}
 
 void TfrmMain::ShowPortMenu(const std::vector<PortMenuItem>& items) {
   for (QAction* a : portGroup_->actions()) {
@@ -167,10 +181,27 @@ void TfrmMain::ShowModuleLists(const std::vector<std::string>& available,
   for (const std::string& name : chosen) lbExModuls_->addItem(Q(name));
 }
 
-void TfrmMain::SetWindowPosition(WindowPosition position) { move(position.Left, position.Top); }
+void TfrmMain::SetWindowPosition(WindowPosition position) {
+  place_ = position;
+  // Before the window is built up, its place waits for the captions (the menu bar's height).
+  if (logic_) ApplyPlace();
+}
 
 std::optional<WindowPosition> TfrmMain::CurrentWindowPosition() const {
-  return WindowPosition{x(), y()};
+  // Maximised or hidden in the tray, the window keeps the place it returns to.
+  const QPoint at = InNormalState() ? pos() : normalPos_;
+  const QSize size = InNormalState() ? this->size() : normalSize_;
+  WindowPosition place;
+  place.Left = at.x();
+  place.Top = at.y();
+  place.Width = size.width();
+  place.Height = size.height();
+  place.Maximized = (windowState() & Qt::WindowMaximized) != 0;
+  return place;
+}
+
+void TfrmMain::SetActivityText(const std::string& text) {
+  if (tray_) tray_->setToolTip(Q(text));
 }
 
 }  // namespace varnel

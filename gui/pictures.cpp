@@ -43,15 +43,22 @@ QPixmap LoggerSymbol(int size, const QColor& colour) {
 
 }  // namespace
 
-QPixmap BandPicture(int width, int height) {
-  QPixmap pm(width, height);
-  QPainter p(&pm);
+PictureBand::PictureBand(QWidget* parent) : QWidget(parent) {
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  setFixedHeight(44);
+}
+
+QSize PictureBand::sizeHint() const { return {826, 44}; }
+
+void PictureBand::paintEvent(QPaintEvent* /*event*/) {
+  QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
+  const int width = this->width(), height = this->height();
   QLinearGradient g(0, 0, width, 0);
   g.setColorAt(0.0, QColor(16, 52, 96));
   g.setColorAt(0.6, QColor(34, 98, 150));
   g.setColorAt(1.0, QColor(120, 170, 205));
-  p.fillRect(pm.rect(), g);
+  p.fillRect(rect(), g);
   p.setPen(QPen(QColor(255, 255, 255, 70), 2));
   p.drawPath(Trace(QRectF(width * 0.35, 4, width * 0.65, height - 8)));
   QFont f = p.font();
@@ -61,19 +68,23 @@ QPixmap BandPicture(int width, int height) {
   p.setPen(Qt::white);
   p.drawText(QRect(16, 0, width / 2, height), Qt::AlignVCenter | Qt::AlignLeft,
              QStringLiteral("Varnel"));
-  return pm;
 }
 
 QIcon StartPicture(bool running) {
   QIcon icon;
   const QColor colour = running ? QColor(196, 48, 40) : QColor(46, 140, 70);
-  for (int size : {16, 32, 48}) icon.addPixmap(LoggerSymbol(size, colour));
+  for (int size : {16, 32, 48, 64, 96}) icon.addPixmap(LoggerSymbol(size, colour));
   return icon;
 }
 
+QColor MemoErrorColour() { return {184, 20, 20}; }
+QColor MemoWarningColour() { return {168, 96, 0}; }
+
 QIcon ProgramIcon() {
   QIcon icon;
-  for (int size : {16, 22, 32, 48, 64}) icon.addPixmap(LoggerSymbol(size, QColor(34, 98, 150)));
+  for (int size : {16, 22, 32, 44, 48, 64, 96, 128}) {
+    icon.addPixmap(LoggerSymbol(size, QColor(34, 98, 150)));
+  }
   return icon;
 }
 

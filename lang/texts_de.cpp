@@ -276,6 +276,13 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Kontaktverlauf wird gelesen ..."},
     {901, "Datendatei wird gelesen ..."},
+    // What the program does now (the tray icon's tooltip).
+    {920, "Angehalten"},
+    {921, "Modem wird eingerichtet"},
+    {922, "Warte auf einen Anruf seit"},
+    {923, "Lese Logger"},
+    {924, "Letzter Anruf"},
+    {925, "Datei(en) geschrieben"},
 };
 
 }  // namespace

@@ -276,6 +276,13 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Reading the contact history ..."},
     {901, "Reading the data file ..."},
+    // What the program does now (the tray icon's tooltip).
+    {920, "Stopped"},
+    {921, "Setting up the modem"},
+    {922, "Waiting for a call since"},
+    {923, "Reading logger"},
+    {924, "Last call"},
+    {925, "file(s) written"},
 };
 
 }  // namespace

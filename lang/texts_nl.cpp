@@ -276,6 +276,13 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Contactgeschiedenis wordt gelezen ..."},
     {901, "Gegevensbestand wordt gelezen ..."},
+    // What the program does now (the tray icon's tooltip).
+    {920, "Gestopt"},
+    {921, "Modem wordt ingesteld"},
+    {922, "Wacht op een oproep sinds"},
+    {923, "Logger wordt gelezen:"},
+    {924, "Laatste oproep"},
+    {925, "bestand(en) geschreven"},
 };
 
 }  // namespace

@@ -33,6 +33,20 @@ TEST(RecordList, NumbersAreRightAlignedToFivePlacesAndSharesToSix) {
   EXPECT_FALSE(list.Entries[0].Ticked);
 }
 
+// Dates of different lengths ("3 Mar 2024", "20 Feb 2024" in many locales) must not
+// push the shares out of their column.
+TEST(RecordList, SharesStayInOneColumnWhateverTheDateLengths) {
+  TDevice d;
+  d.LastRingPage = 1000;
+  AddRecord(d, SecondsOf(2024, 3, 3) + 3600u, 20);
+  AddRecord(d, SecondsOf(2024, 2, 20) + 13 * 3600u, 155);
+  AddRecord(d, SecondsOf(2024, 12, 28) + 23 * 3600u, 5);
+  const auto entries = BuildRecordList(d, "H").Entries;
+  ASSERT_EQ(entries.size(), 3u);
+  for (const RecordEntry& e : entries) EXPECT_EQ(e.Text.size(), entries[0].Text.size()) << e.Text;
+  EXPECT_EQ(entries[1].Text.substr(entries[1].Text.size() - 10), "  15.5    ");
+}
+
 TEST(RecordList, ASpanOfZeroShowsZeroWithTheSystemSeparator) {
   TDevice d;
   d.LastRingPage = 4000;

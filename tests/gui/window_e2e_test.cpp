@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 #include "app/facade_link.h"
@@ -28,6 +29,9 @@ namespace varnel {
 using test::Find;
 
 namespace {
+
+// Longer than the identity field is wide.
+constexpr const char* kIdentity = "Well 7 at the northern pumping station near the old mill";
 
 // Real Qt timers for the clock and the activity bar; the 80 s restart countdown (the
 // second timer the logic makes) fires only when the test says so.
@@ -66,7 +70,7 @@ class WindowE2eTest : public QObject {
     // Paced at 9600 baud, so that a readout lasts long enough to be stopped.
     testsupport::SimProcess sim;
     QVERIFY2(sim.Start({"--port", "1", "--modem", "--records", "3", "--baud", "9600",
-                        "--id-text", "Well 7", "--call-after", "2.6"},
+                        "--id-text", kIdentity, "--call-after", "2.6"},
                        ports.toStdString()),
              sim.Output().c_str());
 
@@ -103,14 +107,24 @@ class WindowE2eTest : public QObject {
     auto* memo = Find<QTextEdit>(w, "Memo1");
     QCOMPARE(memo->verticalScrollBar()->value(), memo->verticalScrollBar()->maximum());
 
-    QVERIFY(Find<QLabel>(w, "StatusPanel0")->text().startsWith("State: Record"));
+    // Waiting for the next call: no logger's state is shown; the tray says what happens
+    // now and what the call gave.
+    QTRY_VERIFY(Find<QLabel>(w, "StatusPanel0")->text().isEmpty());
+    const QStringList tip = w.TrayIcon()->toolTip().split('\n');
+    QCOMPARE(tip.size(), 3);
+    QVERIFY2(tip[1].startsWith("Waiting for a call since "), qPrintable(tip[1]));
+    QVERIFY2(tip[2].startsWith("Last call ") && tip[2].endsWith(", SN 40123: 1 file(s) written"),
+             qPrintable(tip[2]));
     auto* records = Find<QListWidget>(w, "lbRecords");
     QCOMPARE(records->count(), 3);
     QCOMPARE(records->item(0)->checkState(), Qt::Checked);  // the current record only
     QCOMPARE(records->item(1)->checkState(), Qt::Unchecked);
     QVERIFY(records->item(2)->text().startsWith("    3    "));
     QCOMPARE(Find<QLabel>(w, "Label4")->text(), QString("Percent of Memory"));
-    QCOMPARE(Find<QLineEdit>(w, "EditFilename")->text(), QString("Well 7"));
+    // A long identity shows from its start.
+    auto* identity = Find<QLineEdit>(w, "EditFilename");
+    QCOMPARE(identity->text(), QString(kIdentity));
+    QCOMPARE(identity->cursorPosition(), 0);
     QVERIFY(gaugeTop > 0);
     QTRY_COMPARE(gauge->value(), 0);
     QVERIFY(start->isChecked());
@@ -137,6 +151,8 @@ class WindowE2eTest : public QObject {
     const QStringList after = test::MemoLines(w);
     QVERIFY(after.mid(static_cast<int>(after.lastIndexOf("Reading Record 1"))).contains("Cancelled !"));
     QCOMPARE(gauge->value(), 0);
+    QVERIFY(Find<QLabel>(w, "StatusPanel0")->text().isEmpty());
+    QVERIFY(w.TrayIcon()->toolTip().startsWith("Varnel\nStopped\nLast call "));
 
     QVERIFY(w.close());
     sim.Stop();

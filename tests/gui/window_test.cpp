@@ -14,11 +14,15 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "gui/fill_meter.h"
+#include "gui/pictures.h"
 #include "gui_fixture.h"
 #include "lang/lang.h"
 #include "manual_timer.h"
@@ -351,6 +355,77 @@ class WindowTest : public QObject {
       QVERIFY(activity->fontMetrics().horizontalAdvance(activity->Caption()) < activity->width() - 8);
       QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
     }
+  }
+
+  // The window grows: the memo and the record list take the room. Its place, size and
+  // maximised state come back at the next start; a stored size from a larger screen is
+  // cut to this one.
+  void GrowsAndComesBackWhereItWas() {
+    Harness h;
+    const auto reopen = [&h] {
+      LogicEnvironment env;
+      env.ProgramPath = h.store.ProgramPath();
+      env.Link = &h.link;
+      env.Timers = &h.timers;
+      auto w = std::make_unique<TfrmMain>(env);
+      w->show();
+      return w;
+    };
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    const QRect screen = h.window->screen()->availableGeometry();
+    QVERIFY(screen.contains(h.window->frameGeometry()));
+    auto* memo = Find<QTextEdit>(*h.window, "Memo1");
+    auto* records = Find<QListWidget>(*h.window, "lbRecords");
+    const QSize memoBefore = memo->size(), recordsBefore = records->size();
+    h.window->resize(h.window->size() + QSize(300, 150));
+    h.window->move(60, 40);
+    QTRY_VERIFY(memo->width() >= memoBefore.width() + 150);
+    QVERIFY(memo->height() >= memoBefore.height() + 140);
+    QVERIFY(records->height() >= recordsBefore.height() + 50);
+    const QRect placed(h.window->pos(), h.window->size());
+    QVERIFY(h.window->close());
+
+    auto second = reopen();
+    QCOMPARE(QRect(second->pos(), second->size()), placed);
+    second->showMaximized();
+    QTRY_VERIFY(second->isMaximized());
+    QVERIFY(second->close());
+    auto third = reopen();
+    QVERIFY(third->isMaximized());
+    third->showNormal();
+    QTRY_COMPARE(QRect(third->pos(), third->size()), placed);
+    QVERIFY(third->close());
+
+    RegistryKey(kSettingsKey).WriteInt("VarnelMainWidth", 3000);
+    RegistryKey(kSettingsKey).WriteInt("VarnelMainHeight", 2000);
+    RegistryKey(kSettingsKey).WriteInt("MainLeft", 5000);
+    RegistryKey(kSettingsKey).WriteFlag("VarnelMainMaximized", false);
+    auto oversized = reopen();
+    QVERIFY(screen.contains(QRect(oversized->pos(), oversized->size())));
+    oversized->close();
+  }
+
+  // Errors and warnings stand out in the memo; their texts stay as they are, and a plain
+  // line after them is plain again.
+  void ErrorLinesAreColoured() {
+    Harness h;
+    h.link.openSucceeds = false;
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    h.Click("SpBStartModem");
+    QVERIFY(!h.window->Logic().StartDown());
+    h.window->AppendMemo("plain");
+    QTextDocument* doc = Find<QTextEdit>(*h.window, "Memo1")->document();
+    QStringList lines;
+    QList<QColor> colours;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+      lines << b.text();
+      const QBrush brush = b.begin().fragment().charFormat().foreground();
+      colours << (brush.style() == Qt::NoBrush ? QColor() : brush.color());
+    }
+    QCOMPARE(lines, (QStringList{"ERROR: Comport Nr.1 not available !", "Cancelled !", "plain"}));
+    QCOMPARE(colours, (QList<QColor>{MemoErrorColour(), QColor(), QColor()}));
   }
 
   // --start (or the word START anywhere) presses Start once the window is up.
