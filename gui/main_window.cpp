@@ -399,8 +399,10 @@ void TfrmMain::BuildControls() {
 // the end of an entry of `entryLength` characters.
 void TfrmMain::PlaceRecordHeadings(int entryLength) {
   recordEntryLength_ = entryLength;
-  const QFontMetrics fm(lbRecords_->font());
-  const int ch = fm.horizontalAdvance(QLatin1Char('0'));
+  // The advance of a fixed-pitch character is fractional; rounded, it would drift over
+  // the width of an entry.
+  const QFontMetricsF fm(lbRecords_->font());
+  const double ch = fm.horizontalAdvance(QLatin1Char('0'));
   const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                         style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 6;
   const int x0 = indicator;
@@ -409,8 +411,8 @@ void TfrmMain::PlaceRecordHeadings(int entryLength) {
   QWidget* share = widgets_[Control::Label4];
   const int h = recordHeadings_->height();
   number->setGeometry(x0, 0, number->sizeHint().width(), h);
-  start->setGeometry(x0 + 9 * ch, 0, start->sizeHint().width(), h);
-  const int right = std::min(x0 + (entryLength - 4) * ch, lbRecords_->width() - 2);
+  start->setGeometry(x0 + qRound(9 * ch), 0, start->sizeHint().width(), h);
+  const int right = std::min(x0 + qRound((entryLength - 4) * ch), lbRecords_->width() - 2);
   const int w = share->sizeHint().width();
   share->setGeometry(right - w, 0, w, h);
 }
