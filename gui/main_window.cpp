@@ -311,7 +311,9 @@ void TfrmMain::BuildControls() {
   modules->addLayout(buttons, 1, 1);
   // The buttons keep the room they had in the design, where the longest caption fits.
   modules->setColumnMinimumWidth(1, 104);
-  for (QPushButton* b : {add, del, clear}) b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  for (QPushButton* b : {add, del, clear}) {
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  }
   modules->setColumnStretch(0, 1);
   modules->setColumnStretch(2, 1);
   modules->setRowStretch(1, 1);
