@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
+#include "dialogs/module_list_box.h"
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui/start_word.h"
@@ -250,11 +251,13 @@ void TfrmMain::BuildControls() {
   l9->setAlignment(Qt::AlignRight | Qt::AlignBottom);
   l9->setWordWrap(true);
   static_cast<QLabel*>(widgets_[Control::Label5])->setWordWrap(true);
-  lbAvModuls_ = new QListWidget(client);
+  auto* available = new ModuleListBox(client);
+  lbAvModuls_ = available;
   lbAvModuls_->setObjectName(QStringLiteral("LbAvModuls"));
   lbAvModuls_->setGeometry(left, listsTop, listWidth, listsHeight);
   lbAvModuls_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lbExModuls_ = new QListWidget(client);
+  auto* chosen = new ModuleListBox(client);
+  lbExModuls_ = chosen;
   lbExModuls_->setObjectName(QStringLiteral("LbExModuls"));
   lbExModuls_->setGeometry(chosenLeft, listsTop, listWidth, listsHeight);
   lbExModuls_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -272,6 +275,16 @@ void TfrmMain::BuildControls() {
     logic_->btnDelClick(selected.isEmpty() ? -1 : selected.first().row());
   });
   connect(clear, &QPushButton::clicked, this, [this] { logic_->btnClearClick(); });
+  // Dropping an entry does what the button between the lists does.
+  ConnectModuleDrops(available, chosen, [add] { add->click(); }, [del] { del->click(); });
+  available->PathOfRow = [this](int row) {
+    const TModule* m = logic_->Modules().Item(row);
+    return m ? QString::fromStdString(m->Path) : QString();
+  };
+  chosen->PathOfRow = [this](int row) {
+    const TModule* m = logic_->ExecModules().Item(row);
+    return m ? QString::fromStdString(m->Path) : QString();
+  };
 
   // Middle: the message memo.
   const int memoLeft = left + leftWidth + 8, memoWidth = 692 - memoLeft;
