@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "dialogs/dialog_support.h"
@@ -32,6 +33,26 @@ KindSpec SpecOf(int kind) {
     case mkYesNo: return {{0, 0}, {503, maYes}, {504, maNo}, 2};
     case mkRetryCancel: return {{0, 0}, {505, maRetry}, {502, maCancel}, 1};
     default: return {{0, 0}, {501, maOk}, {0, 0}, 1};
+  }
+}
+
+MessageIcon IconOf(int kind, MessageIcon asked) {
+  if (asked != MessageIcon::Automatic) return asked;
+  switch (kind) {
+    case mkYesNoCancel:
+    case mkYesNo: return MessageIcon::Question;
+    case mkAbortRetryIgnore:
+    case mkRetryCancel: return MessageIcon::Warning;
+    default: return MessageIcon::Information;
+  }
+}
+
+QStyle::StandardPixmap PixmapOf(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Question: return QStyle::SP_MessageBoxQuestion;
+    case MessageIcon::Warning: return QStyle::SP_MessageBoxWarning;
+    case MessageIcon::Critical: return QStyle::SP_MessageBoxCritical;
+    default: return QStyle::SP_MessageBoxInformation;
   }
 }
 
@@ -66,8 +87,15 @@ TFormMessage::TFormMessage(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
     connect(b, &QPushButton::clicked, this, [this, b] { Answer(b); });
   }
 
+  ImIcon = new QLabel(this);
+  ImIcon->setObjectName(QStringLiteral("ImIcon"));
+  ImIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  auto* message = new QHBoxLayout;
+  message->addWidget(ImIcon, 0);
+  message->addSpacing(8);
+  message->addWidget(LbText, 1);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(LbText, 1);
+  layout->addLayout(message, 1);
   layout->addLayout(row);
   InstallKeyPreview(this);
   SetButtons(mkOk);
@@ -87,8 +115,13 @@ void TFormMessage::SetButtons(int kind) {
   focus->setFocus();
 }
 
-std::uint8_t TFormMessage::ShowMessageBox(const QString& text, const QString& caption, int kind) {
+std::uint8_t TFormMessage::ShowMessageBox(const QString& text, const QString& caption, int kind,
+                                          MessageIcon icon) {
   LbText->setText(text);
+  shownIcon_ = IconOf(kind, icon);
+  const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+  ImIcon->setPixmap(style()->standardIcon(PixmapOf(shownIcon_), nullptr, this)
+                        .pixmap(QSize(side, side), devicePixelRatioF()));
   setWindowTitle(caption);
   for (QPushButton* b : {BtL, BtM, BtR}) b->setDefault(false);
   SetButtons(kind);

@@ -111,8 +111,8 @@ int main(int argc, char** argv) {
                 store.Reset("40123", QDate(2026, 12, 10), "10.12.2026 03:20:00");
               });
   store.Write("40123", v);
+  ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
   if (language == 0) {
-    ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
     ok &= Shoot(name("configuration_modem"), [&] { dialogs.ShowConfigForm(); },
                 [](QDialog* d) { static_cast<varnel::TFormConfig*>(d)->PageControl1->setCurrentIndex(1); });
     ok &= Shoot(name("log_viewer"), [&] { dialogs.ShowLogFile(); });

@@ -34,16 +34,24 @@ void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind_data() {
   QTest::addColumn<QStringList>("texts");    // left, middle, right ("" = hidden)
   QTest::addColumn<QList<int>>("answers");   // per place
   QTest::addColumn<int>("focus");            // place with the focus
-  QTest::newRow("OK") << 0 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1;
-  QTest::newRow("OK/Cancel") << 1 << QStringList{"", "OK", "Cancel"} << QList<int>{0, 1, 2} << 1;
+  QTest::addColumn<MessageIcon>("icon");     // the picture beside the text
+  QTest::newRow("OK") << 0 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1
+      << MessageIcon::Information;
+  QTest::newRow("OK/Cancel") << 1 << QStringList{"", "OK", "Cancel"} << QList<int>{0, 1, 2} << 1
+      << MessageIcon::Information;
   QTest::newRow("Abort/Retry/Ignore") << 2 << QStringList{"Abort", "Retry", "Ignore"}
-                                      << QList<int>{3, 4, 5} << 1;
+                                      << QList<int>{3, 4, 5} << 1
+      << MessageIcon::Warning;
   QTest::newRow("Yes/No/Cancel") << 3 << QStringList{"Yes", "No", "Cancel"}
-                                 << QList<int>{6, 7, 2} << 2;
-  QTest::newRow("Yes/No") << 4 << QStringList{"", "Yes", "No"} << QList<int>{0, 6, 7} << 2;
+                                 << QList<int>{6, 7, 2} << 2
+      << MessageIcon::Question;
+  QTest::newRow("Yes/No") << 4 << QStringList{"", "Yes", "No"} << QList<int>{0, 6, 7} << 2
+      << MessageIcon::Question;
   QTest::newRow("Retry/Cancel") << 5 << QStringList{"", "Retry", "Cancel"} << QList<int>{0, 4, 2}
-                                << 1;
-  QTest::newRow("unknown kind") << 9 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1;
+                                << 1
+      << MessageIcon::Warning;
+  QTest::newRow("unknown kind") << 9 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1
+      << MessageIcon::Information;
 }
 
 void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind() {
@@ -51,6 +59,7 @@ void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind() {
   QFETCH(QStringList, texts);
   QFETCH(QList<int>, answers);
   QFETCH(int, focus);
+  QFETCH(MessageIcon, icon);
   TFormMessage box;
   const QSize fixed = box.size();
   for (int place = 0; place < 3; ++place) {
@@ -72,6 +81,8 @@ void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind() {
     QCOMPARE(focused, places[focus]);
     QCOMPARE(box.windowTitle(), QString("Caption"));
     QCOMPARE(box.size(), fixed);  // a long text wraps inside the box
+    QCOMPARE(box.ShownIcon(), icon);
+    QVERIFY(!box.ImIcon->pixmap().isNull());
   }
 }
 
@@ -112,6 +123,7 @@ void SmallDialogs::addDeviceRefusesADuplicateButNotALeadingZero() {
   add.exec();
   QVERIFY(!failed);
   QCOMPARE(duplicateText, QString("This serialnumber is already registred !"));
+  QCOMPARE(box.ShownIcon(), MessageIcon::Warning);
   QVERIFY(keptText);
   QVERIFY(add.Accepted);
   QCOMPARE(add.EdSN->text(), QString("04711"));
