@@ -139,7 +139,7 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
   time->setFormat(locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') +
                   locale.timeFormat(QLocale::ShortFormat));
   time->setTitleText(Text(626));
-  time->setTickCount(7);
+  time->setTickCount(5);  // room for a whole date and time under each tick
   chart->addAxis(time, Qt::AlignBottom);
   out.TimeAxis = time;
 
