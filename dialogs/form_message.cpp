@@ -7,12 +7,15 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/dialog_support.h"
 
 namespace varnel {
 
 namespace {
+
+constexpr int kWidth = 400, kHeight = 150;
 
 struct ButtonSpec {
   int Text;  // text id, 0 = hidden
@@ -61,7 +64,7 @@ QStyle::StandardPixmap PixmapOf(MessageIcon icon) {
 TFormMessage::TFormMessage(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   setObjectName(QStringLiteral("FormMessage"));
   setWindowTitle(Tx(500));
-  setFixedSize(400, 150);
+  setFixedSize(kWidth, kHeight);
 
   LbText = new QLabel(this);
   LbText->setObjectName(QStringLiteral("LbText"));
@@ -125,6 +128,9 @@ std::uint8_t TFormMessage::ShowMessageBox(const QString& text, const QString& ca
   setWindowTitle(caption);
   for (QPushButton* b : {BtL, BtM, BtR}) b->setDefault(false);
   SetButtons(kind);
+  // The width stays; a text longer than the usual height grows the box downwards rather
+  // than losing its last lines.
+  setFixedHeight(std::max(kHeight, layout()->totalHeightForWidth(kWidth)));
   result_ = 0;
   answered_ = false;
   exec();

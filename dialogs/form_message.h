@@ -6,7 +6,7 @@ class QLabel;
 class QPushButton;
 
 // The program's own message box: texts and button words in the language in effect. It has
-// a fixed size (long texts wrap inside it), no close box and no keys of its own, so it ends
+// a fixed width (long texts wrap inside it and grow it downwards), no close box and no keys of its own, so it ends
 // only through one of its buttons.
 namespace varnel {
 

@@ -22,6 +22,7 @@ class SmallDialogs : public QObject {
   void messageBoxShowsTheButtonsAndAnswersOfEachKind_data();
   void messageBoxShowsTheButtonsAndAnswersOfEachKind();
   void messageBoxIgnoresEscape();
+  void messageBoxShowsALongTextWhole();
   void addDeviceRefusesADuplicateButNotALeadingZero();
   void addDeviceRefusesAKeySeparatorInTheSerial();
   void addDeviceIgnoresEnterOnAnEmptyEditAndCancelsOnEscape();
@@ -96,6 +97,24 @@ void SmallDialogs::messageBoxIgnoresEscape() {
   });
   QCOMPARE(box.ShowMessageBox("Delete?", "Delete device", mkYesNo), std::uint8_t(maNo));
   QVERIFY(stillOpen);
+}
+
+// Seven lines of words (the notice of an entry changed meanwhile is that long in German):
+// the box keeps its width and grows until the label holds all of them.
+void SmallDialogs::messageBoxShowsALongTextWhole() {
+  TFormMessage box;
+  const int width = box.width();
+  QString text;
+  for (int line = 0; line < 7; ++line) text += "Die gespeicherten Optionen des Geräts wurden geändert\n";
+  int needed = 0, has = 0;
+  WhenModal<TFormMessage>([&](TFormMessage* b) {
+    needed = b->LbText->heightForWidth(b->LbText->width());
+    has = b->LbText->height();
+    QTest::mouseClick(b->BtM, Qt::LeftButton);
+  });
+  box.ShowMessageBox(text, "Caption", mkOk);
+  QVERIFY2(has >= needed, qPrintable(QString("%1 < %2").arg(has).arg(needed)));
+  QCOMPARE(box.width(), width);
 }
 
 void SmallDialogs::addDeviceRefusesADuplicateButNotALeadingZero() {
