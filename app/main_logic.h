@@ -159,6 +159,7 @@ class MainLogic {
   bool CloseEnabledInTray() const { return pmuCloseEnabled; }
   const std::vector<RecordEntry>& Records() const { return lbRecords; }
   const std::vector<PortMenuItem>& PortMenu() const { return muPort; }
+  const TModuleList& Modules() const { return FModules; }
   const TExecuteModuleList& ExecModules() const { return FExecModules; }
   const ProgramLog& Log() const { return log_; }
   ProgramLog& Log() { return log_; }

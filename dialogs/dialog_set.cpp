@@ -38,7 +38,7 @@ void DialogSet::ShowLoggerConfig() { loggerConfig_->exec(); }
 void DialogSet::ShowLogFile() { logFile_->exec(); }
 
 void DialogSet::ShowWarning(const QString& text) {
-  message_->ShowMessageBox(text, Tx(500), mkOk);
+  message_->ShowMessageBox(text, Tx(500), mkOk, MessageIcon::Warning);
 }
 
 bool ShowConfigForm(MainLogic& logic, TFormConfig& form) {

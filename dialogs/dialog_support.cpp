@@ -12,6 +12,19 @@ QString LiteralCaption(const QString& text) {
   return t;
 }
 
+QString KeepMarksWithWord(const QString& text) {
+  QString out = text;
+  for (qsizetype i = 0; i + 1 < out.size(); ++i) {
+    const QChar mark = out[i + 1];
+    const bool closing = i + 2 >= out.size() || out[i + 2].isSpace() || out[i + 2] == QLatin1Char(')');
+    if (out[i] == QLatin1Char(' ') && closing &&
+        (mark == QLatin1Char('!') || mark == QLatin1Char('?') || mark == QLatin1Char(':'))) {
+      out[i] = QChar(0x00A0);
+    }
+  }
+  return out;
+}
+
 void InstallKeyPreview(QWidget* dialog) {
   for (QWidget* w : dialog->findChildren<QWidget*>()) w->installEventFilter(dialog);
 }

@@ -13,6 +13,10 @@ QString Tx(int id);
 // is shown, not taken as an accelerator mark.
 QString LiteralCaption(const QString& text);
 
+// `text` for a label that wraps: the blank before a closing "!", "?" or ":" (the table writes
+// "wirksam !)") becomes a non-breaking one, so the mark never starts a line of its own.
+QString KeepMarksWithWord(const QString& text);
+
 // Routes the key presses of `dialog` and of all its child widgets (present now) through
 // `dialog`'s eventFilter, as a form with key preview does.
 void InstallKeyPreview(QWidget* dialog);

@@ -63,12 +63,12 @@ void TFormAddDev::btnOKClick() {
   if (sn.isEmpty()) return;
   if (!SerialNameAllowed(sn)) {
     // The store would file it as nested keys that no logger's number ever reaches.
-    if (message_) message_->ShowMessageBox(Tx(kSeparatorRefusedText), Tx(405), mkOk);
+    if (message_) message_->ShowMessageBox(Tx(kSeparatorRefusedText), Tx(405), mkOk, MessageIcon::Warning);
     Accepted = false;
     return;
   }
   if (devices_.contains(sn, Qt::CaseSensitive)) {
-    if (message_) message_->ShowMessageBox(Tx(404), Tx(405), mkOk);
+    if (message_) message_->ShowMessageBox(Tx(404), Tx(405), mkOk, MessageIcon::Warning);
     Accepted = false;
     return;
   }

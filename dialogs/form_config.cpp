@@ -151,7 +151,7 @@ void TFormConfig::ApplyLanguage() {
   PageControl1->setTabText(1, Tx(202));
   LbLanguage->setText(Tx(203));
   ChBAutoPort->setText(Tx(204));
-  LbChange->setText(Tx(205));
+  LbChange->setText(KeepMarksWithWord(Tx(205)));
   CbLanguage->clear();
   for (int id = 206; id <= 208; ++id) CbLanguage->addItem(Tx(id));
   LbInitCmd->setText(Tx(222));

@@ -196,7 +196,7 @@ void TFormLogFile::showEvent(QShowEvent* event) {
 }
 
 void TFormLogFile::Tell(int textId) {
-  if (message_) message_->ShowMessageBox(Tx(textId), Tx(450), mkOk);
+  if (message_) message_->ShowMessageBox(Tx(textId), Tx(450), mkOk, MessageIcon::Critical);
 }
 
 void TFormLogFile::btnResetClick() {

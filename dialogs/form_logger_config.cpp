@@ -15,9 +15,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTextCursor>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 
@@ -28,6 +30,7 @@
 #include "dialogs/float_edit.h"
 #include "dialogs/form_add_dev.h"
 #include "dialogs/form_message.h"
+#include "dialogs/window_placement.h"
 #include "files/cfx_format.h"
 #include "files/cfx_reader.h"
 #include "files/native_path.h"
@@ -88,6 +91,25 @@ bool OffsetKeyAllowed(const QString& /*before*/, const QString& after) {
   }
   return marks <= 1 && after.count(QLatin1Char('-')) <= 1;
 }
+
+// A scroll area that asks for all of its content's room (a plain one asks for a fixed
+// share of the font size), so the dialog opens without scroll bars wherever it fits.
+class FittingScrollArea : public QScrollArea {
+ public:
+  explicit FittingScrollArea(QWidget* parent) : QScrollArea(parent) {
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  }
+  QSize sizeHint() const override {
+    if (!widget()) return QScrollArea::sizeHint();
+    const int f = 2 * frameWidth();
+    QSize s = widget()->sizeHint();
+    // Wrapped labels need more lines at the width the content gets than its hint assumes.
+    if (widget()->hasHeightForWidth()) s.setHeight(std::max(s.height(), widget()->heightForWidth(s.width())));
+    return s + QSize(f, f);
+  }
+};
 
 // True when the header of the .cfx file is accepted; `wl` tells a water-level configuration.
 bool ReadCfxHeader(const QString& file, bool& wl) {
@@ -270,61 +292,89 @@ void TFormLoggerConfig::BuildLayout() {
   left->addWidget(btnAdd);
   left->addWidget(btnDel);
 
-  auto* panel = new QVBoxLayout(Panel1);
-  panel->setContentsMargins(0, 0, 0, 0);
-  auto row = [panel](std::initializer_list<QWidget*> widgets, int stretchAt = -1) {
+  // Two columns: what is read (and corrected) on the left, what is written into the logger
+  // on the right. One column of everything is taller than a 768-pixel screen.
+  auto* columns = new QHBoxLayout(Panel1);
+  columns->setContentsMargins(0, 0, 0, 0);
+  auto* readSide = new QVBoxLayout;
+  auto* writeSide = new QVBoxLayout;
+  columns->addLayout(readSide, 1);
+  columns->addSpacing(14);
+  columns->addLayout(writeSide, 1);
+  auto row = [](QVBoxLayout* side, std::initializer_list<QWidget*> widgets, int stretchAt = -1) {
     auto* h = new QHBoxLayout;
     int i = 0;
     for (QWidget* w : widgets) h->addWidget(w, i++ == stretchAt ? 1 : 0);
     if (stretchAt < 0) h->addStretch(1);
-    panel->addLayout(h);
+    side->addLayout(h);
   };
-  panel->addWidget(LbDescription);
-  panel->addWidget(EdDescription);
-  panel->addSpacing(6);
-  panel->addWidget(LbReadout);
-  panel->addWidget(RbActRec);
-  row({RbReadFrom, CbMonth, SpYear});
-  panel->addWidget(CbSyncClock);
-  panel->addWidget(ChBReadNewPages);
-  panel->addSpacing(6);
-  panel->addWidget(ChBOffset);
-  row({LbP1, FeP1, LbP2, FeP2, LbUnit, CbPUnit});
-  panel->addWidget(LbCorrInfo);
-  panel->addSpacing(6);
-  panel->addWidget(ChBWriteConfig);
-  panel->addWidget(LbConfigFile);
-  row({EdIntPath, BtnOpenFile}, 0);
-  panel->addWidget(ChBWL);
-  panel->addWidget(ChBWriteID);
-  panel->addWidget(LbHint);
-  row({ChBID, EdID}, 1);
-  panel->addWidget(ChBComment);
-  panel->addWidget(Memo1, 1);
-  panel->addSpacing(6);
-  row({LbLastContact, LbLastExecDate});
-  panel->addWidget(LbResetHint);
+  readSide->addWidget(LbDescription);
+  readSide->addWidget(EdDescription);
+  readSide->addSpacing(6);
+  readSide->addWidget(LbReadout);
+  readSide->addWidget(RbActRec);
+  row(readSide, {RbReadFrom, CbMonth, SpYear});
+  readSide->addWidget(CbSyncClock);
+  readSide->addWidget(ChBReadNewPages);
+  readSide->addSpacing(6);
+  readSide->addWidget(ChBOffset);
+  auto* offsets = new QGridLayout;
+  offsets->addWidget(LbP1, 0, 0);
+  offsets->addWidget(FeP1, 0, 1);
+  offsets->addWidget(LbP2, 0, 2);
+  offsets->addWidget(FeP2, 0, 3);
+  offsets->addWidget(LbUnit, 1, 0);
+  offsets->addWidget(CbPUnit, 1, 1);
+  offsets->setColumnStretch(4, 1);
+  readSide->addLayout(offsets);
+  readSide->addWidget(LbCorrInfo);
+  readSide->addSpacing(6);
+  row(readSide, {LbLastContact, LbLastExecDate});
+  readSide->addWidget(LbResetHint);
+  readSide->addStretch(1);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(btnReset);
   bottom->addStretch(1);
-  panel->addLayout(bottom);
+  readSide->addLayout(bottom);
+
+  writeSide->addWidget(ChBWriteConfig);
+  writeSide->addWidget(LbConfigFile);
+  row(writeSide, {EdIntPath, BtnOpenFile}, 0);
+  writeSide->addWidget(ChBWL);
+  writeSide->addWidget(ChBWriteID);
+  writeSide->addWidget(LbHint);
+  row(writeSide, {ChBID, EdID}, 1);
+  writeSide->addWidget(ChBComment);
+  writeSide->addWidget(Memo1, 1);
 
   for (TFloatEdit* fe : {FeP1, FeP2}) fe->setMaximumWidth(110);
+  // Long texts wrap within their column instead of widening the dialog.
+  for (QLabel* l : {LbCorrInfo, LbHint, LbResetHint, LbConfigFile}) {
+    l->setWordWrap(true);
+    l->setMinimumWidth(200);
+  }
 
-  auto* top = new QHBoxLayout;
+  // Everything but the Close row sits in a scroll area: where a screen is smaller still
+  // (or the desktop scales up), the options scroll instead of being cut.
+  auto* content = new QWidget;
+  content->setObjectName(QStringLiteral("OptionsContent"));
+  auto* top = new QHBoxLayout(content);
+  top->setContentsMargins(0, 0, 0, 0);
   top->addLayout(left, 0);
   top->addSpacing(10);
   top->addWidget(Panel1, 1);
+  scroll_ = new FittingScrollArea(this);
+  scroll_->setObjectName(QStringLiteral("OptionsScroll"));
+  scroll_->setWidget(content);
   auto* closeRow = new QHBoxLayout;
   closeRow->addWidget(LbStoreNotice, 1);
   closeRow->addStretch(0);  // keeps Close at its size while the notice is hidden
   closeRow->addWidget(btnClose, 0, Qt::AlignBottom);
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(top, 1);
+  layout->addWidget(scroll_, 1);
   layout->addLayout(closeRow);
   LbDevices->setFixedWidth(170);
   BtnOpenFile->setFixedWidth(40);
-  resize(720, sizeHint().height());
 }
 
 void TFormLoggerConfig::ApplyLanguage() {
@@ -351,12 +401,12 @@ void TFormLoggerConfig::ApplyLanguage() {
   CbMonth->clear();
   for (int id = 319; id <= 330; ++id) CbMonth->addItem(Tx(id));
   ChBWriteID->setText(Tx(331));
-  LbHint->setText(Tx(332));
+  LbHint->setText(KeepMarksWithWord(Tx(332)));
   btnReset->setText(Tx(335));
   LbDescription->setText(Tx(336));
   LbLastContact->setText(Tx(339));
-  LbResetHint->setText(Tx(340));
-  LbCorrInfo->setText(Tx(341));
+  LbResetHint->setText(KeepMarksWithWord(Tx(340)));
+  LbCorrInfo->setText(KeepMarksWithWord(Tx(341)));
 }
 
 // ---------------------------------------------------------------- enabling rules
@@ -616,7 +666,7 @@ bool TFormLoggerConfig::SaveDeviceOptions(const QString& serial) {
   }
   if (!message_) return ok;
   if (!ok) {
-    message_->ShowMessageBox(Tx(kStoreFailedText), Tx(300), mkOk);
+    message_->ShowMessageBox(Tx(kStoreFailedText), Tx(300), mkOk, MessageIcon::Critical);
   } else if (operatorEdits && !changes.isEmpty()) {
     message_->ShowMessageBox(changes + QLatin1Char('\n') + Tx(kChangesSavedText), Tx(300), mkOk);
   }
@@ -682,6 +732,10 @@ void TFormLoggerConfig::showEvent(QShowEvent* event) {
     ShowDeviceOptions(LbDevices->item(0)->text());
   }
   LbDevices->setFocus();
+  // The room the shown device's texts need, within the screen the dialog opens on.
+  scroll_->updateGeometry();
+  layout()->invalidate();
+  PlaceOnScreenOf(this, parentWidget(), size().expandedTo(sizeHint()));
   QDialog::showEvent(event);
 }
 
@@ -756,7 +810,7 @@ void TFormLoggerConfig::BtnOpenFileClick() {
     ChBWL->setChecked(wl);
   } else if (message_) {
     // Not in the comment box: what stands there is written into the logger as its comment.
-    message_->ShowMessageBox(Tx(kCfxRejectedText), Tx(300), mkOk);
+    message_->ShowMessageBox(Tx(kCfxRejectedText), Tx(300), mkOk, MessageIcon::Warning);
   }
 }
 

@@ -16,6 +16,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSpinBox;
 class QWidget;
 
@@ -161,6 +162,7 @@ class TFormLoggerConfig : public QDialog {
   bool selecting_ = false;
   int rowAtPress_ = -1;  // the current row when the mouse went down on the device list
   bool trimmingMemo_ = false;
+  QScrollArea* scroll_ = nullptr;
   int resetListener_ = 0;
   // The shown device's entry as last read from or written to the store, and what the
   // controls showed right after: the operator's edits are the differences from `shownBase_`.

@@ -5,13 +5,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/dialog_support.h"
 
 namespace varnel {
 
 namespace {
+
+constexpr int kWidth = 400, kHeight = 150;
 
 struct ButtonSpec {
   int Text;  // text id, 0 = hidden
@@ -35,12 +39,32 @@ KindSpec SpecOf(int kind) {
   }
 }
 
+MessageIcon IconOf(int kind, MessageIcon asked) {
+  if (asked != MessageIcon::Automatic) return asked;
+  switch (kind) {
+    case mkYesNoCancel:
+    case mkYesNo: return MessageIcon::Question;
+    case mkAbortRetryIgnore:
+    case mkRetryCancel: return MessageIcon::Warning;
+    default: return MessageIcon::Information;
+  }
+}
+
+QStyle::StandardPixmap PixmapOf(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Question: return QStyle::SP_MessageBoxQuestion;
+    case MessageIcon::Warning: return QStyle::SP_MessageBoxWarning;
+    case MessageIcon::Critical: return QStyle::SP_MessageBoxCritical;
+    default: return QStyle::SP_MessageBoxInformation;
+  }
+}
+
 }  // namespace
 
 TFormMessage::TFormMessage(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   setObjectName(QStringLiteral("FormMessage"));
   setWindowTitle(Tx(500));
-  setFixedSize(400, 150);
+  setFixedSize(kWidth, kHeight);
 
   LbText = new QLabel(this);
   LbText->setObjectName(QStringLiteral("LbText"));
@@ -66,8 +90,15 @@ TFormMessage::TFormMessage(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
     connect(b, &QPushButton::clicked, this, [this, b] { Answer(b); });
   }
 
+  ImIcon = new QLabel(this);
+  ImIcon->setObjectName(QStringLiteral("ImIcon"));
+  ImIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  auto* message = new QHBoxLayout;
+  message->addWidget(ImIcon, 0);
+  message->addSpacing(8);
+  message->addWidget(LbText, 1);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(LbText, 1);
+  layout->addLayout(message, 1);
   layout->addLayout(row);
   InstallKeyPreview(this);
   SetButtons(mkOk);
@@ -87,11 +118,19 @@ void TFormMessage::SetButtons(int kind) {
   focus->setFocus();
 }
 
-std::uint8_t TFormMessage::ShowMessageBox(const QString& text, const QString& caption, int kind) {
+std::uint8_t TFormMessage::ShowMessageBox(const QString& text, const QString& caption, int kind,
+                                          MessageIcon icon) {
   LbText->setText(text);
+  shownIcon_ = IconOf(kind, icon);
+  const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+  ImIcon->setPixmap(style()->standardIcon(PixmapOf(shownIcon_), nullptr, this)
+                        .pixmap(QSize(side, side), devicePixelRatioF()));
   setWindowTitle(caption);
   for (QPushButton* b : {BtL, BtM, BtR}) b->setDefault(false);
   SetButtons(kind);
+  // The width stays; a text longer than the usual height grows the box downwards rather
+  // than losing its last lines.
+  setFixedHeight(std::max(kHeight, layout()->totalHeightForWidth(kWidth)));
   result_ = 0;
   answered_ = false;
   exec();

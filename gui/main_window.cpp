@@ -34,6 +34,7 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
+#include "dialogs/module_list_box.h"
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui/start_word.h"
@@ -285,10 +286,12 @@ void TfrmMain::BuildControls() {
   l9->setWordWrap(true);
   modules->addWidget(l5, 0, 0, 1, 2);
   modules->addWidget(l9, 0, 1, 1, 2);
-  lbAvModuls_ = new QListWidget(client);
+  auto* available = new ModuleListBox(client);
+  lbAvModuls_ = available;
   lbAvModuls_->setObjectName(QStringLiteral("LbAvModuls"));
   lbAvModuls_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lbExModuls_ = new QListWidget(client);
+  auto* chosen = new ModuleListBox(client);
+  lbExModuls_ = chosen;
   lbExModuls_->setObjectName(QStringLiteral("LbExModuls"));
   lbExModuls_->setSelectionMode(QAbstractItemView::SingleSelection);
   for (QListWidget* list : {lbAvModuls_, lbExModuls_}) {
@@ -328,6 +331,16 @@ void TfrmMain::BuildControls() {
     logic_->btnDelClick(selected.isEmpty() ? -1 : selected.first().row());
   });
   connect(clear, &QPushButton::clicked, this, [this] { logic_->btnClearClick(); });
+  // Dropping an entry does what the button between the lists does.
+  ConnectModuleDrops(available, chosen, [add] { add->click(); }, [del] { del->click(); });
+  available->PathOfRow = [this](int row) {
+    const TModule* m = logic_->Modules().Item(row);
+    return m ? QString::fromStdString(m->Path) : QString();
+  };
+  chosen->PathOfRow = [this](int row) {
+    const TModule* m = logic_->ExecModules().Item(row);
+    return m ? QString::fromStdString(m->Path) : QString();
+  };
 
   // Middle: the message memo.
   auto* middle = new QVBoxLayout;

@@ -1,5 +1,6 @@
 #include "history/history_windows.h"
 
+#include "dialogs/window_placement.h"
 #include "history/data_view.h"
 #include "history/history_store.h"
 #include "history/loggers_view.h"
@@ -9,9 +10,13 @@ namespace varnel {
 namespace {
 
 template <typename W>
-W* AsWindow(W* w) {
+W* AsWindow(W* w, QWidget* anchor) {
   w->setWindowFlag(Qt::Window);
   w->setAttribute(Qt::WA_DeleteOnClose);
+  // On the screen of the window it was opened from, whole; the size the view asked for
+  // where the screen has room for it.
+  PlaceOnScreenOf(w, anchor, w->size());
+  CloseOnEscape(w);
   w->show();
   w->raise();
   return w;
@@ -25,13 +30,13 @@ LoggersView* ShowLoggersWindow(QWidget* parent, const QString& dataFolder,
   view->OnOpenData = [view, dataFolder](std::uint32_t serial) {
     ShowDataWindow(view, dataFolder, serial);
   };
-  return AsWindow(view);
+  return AsWindow(view, parent);
 }
 
 DataView* ShowDataWindow(QWidget* parent, const QString& dataFolder, std::uint32_t serial) {
   auto* view = new DataView(dataFolder, parent);
   view->LoadNewestInBackground(serial);
-  return AsWindow(view);
+  return AsWindow(view, parent);
 }
 
 }  // namespace varnel

@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QLocale>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -133,9 +134,12 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
   chart->legend()->setAlignment(Qt::AlignBottom);
 
   auto* time = new QDateTimeAxis();
-  time->setFormat(QStringLiteral("dd.MM.yy HH:mm"));
+  // The date as every window of the program writes it; minutes are enough on an axis.
+  const QLocale locale = QLocale::system();
+  time->setFormat(locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') +
+                  locale.timeFormat(QLocale::ShortFormat));
   time->setTitleText(Text(626));
-  time->setTickCount(7);
+  time->setTickCount(5);  // room for a whole date and time under each tick
   chart->addAxis(time, Qt::AlignBottom);
   out.TimeAxis = time;
 

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/locale_text.h"
 #include "history/history_report.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"
@@ -24,6 +25,13 @@ template <typename T>
 QString Opt(const std::optional<T>& v, int decimals = 0, double scale = 1.0) {
   if (!v) return QStringLiteral("-");
   return QString::number(static_cast<double>(*v) * scale, 'f', decimals);
+}
+
+// The window writes times as every other window of the program does; the console report
+// keeps its fixed form for the programs that read it.
+QString ContactTimeText(std::int64_t t) {
+  const QDateTime local = QDateTime::fromSecsSinceEpoch(t);
+  return DateTimeText(local.date(), local.time());
 }
 
 enum Column { kSerial, kIdentity, kLast, kDays, kBattery, kBatteryTrend, kClock, kDrift, kRing,
@@ -94,7 +102,7 @@ void LoggersView::Show(Reading reading, int generation) {
     const QString cells[kColumns] = {
         QString::number(s.SerialNumber),
         QString::fromStdString(s.IdentityText),
-        QString::fromStdString(LocalTimeText(s.LastContact)),
+        ContactTimeText(s.LastContact),
         QString::number(s.DaysSince, 'f', 1),
         Opt(s.Battery),
         Opt(s.BatteryPerDay, 2),

@@ -111,8 +111,16 @@ int main(int argc, char** argv) {
                 store.Reset("40123", QDate(2026, 12, 10), "10.12.2026 03:20:00");
               });
   store.Write("40123", v);
+  // The longest message: an entry changed meanwhile, told when the dialog closes.
+  ok &= Shoot(name("message_box_long"), [&] {
+    auto tx = [](int id) { return QString::fromStdString(varnel::LoadText(id)); };
+    dialogs.FormMessage().ShowMessageBox(
+        tx(890) + " 40123 " + tx(891) + "\n" + tx(892) + " " + tx(307) + "\n" + tx(893) + " " +
+            tx(336) + ", " + tx(303) + ", " + tx(311) + ", " + tx(339) + "\n" + tx(894),
+        tx(300), varnel::mkOk);
+  });
+  ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
   if (language == 0) {
-    ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
     ok &= Shoot(name("configuration_modem"), [&] { dialogs.ShowConfigForm(); },
                 [](QDialog* d) { static_cast<varnel::TFormConfig*>(d)->PageControl1->setCurrentIndex(1); });
     ok &= Shoot(name("log_viewer"), [&] { dialogs.ShowLogFile(); });

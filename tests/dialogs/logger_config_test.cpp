@@ -10,6 +10,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -23,6 +26,7 @@
 #include "dialogs/form_logger_config.h"
 #include "dialogs/form_message.h"
 #include "files/cfx_writer.h"
+#include "lang/lang.h"
 
 namespace varnel {
 
@@ -46,6 +50,7 @@ class LoggerConfig : public QObject {
   void offsetsAndTextsKeepTheirLimits();
   void theConfigFileHeaderDecidesTheWaterLevelBox();
   void anEntryChangedWhileShownKeepsWhatWasTypedAndSaysSo();
+  void fitsALaptopScreenInTheLongestLanguage();
 
  private:
   // Opens the dialog; `act` runs while it is shown, then Close is clicked.
@@ -407,6 +412,38 @@ void LoggerConfig::anEntryChangedWhileShownKeepsWhatWasTypedAndSaysSo() {
   QCOMPARE(after.Description, QString("before and after"));
   QVERIFY(after.OffsetCorr && !after.WriteConfig);
   QCOMPARE(after.LastContact, QString("elsewhere"));
+}
+
+// German has the longest texts. Every option ticked and filled, the dialog asks for no more
+// than a 1366 x 768 screen leaves above its task bar, and at that size nothing needs
+// scrolling; on a smaller screen it stays whole on the screen and scrolls.
+void LoggerConfig::fitsALaptopScreenInTheLongestLanguage() {
+  DeviceValues v;
+  v.Description = "Pumping station east, north bank";
+  v.ReadActualRec = false;
+  v.OffsetCorr = v.WriteConfig = v.WriteText = v.NewID = v.NewComment = true;
+  v.ConfigFile = home_->Root() + "/configuration files/well 7 north bank.cfx";
+  v.ID = "Well 7";
+  v.Comment = "Replaced sensor P2\r\nafter the flood";
+  v.LastContact = "09.12.2026 03:15:00";
+  store_.Write("40123", v);
+  const std::int16_t language = LanguageBase();
+  SetLanguageBase(2000);
+  TFormLoggerConfig german;
+  SetLanguageBase(language);
+  german.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&german));
+
+  const QSize wanted = german.sizeHint();
+  QVERIFY2(wanted.width() <= 1366 && wanted.height() <= 720,
+           qPrintable(QString("%1 x %2").arg(wanted.width()).arg(wanted.height())));
+  const QRect screen = german.screen()->availableGeometry();
+  QVERIFY(screen.contains(german.frameGeometry()));
+  auto* scroll = german.findChild<QScrollArea*>();
+  QVERIFY(scroll);
+  german.resize(wanted);
+  QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible() && !scroll->horizontalScrollBar()->isVisible());
+  german.close();
 }
 
 }  // namespace varnel

@@ -22,6 +22,7 @@ class SmallDialogs : public QObject {
   void messageBoxShowsTheButtonsAndAnswersOfEachKind_data();
   void messageBoxShowsTheButtonsAndAnswersOfEachKind();
   void messageBoxIgnoresEscape();
+  void messageBoxShowsALongTextWhole();
   void addDeviceRefusesADuplicateButNotALeadingZero();
   void addDeviceRefusesAKeySeparatorInTheSerial();
   void addDeviceIgnoresEnterOnAnEmptyEditAndCancelsOnEscape();
@@ -34,16 +35,24 @@ void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind_data() {
   QTest::addColumn<QStringList>("texts");    // left, middle, right ("" = hidden)
   QTest::addColumn<QList<int>>("answers");   // per place
   QTest::addColumn<int>("focus");            // place with the focus
-  QTest::newRow("OK") << 0 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1;
-  QTest::newRow("OK/Cancel") << 1 << QStringList{"", "OK", "Cancel"} << QList<int>{0, 1, 2} << 1;
+  QTest::addColumn<MessageIcon>("icon");     // the picture beside the text
+  QTest::newRow("OK") << 0 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1
+      << MessageIcon::Information;
+  QTest::newRow("OK/Cancel") << 1 << QStringList{"", "OK", "Cancel"} << QList<int>{0, 1, 2} << 1
+      << MessageIcon::Information;
   QTest::newRow("Abort/Retry/Ignore") << 2 << QStringList{"Abort", "Retry", "Ignore"}
-                                      << QList<int>{3, 4, 5} << 1;
+                                      << QList<int>{3, 4, 5} << 1
+      << MessageIcon::Warning;
   QTest::newRow("Yes/No/Cancel") << 3 << QStringList{"Yes", "No", "Cancel"}
-                                 << QList<int>{6, 7, 2} << 2;
-  QTest::newRow("Yes/No") << 4 << QStringList{"", "Yes", "No"} << QList<int>{0, 6, 7} << 2;
+                                 << QList<int>{6, 7, 2} << 2
+      << MessageIcon::Question;
+  QTest::newRow("Yes/No") << 4 << QStringList{"", "Yes", "No"} << QList<int>{0, 6, 7} << 2
+      << MessageIcon::Question;
   QTest::newRow("Retry/Cancel") << 5 << QStringList{"", "Retry", "Cancel"} << QList<int>{0, 4, 2}
-                                << 1;
-  QTest::newRow("unknown kind") << 9 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1;
+                                << 1
+      << MessageIcon::Warning;
+  QTest::newRow("unknown kind") << 9 << QStringList{"", "OK", ""} << QList<int>{0, 1, 0} << 1
+      << MessageIcon::Information;
 }
 
 void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind() {
@@ -51,6 +60,7 @@ void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind() {
   QFETCH(QStringList, texts);
   QFETCH(QList<int>, answers);
   QFETCH(int, focus);
+  QFETCH(MessageIcon, icon);
   TFormMessage box;
   const QSize fixed = box.size();
   for (int place = 0; place < 3; ++place) {
@@ -72,6 +82,8 @@ void SmallDialogs::messageBoxShowsTheButtonsAndAnswersOfEachKind() {
     QCOMPARE(focused, places[focus]);
     QCOMPARE(box.windowTitle(), QString("Caption"));
     QCOMPARE(box.size(), fixed);  // a long text wraps inside the box
+    QCOMPARE(box.ShownIcon(), icon);
+    QVERIFY(!box.ImIcon->pixmap().isNull());
   }
 }
 
@@ -85,6 +97,24 @@ void SmallDialogs::messageBoxIgnoresEscape() {
   });
   QCOMPARE(box.ShowMessageBox("Delete?", "Delete device", mkYesNo), std::uint8_t(maNo));
   QVERIFY(stillOpen);
+}
+
+// Seven lines of words (the notice of an entry changed meanwhile is that long in German):
+// the box keeps its width and grows until the label holds all of them.
+void SmallDialogs::messageBoxShowsALongTextWhole() {
+  TFormMessage box;
+  const int width = box.width();
+  QString text;
+  for (int line = 0; line < 7; ++line) text += "Die gespeicherten Optionen des Geräts wurden geändert\n";
+  int needed = 0, has = 0;
+  WhenModal<TFormMessage>([&](TFormMessage* b) {
+    needed = b->LbText->heightForWidth(b->LbText->width());
+    has = b->LbText->height();
+    QTest::mouseClick(b->BtM, Qt::LeftButton);
+  });
+  box.ShowMessageBox(text, "Caption", mkOk);
+  QVERIFY2(has >= needed, qPrintable(QString("%1 < %2").arg(has).arg(needed)));
+  QCOMPARE(box.width(), width);
 }
 
 void SmallDialogs::addDeviceRefusesADuplicateButNotALeadingZero() {
@@ -112,6 +142,7 @@ void SmallDialogs::addDeviceRefusesADuplicateButNotALeadingZero() {
   add.exec();
   QVERIFY(!failed);
   QCOMPARE(duplicateText, QString("This serialnumber is already registred !"));
+  QCOMPARE(box.ShownIcon(), MessageIcon::Warning);
   QVERIFY(keptText);
   QVERIFY(add.Accepted);
   QCOMPARE(add.EdSN->text(), QString("04711"));

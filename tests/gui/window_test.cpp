@@ -4,11 +4,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QToolTip>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -72,6 +75,27 @@ void RegisterModule(const GuiStore& store, const QString& name) {
   RegistryKey key(QString(kModulesKey) + "\\" + name);
   key.WriteString("Path", path);
   key.WriteString("Description", name);
+}
+
+// Drags entry `row` of `from` onto the middle of `to` and drops it there, as the mouse
+// does: the entry is selected when the drag starts.
+void DragEntry(QListWidget* from, int row, QListWidget* to) {
+  from->clearSelection();
+  from->item(row)->setSelected(true);
+  std::unique_ptr<QMimeData> mime(from->model()->mimeData({from->model()->index(row, 0)}));
+  const QPoint at = to->viewport()->rect().center();
+  const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+  QDragEnterEvent enter(at, offered, mime.get(), Qt::LeftButton, {});
+  QApplication::sendEvent(to->viewport(), &enter);
+  QVERIFY(enter.isAccepted());
+  QDragMoveEvent move(at, offered, mime.get(), Qt::LeftButton, {});
+  QApplication::sendEvent(to->viewport(), &move);
+  QVERIFY(move.isAccepted());
+  QDropEvent drop(QPointF(at), offered, mime.get(), Qt::LeftButton, {});
+  QApplication::sendEvent(to->viewport(), &drop);
+  QVERIFY(drop.isAccepted());
+  // A move would take the entry out of the list it was dragged from.
+  QCOMPARE(drop.dropAction(), Qt::CopyAction);
 }
 
 QStringList Items(const QListWidget* list) {
@@ -277,6 +301,34 @@ class WindowTest : public QObject {
     QCOMPARE(exec.ValueNames().size(), 3);
     QCOMPARE(exec.ReadString("Exec0"), QString("Gamma"));
     QCOMPARE(exec.ReadString("Exec2"), QString("Beta"));
+  }
+
+  // Dropping on the chosen list adds the selected available module, dropping on the
+  // available list takes the selected chosen one out; what is left is stored at close. An
+  // entry's tooltip gives the module's whole name and program path.
+  void ModuleListDragAndDrop() {
+    Harness h({}, {}, [](const GuiStore& store) {
+      for (const char* n : {"Alpha", "Beta"}) RegisterModule(store, n);
+    });
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    auto* available = Find<QListWidget>(*h.window, "LbAvModuls");
+    auto* chosen = Find<QListWidget>(*h.window, "LbExModuls");
+    DragEntry(available, 1, chosen);
+    DragEntry(available, 0, chosen);
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha"}));
+    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta"}));
+    DragEntry(chosen, 0, available);
+    QCOMPARE(Items(chosen), QStringList{"Alpha"});
+
+    QHelpEvent tip(QEvent::ToolTip, chosen->visualItemRect(chosen->item(0)).center(), QPoint(1, 1));
+    QApplication::sendEvent(chosen->viewport(), &tip);
+    QCOMPARE(QToolTip::text(), "Alpha\n" + h.store.Root() + "/Alpha");
+
+    h.Click("btnClose");
+    RegistryKey exec(kExecutableKey);
+    QCOMPARE(exec.ValueNames().size(), 1);
+    QCOMPARE(exec.ReadString("Exec0"), QString("Alpha"));
   }
 
   // Ticking one entry of the record list changes that entry only, in the list and in the

@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QPointer>
+#include <QScreen>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineSeries>
@@ -20,11 +22,13 @@
 #include <functional>
 
 #include "app/facade_link.h"
+#include "app/locale_text.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "e2e_checks.h"
 #include "history/data_view.h"
 #include "history/history_store.h"
+#include "history/history_windows.h"
 #include "history/loggers_view.h"
 #include "logic_fixture.h"
 #include "tests/support/child_process.h"
@@ -204,10 +208,24 @@ TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
   EXPECT_EQ(lines[1].indexOf(QRegularExpression("\\d{4}-\\d\\d-\\d\\d ")),
             lines[0].indexOf("last_contact"))
       << table;  // the columns stay aligned behind the "ü"
-  LoggersView loggers(HistoryPath());
+  // The Loggers window as the menu opens it over a main window in the screen's corner: the
+  // whole window on that screen, the time of contact written as the other windows write
+  // times, and Escape closes it.
+  QWidget main;
+  const QRect screen = main.screen()->availableGeometry();
+  main.setGeometry(screen.right() - 200, screen.bottom() - 150, 180, 120);
+  main.show();
+  const QPointer<LoggersView> window = ShowLoggersWindow(&main, data_, HistoryPath());
+  LoggersView& loggers = *window;
   ASSERT_TRUE(QTest::qWaitFor([&] { return !loggers.Loading(); }, 20000));
   ASSERT_EQ(loggers.Table()->rowCount(), 1) << loggers.ErrorText().toStdString();
   EXPECT_EQ(loggers.Table()->item(0, 1)->text().toStdString(), text.toStdString());
+  const QDateTime last = QDateTime::fromSecsSinceEpoch(loggers.Loggers()[0].LastContact);
+  EXPECT_EQ(loggers.Table()->item(0, 2)->text().toStdString(),
+            DateTimeText(last.date(), last.time()).toStdString());
+  EXPECT_TRUE(screen.contains(loggers.frameGeometry()));
+  QTest::keyClick(loggers.Table(), Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
 
   // The Data view, offscreen: three curves, each with points, and its check box.
   DataView view(data_);
