@@ -21,15 +21,17 @@ RecordListText BuildRecordList(const TDevice& device, const std::string& heading
   const float ringPages = static_cast<float>(device.LastRingPage);
   for (int i = 0; i < count; ++i) {
     const TRec* rec = device.Rec(i);
-    std::string number = PadLeft(QString::number(i + 1), 5) + "    " +
-                         DeviceTimeText(rec->StartTime).toStdString();
+    const std::string start = DeviceTimeText(rec->StartTime).toStdString();
+    std::string number = PadLeft(QString::number(i + 1), 5) + "    " + start;
     out.LogText += "\t\t\t" + number;
     if (i != count - 1) out.LogText += "\r\n";
     // An empty ring layout would divide by zero; such a record shows 0.0.
     const float share =
         ringPages > 0 ? static_cast<float>(rec->Span) * 100.0f / ringPages : 0.0f;
-    const std::string size = PadLeft(FixedText(share, 7, 1), 6) + "    ";
-    out.Entries.push_back({number + size, false});
+    const QString shareText = FixedText(share, 7, 1).trimmed();
+    const std::string size = PadLeft(shareText, 6) + "    ";
+    out.Entries.push_back(
+        {number + size, false, std::to_string(i + 1), start, shareText.toStdString()});
   }
   return out;
 }
