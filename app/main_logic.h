@@ -239,6 +239,9 @@ class MainLogic {
   std::optional<std::string> storedInternalPath_;
   // The stored data folder that the folder rule replaced at start (empty: none).
   std::string replacedDataFolder_;
+  // The documents data folder that the folder rule chose at start (empty: none): made at
+  // the first Start that still writes there, and said once.
+  std::string documentsDataFolder_;
   bool lastCallOfRun_ = false;
   std::string runSummary_;
 
