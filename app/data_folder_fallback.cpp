@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kTextFolderUnusable = 870;  // "Data folder cannot be used:"
 constexpr int kTextFilesGoTo = 874;       // "files are written to"
+constexpr int kTextNoFolderSet = 914;     // "No data folder set and the program's folder ..."
 
 int ReasonText(FolderState state) {
   switch (state) {
@@ -32,6 +33,14 @@ int ReasonText(FolderState state) {
 QString FallbackDataFolder() { return UserDataFolder() + QStringLiteral("/fallback-data"); }
 
 void MainLogic::CheckDataFolderAtStart() {
+  if (!documentsDataFolder_.empty() && documentsDataFolder_ == FInternalPath) {
+    QDir().mkpath(QString::fromStdString(FInternalPath));
+    // A stored folder that is away says so below, naming it.
+    if (replacedDataFolder_.empty()) {
+      MemoAndLog(Text(kTextNoFolderSet) + " - " + Text(kTextFilesGoTo) + " " + FInternalPath);
+    }
+    documentsDataFolder_.clear();
+  }
   if (!replacedDataFolder_.empty()) {
     const FolderState stored = DataFolderState(PathFromUtf8(replacedDataFolder_));
     if (stored != FolderState::Usable) {

@@ -105,6 +105,7 @@ void MainLogic::ApplyRunOverrides(const RunOverrides& overrides) {
     if (!storedInternalPath_) storedInternalPath_ = FInternalPath;
     FInternalPath = overrides.DataFolder;
     replacedDataFolder_.clear();
+    documentsDataFolder_.clear();
   }
 }
 
@@ -169,7 +170,8 @@ void MainLogic::ReadSettings() {
 
   const StoredSettings s = ReadStoredSettings();
   const QString programFolder = QFileInfo(env_.ProgramPath).absolutePath();
-  const QString dataFolder = ResolveFolderSetting(s.InternalPath, programFolder);
+  bool toDocuments = false;
+  const QString dataFolder = ResolveFolderSetting(s.InternalPath, programFolder, {}, &toDocuments);
   FInternalPath = dataFolder.toStdString();
   storedInternalPath_.reset();
   replacedDataFolder_.clear();
@@ -178,6 +180,7 @@ void MainLogic::ReadSettings() {
     // only this run writes elsewhere, and Start says so.
     storedInternalPath_ = replacedDataFolder_ = s.InternalPath.toStdString();
   }
+  documentsDataFolder_ = toDocuments ? FInternalPath : std::string();
   FConfigFilePath = ResolveFolderSetting(s.ConfigFilePath, programFolder).toStdString();
 
   // A base without a block of its own would empty every text: such a value speaks English,
@@ -370,6 +373,8 @@ void MainLogic::ApplyConfigForm(const ConfigFormValues& v) {
   FInternalPath = v.DataFolder;
   storedInternalPath_.reset();  // the operator's choice is the one to store
   replacedDataFolder_.clear();
+  // OK on an unchanged folder keeps the documents folder to be made at Start.
+  if (v.DataFolder != documentsDataFolder_) documentsDataFolder_.clear();
   FConfigFilePath = v.ConfigFileFolder;
   FAmountPorts = static_cast<std::uint8_t>(v.AmountPortsIndex + 1);
   for (std::size_t i = 0; i < v.CommandBoxes.size(); ++i) {

@@ -87,6 +87,12 @@ class MainLogic {
   // The operator presses or releases the start/stop toggle.
   void PressStart();
   void ReleaseStart();
+  // Releases Start at the planned end of an unattended run: memo and log get `summary`
+  // (what the run did) where an operator's stop says that it was cancelled.
+  void EndRun(const std::string& summary);
+  // The call being read is the last of an unattended run: the wait for its hang-up
+  // announces no restart, since none will follow.
+  void SetLastCallOfRun(bool last) { lastCallOfRun_ = last; }
   void btnReadClick(Sender sender);
   void btnCancelClick();
   void btnAddClick(const std::vector<int>& selectedAvailable);
@@ -238,6 +244,11 @@ class MainLogic {
   std::optional<std::string> storedInternalPath_;
   // The stored data folder that the folder rule replaced at start (empty: none).
   std::string replacedDataFolder_;
+  // The documents data folder that the folder rule chose at start (empty: none): made at
+  // the first Start that still writes there, and said once.
+  std::string documentsDataFolder_;
+  bool lastCallOfRun_ = false;
+  std::string runSummary_;
 
   RunObserver& Observe();
   // The memo line; a warning or an error stands out in the window (the text and the log

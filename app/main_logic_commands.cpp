@@ -33,6 +33,12 @@ void MainLogic::ReleaseStart() {
   if (tracker_) tracker_->RunStopped(env_.Link->Busy() || pump_->Pending() > 0);
 }
 
+void MainLogic::EndRun(const std::string& summary) {
+  runSummary_ = summary;
+  ReleaseStart();
+  runSummary_.clear();
+}
+
 void MainLogic::SetButtonsAtRest() {
   view_.SetEnabled(Control::btnStart, true);
   view_.SetEnabled(Control::btnCancel, false);
@@ -61,7 +67,8 @@ void MainLogic::btnReadClick(Sender sender) {
     ResetActivity();
     ClearDeviceState();
     SayActivity(Text(kTextStopped));
-    MemoAndLog(Text(61));
+    MemoAndLog(runSummary_.empty() ? Text(61) : runSummary_);
+    lastCallOfRun_ = false;
     Timer2->Stop();
     SetupRetryTimer->Stop();
     PortWatchTimer->Stop();
@@ -240,7 +247,9 @@ void MainLogic::RetrySetup() {
 void MainLogic::Timer2Timer() {
   FRestartCountdown = static_cast<std::int16_t>(FRestartCountdown - 10);
   if (FRestartCountdown > 0) {
-    MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+    if (!lastCallOfRun_) {
+      MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+    }
     return;
   }
   Timer2->Stop();

@@ -386,7 +386,9 @@ void MainLogic::WMWorkerDone(int code) {
       if (SpBStartModemDown) {
         FRestartCountdown = 80;
         Timer2->Start(10000);
-        MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+        if (!lastCallOfRun_) {
+          MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+        }
       }
       break;
     case wdHungUp:

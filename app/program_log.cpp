@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 
 #include "app/locale_text.h"
+#include "files/data_folder_state.h"
+#include "files/native_path.h"
 
 namespace varnel {
 
@@ -69,8 +71,7 @@ QString UserDataFolder() {
 }
 
 bool FolderWritable(const QString& folder) {
-  const QFileInfo info(folder);
-  return info.isDir() && info.isWritable();
+  return DataFolderState(PathFromUtf8(folder.toStdString())) == FolderState::Usable;
 }
 
 bool InstalledProgramFolder(const QString& programFolder) {

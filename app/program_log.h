@@ -45,7 +45,9 @@ class ProgramLog {
 QString DefaultLogFilePath(const QString& programPath,
                            const std::function<bool(const QString&)>& writable = {});
 
-// True for an existing folder that this program may create files in.
+// True for an existing folder that this program may create files in, found out by making
+// and removing a probe file: on Windows the folder's attributes say nothing of its access
+// list, so C:\Program Files would pass for writable.
 bool FolderWritable(const QString& folder);
 
 // True when `programFolder` is the program folder of an installed copy (the install puts a

@@ -36,9 +36,11 @@ RecordListText BuildRecordList(const TDevice& device, const std::string& heading
     // An empty ring layout would divide by zero; such a record shows 0.0.
     const float share =
         ringPages > 0 ? static_cast<float>(rec->Span) * 100.0f / ringPages : 0.0f;
-    const std::string size = PadLeft(FixedText(share, 7, 1), 6) + "    ";
-    out.Entries.push_back(
-        {number + starts[i].leftJustified(startWidth).toStdString() + size, false});
+    const QString shareText = FixedText(share, 7, 1).trimmed();
+    const std::string size = PadLeft(shareText, 6) + "    ";
+    out.Entries.push_back({number + starts[i].leftJustified(startWidth).toStdString() + size,
+                           false, std::to_string(i + 1), starts[i].toStdString(),
+                           shareText.toStdString()});
   }
   return out;
 }

@@ -11,6 +11,9 @@ namespace varnel {
 struct RecordEntry {
   std::string Text;  // number, start time, share of the ring
   bool Ticked = false;
+  // The three columns of Text on their own, without padding, for a view that lines them up
+  // under headings of its own (empty where only Text was given).
+  std::string Number, Start, Share;
 };
 
 struct RecordListText {

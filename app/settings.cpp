@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "app/documents_folder.h"
 #include "app/program_log.h"
 #include "app/registry_store.h"
 
@@ -73,9 +74,12 @@ void WriteSettingsKey(const StoredSettings& s) {
 }
 
 QString ResolveFolderSetting(const QString& stored, const QString& programFolder,
-                             const std::function<bool(const QString&)>& writable) {
+                             const std::function<bool(const QString&)>& writable,
+                             bool* toDocuments) {
+  if (toDocuments) *toDocuments = false;
   QString folder = stored;
-  if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+  const bool byRule = folder.isEmpty() || !QFileInfo(folder).isDir();
+  if (byRule) {
     const QString commonData = programFolder + QStringLiteral("/CommonData");
     folder = QFileInfo(commonData).isDir() ? commonData : programFolder;
   }
@@ -85,16 +89,20 @@ QString ResolveFolderSetting(const QString& stored, const QString& programFolder
   }
   const bool installed = folder == programFolder && InstalledProgramFolder(programFolder);
   const bool canWrite = !installed && (writable ? writable(folder) : FolderWritable(folder));
-  if (!canWrite) {
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:");
-#else
-    const QString fallback = UserDataFolder();
-    QDir().mkpath(fallback);
-    return fallback;
-#endif
+  if (canWrite) return folder;
+  if (byRule) {
+    // No folder of the operator's is there and the program's own cannot take files
+    // (/usr/bin, C:\Program Files): the operator finds them among the documents.
+    if (toDocuments) *toDocuments = true;
+    return DocumentsDataFolder();
   }
-  return folder;
+#ifdef Q_OS_WIN
+  return QStringLiteral("C:");
+#else
+  const QString fallback = UserDataFolder();
+  QDir().mkpath(fallback);
+  return fallback;
+#endif
 }
 
 }  // namespace varnel

@@ -82,11 +82,13 @@ void WriteSettingsKey(const StoredSettings& s);
 
 // The folder rule for the data and configuration-file folders: the stored folder when it
 // exists, else "CommonData" in the program's folder when that exists, else the program's
-// folder (no trailing separator). A folder that then cannot be written to (or the program's
-// folder of an installed copy) is replaced:
-// by "C:" on Windows, by the per-user data folder elsewhere.
+// folder (no trailing separator). A folder that the rule chose and that cannot be written to
+// (or the program's folder of an installed copy) gives way to the documents data folder,
+// which is not created here; `toDocuments` is then set. A stored folder that cannot be
+// written to is replaced by "C:" on Windows, by the per-user data folder elsewhere.
 // `writable` tells whether a folder can be written to (the default asks the system).
 QString ResolveFolderSetting(const QString& stored, const QString& programFolder,
-                             const std::function<bool(const QString&)>& writable = {});
+                             const std::function<bool(const QString&)>& writable = {},
+                             bool* toDocuments = nullptr);
 
 }  // namespace varnel

@@ -31,7 +31,7 @@ Collector::~Collector() {
 bool Collector::WatchSignals() {
   return WatchStopRequests(this, [this] {
     view_.Note("signal: stopping");
-    Finish(kExitDone);
+    Finish(kExitDone, false);
   });
 }
 
@@ -53,12 +53,12 @@ bool Collector::Begin() {
   if (options_.timeoutSeconds > 0) {
     QTimer::singleShot(options_.timeoutSeconds * 1000, this, [this] {
       view_.Note("timeout: stopping");
-      Finish(kExitTimedOut);
+      Finish(kExitTimedOut, false);
     });
   }
   logic_.PressStart();
   if (!logic_.StartDown()) {
-    Finish(exitCode_ == kExitDone ? kExitPortFailed : exitCode_);
+    Finish(exitCode_ == kExitDone ? kExitPortFailed : exitCode_, false);
     return false;
   }
   // The port is ours: from now on the state file is this run's.
@@ -78,11 +78,16 @@ std::string Collector::Logger() const {
 }
 
 void Collector::OnWorkerStatus(int code) {
+  if (code == wsModemConnected && !finishing_) {
+    ++callsAnswered_;
+    callFailed_ = false;
+  }
   if (code == wsWaitingForCall) state_.Set("waiting for a call");
   if (code == wsSerialNumber) state_.Set("reading " + Logger());
 }
 
 void Collector::OnJobStarted(int kind) {
+  if (kind == 0 && options_.direct) callFailed_ = false;  // the readout on the line
   if (kind == 0) state_.Set(options_.direct ? "reading the record table" : "setting up the modem");
   if (kind == 2) state_.Set("waiting for a call");
   if (kind == 9) state_.Set("waiting for the hang-up");
@@ -90,6 +95,9 @@ void Collector::OnJobStarted(int kind) {
     inCall_ = true;
     callFiles_ = false;
     callRestarted_ = false;
+    // The call that completes the count ends the run: its hang-up is awaited without
+    // announcing a restart.
+    logic_.SetLastCallOfRun(options_.calls > 0 && callsDone_ + 1 >= options_.calls);
   } else if (kind == 2 && inCall_) {
     callRestarted_ = true;
     CountCallIfComplete();
@@ -97,6 +105,10 @@ void Collector::OnJobStarted(int kind) {
 }
 
 void Collector::OnFilesDone(int flag) {
+  if (!finishing_) {
+    filesWritten_ += logic_.FDevice->FileCount();
+    if ((flag & 0xFF) != 1) CallFailed();
+  }
   if (options_.direct) {
     const bool wrote = (flag & 0xFF) == 1 && logic_.FDevice->FileCount() > 0;
     QTimer::singleShot(0, this, [this, wrote] { Finish(wrote ? kExitDone : kExitNoData); });
@@ -122,6 +134,21 @@ void Collector::CountCallIfComplete() {
   }
 }
 
+void Collector::CallFailed() {
+  if (callFailed_) return;
+  callFailed_ = true;
+  ++failures_;
+}
+
+std::string Collector::Summary() const {
+  // e.g. "Run complete: 2 call(s) answered, 2 file(s) written, 0 failed"; a direct line
+  // has no calls.
+  std::string line = logic_.Text(910) + " ";
+  if (!options_.direct) line += std::to_string(callsAnswered_) + " " + logic_.Text(911) + ", ";
+  return line + std::to_string(filesWritten_) + " " + logic_.Text(912) + ", " +
+         std::to_string(failures_) + " " + logic_.Text(913);
+}
+
 void Collector::OnWorkerDone(int code) {
   if (!finishing_) {
     // A job that the stop itself ended says nothing about the call.
@@ -130,6 +157,11 @@ void Collector::OnWorkerDone(int code) {
     if (code == wdContentsFailed) state_.SetLastCall("failed: the record table was not read");
     if (code == wdNothingRead) state_.SetLastCall("failed: no page was read");
     if (code == wdNoRecord) state_.SetLastCall("no record in the logger");
+    if (code == wdContentsFailed || code == wdNothingRead || code == wdRecordsPartly) {
+      CallFailed();
+    }
+    // A call without files does not count: the run goes on, and so does its countdown.
+    if (code == wdNothingRead) logic_.SetLastCallOfRun(false);
   }
   if (!options_.direct || finishing_) return;
   // The window stops after the record table when there is no modem; the console goes on
@@ -146,11 +178,15 @@ void Collector::OnWorkerDone(int code) {
   }
 }
 
-void Collector::Finish(int exitCode) {
+void Collector::Finish(int exitCode, bool planned) {
   if (finishing_) return;
   finishing_ = true;
   exitCode_ = exitCode;
-  logic_.ReleaseStart();
+  if (planned) {
+    logic_.EndRun(Summary());
+  } else {
+    logic_.ReleaseStart();
+  }
   state_.Set("idle");
   // The worker ends on the stop and the close waits for the workers a bounded time: pages
   // read so far still become files.

@@ -20,10 +20,11 @@ class Collector : public QObject {
   // Creates the window logic, applies the options and presses Start. Returns false when
   // the run already ended (the port could not be opened); ExitCode() says why.
   bool Begin();
-  // Releases Start, lets the workers end within the close's bounded time (the files of
+  // Releases Start (at the planned end of the run, `planned`, with a summary of what it did
+  // instead of the cancel line), lets the workers end within the close's bounded time (the files of
   // pages read so far are written), stores the settings and leaves the event loop with
   // `exitCode`.
-  void Finish(int exitCode);
+  void Finish(int exitCode, bool planned = true);
   int ExitCode() const { return exitCode_; }
   int CallsDone() const { return callsDone_; }
 
@@ -38,6 +39,9 @@ class Collector : public QObject {
   void OnWorkerStatus(int code);
   void OnPortOpenFailed(int port);
   void CountCallIfComplete();
+  void CallFailed();
+  // What the run did, for its planned end.
+  std::string Summary() const;
   std::string Logger() const;
 
   MainLogic& logic_;
@@ -50,6 +54,12 @@ class Collector : public QObject {
   bool callFiles_ = false;
   bool callRestarted_ = false;
   std::string callResult_;
+  bool callFailed_ = false;
+  // Over the whole run: calls the modem answered, data files written, readouts that failed
+  // (record table not read, nothing or not everything read, files not all written).
+  int callsAnswered_ = 0;
+  int filesWritten_ = 0;
+  int failures_ = 0;
   RunState state_;
 };
 

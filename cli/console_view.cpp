@@ -1,5 +1,9 @@
 #include "cli/console_view.h"
 
+#include <QString>
+#include <algorithm>
+
+#include "lang/lang.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::cli {
@@ -25,11 +29,41 @@ void ConsoleView::SetStatusPanel(int panel, const std::string& text) {
 
 void ConsoleView::SetStartDown(bool down) { State(down ? "Start pressed" : "Start released"); }
 
+namespace {
+
+// Widths in characters, not bytes: headings and dates may hold umlauts.
+int Width(const std::string& text) { return static_cast<int>(QString::fromStdString(text).size()); }
+
+std::string Pad(const std::string& text, int width, bool right) {
+  const QString t = QString::fromStdString(text);
+  return (right ? t.rightJustified(width) : t.leftJustified(width)).toStdString();
+}
+
+}  // namespace
+
 void ConsoleView::ShowRecords(const std::vector<RecordEntry>& entries) {
   if (entries.empty()) return;
   State("record list:");
+  // The window's column headings, with the columns lined up under them: the dates of a
+  // list differ in length, so each column is as wide as its widest entry.
+  const std::string number = LoadText(13), start = LoadText(14), share = LoadText(15);
+  int wNumber = Width(number), wStart = Width(start), wShare = Width(share);
   for (const RecordEntry& e : entries) {
-    std::fprintf(out_, "#   [%c] %s\n", e.Ticked ? 'x' : ' ', e.Text.c_str());
+    wNumber = std::max(wNumber, Width(e.Number));
+    wStart = std::max(wStart, Width(e.Start));
+    wShare = std::max(wShare, Width(e.Share));
+  }
+  const bool columns = !entries.front().Number.empty();
+  if (columns) {
+    std::fprintf(out_, "#       %s    %s    %s\n", Pad(number, wNumber, true).c_str(),
+                 Pad(start, wStart, false).c_str(), Pad(share, wShare, true).c_str());
+  }
+  for (const RecordEntry& e : entries) {
+    const std::string text = columns ? Pad(e.Number, wNumber, true) + "    " +
+                                           Pad(e.Start, wStart, false) + "    " +
+                                           Pad(e.Share, wShare, true)
+                                     : e.Text;
+    std::fprintf(out_, "#   [%c] %s\n", e.Ticked ? 'x' : ' ', text.c_str());
   }
   std::fflush(out_);
 }

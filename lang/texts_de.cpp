@@ -276,6 +276,12 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Kontaktverlauf wird gelesen ..."},
     {901, "Datendatei wird gelesen ..."},
+    // The end of an unattended run, and the data folder taken when none is set.
+    {910, "Lauf beendet:"},
+    {911, "Anruf(e) angenommen"},
+    {912, "Datei(en) geschrieben"},
+    {913, "fehlgeschlagen"},
+    {914, "Kein Datenordner eingestellt, der Programmordner nimmt keine Dateien auf"},
     // What the program does now (the tray icon's tooltip).
     {920, "Angehalten"},
     {921, "Modem wird eingerichtet"},

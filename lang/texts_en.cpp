@@ -276,6 +276,12 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Reading the contact history ..."},
     {901, "Reading the data file ..."},
+    // The end of an unattended run, and the data folder taken when none is set.
+    {910, "Run ended:"},
+    {911, "call(s) answered"},
+    {912, "file(s) written"},
+    {913, "failed"},
+    {914, "No data folder set and the program's folder cannot take files"},
     // What the program does now (the tray icon's tooltip).
     {920, "Stopped"},
     {921, "Setting up the modem"},

@@ -276,6 +276,12 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Contactgeschiedenis wordt gelezen ..."},
     {901, "Gegevensbestand wordt gelezen ..."},
+    // The end of an unattended run, and the data folder taken when none is set.
+    {910, "Run beëindigd:"},
+    {911, "oproep(en) beantwoord"},
+    {912, "bestand(en) geschreven"},
+    {913, "mislukt"},
+    {914, "Geen datamap ingesteld en de programmamap kan geen bestanden opnemen"},
     // What the program does now (the tray icon's tooltip).
     {920, "Gestopt"},
     {921, "Modem wordt ingesteld"},

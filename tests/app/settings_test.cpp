@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "app/documents_folder.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "lang/lang.h"
@@ -181,18 +182,48 @@ TEST_F(Settings, FolderRuleKeepsAnExistingStoredFolder) {
 TEST_F(Settings, AFolderThatCannotBeWrittenIsReplacedByThePerUserDataFolder) {
   QDir().mkpath(Root() + "/ro");
   const auto readOnly = [this](const QString& f) { return f != Root() + "/ro"; };
+  // The program's folder, reached through the rule, gives way to the documents folder.
+  const auto programReadOnly = [this](const QString& f) { return f != ProgramFolder(); };
+  bool toDocuments = false;
+  EXPECT_EQ(ResolveFolderSetting("", ProgramFolder(), programReadOnly, &toDocuments),
+            DocumentsDataFolder());
+  EXPECT_TRUE(toDocuments);
 #ifdef Q_OS_WIN
   // Windows keeps the drive's root, as the other programs of the device line do.
   EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly), "C:");
   return;
 #endif
-  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly),
+  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly, &toDocuments),
             Root() + "/data/varnel");
+  EXPECT_FALSE(toDocuments);
   EXPECT_TRUE(QFileInfo(Root() + "/data/varnel").isDir());
-  // The program's folder itself, reached through the rule, is replaced in the same way.
-  const auto programReadOnly = [this](const QString& f) { return f != ProgramFolder(); };
-  EXPECT_EQ(ResolveFolderSetting("", ProgramFolder(), programReadOnly), Root() + "/data/varnel");
   EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder()), Root() + "/ro");
+}
+
+TEST_F(Settings, AnInstalledProgramWithoutDataFolderWritesToTheDocumentsFolderAndSaysSoOnce) {
+#ifdef Q_OS_WIN
+  GTEST_SKIP() << "the documents folder is the user's own there";
+#endif
+  // The installed copy's mark, and the XDG documents folder of this user.
+  QDir().mkpath(Root() + "/share/varnel");
+  QFile(Root() + "/share/varnel/installed").open(QIODevice::WriteOnly);
+  QFile dirs(Root() + "/config/user-dirs.dirs");
+  ASSERT_TRUE(QDir().mkpath(Root() + "/config") && dirs.open(QIODevice::WriteOnly));
+  dirs.write(("XDG_DOCUMENTS_DIR=\"" + Root() + "/Dokumente\"\n").toUtf8());
+  dirs.close();
+  Create();
+  const QString documents = Root() + "/Dokumente/Varnel";
+  EXPECT_EQ(QString::fromStdString(logic->DataFolder()), documents);
+  EXPECT_FALSE(QFileInfo::exists(documents));  // made when the files are to go there
+  logic->PressStart();
+  EXPECT_TRUE(QFileInfo(documents).isDir());
+  const std::string line =
+      "No data folder set and the program's folder cannot take files - files are written to " +
+      documents.toStdString();
+  logic->ReleaseStart();
+  logic->PressStart();
+  EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), line), 1);
+  EXPECT_EQ(logic->Log().ReadAll().count(QString::fromStdString(line)), 1);
 }
 
 TEST_F(Settings, CloseWritesEveryValueWithTheLanguageChosenForTheNextStart) {

@@ -154,7 +154,7 @@ TEST_F(WorkerDone, ContentsFailedCancelsAndWaitsForTheHangUp) {
 }
 
 TEST_F(WorkerDone, NoRecordClearsTheListAndWaitsForTheHangUp) {
-  view.records = {{"x", true}};
+  view.records.resize(1);
   logic->WMWorkerDone(wdNoRecord);
   EXPECT_TRUE(view.records.empty());
   EXPECT_EQ(view.memo, Lines{"No Record in Device !"});

@@ -95,9 +95,13 @@ TEST_F(Collect, OneCallInModemModeEndsWithExitZeroAndFilesAsTheLoggerHeldThem) {
   ASSERT_EQ(code, 0) << out.toStdString();
   for (const char* line : {"Waiting for call from VTQ-Datacollector...", "SN 40123", "Done !",
                            "Reading Record 1", "VTQ restarted", "Backup file(s) created !",
-                           "Modem disconnected", "# call 1 done", "Cancelled !"}) {
+                           "Modem disconnected", "# call 1 done",
+                           "Run ended: 1 call(s) answered, 1 file(s) written, 0 failed"}) {
     EXPECT_TRUE(out.contains(line)) << line;
   }
+  // Nothing was cancelled, and no restart follows the last call.
+  EXPECT_FALSE(out.contains("Cancelled !"));
+  EXPECT_FALSE(out.contains("Restart connection to modem"));
   const QStringList files = DataFiles();
   ASSERT_EQ(files.size(), 2) << files.join(", ").toStdString();  // the file and its backup
   const QString file = files[0].contains("_BAK") ? files[1] : files[0];

@@ -43,7 +43,12 @@ TEST(ConsoleView, MemoLinesAsTheyStandAndStateChangesMarked) {
   view.SetStatusPanel(0, "State: Record active");
   view.SetStatusPanel(0, "State: Record active");  // unchanged: not repeated
   view.SetStatusPanel(1, "12:00:00");              // the clock: not news
-  view.ShowRecords({{"    1    a", true}, {"    2    b", false}});
+  // Columns under the window's headings, as wide as their widest entry, counted in
+  // characters (the month name holds an umlaut).
+  view.ShowRecords({{"    1    2 M\xC3\xA4r 2024 18:11:40   1.7    ", true, "1",
+                     "2 M\xC3\xA4r 2024 18:11:40", "1.7"},
+                    {"   12    24 Jan 2024 10:30:41 100.0    ", false, "12",
+                     "24 Jan 2024 10:30:41", "100.0"}});
   view.JobStarted(2);
   view.FilesDone(1);
   view.WorkerDone(wdHungUp);
@@ -53,8 +58,9 @@ TEST(ConsoleView, MemoLinesAsTheyStandAndStateChangesMarked) {
             "M\xC3\xA4rz\tx\n"
             "# status: State: Record active\n"
             "# record list:\n"
-            "#   [x]     1    a\n"
-            "#   [ ]     2    b\n"
+            "#       Number    Start                   Percent of Memory\n"
+            "#   [x]      1    2 M\xC3\xA4r 2024 18:11:40                   1.7\n"
+            "#   [ ]     12    24 Jan 2024 10:30:41                100.0\n"
             "# job 2: wait for the next call\n"
             "# data files done (complete)\n"
             "# job ended: the modem reported the end of the call (result 7)\n"
@@ -81,6 +87,7 @@ class CollectorRun : public test::TempStore {
   }
   // One call as the workers report it, from the contents to the hang-up.
   void Call() {
+    logic->WMWorkerStatus(wsModemConnected, 0);
     Records(2);
     logic->WMWorkerDone(wdContentsRead);
     logic->WMWorkerDone(wdRecordsRead);
@@ -127,7 +134,14 @@ TEST_F(CollectorRun, StopsAfterTheGivenNumberOfCalls) {
   EXPECT_EQ(Kinds(), (std::vector<std::uint32_t>{0, 1, 2, 1, 2}));
   const std::string text = out.Text();
   EXPECT_NE(text.find("# call 2 done"), std::string::npos);
-  EXPECT_NE(text.find("Cancelled !"), std::string::npos);
+  // The planned end says what the run did; only the first call's hang-up announced a
+  // restart, since the second call ends the run.
+  EXPECT_NE(text.find("Run ended: 2 call(s) answered, 2 file(s) written, 0 failed"),
+            std::string::npos);
+  EXPECT_EQ(text.find("Cancelled !"), std::string::npos);
+  const std::string restart = "Restart connection to modem in 80 seconds";
+  ASSERT_NE(text.find(restart), std::string::npos);
+  EXPECT_EQ(text.find(restart, text.find(restart) + 1), std::string::npos);
 }
 
 TEST_F(CollectorRun, ACallWithoutFilesIsNotCounted) {
