@@ -30,7 +30,7 @@ ServiceAction TakeServiceAction(std::vector<std::string>& args, std::string& err
 
 std::string CheckServiceOptions(ServiceAction action, const CollectOptions& o) {
   if (action == ServiceAction::None) return "";
-  if (o.port == 0) return "a service serves one port: give --port N";
+  if (o.port == 0 && action != ServiceAction::Remove) return "a service serves one port: give --port N";
   if (o.calls > 0 || o.direct || o.debug || o.timeoutSeconds > 0 || o.status || o.help) {
     return "a service takes only --port and --data";
   }
@@ -69,8 +69,9 @@ As a Windows service (from an administrator's command prompt):
                 registers the service VarnelCollectCOM<N> ("Varnel collector on COMN"),
                 started with Windows as LocalSystem and restarted 15 s after a failure; its
                 data folder is DIR, else %ProgramData%\Varnel\COM<N>
-  --remove-service --port N
-                stops the service of COM N (as releasing Start) and removes it
+  --remove-service [--port N]
+                stops the service of COM N (as releasing Start) and removes it; without
+                --port, every collector service (the uninstaller does this)
 A stopped service releases Start: the pages read so far become files and the settings are
 stored. Its log varnel-collect-COM<N>.LOG, its state file and what it printed in its latest
 run (varnel-collect-COM<N>-output.txt) lie in %LOCALAPPDATA%\Varnel of its account. Exit status 6: the service manager refused (reason printed).

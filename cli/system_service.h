@@ -9,8 +9,9 @@
 
 // The collector as a Windows service, one per COM port, the counterpart of the systemd unit
 // on Linux: `--install-service --port N` registers it with the Service Control Manager,
-// `--remove-service --port N` stops and removes it, and the manager starts the program with
-// `--service --port N`. Elsewhere the three words are refused with a pointer to the unit.
+// `--remove-service --port N` stops and removes it (without --port: all of them), and the
+// manager starts the program with `--service --port N`. Elsewhere the three words are
+// refused with a pointer to the unit.
 namespace varnel::cli {
 
 enum class ServiceAction { None, Install, Remove, Run };

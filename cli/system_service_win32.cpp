@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "cli/stop_requests.h"
 #include "cli/system_service.h"
@@ -185,11 +186,10 @@ int InstallService(const CollectOptions& options) {
   return kExitDone;
 }
 
-int RemoveService(const CollectOptions& options) {
-  const std::string name = ServiceName(options.port);
-  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager.h) return Refused("cannot open the service manager", GetLastError());
-  ScHandle service(OpenServiceW(manager.h, Wide(name).c_str(),
+namespace {
+
+int RemoveOne(SC_HANDLE manager, const std::string& name) {
+  ScHandle service(OpenServiceW(manager, Wide(name).c_str(),
                                 SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
   if (!service.h) {
     const DWORD error = GetLastError();
@@ -213,6 +213,45 @@ int RemoveService(const CollectOptions& options) {
   if (!DeleteService(service.h)) return Refused("cannot remove " + name, GetLastError());
   std::printf("removed %s\n", name.c_str());
   return kExitDone;
+}
+
+// The names of every collector service installed, whatever its port.
+std::vector<std::string> InstalledServices(SC_HANDLE manager) {
+  std::vector<std::string> names;
+  std::vector<BYTE> buffer(64 * 1024);
+  DWORD needed = 0, count = 0, resume = 0;
+  BOOL more = TRUE;
+  while (more) {
+    more = FALSE;
+    if (!EnumServicesStatusExW(manager, SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
+                               buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count,
+                               &resume, nullptr)) {
+      if (GetLastError() != ERROR_MORE_DATA) break;
+      more = TRUE;
+    }
+    const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+      const std::string name = QString::fromWCharArray(entries[i].lpServiceName).toStdString();
+      if (name.rfind("VarnelCollectCOM", 0) == 0) names.push_back(name);
+    }
+  }
+  return names;
+}
+
+}  // namespace
+
+int RemoveService(const CollectOptions& options) {
+  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
+  if (!manager.h) return Refused("cannot open the service manager", GetLastError());
+  if (options.port > 0) return RemoveOne(manager.h, ServiceName(options.port));
+  // Without a port, every one (the uninstaller's way: no service may keep a removed program).
+  int status = kExitDone;
+  const auto names = InstalledServices(manager.h);
+  for (const std::string& name : names) {
+    if (RemoveOne(manager.h, name) != kExitDone) status = kExitServiceFailed;
+  }
+  if (names.empty()) std::printf("no collector service is installed\n");
+  return status;
 }
 
 int RunAsService(const CollectOptions& options, const std::function<int()>& collect) {
