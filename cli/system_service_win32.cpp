@@ -118,8 +118,8 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     SetEvent(g_started);
     return;
   }
-  // Running from the start: the collector opens its port at once and says in its log and
-  // state file when it cannot; a run that ends is reported below with its exit status.
+  // Running from the start: the collector opens its port at once and says in its output
+  // file why when it cannot; a run that ends is reported below with its exit status.
   Report(SERVICE_RUNNING);
   SetEvent(g_started);
   WaitForSingleObject(g_finished, INFINITE);
