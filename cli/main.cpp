@@ -11,16 +11,29 @@
 #include "cli/collector.h"
 #include "cli/console_view.h"
 #include "cli/run_state.h"
+#include "cli/system_service.h"
 #include "history/history_store.h"
+
+namespace {
+int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
+            varnel::cli::ServiceAction service);
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace varnel;
   std::vector<std::string> args(argv + 1, argv + argc);
-  const cli::CollectOptions options = cli::ParseCollectOptions(args);
-  if (options.help) {
+  std::string serviceError;
+  const cli::ServiceAction service = cli::TakeServiceAction(args, serviceError);
+  cli::CollectOptions options = cli::ParseCollectOptions(args);
+  if (options.help && service == cli::ServiceAction::None) {
     std::fputs(cli::CollectHelpText().c_str(), stdout);
+#ifdef _WIN32
+    std::fputs(cli::ServiceHelpText().c_str(), stdout);
+#endif
     return cli::kExitDone;
   }
+  if (options.error.empty()) options.error = serviceError;
+  if (options.error.empty()) options.error = cli::CheckServiceOptions(service, options);
   if (!options.error.empty()) {
     std::fprintf(stderr, "varnel-collect: %s (see --help)\n", options.error.c_str());
     return cli::kExitUsage;
@@ -38,14 +51,28 @@ int main(int argc, char** argv) {
     return running ? cli::kExitDone : cli::kExitNotRunning;
   }
 
+  if (service == cli::ServiceAction::Install) return cli::InstallService(options);
+  if (service == cli::ServiceAction::Remove) return cli::RemoveService(options);
+  const auto collect = [&] { return Collect(argc, argv, options, service); };
+  if (service == cli::ServiceAction::Run) return cli::RunAsService(options, collect);
+  return collect();
+}
+
+namespace {
+
+int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
+            varnel::cli::ServiceAction service) {
+  using namespace varnel;
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
 
   FacadeLink link;
-  cli::ConsoleView view;
+  std::FILE* out = service == cli::ServiceAction::Run ? cli::OpenServiceOutput(options.port) : stdout;
+  cli::ConsoleView view(out);
   view.Direct = options.direct;
   LogicEnvironment env;
   if (options.debug) env.Arguments << QStringLiteral("DEBUG");
+  if (service == cli::ServiceAction::Run) env.LogFilePath = cli::ServiceLogPath(options.port);
   env.Link = &link;
   env.Observer = &view;
   // Every contact goes into the history; a history that cannot be written is logged.
@@ -57,3 +84,5 @@ int main(int argc, char** argv) {
   if (!collector.Begin()) return collector.ExitCode();
   return app.exec();
 }
+
+}  // namespace

@@ -12,12 +12,18 @@ namespace {
 QPointer<QObject> g_owner;
 std::function<void()> g_stop;
 std::atomic<bool> g_asked{false};
+std::atomic<bool> g_watching{false};
+bool g_onlyOnRequest = false;
+
+void AskOnce() {
+  if (!g_asked.exchange(true) && g_watching) {
+    QMetaObject::invokeMethod(g_owner.data(), [] { g_stop(); }, Qt::QueuedConnection);
+  }
+}
 
 // Runs on a thread of its own that the system starts for the event.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-  if (!g_asked.exchange(true)) {
-    QMetaObject::invokeMethod(g_owner.data(), [] { g_stop(); }, Qt::QueuedConnection);
-  }
+  AskOnce();
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
   // For a closed console, a log-off or a shutdown the process ends when this handler
   // returns: give the stop its time (the system allows about five seconds). The process
@@ -31,7 +37,13 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 bool WatchStopRequests(QObject* owner, std::function<void()> stop) {
   g_owner = owner;
   g_stop = std::move(stop);
-  return SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+  g_watching = true;
+  if (g_asked) QMetaObject::invokeMethod(g_owner.data(), [] { g_stop(); }, Qt::QueuedConnection);
+  return g_onlyOnRequest || SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
 }
+
+void StopOnlyOnRequest() { g_onlyOnRequest = true; }
+
+void RequestStop() { AskOnce(); }
 
 }  // namespace varnel::cli

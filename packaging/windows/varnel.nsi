@@ -84,7 +84,9 @@ SectionEnd
 
 Section "Uninstall"
   ; What the installer brought, by name: a log beside the programs and the CommonData folder
-  ; (data files) are the operator's and stay.
+  ; (data files) are the operator's and stay. A collector service would keep running a
+  ; removed program: each is stopped (its files written) and removed first.
+  ExecWait '"$INSTDIR\varnel-collect.exe" --remove-service'
   Delete "$INSTDIR\*.exe"
   Delete "$INSTDIR\*.dll"
   RMDir /r "$INSTDIR\platforms"

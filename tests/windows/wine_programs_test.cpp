@@ -2,7 +2,7 @@
 // Qt and runtime DLLs, plugins) collects a modem call from vtq-sim through a Wine COM port,
 // with the settings in the registry. scripts/test --win starts the simulators natively and
 // names their folders in VARNEL_LINE_SIMS (COM5 for varnel-collect, COM6 for the window
-// program) and the deployed folder in VARNEL_WIN_DEPLOY.
+// program, COM8 for the collector as a service) and the deployed folder in VARNEL_WIN_DEPLOY.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -27,6 +28,7 @@ namespace fs = std::filesystem;
 
 constexpr int kCollectPort = 5;
 constexpr int kWindowPort = 6;
+constexpr int kServicePort = 8;
 const std::string kMakerKey = "HKCU\\Software\\Halvark Drovantek";
 const std::string kSettingsKey = kMakerKey + "\\Corvane";
 const std::string kDevicesKey = kSettingsKey + "\\RegistredDevices";
@@ -308,6 +310,77 @@ TEST(WinePrograms, WindowProgramStartedWithStartCollectsACall) {
   ExpectCallWritten(data, kWindowPort);
   ExpectDeviceEntryReset(kWindowPort);
   EXPECT_NE(FileText(program / "varnel.LOG").find("created"), std::string::npos);
+}
+
+// The STATE word of `sc query` (RUNNING, STOPPED, ...); "" when there is no such service.
+std::string ServiceState(const std::string& name, std::string* output = nullptr) {
+  std::string out;
+  const int status = RunCommand("sc query " + name, &out);
+  if (output) *output = out;
+  const auto at = out.find("STATE");
+  if (status != 0 || at == std::string::npos) return "";
+  std::istringstream line(out.substr(out.find(':', at) + 1));
+  int number = 0;
+  std::string word;
+  line >> number >> word;
+  return word;
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+  return true;
+}
+
+TEST(WinePrograms, ServiceStoppedDuringAReadoutWritesThePagesReadSoFar) {
+  if (SimFolder(kServicePort).empty()) GTEST_SKIP() << "run by scripts/test --win";
+  // Blanks in both folders: the service's command line must keep them whole.
+  const fs::path program = CopyOfProgramFolder("varnel wine service");
+  const fs::path data = FreshFolder("varnel wine service data");
+  FreshRegistryWithLogger(kServicePort);
+  const std::string com = "COM" + std::to_string(kServicePort);
+  const std::string name = "VarnelCollect" + com;
+  const std::string collect = "\"" + (program / "varnel-collect.exe").string() + "\"";
+  // Wine runs services as the same user: the service's %LOCALAPPDATA% is ours.
+  const fs::path local = fs::path(Env("LOCALAPPDATA")) / "Varnel";
+  const fs::path log = local / ("varnel-collect-" + com + ".LOG");
+  fs::remove(log);
+  std::string out;
+  RunCommand(collect + " --remove-service --port " + std::to_string(kServicePort), &out);  // left by an aborted run
+
+  ASSERT_EQ(RunCommand(collect + " --install-service --port " + std::to_string(kServicePort) + " --data \"" + data.string() + "\"", &out), 0)
+      << out;
+  EXPECT_EQ(RunCommand(collect + " --install-service --port " + std::to_string(kServicePort), &out), 6) << out;
+  EXPECT_EQ(ServiceState(name), "STOPPED");
+  ASSERT_EQ(RunCommand("sc start " + name, &out), 0) << out;
+  // A 300-page record at 9600 baud: stopped after a few blocks of it have arrived.
+  ASSERT_TRUE(WaitFor([&] { return FileText(log).find("Reading Record 1") != std::string::npos; }, 90))
+      << ServiceState(name, &out) << out << FileText(local / (std::string("varnel-collect-") + com + "-output.txt"));
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  ASSERT_EQ(ServiceState(name), "RUNNING");
+  ASSERT_EQ(RunCommand("sc stop " + name, &out), 0) << out;
+  ASSERT_TRUE(WaitFor([&] { return ServiceState(name, &out) == "STOPPED"; }, 40)) << out;
+  EXPECT_NE(out.find("WIN32_EXIT_CODE    : 0 "), std::string::npos) << out;
+
+  // Stopped as releasing Start: the pages read so far are a file with its backup, and the
+  // settings are stored (the run began without any).
+  const std::string text = FileText(log);
+  EXPECT_NE(text.find("Cancelled !"), std::string::npos) << text;
+  const auto files = DataFiles(data, false);
+  ASSERT_EQ(files.size(), 1u) << text;
+  EXPECT_EQ(DataFiles(data, true).size(), 1u);
+  const auto record = TruthRecords(TruthOf(kServicePort)).front();
+  const auto got = ReadIdcFile(files[0]).Measurements.size();
+  EXPECT_GT(got, 0u);
+  EXPECT_LT(got, record.Entries.size());
+  EXPECT_EQ(RegQuery(kSettingsKey)["Port"].Type, "REG_DWORD");
+  EXPECT_NE(FileText(local / ("varnel-collect-" + com + ".state")).find("state=stopped"), std::string::npos);
+
+  ASSERT_EQ(RunCommand(collect + " --remove-service --port " + std::to_string(kServicePort), &out), 0) << out;
+  EXPECT_EQ(ServiceState(name), "");
 }
 
 }  // namespace
