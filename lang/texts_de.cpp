@@ -276,6 +276,12 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Kontaktverlauf wird gelesen ..."},
     {901, "Datendatei wird gelesen ..."},
+    // The database beside the data files.
+    {940, "Datenbank nicht erreichbar; die Dateien bleiben wie immer, ihre Messwerte folgen beim nächsten Anruf"},
+    {941, "Datenbank wieder erreichbar; Datendateien, deren Messwerte jetzt nachgetragen wurden"},
+    {942, "Datendatei nicht in die Datenbank übernommen"},
+    {943, "Datenbank-URL nicht verwendbar"},
+    {944, "Datenbank (URL, leer: keine)"},
 };
 
 }  // namespace

@@ -276,6 +276,12 @@ constexpr TextEntry kTexts[] = {
     // The history views while they read in the background.
     {900, "Contactgeschiedenis wordt gelezen ..."},
     {901, "Gegevensbestand wordt gelezen ..."},
+    // The database beside the data files.
+    {940, "Database niet bereikbaar; de bestanden blijven zoals altijd en hun meetwaarden volgen bij de volgende oproep"},
+    {941, "Database weer bereikbaar; gegevensbestanden waarvan de meetwaarden nu gevolgd zijn"},
+    {942, "Gegevensbestand niet in de database opgenomen"},
+    {943, "Database-URL niet bruikbaar"},
+    {944, "Database (URL, leeg: geen)"},
 };
 
 }  // namespace

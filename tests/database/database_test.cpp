@@ -1,8 +1,18 @@
-// The database beside the files, on SQLite: URLs and the unique key of an entry.
+// The database beside the files, on SQLite: URLs, the unique key of an entry, and the sink
+// that never costs a file and catches up when the database comes back.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "database/database_sink.h"
 #include "database/database_url.h"
+#include "files/idc_blocks.h"
+#include "files/idc_format.h"
 #include "store_checks.h"
 #include "store_core.h"
 
@@ -47,6 +57,88 @@ TEST(DatabaseUrl, NamesAFileOrAServer) {
 TEST(MeasurementStore, SQLiteKeepsEveryEntryOnce) {
   QTemporaryDir dir;
   CheckEveryEntryOnce("sqlite://" + dir.path() + "/m.sqlite");
+}
+
+// A data file on disk, as the file worker leaves it.
+QString WriteFile(const QString& path, const IdcFile& f) {
+  IdcLoggerInfo logger;
+  logger.SerialNumber = f.SerialNumber;
+  logger.IdentityText = f.IdentityText;
+  logger.ChannelMask = f.ChannelMask;
+  WriteIdcFile(path.toStdString(), kIdcVersionText, logger, {f.StartTime, 0}, f.Measurements);
+  return path;
+}
+
+bool Turn(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+TEST(DatabaseSink, ADatabaseThatCannotBeReachedCostsNoFileAndCatchesUpLater) {
+  QTemporaryDir dir;
+  const QString pending = dir.path() + "/pending.txt";
+  // A database file below a plain file cannot be made: as good as a server that is down.
+  QFile blocker(dir.path() + "/not-a-folder");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString url = "sqlite://" + dir.path() + "/not-a-folder/db.sqlite";
+
+  struct History : ContactSink {
+    int contacts = 0;
+    std::string ContactEnded(const ContactFigures&) override { return ++contacts, ""; }
+  } history;
+  std::vector<std::pair<DatabaseEvent, std::string>> events;
+  DatabaseSink sink(&history, [&url] { return url; },
+                    [&events](DatabaseEvent e, const std::string& d) { events.push_back({e, d}); },
+                    pending);
+
+  std::vector<IdcFile> files;
+  const auto call = [&](int n) {
+    files.push_back(SampleRecordFile(5 + n, 40123 + static_cast<std::uint32_t>(n)));
+    ContactFigures c;
+    c.SerialNumber = files.back().SerialNumber;
+    c.Result = ContactResult::Complete;
+    c.Files = {WriteFile(dir.path() + QString("/f%1.IDC").arg(n), files.back()).toStdString()};
+    EXPECT_EQ(sink.ContactEnded(c), "");
+    ASSERT_TRUE(sink.WaitIdle(20000));
+    QCoreApplication::processEvents();
+  };
+  call(0);
+  call(1);
+  // The local history has both contacts; the database is said to be away once; both files
+  // stay marked.
+  EXPECT_EQ(history.contacts, 2);
+  ASSERT_TRUE(Turn([&] { return !events.empty(); }, 5000));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].first, DatabaseEvent::Unreachable);
+  EXPECT_EQ(ReadPendingFiles(pending).size(), 2);
+
+  ASSERT_TRUE(blocker.remove());  // the database is back
+  call(2);
+  ASSERT_TRUE(Turn([&] { return events.size() >= 2; }, 5000));
+  EXPECT_EQ(events[1].first, DatabaseEvent::CaughtUp);
+  EXPECT_EQ(events[1].second, "3");
+  EXPECT_TRUE(ReadPendingFiles(pending).isEmpty());
+  for (const IdcFile& f : files) EXPECT_EQ(CompareWithFile(url, f), "");
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts").toInt(), 3);
+
+  // A file that is not a data file is said once and not tried again.
+  QFile junk(dir.path() + "/junk.IDC");
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+  junk.write("not a data file");
+  junk.close();
+  ContactFigures c;
+  c.Files = {junk.fileName().toStdString()};
+  sink.ContactEnded(c);
+  ASSERT_TRUE(sink.WaitIdle(20000));
+  ASSERT_TRUE(Turn([&] { return events.size() >= 3; }, 5000));
+  EXPECT_EQ(events[2].first, DatabaseEvent::FileRefused);
+  EXPECT_TRUE(ReadPendingFiles(pending).isEmpty());
 }
 
 }  // namespace
