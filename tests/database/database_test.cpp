@@ -15,6 +15,7 @@
 #include "files/idc_format.h"
 #include "store_checks.h"
 #include "store_core.h"
+#include "tests/support/child_process.h"
 
 namespace varnel {
 namespace {
@@ -139,6 +140,42 @@ TEST(DatabaseSink, ADatabaseThatCannotBeReachedCostsNoFileAndCatchesUpLater) {
   ASSERT_TRUE(Turn([&] { return events.size() >= 3; }, 5000));
   EXPECT_EQ(events[2].first, DatabaseEvent::FileRefused);
   EXPECT_TRUE(ReadPendingFiles(pending).isEmpty());
+}
+
+TEST(VarnelExport, LoadsOldFoldersOnceAndItsExitSaysWhetherEverythingWentIn) {
+  QTemporaryDir dir;
+  const QString url = "sqlite://" + dir.path() + "/fleet.sqlite";
+  QDir().mkpath(dir.path() + "/data/40123");
+  QDir().mkpath(dir.path() + "/data/40124");
+  const IdcFile a = SampleRecordFile(30), b = SampleRecordFile(20, 40124);
+  WriteFile(dir.path() + "/data/40123/a_00.IDC", a);
+  WriteFile(dir.path() + "/data/40123/a_00_BAK.idc", a);  // a backup: left out
+  WriteFile(dir.path() + "/data/40124/b_00.IDC", b);
+  QFile broken(dir.path() + "/data/40124/broken_00.IDC");
+  ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+  broken.write(QByteArray(40, '\x01'));
+  broken.close();
+
+  const auto run = [&] {
+    testsupport::ChildProcess p;
+    EXPECT_TRUE(p.Start(VARNEL_EXPORT_PATH, {(dir.path() + "/data").toStdString(), "--database",
+                                             url.toStdString()}));
+    const int code = p.Wait(60000);
+    return std::make_pair(code, p.Output());
+  };
+  auto [code, out] = run();
+  EXPECT_EQ(code, 1) << out;  // the broken file did not go in
+  EXPECT_NE(out.find("broken_00.IDC"), std::string::npos) << out;
+  EXPECT_NE(out.find("3 data files"), std::string::npos) << out;
+  EXPECT_EQ(CompareWithFile(url, a), "");
+  EXPECT_EQ(CompareWithFile(url, b), "");
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 2);
+
+  ASSERT_TRUE(broken.remove());
+  std::tie(code, out) = run();
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_NE(out.find("0 taken with 0 new rows, 2 there already"), std::string::npos)
+      << out;
 }
 
 }  // namespace
