@@ -61,7 +61,10 @@ int main(int argc, char** argv) {
   options->addSeparator();
   const auto dataFolder = [&logic] { return QString::fromStdString(logic.DataFolder()); };
   options->addAction(QString::fromStdString(logic.Text(607)), &frmMain,
-                     [&frmMain, dataFolder] { ShowLoggersWindow(&frmMain, dataFolder()); })
+                     [&frmMain, dataFolder] {
+                       // With a database the fleet's contacts, else this PC's history.
+                       ShowLoggersWindow(&frmMain, dataFolder(), ReadDatabaseUrlSetting());
+                     })
       ->setObjectName(QStringLiteral("muLoggers"));
   options->addAction(QString::fromStdString(logic.Text(608)), &frmMain,
                      [&frmMain, dataFolder] { ShowDataWindow(&frmMain, dataFolder()); })

@@ -129,6 +129,15 @@ std::optional<int> OptInt(const QVariant& v) {
 
 }  // namespace
 
+std::unique_ptr<HistoryStore> HistoryStoreFor(const QString& pathOrUrl, std::string* error) {
+  const bool url = pathOrUrl.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive) ||
+                   pathOrUrl.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive);
+  if (!url) return std::make_unique<HistoryStore>(pathOrUrl);
+  const auto target = ParseDatabaseUrl(pathOrUrl, error);
+  if (!target) return nullptr;
+  return std::make_unique<HistoryStore>(*target);
+}
+
 QString DefaultHistoryPath() { return UserDataFolder() + QStringLiteral("/history.sqlite"); }
 
 HistoryStore::HistoryStore(QString path)

@@ -3,6 +3,7 @@
 #include <QVariantList>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,5 +90,10 @@ class HistoryStore : public ContactSink {
 
 // $XDG_DATA_HOME/varnel/history.sqlite (%LOCALAPPDATA%\Varnel on Windows).
 QString DefaultHistoryPath();
+
+// The store of a history file, or of a database URL (sqlite:..., postgresql://...): the
+// contacts of every collector that writes into that database. Empty with *error when the
+// URL cannot be used.
+std::unique_ptr<HistoryStore> HistoryStoreFor(const QString& pathOrUrl, std::string* error);
 
 }  // namespace varnel

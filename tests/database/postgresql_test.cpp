@@ -173,6 +173,14 @@ TEST_F(CollectIntoDatabase, ThreeCollectorsWriteIntoOneDatabaseAtOnce) {
   EXPECT_EQ(Value(url, "SELECT COUNT(DISTINCT serial) FROM contacts").toInt(), 3);
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 3);
 
+  // The fleet's history: every logger, whichever collector took its call.
+  testsupport::ChildProcess history;
+  ASSERT_TRUE(history.Start(VARNEL_HISTORY_PATH, {"--csv", "--database", url.toStdString()},
+                            {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()}}));
+  ASSERT_EQ(history.Wait(30000), 0) << history.Output();
+  for (const char* serial : {"\n40001,", "\n40002,", "\n40003,"}) {
+    EXPECT_NE(history.Output().find(serial), std::string::npos) << serial << history.Output();
+  }
 }
 
 }  // namespace
