@@ -7,7 +7,11 @@
 
 #include <cstdio>
 #include <string>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "app/database_setting.h"
 #include "database/database_url.h"
@@ -18,6 +22,15 @@ namespace {
 constexpr int kExitAllIn = 0;
 constexpr int kExitSomeMissing = 1;  // a file could not be read, or the database failed
 constexpr int kExitUsage = 2;
+
+// The progress bar only where someone watches: on a terminal.
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return ::isatty(::fileno(stderr)) != 0;
+#endif
+}
 
 const char* kHelp = R"(Usage: varnel-export [--database URL] [--quiet] DIR|FILE...
 
@@ -122,7 +135,7 @@ int main(int argc, char** argv) {
                 static_cast<long long>(files.size()), qPrintable(target->Display()));
     return kExitSomeMissing;
   }
-  const bool bar = !quiet && ::isatty(STDERR_FILENO);
+  const bool bar = !quiet && StderrIsTerminal();
   long long entries = 0, added = 0;
   int taken = 0, already = 0, unreadable = 0;
   std::string databaseError;

@@ -277,8 +277,8 @@ constexpr TextEntry kTexts[] = {
     {900, "Kontaktverlauf wird gelesen ..."},
     {901, "Datendatei wird gelesen ..."},
     // The database beside the data files.
-    {940, "Datenbank nicht erreichbar; die Dateien bleiben wie immer, ihre Messwerte folgen beim nächsten Anruf"},
-    {941, "Datenbank wieder erreichbar; Datendateien, deren Messwerte jetzt nachgetragen wurden"},
+    {940, "Datenbank nicht erreichbar; Dateien bleiben, Messwerte folgen später"},
+    {941, "Datenbank wieder erreichbar; Dateien, deren Messwerte jetzt folgten"},
     {942, "Datendatei nicht in die Datenbank übernommen"},
     {943, "Datenbank-URL nicht verwendbar"},
     {944, "Datenbank (URL, leer: keine)"},

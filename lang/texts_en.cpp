@@ -277,8 +277,8 @@ constexpr TextEntry kTexts[] = {
     {900, "Reading the contact history ..."},
     {901, "Reading the data file ..."},
     // The database beside the data files.
-    {940, "Database not reachable; the files are kept as always and their measurements follow at the next call"},
-    {941, "Database reached again; data files whose measurements followed now"},
+    {940, "Database not reachable; files kept, measurements follow at the next call"},
+    {941, "Database reached again; files whose measurements followed now"},
     {942, "Data file not taken into the database"},
     {943, "Database URL not usable"},
     {944, "Database (URL, empty: none)"},

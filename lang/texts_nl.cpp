@@ -277,8 +277,8 @@ constexpr TextEntry kTexts[] = {
     {900, "Contactgeschiedenis wordt gelezen ..."},
     {901, "Gegevensbestand wordt gelezen ..."},
     // The database beside the data files.
-    {940, "Database niet bereikbaar; de bestanden blijven zoals altijd en hun meetwaarden volgen bij de volgende oproep"},
-    {941, "Database weer bereikbaar; gegevensbestanden waarvan de meetwaarden nu gevolgd zijn"},
+    {940, "Database niet bereikbaar; bestanden blijven, meetwaarden volgen later"},
+    {941, "Database weer bereikbaar; bestanden waarvan de meetwaarden nu volgden"},
     {942, "Gegevensbestand niet in de database opgenomen"},
     {943, "Database-URL niet bruikbaar"},
     {944, "Database (URL, leeg: geen)"},
