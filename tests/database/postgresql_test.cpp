@@ -39,7 +39,7 @@ PgServer* Server(std::string* why, bool* skip) {
   PgServer* server = Server(&why_, &skip_);              \
   if (skip_) { GTEST_SKIP() << why_; }                   \
   ASSERT_NE(server, nullptr) << why_;                    \
-  if (!server->Running()) ASSERT_TRUE(server->Resume());
+  if (!server->Running()) { ASSERT_TRUE(server->Resume()); }
 
 TEST(PostgreSQL, StoreKeepsEveryEntryOnce) {
   REQUIRE_SERVER(server);
@@ -136,6 +136,9 @@ TEST_F(CollectIntoDatabase, AServerThatGoesAwayCostsNoFileAndItsRowsFollowWhenIt
   const std::string out = collect.Output();
   EXPECT_EQ(Count(out, LoadText(940, 0)), 1) << out;  // said once, not at every call
   EXPECT_EQ(Count(out, LoadText(941, 0)), 1) << out;
+  QFile log(ProgramFolder() + "/varnel-collect.LOG");
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_EQ(Count(log.readAll().toStdString(), LoadText(940, 0)), 1);
   const std::vector<IdcFile> files = Files(40123);
   ASSERT_EQ(files.size(), 3u);
   // The logger recorded between calls: the last file holds every entry of the earlier.
