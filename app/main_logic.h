@@ -141,6 +141,9 @@ class MainLogic {
 
   // Texts in the language in effect.
   std::string Text(int id) const;
+  // What the database beside the files reports (the number of a DatabaseEvent and its
+  // detail): one line in the memo and the log.
+  void DatabaseNotice(int event, const std::string& detail);
   bool StartDown() const { return SpBStartModemDown; }
 
   // For this run only: the port and data folder to use instead of the stored ones, which

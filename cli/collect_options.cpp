@@ -46,6 +46,9 @@ CollectOptions ParseCollectOptions(const std::vector<std::string>& args) {
     } else if (a == "--timeout") {
       if (!value(v)) break;
       if (!ParseInt(v, 1, 86400 * 365, o.timeoutSeconds)) o.error = "--timeout takes seconds >= 1";
+    } else if (a == "--database") {
+      if (!value(o.database)) break;
+      if (o.database.empty()) o.error = "--database takes a URL";
     } else if (a == "--status") {
       o.status = true;
     } else if (a == "--debug") {
@@ -85,6 +88,11 @@ Settings, modules and registered loggers are those of the window program.
   --debug       debug mode, as the window's command-line word DEBUG: Start reads the
                 record table at once, without the modem dialogue
   --timeout S   stop after S seconds whatever happened (exit status 4)
+  --database URL  also put every entry of the new files and every contact into a database:
+                sqlite:///path/file.sqlite (sqlite: alone: database.sqlite in the
+                per-user data folder) or postgresql://user@host:port/db (a local socket:
+                postgresql://user@/db?host=/run/postgresql). Default: the [Database] Url=
+                setting. The files are written whatever the database does
   --status      print one line on the collector of --port N (default: every collector of
                 this user) and exit: what it does now and since when, how its last call
                 ended; exit status 0 when it runs, 1 when not

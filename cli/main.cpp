@@ -12,6 +12,7 @@
 #include "cli/console_view.h"
 #include "cli/run_state.h"
 #include "cli/system_service.h"
+#include "database/database_sink.h"
 #include "history/history_store.h"
 
 namespace {
@@ -77,12 +78,27 @@ int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
   env.Observer = &view;
   // Every contact goes into the history; a history that cannot be written is logged.
   HistoryStore history(DefaultHistoryPath());
-  env.History = &history;
+  // ... and, with a database, so do the entries of its new files (behind the line's back).
+  MainLogic* logicRef = nullptr;
+  const QString databaseUrl = QString::fromStdString(options.database);
+  DatabaseSink database(
+      &history,
+      [databaseUrl] { return databaseUrl.isEmpty() ? ReadDatabaseUrlSetting() : databaseUrl; },
+      [&logicRef](DatabaseEvent event, const std::string& detail) {
+        if (logicRef) logicRef->DatabaseNotice(static_cast<int>(event), detail);
+      });
+  env.History = &database;
   MainLogic logic(view, env);
+  logicRef = &logic;
   cli::Collector collector(logic, view, options);
   collector.WatchSignals();
   if (!collector.Begin()) return collector.ExitCode();
-  return app.exec();
+  const int code = app.exec();
+  // The rows of the last call go in before the program ends, and what the database said
+  // about them still reaches the memo and the log.
+  database.WaitIdle(15000);
+  QCoreApplication::sendPostedEvents();
+  return code;
 }
 
 }  // namespace

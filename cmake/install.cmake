@@ -32,6 +32,12 @@ if(TARGET varnel-history)
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   set(_depends "libqt6sql6-sqlite")
 endif()
+# The database beside the files and its backfill tool; PostgreSQL through its Qt SQL driver.
+if(TARGET varnel-export)
+  install(TARGETS varnel-export RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${_pkg}/man/varnel-export.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(_depends "${_depends}, libqt6sql6-psql")
+endif()
 
 if(TARGET varnel)
   install(TARGETS varnel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

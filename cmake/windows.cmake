@@ -17,6 +17,7 @@ set(_varnel_programs
   "varnel|Varnel - collector for VTQ pressure loggers"
   "varnel-collect|Varnel collector without a window"
   "varnel-history|Varnel contact history"
+  "varnel-export|Data files into the Varnel database"
   "idc-plot|Plot of an .idc data file"
   "idc-dump|.idc data file dump"
   "idc2csv|.idc data files to CSV")

@@ -1,5 +1,6 @@
 #include "dialogs/dialog_set.h"
 
+#include "app/database_setting.h"
 #include "app/main_logic.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_add_dev.h"
@@ -43,9 +44,11 @@ void DialogSet::ShowWarning(const QString& text) {
 
 bool ShowConfigForm(MainLogic& logic, TFormConfig& form) {
   form.SetValues(logic.ConfigFormInput());
+  form.SetDatabaseUrl(ReadDatabaseUrlSetting());
   form.exec();
   if (!form.Accepted) return false;
   logic.ApplyConfigForm(form.Values());
+  WriteDatabaseUrlSetting(form.DatabaseUrl());
   return true;
 }
 

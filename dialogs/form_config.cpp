@@ -48,6 +48,9 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   EdConfPath->setReadOnly(true);
   btnConfig = named(new QPushButton(QStringLiteral("..."), TabSheet1), "btnConfig");
   ChBBackup = named(new QCheckBox(TabSheet1), "ChBBackup");
+  LbDatabase = named(new QLabel(TabSheet1), "LbDatabase");
+  EdDatabase = named(new QLineEdit(TabSheet1), "EdDatabase");
+  EdDatabase->setPlaceholderText(QStringLiteral("postgresql://user@host:5432/db"));
 
   auto* general = new QGridLayout(TabSheet1);
   general->addWidget(LbLanguage, 0, 0);
@@ -63,7 +66,9 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   general->addWidget(EdConfPath, 7, 0, 1, 2);
   general->addWidget(btnConfig, 7, 2);
   general->addWidget(ChBBackup, 8, 0, 1, 3);
-  general->setRowStretch(9, 1);
+  general->addWidget(LbDatabase, 9, 0, 1, 3);
+  general->addWidget(EdDatabase, 10, 0, 1, 3);
+  general->setRowStretch(11, 1);
   general->setColumnStretch(1, 1);
 
   // Page Modem. The four commands every modem needs are fixed: their boxes are never shown.
@@ -166,6 +171,7 @@ void TFormConfig::ApplyLanguage() {
   Label8->setText(Tx(234));
   CheckBox6->setText(Tx(235));
   ChBBackup->setText(Tx(236));
+  LbDatabase->setText(Tx(944));
 }
 
 void TFormConfig::ChBAutoPortClick() {
@@ -204,6 +210,9 @@ void TFormConfig::SetValues(const ConfigFormValues& v) {
   CheckBox6->setChecked(v.UserCommandBox);
   CheckBox6Click();
 }
+
+void TFormConfig::SetDatabaseUrl(const QString& url) { EdDatabase->setText(url); }
+QString TFormConfig::DatabaseUrl() const { return EdDatabase->text().trimmed(); }
 
 ConfigFormValues TFormConfig::Values() const {
   ConfigFormValues v;

@@ -32,6 +32,9 @@ class TFormConfig : public QDialog {
   // What the window hands over before showing, and what it takes back after OK.
   void SetValues(const ConfigFormValues& values);
   ConfigFormValues Values() const;
+  // The database URL field (stored by the caller, beside the other settings).
+  void SetDatabaseUrl(const QString& url);
+  QString DatabaseUrl() const;
 
   bool Accepted = false;
   std::int16_t LanguageBase = 0;
@@ -56,6 +59,8 @@ class TFormConfig : public QDialog {
   QLineEdit* EdConfPath;
   QPushButton* btnConfig;
   QCheckBox* ChBBackup;
+  QLabel* LbDatabase;
+  QLineEdit* EdDatabase;
   QLabel* LbInitCmd;
   QCheckBox* CheckBox1;
   QCheckBox* CheckBox2;

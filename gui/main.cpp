@@ -11,6 +11,8 @@
 #include "gui/desktop_check.h"
 #include "gui/main_window.h"
 #include "gui/stop_signals.h"
+#include "database/database_sink.h"
+#include "database/database_url.h"
 #include "history/history_store.h"
 #include "history/history_windows.h"
 
@@ -30,9 +32,16 @@ int main(int argc, char** argv) {
   // Every contact goes into the history; a history that cannot be written is logged and the
   // readout goes on.
   HistoryStore history(DefaultHistoryPath());
-  env.History = &history;
+  // With a database set, the entries of the new files follow, off the window's thread.
+  MainLogic* logicRef = nullptr;
+  DatabaseSink database(&history, [] { return ReadDatabaseUrlSetting(); },
+                        [&logicRef](DatabaseEvent event, const std::string& detail) {
+                          if (logicRef) logicRef->DatabaseNotice(static_cast<int>(event), detail);
+                        });
+  env.History = &database;
   TfrmMain frmMain(env);
   MainLogic& logic = frmMain.Logic();
+  logicRef = &logic;
 
   DialogSet dialogs(&frmMain, logic);
   const auto wire = [&frmMain](Control item, auto show) {
@@ -52,7 +61,10 @@ int main(int argc, char** argv) {
   options->addSeparator();
   const auto dataFolder = [&logic] { return QString::fromStdString(logic.DataFolder()); };
   options->addAction(QString::fromStdString(logic.Text(607)), &frmMain,
-                     [&frmMain, dataFolder] { ShowLoggersWindow(&frmMain, dataFolder()); })
+                     [&frmMain, dataFolder] {
+                       // With a database the fleet's contacts, else this PC's history.
+                       ShowLoggersWindow(&frmMain, dataFolder(), ReadDatabaseUrlSetting());
+                     })
       ->setObjectName(QStringLiteral("muLoggers"));
   options->addAction(QString::fromStdString(logic.Text(608)), &frmMain,
                      [&frmMain, dataFolder] { ShowDataWindow(&frmMain, dataFolder()); })
@@ -67,5 +79,10 @@ int main(int argc, char** argv) {
   frmMain.OnClosed = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
 
   frmMain.show();
-  return app.exec();
+  const int code = app.exec();
+  // The rows of the last call go in before the program ends; what the database said about
+  // them still reaches the log.
+  database.WaitIdle(15000);
+  QCoreApplication::sendPostedEvents();
+  return code;
 }

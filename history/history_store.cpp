@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "app/program_log.h"
+#include "database/sql_connection.h"
 
 namespace varnel {
 
@@ -42,6 +43,32 @@ CREATE TABLE IF NOT EXISTS contacts (
   duration       REAL NOT NULL,     -- seconds
   result         TEXT NOT NULL,
   files          TEXT NOT NULL      -- one path per line
+))";
+
+// The same table on a PostgreSQL server, where several collectors add their contacts.
+constexpr const char* kCreatePostgreSQL = R"(
+CREATE TABLE IF NOT EXISTS contacts (
+  id             BIGSERIAL PRIMARY KEY,
+  contact_time   BIGINT NOT NULL,
+  serial         BIGINT NOT NULL,
+  identity_text  TEXT NOT NULL,
+  device_id      TEXT NOT NULL,
+  firmware       TEXT NOT NULL,
+  battery        INTEGER,
+  clock_offset   BIGINT,
+  clock_set      INTEGER NOT NULL,
+  last_page      INTEGER,
+  reserved_pages INTEGER,
+  ring_use       DOUBLE PRECISION,
+  state_bits     INTEGER NOT NULL,
+  error_bits     INTEGER NOT NULL,
+  records_listed INTEGER NOT NULL,
+  records_read   INTEGER NOT NULL,
+  pages_read     INTEGER NOT NULL,
+  line_bytes     BIGINT NOT NULL,
+  duration       DOUBLE PRECISION NOT NULL,
+  result         TEXT NOT NULL,
+  files          TEXT NOT NULL
 ))";
 
 std::string Why(const QSqlError& e) {
@@ -102,10 +129,27 @@ std::optional<int> OptInt(const QVariant& v) {
 
 }  // namespace
 
+std::unique_ptr<HistoryStore> HistoryStoreFor(const QString& pathOrUrl, std::string* error) {
+  const bool url = pathOrUrl.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive) ||
+                   pathOrUrl.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive);
+  if (!url) return std::make_unique<HistoryStore>(pathOrUrl);
+  const auto target = ParseDatabaseUrl(pathOrUrl, error);
+  if (!target) return nullptr;
+  return std::make_unique<HistoryStore>(*target);
+}
+
 QString DefaultHistoryPath() { return UserDataFolder() + QStringLiteral("/history.sqlite"); }
 
 HistoryStore::HistoryStore(QString path)
     : path_(std::move(path)),
+      connection_(QStringLiteral("varnel-history-") + QUuid::createUuid().toString()) {
+  target_.Engine = DatabaseEngine::SQLite;
+  target_.Path = path_;
+}
+
+HistoryStore::HistoryStore(DatabaseTarget target)
+    : path_(target.Engine == DatabaseEngine::SQLite ? target.Path : target.Display()),
+      target_(std::move(target)),
       connection_(QStringLiteral("varnel-history-") + QUuid::createUuid().toString()) {}
 
 HistoryStore::~HistoryStore() { Close(); }
@@ -124,6 +168,26 @@ void HistoryStore::Close() {
 std::string HistoryStore::Open(bool readOnly) {
   Close();
   readOnly_ = readOnly;
+  if (target_.Engine == DatabaseEngine::PostgreSQL) {
+    if (std::string error = OpenSqlConnection(connection_, target_); !error.empty()) return error;
+    if (!readOnly) {
+      QSqlDatabase db = QSqlDatabase::database(connection_, false);
+      const std::string error =
+          varnel::WriteTransaction(db, target_.Engine, [](QSqlQuery& w) -> std::string {
+            const bool ok = LockSchema(w, DatabaseEngine::PostgreSQL) &&
+                            w.exec(QString::fromLatin1(kCreatePostgreSQL)) &&
+                            w.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS contacts_serial "
+                                                  "ON contacts(serial, contact_time)"));
+            return ok ? std::string() : Why(w.lastError());
+          });
+      if (!error.empty()) {
+        Close();
+        return "cannot set up " + path_.toStdString() + ": " + error;
+      }
+    }
+    open_ = true;
+    return {};
+  }
   if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
     return "the SQLite driver of Qt SQL is not installed";
   }
@@ -183,6 +247,14 @@ std::string HistoryStore::Open(bool readOnly) {
   return {};
 }
 
+namespace {
+const QString kInsert = QStringLiteral(
+    "INSERT INTO contacts (contact_time, serial, identity_text, device_id, firmware, "
+    "battery, clock_offset, clock_set, last_page, reserved_pages, ring_use, state_bits, "
+    "error_bits, records_listed, records_read, pages_read, line_bytes, duration, result, "
+    "files) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+}  // namespace
+
 std::string HistoryStore::Add(const ContactFigures& c) {
   if (!open_ || readOnly_) {
     if (std::string error = Open(false); !error.empty()) return error;
@@ -214,12 +286,20 @@ std::string HistoryStore::Add(const ContactFigures& c) {
   QSqlError error;
   {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (target_.Engine == DatabaseEngine::PostgreSQL) {
+      const std::string e = varnel::WriteTransaction(db, target_.Engine, [&](QSqlQuery& q) {
+        q.prepare(kInsert);
+        for (const QVariant& v : values) q.addBindValue(v);
+        return q.exec() ? std::string() : Why(q.lastError());
+      });
+      if (!e.empty()) {
+        Close();
+        return "cannot write to " + path_.toStdString() + ": " + e;
+      }
+      return {};
+    }
     error = WriteTransaction(db, [&values](QSqlQuery& q) {
-      q.prepare(QStringLiteral(
-          "INSERT INTO contacts (contact_time, serial, identity_text, device_id, firmware, "
-          "battery, clock_offset, clock_set, last_page, reserved_pages, ring_use, state_bits, "
-          "error_bits, records_listed, records_read, pages_read, line_bytes, duration, result, "
-          "files) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+      q.prepare(kInsert);
       for (const QVariant& v : values) q.addBindValue(v);
       return q.exec();
     });

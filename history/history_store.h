@@ -3,18 +3,21 @@
 #include <QVariantList>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/contact_figures.h"
+#include "database/database_url.h"
 
 // The contact history: one SQLite file (through Qt SQL) with one row per contact. Every
 // contact is one transaction, so a crash in the middle of a write leaves the file as it
 // was before that contact (SQLite's write-ahead log). Several programs may write the same
 // file: each write takes the lock at its start and waits a bounded time for another's.
 // A store that cannot be opened or written says why and is tried again at the next
-// contact; it never stops a readout.
+// contact; it never stops a readout. The same table can live in a PostgreSQL database that
+// several collectors share (the fleet's history).
 QT_BEGIN_NAMESPACE
 class QSqlQuery;
 QT_END_NAMESPACE
@@ -40,6 +43,8 @@ class HistoryStore : public ContactSink {
   static constexpr int kSchemaVersion = 1;
 
   explicit HistoryStore(QString path);
+  // The contacts table of a database URL's target (an SQLite file or a PostgreSQL server).
+  explicit HistoryStore(DatabaseTarget target);
   ~HistoryStore() override;
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
@@ -76,7 +81,8 @@ class HistoryStore : public ContactSink {
   // Runs a read (opening the store when needed); false and *error set on failure.
   bool Select(QSqlQuery& q, const QString& sql, const QVariantList& values, std::string* error);
 
-  QString path_;
+  QString path_;  // the SQLite file, or the server's URL for messages
+  DatabaseTarget target_;
   QString connection_;
   bool open_ = false;
   bool readOnly_ = false;
@@ -84,5 +90,10 @@ class HistoryStore : public ContactSink {
 
 // $XDG_DATA_HOME/varnel/history.sqlite (%LOCALAPPDATA%\Varnel on Windows).
 QString DefaultHistoryPath();
+
+// The store of a history file, or of a database URL (sqlite:..., postgresql://...): the
+// contacts of every collector that writes into that database. Empty with *error when the
+// URL cannot be used.
+std::unique_ptr<HistoryStore> HistoryStoreFor(const QString& pathOrUrl, std::string* error);
 
 }  // namespace varnel

@@ -12,7 +12,8 @@ namespace varnel {
 class DataView;
 class LoggersView;
 
-// "Loggers": the table of the contact history at `historyPath` (empty: the default file);
+// "Loggers": the table of the contact history at `historyPath` (empty: the default file; a
+// database URL: the contacts of every collector writing into that database);
 // a double-click on a row opens the Data window on that logger's newest file.
 LoggersView* ShowLoggersWindow(QWidget* parent, const QString& dataFolder,
                                const QString& historyPath = {});

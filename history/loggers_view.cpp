@@ -80,9 +80,12 @@ void LoggersView::Refresh() {
   work_.Run<Reading>(
       [path, limits, now] {
         Reading r;
-        HistoryStore store(path);
-        r.Error = store.Open(true);
-        if (r.Error.empty()) r.Loggers = SummarizeStoredHistory(store, std::nullopt, now, limits, &r.Error);
+        // A database URL: the contacts of every collector that writes into it.
+        const auto store = HistoryStoreFor(path, &r.Error);
+        if (store) r.Error = store->Open(true);
+        if (store && r.Error.empty()) {
+          r.Loggers = SummarizeStoredHistory(*store, std::nullopt, now, limits, &r.Error);
+        }
         return r;
       },
       [this, generation](Reading r) { Show(std::move(r), generation); });

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <charconv>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "history/history_report.h"
@@ -16,14 +17,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: varnel-history [--csv | --json] [--file HISTORY] [SERIAL]\n"
+    "usage: varnel-history [--csv | --json] [--file HISTORY | --database URL] [SERIAL]\n"
     "  without SERIAL  one line per logger: last contact, days since, battery and its trend\n"
     "                  (%/day), clock offset (s) and drift (s/day), ring use (%), last\n"
     "                  result, warnings\n"
     "  SERIAL          every contact of that logger, then its line\n"
     "  --csv, --json   machine-readable output instead of the aligned table\n"
     "  --file HISTORY  another history file (default: history.sqlite in the per-user data\n"
-    "                  folder)\n";
+    "                  folder)\n"
+    "  --database URL  the contacts in a database that collectors write into (the whole\n"
+    "                  fleet): postgresql://user@host:port/db or sqlite:///path\n";
 
 // Contacts read and printed at a time when one logger's contacts are listed.
 constexpr int kPageRows = 500;
@@ -36,6 +39,7 @@ int main(int argc, char** argv) {
   ReportFormat format = ReportFormat::Table;
   std::optional<std::uint32_t> serial;
   QString file;
+  QString database;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--csv") {
@@ -44,6 +48,8 @@ int main(int argc, char** argv) {
       format = ReportFormat::Json;
     } else if (a == "--file" && i + 1 < argc) {
       file = QString::fromLocal8Bit(argv[++i]);
+    } else if (a == "--database" && i + 1 < argc) {
+      database = QString::fromLocal8Bit(argv[++i]);
     } else if (a == "-h" || a == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -58,8 +64,20 @@ int main(int argc, char** argv) {
     }
   }
 
-  HistoryStore store(file.isEmpty() ? DefaultHistoryPath() : file);
-  std::string error = store.Open(true);
+  if (!database.isEmpty() && !file.isEmpty()) {
+    std::fprintf(stderr, "varnel-history: --file and --database exclude each other\n%s", kUsage);
+    return 2;
+  }
+  std::string error;
+  const std::unique_ptr<HistoryStore> opened =
+      database.isEmpty() ? std::make_unique<HistoryStore>(file.isEmpty() ? DefaultHistoryPath() : file)
+                         : HistoryStoreFor(database, &error);
+  if (!opened) {
+    std::fprintf(stderr, "varnel-history: %s\n", error.c_str());
+    return 2;
+  }
+  HistoryStore& store = *opened;
+  error = store.Open(true);
   std::vector<LoggerSummary> loggers;
   if (error.empty()) {
     loggers = SummarizeStoredHistory(store, serial, QDateTime::currentSecsSinceEpoch(),

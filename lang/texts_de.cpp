@@ -289,6 +289,12 @@ constexpr TextEntry kTexts[] = {
     {923, "Lese Logger"},
     {924, "Letzter Anruf"},
     {925, "Datei(en) geschrieben"},
+    // The database beside the data files.
+    {940, "Datenbank nicht erreichbar; Dateien bleiben, Messwerte folgen später"},
+    {941, "Datenbank wieder erreichbar; Dateien, deren Messwerte jetzt folgten"},
+    {942, "Datendatei nicht in die Datenbank übernommen"},
+    {943, "Datenbank-URL nicht verwendbar"},
+    {944, "Datenbank (URL, leer: keine)"},
 };
 
 }  // namespace

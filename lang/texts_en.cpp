@@ -289,6 +289,12 @@ constexpr TextEntry kTexts[] = {
     {923, "Reading logger"},
     {924, "Last call"},
     {925, "file(s) written"},
+    // The database beside the data files.
+    {940, "Database not reachable; files kept, measurements follow at the next call"},
+    {941, "Database reached again; files whose measurements followed now"},
+    {942, "Data file not taken into the database"},
+    {943, "Database URL not usable"},
+    {944, "Database (URL, empty: none)"},
 };
 
 }  // namespace

@@ -289,6 +289,12 @@ constexpr TextEntry kTexts[] = {
     {923, "Logger wordt gelezen:"},
     {924, "Laatste oproep"},
     {925, "bestand(en) geschreven"},
+    // The database beside the data files.
+    {940, "Database niet bereikbaar; bestanden blijven, meetwaarden volgen later"},
+    {941, "Database weer bereikbaar; bestanden waarvan de meetwaarden nu volgden"},
+    {942, "Gegevensbestand niet in de database opgenomen"},
+    {943, "Database-URL niet bruikbaar"},
+    {944, "Database (URL, leeg: geen)"},
 };
 
 }  // namespace

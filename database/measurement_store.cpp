@@ -1,0 +1,233 @@
+#include "database/measurement_store.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimeZone>
+#include <QUuid>
+#include <QVariant>
+
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include "database/sql_connection.h"
+#include "files/file_error.h"
+#include "files/code_page_text.h"
+#include "files/idc_reader.h"
+
+namespace varnel {
+
+namespace {
+
+constexpr const char* kCreateSQLite[] = {
+    R"(CREATE TABLE IF NOT EXISTS records (
+  serial        INTEGER NOT NULL,
+  record_start  TEXT NOT NULL,     -- the logger's local time
+  identity_text TEXT NOT NULL,
+  channel_mask  INTEGER NOT NULL,
+  units         TEXT NOT NULL,     -- "k=unit" per channel, comma-separated
+  file_name     TEXT NOT NULL,
+  entries       INTEGER NOT NULL,
+  PRIMARY KEY (serial, file_name)))",
+    R"(CREATE TABLE IF NOT EXISTS measurements (
+  serial       INTEGER NOT NULL,
+  record_start TEXT NOT NULL,
+  time         TEXT NOT NULL,      -- the logger's local time
+  kind         INTEGER NOT NULL,   -- 0..14 channel, 15 event, 16 time marker
+  seq          INTEGER NOT NULL,   -- place among the record's entries of this time and kind
+  value        REAL,               -- NULL for a value that is not a number
+  extra        INTEGER NOT NULL,
+  PRIMARY KEY (serial, record_start, time, kind, seq)) WITHOUT ROWID)",
+};
+
+constexpr const char* kCreatePostgreSQL[] = {
+    R"(CREATE TABLE IF NOT EXISTS records (
+  serial        BIGINT NOT NULL,
+  record_start  TIMESTAMP NOT NULL,
+  identity_text TEXT NOT NULL,
+  channel_mask  INTEGER NOT NULL,
+  units         TEXT NOT NULL,
+  file_name     TEXT NOT NULL,
+  entries       INTEGER NOT NULL,
+  PRIMARY KEY (serial, file_name)))",
+    R"(CREATE TABLE IF NOT EXISTS measurements (
+  serial       BIGINT NOT NULL,
+  record_start TIMESTAMP NOT NULL,
+  time         TIMESTAMP NOT NULL,
+  kind         SMALLINT NOT NULL,
+  seq          INTEGER NOT NULL,
+  value        DOUBLE PRECISION,
+  extra        BIGINT NOT NULL,
+  PRIMARY KEY (serial, record_start, time, kind, seq)))",
+};
+
+// Rows per INSERT: SQLite takes at most 999 bound values per statement in older builds;
+// PostgreSQL up to 65535.
+int BatchRows(DatabaseEngine e) { return e == DatabaseEngine::SQLite ? 128 : 1000; }
+constexpr int kColumns = 7;
+
+QString InsertText(int rows) {
+  QString sql = QStringLiteral(
+      "INSERT INTO measurements (serial, record_start, time, kind, seq, value, extra) VALUES ");
+  sql.reserve(sql.size() + rows * 18);
+  for (int i = 0; i < rows; ++i) {
+    if (i) sql += QLatin1Char(',');
+    sql += QLatin1String("(?,?,?,?,?,?,?)");
+  }
+  return sql + QStringLiteral(" ON CONFLICT DO NOTHING");
+}
+
+// A text to bind: never NULL, also when empty (an empty QString binds as NULL).
+QString NotNull(const std::string& text) {
+  const QString s = QString::fromStdString(text);
+  return s.isNull() ? QStringLiteral("") : s;
+}
+
+QString TimeText(std::int64_t msecs) {
+  const QDateTime t = QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc());
+  return t.toString(msecs % 1000 == 0 ? QStringLiteral("yyyy-MM-dd HH:mm:ss")
+                                      : QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+// Days since 1899-12-30 in milliseconds since 1970-01-01, both in the logger's local time.
+std::int64_t EntryMsecs(double dateTime) {
+  return std::llround((dateTime - 25569.0) * 86400000.0);
+}
+
+std::string Units(const IdcFile& f) {
+  std::string units;
+  for (const IdcChannel& c : f.Channels) {
+    if (!units.empty()) units += ',';
+    units += std::to_string(c.Number) + '=' + CodePageToUtf8(c.Unit);
+  }
+  return units;
+}
+
+}  // namespace
+
+QString EntryTimeText(double dateTime) { return TimeText(EntryMsecs(dateTime)); }
+
+QString DeviceTimeText2000(std::uint32_t seconds) {
+  // 2000-01-01 00:00:00 is 946684800 s after 1970-01-01.
+  return TimeText((946684800LL + seconds) * 1000);
+}
+
+MeasurementStore::MeasurementStore(DatabaseTarget target)
+    : target_(std::move(target)),
+      connection_(QStringLiteral("varnel-measurements-") + QUuid::createUuid().toString()) {}
+
+MeasurementStore::~MeasurementStore() { Close(); }
+
+void MeasurementStore::Close() {
+  CloseSqlConnection(connection_);
+  open_ = false;
+}
+
+std::string MeasurementStore::Open() {
+  Close();
+  if (std::string error = OpenSqlConnection(connection_, target_); !error.empty()) return error;
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  const bool sqlite = Engine() == DatabaseEngine::SQLite;
+  const std::string error = WriteTransaction(db, Engine(), [&](QSqlQuery& q) -> std::string {
+    if (!LockSchema(q, Engine())) return SqlWhy(q.lastError());
+    for (const char* sql : sqlite ? kCreateSQLite : kCreatePostgreSQL) {
+      if (!q.exec(QString::fromLatin1(sql))) return SqlWhy(q.lastError());
+    }
+    return {};
+  });
+  if (!error.empty()) {
+    Close();
+    return "cannot set up " + target_.Display().toStdString() + ": " + error;
+  }
+  open_ = true;
+  return {};
+}
+
+std::string MeasurementStore::AddFile(const QString& path, FileExport* result, bool* readError) {
+  if (readError) *readError = false;
+  IdcFile file;
+  try {
+    file = ReadIdcFile(std::filesystem::path(path.toStdWString()));
+  } catch (const std::exception& e) {
+    if (readError) *readError = true;
+    return path.toStdString() + ": " + e.what();
+  }
+  return AddFile(file, QFileInfo(path).fileName(), result);
+}
+
+std::string MeasurementStore::AddFile(const IdcFile& f, const QString& fileName,
+                                      FileExport* result) {
+  FileExport out;
+  out.Entries = static_cast<std::int64_t>(f.Measurements.size());
+  if (!open_) {
+    if (std::string error = Open(); !error.empty()) return error;
+  }
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  const QVariant serial = QVariant::fromValue<qint64>(f.SerialNumber);
+  const QString recordStart = DeviceTimeText2000(f.StartTime);
+
+  const std::string error = WriteTransaction(db, Engine(), [&](QSqlQuery& q) -> std::string {
+    out.Added = 0;
+    out.AlreadyThere = false;
+    // A file taken whole before (same name, same count) needs no second look at its rows.
+    q.prepare(QStringLiteral("SELECT entries FROM records WHERE serial = ? AND file_name = ?"));
+    q.addBindValue(serial);
+    q.addBindValue(fileName);
+    if (!q.exec()) return SqlWhy(q.lastError());
+    if (q.next() && q.value(0).toLongLong() == out.Entries) {
+      out.AlreadyThere = true;
+      return {};
+    }
+    q.finish();
+
+    const int batch = BatchRows(Engine());
+    QSqlQuery full(db), rest(db);
+    if (!full.prepare(InsertText(batch))) return SqlWhy(full.lastError());
+    std::map<std::pair<std::int64_t, std::uint8_t>, int> seen;  // (time, kind) -> count
+    const std::size_t n = f.Measurements.size();
+    for (std::size_t start = 0; start < n; start += static_cast<std::size_t>(batch)) {
+      const int rows = static_cast<int>(std::min<std::size_t>(batch, n - start));
+      QSqlQuery& ins = rows == batch ? full : rest;
+      if (rows != batch && !ins.prepare(InsertText(rows))) return SqlWhy(ins.lastError());
+      for (int i = 0; i < rows; ++i) {
+        const IdcEntry& e = f.Measurements[start + static_cast<std::size_t>(i)];
+        const std::int64_t ms = EntryMsecs(e.DateTime);
+        const int seq = seen[{ms, e.Kind}]++;
+        ins.addBindValue(serial);
+        ins.addBindValue(recordStart);
+        ins.addBindValue(TimeText(ms));
+        ins.addBindValue(static_cast<int>(e.Kind));
+        ins.addBindValue(seq);
+        ins.addBindValue(std::isnan(e.Value) ? QVariant(QMetaType(QMetaType::Double))
+                                             : QVariant(static_cast<double>(e.Value)));
+        ins.addBindValue(QVariant::fromValue<qint64>(e.Extra));
+      }
+      if (!ins.exec()) return SqlWhy(ins.lastError());
+      out.Added += std::max(0, ins.numRowsAffected());
+    }
+    q.prepare(QStringLiteral(
+        "INSERT INTO records (serial, record_start, identity_text, channel_mask, units, "
+        "file_name, entries) VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (serial, file_name) "
+        "DO UPDATE SET entries = excluded.entries"));
+    q.addBindValue(serial);
+    q.addBindValue(recordStart);
+    q.addBindValue(NotNull(CodePageToUtf8(f.IdentityText)));
+    q.addBindValue(static_cast<int>(f.ChannelMask));
+    q.addBindValue(NotNull(Units(f)));
+    q.addBindValue(fileName);
+    q.addBindValue(QVariant::fromValue<qint64>(out.Entries));
+    if (!q.exec()) return SqlWhy(q.lastError());
+    return {};
+  });
+  if (!error.empty()) {
+    Close();
+    return "cannot write to " + target_.Display().toStdString() + ": " + error;
+  }
+  if (result) *result = out;
+  return {};
+}
+
+}  // namespace varnel

@@ -1,0 +1,190 @@
+// The database beside the files on a real PostgreSQL server of the test's own (one for the
+// whole program): the store's key on this engine, and varnel-collect against the simulator
+// writing into it -- call after call, with the server gone for a while, three at once.
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+
+#include "e2e_checks.h"
+#include "files/idc_reader.h"
+#include "lang/lang.h"
+#include "logic_fixture.h"
+#include "pg_server.h"
+#include "store_checks.h"
+#include "store_core.h"
+#include "tests/support/child_process.h"
+#include "tests/support/sim_process.h"
+
+namespace varnel {
+namespace {
+
+using namespace test;
+
+// The server, or the reason the test cannot run. Without PostgreSQL installed the tests
+// fail (CI installs it), unless VARNEL_NO_POSTGRESQL is set.
+PgServer* Server(std::string* why, bool* skip) {
+  bool missing = false;
+  PgServer* s = SharedPgServer(why, &missing);
+  *skip = !s && missing && std::getenv("VARNEL_NO_POSTGRESQL");
+  return s;
+}
+
+#define REQUIRE_SERVER(server)                           \
+  std::string why_;                                      \
+  bool skip_ = false;                                    \
+  PgServer* server = Server(&why_, &skip_);              \
+  if (skip_) { GTEST_SKIP() << why_; }                   \
+  ASSERT_NE(server, nullptr) << why_;                    \
+  if (!server->Running()) { ASSERT_TRUE(server->Resume()); }
+
+TEST(PostgreSQL, StoreKeepsEveryEntryOnce) {
+  REQUIRE_SERVER(server);
+  const QString url = server->NewDatabase("t_store", &why_);
+  ASSERT_FALSE(url.isEmpty()) << why_;
+  CheckEveryEntryOnce(url);
+}
+
+class CollectIntoDatabase : public TempStore {
+ protected:
+  void SetUp() override {
+    TempStore::SetUp();
+    ports_ = Root() + "/ports";
+    data_ = Root() + "/data files";
+    QDir().mkpath(ports_);
+  }
+  void TearDown() override {
+    for (auto& c : collectors_) {
+      if (c->Running()) c->Stop(SIGKILL, 2000);
+    }
+    TempStore::TearDown();
+  }
+  testsupport::ChildProcess& StartCollect(const QStringList& args) {
+    std::vector<std::string> argv;
+    for (const QString& a : args) argv.push_back(a.toStdString());
+    collectors_.push_back(std::make_unique<testsupport::ChildProcess>());
+    auto& c = *collectors_.back();
+    EXPECT_TRUE(c.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(), argv,
+                        {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
+                         {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
+                         {"VARNEL_PORTS", ports_.toStdString()}}))
+        << c.Error();
+    return c;
+  }
+  // The data files of a logger (without their backups), oldest first, decoded.
+  std::vector<IdcFile> Files(int serial) const {
+    std::vector<IdcFile> files;
+    const QDir dir(data_ + "/" + QString::number(serial));
+    for (const QString& name : dir.entryList({"*.IDC"}, QDir::Files, QDir::Name)) {
+      if (!name.contains("_BAK")) files.push_back(ReadIdcFile(dir.filePath(name).toStdString()));
+    }
+    return files;
+  }
+  static int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+
+  QString ports_, data_;
+  std::vector<std::unique_ptr<testsupport::ChildProcess>> collectors_;
+};
+
+TEST_F(CollectIntoDatabase, CallsPutEveryEntryOfTheirFilesInOnceAndTheContactsBeside) {
+  REQUIRE_SERVER(server);
+  const QString url = server->NewDatabase("t_calls", &why_);
+  ASSERT_FALSE(url.isEmpty()) << why_;
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "3", "--calls", "2",
+                         "--call-after", "0.3", "--hangup-after", "0.3"},
+                        ports_.toStdString()));
+  auto& collect = StartCollect({"--calls", "2", "--data", data_, "--database", url});
+  ASSERT_EQ(collect.Wait(120000), 0) << collect.Output();
+  // Two calls read the same memory: two files, one set of rows equal to either.
+  const std::vector<IdcFile> files = Files(40123);
+  ASSERT_EQ(files.size(), 2u);
+  ASSERT_GT(files[0].Measurements.size(), 100u);
+  EXPECT_EQ(files[0].Measurements, files[1].Measurements);
+  EXPECT_EQ(CompareWithFile(url, files[0]), "");
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 2);
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts WHERE serial = 40123 AND "
+                       "result = 'complete'").toInt(), 2);
+  EXPECT_EQ(Count(collect.Output(), LoadText(940, 0)), 0) << collect.Output();
+  EXPECT_EQ(FaultLines(collect.Output()), "");
+}
+
+TEST_F(CollectIntoDatabase, AServerThatGoesAwayCostsNoFileAndItsRowsFollowWhenItIsBack) {
+  REQUIRE_SERVER(server);
+  const QString url = server->NewDatabase("t_away", &why_);
+  ASSERT_FALSE(url.isEmpty()) << why_;
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--records", "2", "--calls", "3",
+                         "--pages-between-calls", "3", "--call-after", "0.3"},
+                        ports_.toStdString()));
+  auto& collect = StartCollect({"--calls", "3", "--data", data_, "--database", url});
+  // The server stops during the first call and is back for the third.
+  ASSERT_TRUE(collect.WaitForOutput("SN 40123", 60000)) << collect.Output();
+  ASSERT_TRUE(server->Stop());
+  const bool secondDone = collect.WaitForOutput("# call 2 done", 90000);
+  ASSERT_TRUE(server->Resume());
+  ASSERT_TRUE(secondDone) << collect.Output();
+  ASSERT_EQ(collect.Wait(90000), 0) << collect.Output();
+
+  const std::string out = collect.Output();
+  EXPECT_EQ(Count(out, LoadText(940, 0)), 1) << out;  // said once, not at every call
+  EXPECT_EQ(Count(out, LoadText(941, 0)), 1) << out;
+  QFile log(ProgramFolder() + "/varnel-collect.LOG");
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_EQ(Count(log.readAll().toStdString(), LoadText(940, 0)), 1);
+  const std::vector<IdcFile> files = Files(40123);
+  ASSERT_EQ(files.size(), 3u);
+  // The logger recorded between calls: the last file holds every entry of the earlier.
+  EXPECT_GT(files[2].Measurements.size(), files[0].Measurements.size());
+  EXPECT_EQ(CompareWithFile(url, files[2]), "");
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 3);
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts").toInt(), 3);
+  EXPECT_FALSE(QFile::exists(Root() + "/data/varnel/database-pending.txt"));
+}
+
+TEST_F(CollectIntoDatabase, ThreeCollectorsWriteIntoOneDatabaseAtOnce) {
+  REQUIRE_SERVER(server);
+  const QString url = server->NewDatabase("t_three", &why_);
+  ASSERT_FALSE(url.isEmpty()) << why_;
+  SimProcess sims[3];
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(sims[i].Start({"--port", std::to_string(i + 1), "--modem", "--records", "2",
+                               "--calls", "1", "--serial", std::to_string(40001 + i),
+                               "--call-after", "0.3", "--hangup-after", "0.3"},
+                              ports_.toStdString()));
+  }
+  // Each on its own port (and program folder, for its log); the tables are made by
+  // whichever comes first.
+  std::vector<testsupport::ChildProcess*> running;
+  for (int i = 0; i < 3; ++i) {
+    running.push_back(&StartCollect({"--port", QString::number(i + 1), "--calls", "1", "--data",
+                                     data_, "--database", url}));
+  }
+  for (auto* c : running) ASSERT_EQ(c->Wait(120000), 0) << c->Output();
+  for (int i = 0; i < 3; ++i) {
+    const std::vector<IdcFile> files = Files(40001 + i);
+    ASSERT_EQ(files.size(), 1u) << i;
+    EXPECT_EQ(CompareWithFile(url, files[0]), "") << i;
+  }
+  EXPECT_EQ(Value(url, "SELECT COUNT(DISTINCT serial) FROM contacts").toInt(), 3);
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 3);
+
+  // The fleet's history: every logger, whichever collector took its call.
+  testsupport::ChildProcess history;
+  ASSERT_TRUE(history.Start(VARNEL_HISTORY_PATH, {"--csv", "--database", url.toStdString()},
+                            {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()}}));
+  ASSERT_EQ(history.Wait(30000), 0) << history.Output();
+  for (const char* serial : {"\n40001,", "\n40002,", "\n40003,"}) {
+    EXPECT_NE(history.Output().find(serial), std::string::npos) << serial << history.Output();
+  }
+}
+
+}  // namespace
+}  // namespace varnel
