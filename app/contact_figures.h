@@ -54,6 +54,9 @@ class ContactSink {
  public:
   virtual ~ContactSink() = default;
   virtual std::string ContactEnded(const ContactFigures& contact) = 0;
+  // The operator (or the collector) started collecting: a sink may catch up with what it
+  // could not keep before. Must return at once.
+  virtual void CollectingStarted() {}
 };
 
 }  // namespace varnel

@@ -22,6 +22,9 @@ void MainLogic::PressStart() {
   SpBStartModemDown = true;
   view_.SetStartDown(true);
   btnReadClick(Sender::SpBStartModem);
+  // What an earlier call or run could not hand on (a database that was away) may follow
+  // now, behind the modem's set-up.
+  if (env_.History && SpBStartModemDown) env_.History->CollectingStarted();
 }
 
 void MainLogic::ReleaseStart() {

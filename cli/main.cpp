@@ -96,7 +96,9 @@ int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
   const int code = app.exec();
   // The rows of the last call go in before the program ends, and what the database said
   // about them still reaches the memo and the log.
-  database.WaitIdle(15000);
+  if (!database.Stop(15000)) {
+    logicRef->DatabaseNotice(static_cast<int>(DatabaseEvent::StillWriting), std::string());
+  }
   QCoreApplication::sendPostedEvents();
   return code;
 }

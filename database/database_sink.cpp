@@ -1,100 +1,30 @@
 #include "database/database_sink.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QMetaObject>
 #include <QObject>
-#include <QSaveFile>
-#include <QSet>
 
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
-#include <optional>
 #include <thread>
 
-#include "app/program_log.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"
 #include "history/history_store.h"
 
 namespace varnel {
 
-QString DefaultPendingListPath() {
-  return UserDataFolder() + QStringLiteral("/database-pending.txt");
-}
-
 namespace {
-
-// Several collectors of one user share the list: each change holds the lock for a moment.
-class ListLock {
- public:
-  explicit ListLock(const QString& list) : lock_(list + QStringLiteral(".lock")) {
-    QDir().mkpath(QFileInfo(list).absolutePath());
-    lock_.setStaleLockTime(30000);
-    locked_ = lock_.tryLock(2000);
-  }
-  bool Locked() const { return locked_; }
-
- private:
-  QLockFile lock_;
-  bool locked_ = false;
-};
-
-QStringList ReadList(const QString& list) {
-  QFile f(list);
-  QStringList files;
-  if (!f.open(QIODevice::ReadOnly)) return files;
-  for (const QByteArray& line : f.readAll().split('\n')) {
-    const QString path = QString::fromUtf8(line).trimmed();
-    if (!path.isEmpty() && !files.contains(path)) files << path;
-  }
-  return files;
-}
-
-bool WriteList(const QString& list, const QStringList& files) {
-  if (files.isEmpty()) return !QFile::exists(list) || QFile::remove(list);
-  QSaveFile f(list);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  for (const QString& path : files) f.write(path.toUtf8() + '\n');
-  return f.commit();
-}
-
+// Rounds a file or contact that the database refuses is tried in, before its mark goes.
+constexpr int kRefusedRounds = 3;
 }  // namespace
-
-QStringList ReadPendingFiles(const QString& list) {
-  ListLock lock(list);
-  return ReadList(list);
-}
-
-bool AddPendingFiles(const QString& list, const QStringList& files) {
-  if (files.isEmpty()) return true;
-  ListLock lock(list);
-  if (!lock.Locked()) return false;
-  QStringList all = ReadList(list);
-  for (const QString& f : files) {
-    if (!all.contains(f)) all << f;
-  }
-  return WriteList(list, all);
-}
-
-bool RemovePendingFiles(const QString& list, const QStringList& files) {
-  if (files.isEmpty()) return true;
-  ListLock lock(list);
-  if (!lock.Locked()) return false;
-  QStringList all = ReadList(list);
-  const QSet<QString> done(files.begin(), files.end());
-  all.removeIf([&done](const QString& f) { return done.contains(f); });
-  return WriteList(list, all);
-}
 
 struct DatabaseSink::Shared {
   struct Job {
     QString Url;
-    std::optional<ContactFigures> Contact;
   };
   std::mutex Mutex;
   std::condition_variable Wake;  // a job came, or the end
@@ -106,6 +36,7 @@ struct DatabaseSink::Shared {
   QObject* Owner = nullptr;  // cleared when the sink goes
   std::function<void(DatabaseEvent, const std::string&)> Report;
   QString PendingList;
+  QString PendingContacts;
 
   // Hands an event to the owner's thread (dropped when the sink has gone).
   void Tell(DatabaseEvent event, const std::string& detail) {
@@ -125,13 +56,20 @@ DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
   shared_->Report = std::move(report);
   shared_->PendingList = pendingList.isEmpty() ? DefaultPendingListPath() : pendingList;
 
-  std::thread([s = shared_] {
+  shared_->PendingContacts = PendingContactsPath(shared_->PendingList);
+  // Marks left by an earlier run (read before this run adds its own): their catching up is
+  // said like after a database that was away.
+  const bool marked = !ReadPendingContacts(shared_->PendingContacts).isEmpty() ||
+                      !ReadPendingFiles(shared_->PendingList).isEmpty();
+
+  worker_ = std::thread([s = shared_, backlog = marked]() mutable {
     QString currentUrl;
     std::unique_ptr<MeasurementStore> measurements;
     std::unique_ptr<HistoryStore> contacts;
-    std::deque<ContactFigures> heldContacts;  // not yet in the database
     bool down = false;
     QString badUrl;
+    // Rounds in which a file or contact was refused (by its path or its line).
+    std::map<QString, int> refusals;
     for (;;) {
       Shared::Job job;
       {
@@ -144,7 +82,6 @@ DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
         s->Queue.pop_front();
         s->Busy = true;
       }
-      if (job.Contact) heldContacts.push_back(std::move(*job.Contact));
       if (job.Url != currentUrl) {
         measurements.reset();
         contacts.reset();
@@ -152,17 +89,27 @@ DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
         std::string why;
         if (const auto target = ParseDatabaseUrl(job.Url, &why)) {
           measurements = std::make_unique<MeasurementStore>(*target);
-          contacts = std::make_unique<HistoryStore>(*target);
+          contacts = std::make_unique<HistoryStore>(*target, true);
         } else if (badUrl != job.Url) {
           badUrl = job.Url;
           s->Tell(DatabaseEvent::BadUrl, why);
         }
       }
-      if (!measurements) {
-        heldContacts.clear();  // the marks of their files stay for a usable URL
-        continue;
-      }
+      if (!measurements) continue;  // the marks stay for a usable URL
+
+      // A statement that fails may be the server gone, or the database refusing this one
+      // file or contact (a broken table, a constraint): the first stops the round, the
+      // second must not hold up the rest. The store closed itself; opening it again tells.
       std::string failure;
+      const auto refused = [&](const QString& what, const std::string& error,
+                               const std::function<std::string()>& reopen) {
+        if (const std::string e = reopen(); !e.empty()) {
+          failure = e;
+          return false;
+        }
+        if (++refusals[what] == 1) s->Tell(DatabaseEvent::Refused, error);
+        return refusals[what] >= kRefusedRounds;  // given up: its mark goes
+      };
       QStringList done;
       int late = 0;
       for (const QString& path : ReadPendingFiles(s->PendingList)) {
@@ -176,24 +123,39 @@ DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
         if (unreadable) {
           s->Tell(DatabaseEvent::FileRefused, error);
           done << path;
-        } else if (!error.empty()) {
-          failure = error;
-          break;
-        } else {
+        } else if (error.empty()) {
           done << path;
           ++late;
+        } else if (refused(path, path.toStdString() + ": " + error,
+                           [&] { return measurements->Open(); })) {
+          done << path;
+        } else if (!failure.empty()) {
+          break;
         }
       }
       RemovePendingFiles(s->PendingList, done);
-      while (failure.empty() && !heldContacts.empty()) {
-        failure = contacts->Add(heldContacts.front());
-        if (failure.empty()) heldContacts.pop_front();
+      done.clear();
+      if (failure.empty()) {
+        for (const QString& line : ReadPendingContacts(s->PendingContacts)) {
+          const auto contact = ParseContactLine(line);
+          const std::string error = contact ? contacts->Add(*contact) : std::string();
+          if (error.empty()) {
+            done << line;
+          } else if (refused(line,
+                             "contact with " + std::to_string(contact->SerialNumber) + ": " + error,
+                             [&] { return contacts->Open(); })) {
+            done << line;
+          } else if (!failure.empty()) {
+            break;
+          }
+        }
+        RemovePendingContacts(s->PendingContacts, done);
       }
       if (!failure.empty()) {
         if (!down) s->Tell(DatabaseEvent::Unreachable, failure);
         down = true;
-      } else if (down) {
-        down = false;
+      } else if (down || backlog) {
+        down = backlog = false;
         s->Tell(DatabaseEvent::CaughtUp, std::to_string(late));
       }
     }
@@ -202,39 +164,63 @@ DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
     std::lock_guard<std::mutex> lock(s->Mutex);
     s->Ended = true;
     s->Idle.notify_all();
-  }).detach();
+  });
 }
 
 DatabaseSink::~DatabaseSink() {
+  // A server that does not answer costs at most its connect timeout per attempt. A thread
+  // still inside a write after that cannot be waited for without end: the owner that
+  // called Stop() has said so in its log, and the thread ends alone.
+  if (!Stop(stopTried_ ? 0 : 15000) && worker_.joinable()) worker_.detach();
   QObject* owner = nullptr;
   {
-    std::unique_lock<std::mutex> lock(shared_->Mutex);
-    shared_->Stop = true;
-    shared_->Wake.notify_all();
-    // A server that does not answer costs at most its connect timeout per attempt.
-    shared_->Idle.wait_for(lock, std::chrono::seconds(15), [this] { return shared_->Ended; });
+    std::lock_guard<std::mutex> lock(shared_->Mutex);
     owner = shared_->Owner;
     shared_->Owner = nullptr;
   }
   delete owner;
 }
 
+bool DatabaseSink::Stop(int ms) {
+  stopTried_ = true;
+  {
+    std::unique_lock<std::mutex> lock(shared_->Mutex);
+    shared_->Stop = true;
+    shared_->Wake.notify_all();
+    if (!shared_->Idle.wait_for(lock, std::chrono::milliseconds(ms),
+                                [this] { return shared_->Ended; })) {
+      return false;
+    }
+  }
+  if (worker_.joinable()) worker_.join();
+  return true;
+}
+
 std::string DatabaseSink::ContactEnded(const ContactFigures& contact) {
   const std::string localError = local_ ? local_->ContactEnded(contact) : std::string();
   const QString url = url_ ? url_() : QString();
   if (url.isEmpty()) return localError;
-  // Marked before anything is sent: a program that ends before the rows are in leaves the
-  // mark, and the next contact sends them.
+  // Marked before anything is sent: a program that ends before they are in leaves the
+  // marks, and the next contact (or start) sends them.
   QStringList files;
   for (const std::string& f : contact.Files) files << QString::fromStdString(f);
   AddPendingFiles(shared_->PendingList, files);
-  {
-    std::lock_guard<std::mutex> lock(shared_->Mutex);
-    shared_->Queue.push_back({url, contact});
-    shared_->Busy = true;
-    shared_->Wake.notify_all();
-  }
+  AddPendingContact(shared_->PendingContacts, contact);
+  Queue(url);
   return localError;
+}
+
+void DatabaseSink::CollectingStarted() {
+  const QString url = url_ ? url_() : QString();
+  if (!url.isEmpty()) Queue(url);
+}
+
+void DatabaseSink::Queue(const QString& url) {
+  std::lock_guard<std::mutex> lock(shared_->Mutex);
+  if (shared_->Stop) return;
+  shared_->Queue.push_back({url});
+  shared_->Busy = true;
+  shared_->Wake.notify_all();
 }
 
 bool DatabaseSink::WaitIdle(int ms) {

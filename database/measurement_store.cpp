@@ -139,6 +139,7 @@ std::string MeasurementStore::Open() {
     return {};
   });
   if (!error.empty()) {
+    db = QSqlDatabase();  // the connection is removed next: no handle may outlive it
     Close();
     return "cannot set up " + target_.Display().toStdString() + ": " + error;
   }
@@ -223,6 +224,7 @@ std::string MeasurementStore::AddFile(const IdcFile& f, const QString& fileName,
     return {};
   });
   if (!error.empty()) {
+    db = QSqlDatabase();  // the connection is removed next: no handle may outlive it
     Close();
     return "cannot write to " + target_.Display().toStdString() + ": " + error;
   }

@@ -82,7 +82,9 @@ int main(int argc, char** argv) {
   const int code = app.exec();
   // The rows of the last call go in before the program ends; what the database said about
   // them still reaches the log.
-  database.WaitIdle(15000);
+  if (!database.Stop(15000)) {
+    logicRef->DatabaseNotice(static_cast<int>(DatabaseEvent::StillWriting), std::string());
+  }
   QCoreApplication::sendPostedEvents();
   return code;
 }

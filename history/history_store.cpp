@@ -147,10 +147,11 @@ HistoryStore::HistoryStore(QString path)
   target_.Path = path_;
 }
 
-HistoryStore::HistoryStore(DatabaseTarget target)
+HistoryStore::HistoryStore(DatabaseTarget target, bool eachContactOnce)
     : path_(target.Engine == DatabaseEngine::SQLite ? target.Path : target.Display()),
       target_(std::move(target)),
-      connection_(QStringLiteral("varnel-history-") + QUuid::createUuid().toString()) {}
+      connection_(QStringLiteral("varnel-history-") + QUuid::createUuid().toString()),
+      once_(eachContactOnce) {}
 
 HistoryStore::~HistoryStore() { Close(); }
 
@@ -181,9 +182,11 @@ std::string HistoryStore::Open(bool readOnly) {
             return ok ? std::string() : Why(w.lastError());
           });
       if (!error.empty()) {
+        db = QSqlDatabase();  // the connection is removed next: no handle may outlive it
         Close();
         return "cannot set up " + path_.toStdString() + ": " + error;
       }
+      if (once_) AddOnceIndex();
     }
     open_ = true;
     return {};
@@ -236,6 +239,7 @@ std::string HistoryStore::Open(bool readOnly) {
           });
           if (e.isValid()) error = "cannot set up " + path_.toStdString() + ": " + Why(e);
         }
+        if (error.empty() && once_) AddOnceIndex();
       }
     }
   }
@@ -245,6 +249,19 @@ std::string HistoryStore::Open(bool readOnly) {
   }
   open_ = true;
   return {};
+}
+
+// Tables made before the key had no such index. Where rows that are the same contact twice
+// stand in it already the index cannot be made: the contacts still go in, unguarded.
+void HistoryStore::AddOnceIndex() {
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  varnel::WriteTransaction(db, target_.Engine, [this](QSqlQuery& w) -> std::string {
+    const bool ok = LockSchema(w, target_.Engine) &&
+                    w.exec(QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS contacts_once ON "
+                                          "contacts(serial, contact_time, result, line_bytes, "
+                                          "duration)"));
+    return ok ? std::string() : Why(w.lastError());
+  });
 }
 
 namespace {
@@ -283,23 +300,25 @@ std::string HistoryStore::Add(const ContactFigures& c) {
       NotNull(QString::fromLatin1(ContactResultName(c.Result))),
       NotNull(files.join(QLatin1Char('\n'))),  // a contact without files has its row too
   };
+  const QString insert = once_ ? kInsert + QStringLiteral(" ON CONFLICT DO NOTHING") : kInsert;
   QSqlError error;
   {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (target_.Engine == DatabaseEngine::PostgreSQL) {
       const std::string e = varnel::WriteTransaction(db, target_.Engine, [&](QSqlQuery& q) {
-        q.prepare(kInsert);
+        q.prepare(insert);
         for (const QVariant& v : values) q.addBindValue(v);
         return q.exec() ? std::string() : Why(q.lastError());
       });
       if (!e.empty()) {
+        db = QSqlDatabase();
         Close();
         return "cannot write to " + path_.toStdString() + ": " + e;
       }
       return {};
     }
-    error = WriteTransaction(db, [&values](QSqlQuery& q) {
-      q.prepare(kInsert);
+    error = WriteTransaction(db, [&values, &insert](QSqlQuery& q) {
+      q.prepare(insert);
       for (const QVariant& v : values) q.addBindValue(v);
       return q.exec();
     });

@@ -44,7 +44,10 @@ class HistoryStore : public ContactSink {
 
   explicit HistoryStore(QString path);
   // The contacts table of a database URL's target (an SQLite file or a PostgreSQL server).
-  explicit HistoryStore(DatabaseTarget target);
+  // `eachContactOnce`: a contact that is there already is not added again (a unique index
+  // on the logger, the start, the result, the line bytes and the duration), for a writer
+  // that may send the same contact again after it broke off.
+  explicit HistoryStore(DatabaseTarget target, bool eachContactOnce = false);
   ~HistoryStore() override;
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
@@ -78,6 +81,7 @@ class HistoryStore : public ContactSink {
 
  private:
   void Close();
+  void AddOnceIndex();
   // Runs a read (opening the store when needed); false and *error set on failure.
   bool Select(QSqlQuery& q, const QString& sql, const QVariantList& values, std::string* error);
 
@@ -86,6 +90,7 @@ class HistoryStore : public ContactSink {
   QString connection_;
   bool open_ = false;
   bool readOnly_ = false;
+  bool once_ = false;
 };
 
 // $XDG_DATA_HOME/varnel/history.sqlite (%LOCALAPPDATA%\Varnel on Windows).

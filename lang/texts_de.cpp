@@ -295,6 +295,8 @@ constexpr TextEntry kTexts[] = {
     {942, "Datendatei nicht in die Datenbank übernommen"},
     {943, "Datenbank-URL nicht verwendbar"},
     {944, "Datenbank (URL, leer: keine)"},
+    {945, "Von der Datenbank abgelehnt; bei nächsten Anrufen erneut versucht, max. 3-mal"},
+    {946, "Datenbank beim Beenden noch beschäftigt; der Rest folgt beim nächsten Start"},
 };
 
 }  // namespace

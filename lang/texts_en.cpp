@@ -295,6 +295,8 @@ constexpr TextEntry kTexts[] = {
     {942, "Data file not taken into the database"},
     {943, "Database URL not usable"},
     {944, "Database (URL, empty: none)"},
+    {945, "Refused by the database; tried again at the next calls, at most 3 times"},
+    {946, "Database still being written at the end; the rest follows at the next start"},
 };
 
 }  // namespace

@@ -295,6 +295,8 @@ constexpr TextEntry kTexts[] = {
     {942, "Gegevensbestand niet in de database opgenomen"},
     {943, "Database-URL niet bruikbaar"},
     {944, "Database (URL, leeg: geen)"},
+    {945, "Geweigerd door de database; opnieuw geprobeerd bij volgende oproepen, max. 3x"},
+    {946, "Database bij het einde nog bezig; de rest volgt bij de volgende start"},
 };
 
 }  // namespace

@@ -7,10 +7,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "database/database_sink.h"
 #include "database/database_url.h"
+#include "database/measurement_store.h"
 #include "files/idc_blocks.h"
 #include "files/idc_format.h"
 #include "store_checks.h"
@@ -80,7 +83,30 @@ bool Turn(const std::function<bool()>& done, int ms) {
   return true;
 }
 
-TEST(DatabaseSink, ADatabaseThatCannotBeReachedCostsNoFileAndCatchesUpLater) {
+struct Events {
+  std::vector<std::pair<DatabaseEvent, std::string>> List;
+  std::function<void(DatabaseEvent, const std::string&)> Sink() {
+    return [this](DatabaseEvent e, const std::string& d) { List.push_back({e, d}); };
+  }
+  int Count(DatabaseEvent e) const {
+    return static_cast<int>(std::count_if(List.begin(), List.end(),
+                                          [e](const auto& p) { return p.first == e; }));
+  }
+};
+
+// A contact of a complete call that wrote `files`.
+ContactFigures Contact(std::uint32_t serial, const std::vector<QString>& files) {
+  ContactFigures c;
+  c.Time = 1733000000 + serial;
+  c.SerialNumber = serial;
+  c.Result = ContactResult::Complete;
+  c.Duration = 12.3456789;
+  c.Battery = 87;
+  for (const QString& f : files) c.Files.push_back(f.toStdString());
+  return c;
+}
+
+TEST(DatabaseSink, ADatabaseThatCannotBeReachedCostsNothingAcrossARestart) {
   QTemporaryDir dir;
   const QString pending = dir.path() + "/pending.txt";
   // A database file below a plain file cannot be made: as good as a server that is down.
@@ -93,53 +119,104 @@ TEST(DatabaseSink, ADatabaseThatCannotBeReachedCostsNoFileAndCatchesUpLater) {
     int contacts = 0;
     std::string ContactEnded(const ContactFigures&) override { return ++contacts, ""; }
   } history;
-  std::vector<std::pair<DatabaseEvent, std::string>> events;
-  DatabaseSink sink(&history, [&url] { return url; },
-                    [&events](DatabaseEvent e, const std::string& d) { events.push_back({e, d}); },
-                    pending);
+  Events events;
+  auto sink = std::make_unique<DatabaseSink>(&history, [&url] { return url; }, events.Sink(),
+                                             pending);
 
   std::vector<IdcFile> files;
+  std::vector<ContactFigures> contacts;
   const auto call = [&](int n) {
     files.push_back(SampleRecordFile(5 + n, 40123 + static_cast<std::uint32_t>(n)));
-    ContactFigures c;
-    c.SerialNumber = files.back().SerialNumber;
-    c.Result = ContactResult::Complete;
-    c.Files = {WriteFile(dir.path() + QString("/f%1.IDC").arg(n), files.back()).toStdString()};
-    EXPECT_EQ(sink.ContactEnded(c), "");
-    ASSERT_TRUE(sink.WaitIdle(20000));
+    contacts.push_back(Contact(files.back().SerialNumber,
+                               {WriteFile(dir.path() + QString("/f%1.IDC").arg(n), files.back())}));
+    EXPECT_EQ(sink->ContactEnded(contacts.back()), "");
+    ASSERT_TRUE(sink->WaitIdle(20000));
     QCoreApplication::processEvents();
   };
   call(0);
   call(1);
   // The local history has both contacts; the database is said to be away once; both files
-  // stay marked.
+  // and both contacts stay marked.
   EXPECT_EQ(history.contacts, 2);
-  ASSERT_TRUE(Turn([&] { return !events.empty(); }, 5000));
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].first, DatabaseEvent::Unreachable);
+  ASSERT_TRUE(Turn([&] { return !events.List.empty(); }, 5000));
+  ASSERT_EQ(events.List.size(), 1u);
+  EXPECT_EQ(events.List[0].first, DatabaseEvent::Unreachable);
   EXPECT_EQ(ReadPendingFiles(pending).size(), 2);
 
-  ASSERT_TRUE(blocker.remove());  // the database is back
-  call(2);
-  ASSERT_TRUE(Turn([&] { return events.size() >= 2; }, 5000));
-  EXPECT_EQ(events[1].first, DatabaseEvent::CaughtUp);
-  EXPECT_EQ(events[1].second, "3");
+  // The program ends while the database is away, and starts again once it is back: the
+  // start of collecting sends what the first run could not, before any call.
+  ASSERT_TRUE(sink->Stop(20000));
+  sink.reset();
+  ASSERT_TRUE(blocker.remove());
+  sink = std::make_unique<DatabaseSink>(&history, [&url] { return url; }, events.Sink(), pending);
+  sink->CollectingStarted();
+  ASSERT_TRUE(sink->WaitIdle(20000));
+  ASSERT_TRUE(Turn([&] { return events.List.size() >= 2; }, 5000));
+  EXPECT_EQ(events.List[1].first, DatabaseEvent::CaughtUp);
+  EXPECT_EQ(events.List[1].second, "2");
   EXPECT_TRUE(ReadPendingFiles(pending).isEmpty());
+  EXPECT_TRUE(ReadPendingContacts(PendingContactsPath(pending)).isEmpty());
   for (const IdcFile& f : files) EXPECT_EQ(CompareWithFile(url, f), "");
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts").toInt(), 2);
+  EXPECT_EQ(Value(url, "SELECT battery FROM contacts WHERE serial = 40124").toInt(), 87);
+
+  // A contact that went in, but whose mark stayed (the program broke off in between), is
+  // not added a second time.
+  call(2);
+  AddPendingContact(PendingContactsPath(pending), contacts.back());
+  sink->CollectingStarted();
+  ASSERT_TRUE(sink->WaitIdle(20000));
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts").toInt(), 3);
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts WHERE serial = 40125").toInt(), 1);
 
   // A file that is not a data file is said once and not tried again.
   QFile junk(dir.path() + "/junk.IDC");
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write("not a data file");
   junk.close();
-  ContactFigures c;
-  c.Files = {junk.fileName().toStdString()};
-  sink.ContactEnded(c);
-  ASSERT_TRUE(sink.WaitIdle(20000));
-  ASSERT_TRUE(Turn([&] { return events.size() >= 3; }, 5000));
-  EXPECT_EQ(events[2].first, DatabaseEvent::FileRefused);
+  sink->ContactEnded(Contact(0, {junk.fileName()}));
+  ASSERT_TRUE(sink->WaitIdle(20000));
+  ASSERT_TRUE(Turn([&] { return events.Count(DatabaseEvent::FileRefused) == 1; }, 5000));
   EXPECT_TRUE(ReadPendingFiles(pending).isEmpty());
+  EXPECT_EQ(events.Count(DatabaseEvent::Unreachable), 1);
+}
+
+TEST(DatabaseSink, AFileTheDatabaseRefusesHoldsUpNoOther) {
+  QTemporaryDir dir;
+  const QString pending = dir.path() + "/pending.txt";
+  const QString url = "sqlite://" + dir.path() + "/db.sqlite";
+  // The tables, and a rule that refuses the rows of one logger: the database is there, it
+  // only will not take that one file.
+  ASSERT_EQ(MeasurementStore(*ParseDatabaseUrl(url, nullptr)).Open(), "");
+  std::string error;
+  Rows(url,
+       "CREATE TRIGGER refuse BEFORE INSERT ON measurements WHEN NEW.serial = 40124 "
+       "BEGIN SELECT RAISE(ABORT, 'logger 40124 is not ours'); END",
+       &error);
+  ASSERT_EQ(error, "");
+
+  Events events;
+  DatabaseSink sink(nullptr, [&url] { return url; }, events.Sink(), pending);
+  const IdcFile refused = SampleRecordFile(5, 40124), taken = SampleRecordFile(6, 40125);
+  const QString refusedPath = WriteFile(dir.path() + "/a.IDC", refused);
+  sink.ContactEnded(Contact(40124, {refusedPath, WriteFile(dir.path() + "/b.IDC", taken)}));
+  ASSERT_TRUE(sink.WaitIdle(20000));
+  EXPECT_EQ(CompareWithFile(url, taken), "");
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts").toInt(), 1);
+  EXPECT_EQ(ReadPendingFiles(pending), QStringList{refusedPath});
+
+  // Tried again in the next rounds, said once, and let go after a few.
+  for (int round = 0; round < 3; ++round) {
+    sink.CollectingStarted();
+    ASSERT_TRUE(sink.WaitIdle(20000));
+  }
+  EXPECT_TRUE(ReadPendingFiles(pending).isEmpty());
+  ASSERT_TRUE(Turn([&] { return events.List.size() >= 1; }, 5000));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(events.List.size(), 1u);
+  EXPECT_EQ(events.List[0].first, DatabaseEvent::Refused);
+  EXPECT_NE(events.List[0].second.find("a.IDC"), std::string::npos);
+  EXPECT_NE(events.List[0].second.find("not ours"), std::string::npos);
 }
 
 TEST(VarnelExport, LoadsOldFoldersOnceAndItsExitSaysWhetherEverythingWentIn) {

@@ -147,6 +147,7 @@ TEST_F(CollectIntoDatabase, AServerThatGoesAwayCostsNoFileAndItsRowsFollowWhenIt
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 3);
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts").toInt(), 3);
   EXPECT_FALSE(QFile::exists(Root() + "/data/varnel/database-pending.txt"));
+  EXPECT_FALSE(QFile::exists(Root() + "/data/varnel/database-pending-contacts.txt"));
 }
 
 TEST_F(CollectIntoDatabase, ThreeCollectorsWriteIntoOneDatabaseAtOnce) {
