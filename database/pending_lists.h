@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "app/contact_figures.h"
