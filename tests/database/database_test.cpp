@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -217,6 +219,33 @@ TEST(DatabaseSink, AFileTheDatabaseRefusesHoldsUpNoOther) {
   EXPECT_EQ(events.List[0].first, DatabaseEvent::Refused);
   EXPECT_NE(events.List[0].second.find("a.IDC"), std::string::npos);
   EXPECT_NE(events.List[0].second.find("not ours"), std::string::npos);
+}
+
+TEST(DatabaseSink, StopSaysWhenTheThreadIsStillInsideAWriteAndJoinsItOnceItIsOut) {
+  QTemporaryDir dir;
+  const QString url = "sqlite://" + dir.path() + "/db.sqlite";
+  ASSERT_EQ(MeasurementStore(*ParseDatabaseUrl(url, nullptr)).Open(), "");
+  // Another program holds the write lock: the sink's write waits inside the database.
+  {
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-writer");
+    other.setDatabaseName(dir.path() + "/db.sqlite");
+    ASSERT_TRUE(other.open());
+    ASSERT_TRUE(QSqlQuery(other).exec("BEGIN IMMEDIATE"));
+  }
+  Events events;
+  DatabaseSink sink(nullptr, [&url] { return url; }, events.Sink(), dir.path() + "/pending.txt");
+  const IdcFile file = SampleRecordFile(5);
+  sink.ContactEnded(Contact(40123, {WriteFile(dir.path() + "/a.IDC", file)}));
+  EXPECT_FALSE(sink.Stop(300));
+  {
+    QSqlDatabase other = QSqlDatabase::database("other-writer");
+    ASSERT_TRUE(QSqlQuery(other).exec("ROLLBACK"));
+    other.close();
+  }
+  QSqlDatabase::removeDatabase("other-writer");
+  // Once out of the database the thread finishes its round and ends.
+  ASSERT_TRUE(sink.Stop(30000));
+  EXPECT_EQ(CompareWithFile(url, file), "");
 }
 
 TEST(VarnelExport, LoadsOldFoldersOnceAndItsExitSaysWhetherEverythingWentIn) {
