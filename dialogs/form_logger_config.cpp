@@ -209,6 +209,9 @@ void TFormLoggerConfig::BuildLayout() {
     f.setBold(true);
     l->setFont(f);
     l->setWordWrap(true);
+    // Some bold faces draw capital umlauts above their ascent ("Ändern" at the top of the
+    // label lost its dots under Wine): room for them above the first line.
+    l->setContentsMargins(0, 3, 0, 0);
   };
 
   LbReg = label("LbReg");

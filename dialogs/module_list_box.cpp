@@ -76,6 +76,11 @@ void ModuleListBox::dropEvent(QDropEvent* event) {
   emit Dropped();
 }
 
+QSize ModuleListBox::sizeHint() const {
+  const QSize usual = QListWidget::sizeHint();
+  return PreferredWidth > 0 ? QSize(PreferredWidth, usual.height()) : usual;
+}
+
 bool ModuleListBox::viewportEvent(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);

@@ -15,6 +15,10 @@ class ModuleListBox : public QListWidget {
 
   // The program path of the module shown in `row`, for the tooltip.
   std::function<QString(int row)> PathOfRow;
+  // The width the list asks for where there is room (0: the usual one); it may still
+  // shrink to its minimum on a small screen.
+  int PreferredWidth = 0;
+  QSize sizeHint() const override;
 
  signals:
   // Entries of a list box were dropped here, from either list. The owner changes the

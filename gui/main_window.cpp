@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,14 +45,19 @@ namespace varnel {
 namespace {
 
 // The client area below the menu bar (widgets, then the status bar) when nothing else is
-// stored: the window's design size.
-constexpr int kClientWidth = 826;
+// stored: the window's design size. The width gives the module lists their full room and
+// the memo as much as it needs for a line of the session, and still fits a 1366x768 screen.
+constexpr int kClientWidth = 944;
 constexpr int kClientHeight = 528;
 // The narrowest the columns get: the record list (an entry of a long date still fits),
 // the memo, the buttons on the right.
 constexpr int kLeftWidth = 312;
 constexpr int kMemoMinWidth = 280;
 constexpr int kRightWidth = 118;
+// The module lists show a name like "CSV export (per file)" whole where the screen has
+// room; longer ones are shortened in the middle and shown whole in the tooltip.
+constexpr int kModuleListWidth = 160;
+constexpr int kModuleListMinWidth = 100;
 // The clock panel: at least 100 pixels, wide enough for a date and a time with seconds in
 // the usual formats ("09.12.2026 04:13:24"), which 100 pixels cut off at this font size.
 constexpr int kClockWidth = 150;
@@ -197,6 +203,7 @@ void TfrmMain::BuildControls() {
   panel1_->setObjectName(QStringLiteral("StatusPanel1"));
   panel1_->setMinimumWidth(kClockWidth);
   panel1_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  panel1_->setIndent(4);  // clear of the panel's frame where the style draws one
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   statusBar()->addWidget(panel0_, 1);
   statusBar()->addPermanentWidget(panel1_);
@@ -237,14 +244,16 @@ void TfrmMain::BuildControls() {
   area->addLayout(top);
 
   // Three columns: the record list over the module lists, the memo, the buttons. The
-  // record list and the memo take what the window gains.
+  // memo takes the width the window gains (the record entries have a fixed length); the
+  // left column keeps the width its lists ask for and gives some up only on a small
+  // screen. The record list and the memo take the height.
   auto* columns = new QHBoxLayout;
   columns->setSpacing(8);
   area->addLayout(columns, 1);
 
   auto* left = new QVBoxLayout;
   left->setSpacing(2);
-  columns->addLayout(left, 1);
+  columns->addLayout(left, 0);
   // The headings stand over the list's columns (PlaceRecordHeadings).
   recordHeadings_ = new QWidget(client);
   recordHeadings_->setFixedHeight(16);
@@ -257,6 +266,15 @@ void TfrmMain::BuildControls() {
   lbRecords_->setMinimumSize(kLeftWidth, 100);
   QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   mono.setPointSize(8);
+  // The entries are columns of blanks and digits: where the system's fixed font is missing
+  // (Wine without Courier New falls back to a proportional face), take another fixed one.
+  if (!QFontInfo(mono).fixedPitch()) {
+    mono.setFamilies({QStringLiteral("Consolas"), QStringLiteral("Lucida Console"),
+                      QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                      QStringLiteral("Courier")});
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setFixedPitch(true);
+  }
   lbRecords_->setFont(mono);
   lbRecords_->setSelectionMode(QAbstractItemView::SingleSelection);
   lbRecords_->installEventFilter(this);
@@ -294,8 +312,9 @@ void TfrmMain::BuildControls() {
   lbExModuls_ = chosen;
   lbExModuls_->setObjectName(QStringLiteral("LbExModuls"));
   lbExModuls_->setSelectionMode(QAbstractItemView::SingleSelection);
-  for (QListWidget* list : {lbAvModuls_, lbExModuls_}) {
-    list->setMinimumSize(100, 80);
+  for (ModuleListBox* list : {available, chosen}) {
+    list->setMinimumSize(kModuleListMinWidth, 80);
+    list->PreferredWidth = kModuleListWidth;
     list->setTextElideMode(Qt::ElideMiddle);
   }
   modules->addWidget(lbAvModuls_, 1, 0);
@@ -345,7 +364,7 @@ void TfrmMain::BuildControls() {
   // Middle: the message memo.
   auto* middle = new QVBoxLayout;
   middle->setSpacing(2);
-  columns->addLayout(middle, 2);
+  columns->addLayout(middle, 1);
   auto* l7 = MakeLabel(Control::Label7, client);
   l7->setFixedHeight(16);
   middle->addWidget(l7);

@@ -427,6 +427,12 @@ class WindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
     const QRect screen = h.window->screen()->availableGeometry();
     QVERIFY(screen.contains(h.window->frameGeometry()));
+    // At the first start a module's name of this length is shown whole in both lists.
+    for (const char* name : {"LbAvModuls", "LbExModuls"}) {
+      auto* list = Find<QListWidget>(*h.window, name);
+      QVERIFY2(list->fontMetrics().horizontalAdvance("CSV export (per file)") + 10 <= list->viewport()->width(),
+               name);
+    }
     auto* memo = Find<QTextEdit>(*h.window, "Memo1");
     auto* records = Find<QListWidget>(*h.window, "lbRecords");
     const QSize memoBefore = memo->size(), recordsBefore = records->size();
