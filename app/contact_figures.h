@@ -4,8 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "device/device.h"
+#include "device/page_cache.h"
+
 // What one contact with a logger showed: the figures the window logic saw during the call,
-// kept per contact in the history. Plain data, no Qt.
+// kept per contact in the history, and the consumers they go to. No Qt.
 namespace varnel {
 
 // Stored by name (ContactResultName); new results are added at the end.
@@ -48,12 +51,25 @@ struct ContactFigures {
   std::vector<std::string> Files;  // data files written, full paths
 };
 
-// Where the window logic hands each finished contact. Returns an empty text on success,
-// else the reason it could not be kept (the logic logs it and goes on).
+// The data files that one file worker wrote for a contact.
+struct CallFiles {
+  const TDevice& Device;  // its file list is these files, in the order written
+  bool AllRecords = true;  // false: the worker stopped or failed after these
+  const PageCache* Cache = nullptr;  // the pages of its records, with the option to read
+                                     // only new pages
+};
+
+// One consumer of what each contact gave, registered once at start (the data files' own
+// steps, the history, the database): the window logic calls every one in the order
+// registered, on its own thread, so a service hands slow work to a thread of its own.
 class ContactSink {
  public:
   virtual ~ContactSink() = default;
-  virtual std::string ContactEnded(const ContactFigures& contact) = 0;
+  // The file worker of a contact wrote at least one data file.
+  virtual void FilesWritten(const CallFiles& /*files*/) {}
+  // The contact is over and its figures complete. Returns an empty text on success, else
+  // the reason it could not be kept (the logic logs it and goes on).
+  virtual std::string ContactEnded(const ContactFigures& /*contact*/) { return {}; }
   // The operator (or the collector) started collecting: a sink may catch up with what it
   // could not keep before. Must return at once.
   virtual void CollectingStarted() {}

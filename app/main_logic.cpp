@@ -53,8 +53,9 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
       [this](unsigned message, std::int64_t w, std::int64_t l, const std::string& text) {
         HandleMessage(message, w, l, text);
       });
-  if (env_.History) {
-    tracker_ = std::make_unique<ContactTracker>(*env_.History, [] { return LineBytes(); },
+  RegisterServices();
+  if (!env_.Services.empty()) {
+    tracker_ = std::make_unique<ContactTracker>(services_, [] { return LineBytes(); },
                                                 [this](const std::string& why) {
                                                   AddToLogFile(Text(629) + ": " + why);
                                                 });
@@ -87,6 +88,20 @@ MainLogic::~MainLogic() {
   Timer3->Stop();
   SetupRetryTimer->Stop();
   PortWatchTimer->Stop();
+}
+
+void MainLogic::RegisterServices() {
+  const SayLine say = [this](const std::string& line, MemoTone tone) { MemoAndLog(line, tone); };
+  const TextOf text = [this](int id) { return Text(id); };
+  fileServices_.push_back(
+      std::make_unique<BackupCopies>([this] { return FCreateBackup; }, say, text));
+  fileServices_.push_back(std::make_unique<PageCacheKeeper>(say, text));
+  fileServices_.push_back(std::make_unique<FileListWriter>());
+  fileServices_.push_back(std::make_unique<ModuleStarter>(
+      FExecModules, [this] { return QString::fromStdString(FFileListKey); }, *env_.Launcher,
+      env_.Pause));
+  for (const auto& service : fileServices_) services_.Add(*service);
+  for (ContactSink* service : env_.Services) services_.Add(*service);
 }
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }

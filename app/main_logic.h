@@ -13,6 +13,7 @@
 
 #include "app/config_form_values.h"
 #include "app/contact_figures.h"
+#include "app/file_services.h"
 #include "app/link_control.h"
 #include "app/logic_timer.h"
 #include "app/main_view.h"
@@ -47,7 +48,9 @@ struct LogicEnvironment {
   TimerFactory* Timers = nullptr;
   ModuleLauncher* Launcher = nullptr;
   std::function<void(int ms)> Pause;  // the pause between module starts
-  ContactSink* History = nullptr;     // optional: gets the figures of every contact
+  // What else each contact goes to, in this order, after the data files' own steps
+  // (backups, page cache, file list, modules): the history, the database, ...
+  std::vector<ContactSink*> Services;
 };
 
 // Values that hold for one run only and are not stored at close (the console collector's
@@ -125,8 +128,6 @@ class MainLogic {
   // that will not be written.
   bool LoadDeviceOptions(const QString& serial, DeviceOptionNotes* notes = nullptr);
   bool ResetDeviceOptions(const QString& serial);
-  void WriteFileList();
-  void RunModules();
 
   // --- Timers
   void Timer1Timer();
@@ -254,6 +255,8 @@ class MainLogic {
   std::string runSummary_;
 
   RunObserver& Observe();
+  // The after-contact services: the data files' own steps, then the environment's.
+  void RegisterServices();
   // The memo line; a warning or an error stands out in the window (the text and the log
   // line stay the same).
   void Memo(const std::string& line, MemoTone tone = MemoTone::Plain);
@@ -282,10 +285,8 @@ class MainLogic {
   void BuildRecordListFromDevice();
   void ShowModuleLists();
   void ApplyAddressRange(bool modem);
-  std::string StatusLine(int code, std::int64_t value, const std::string& text);
-  // Copies every new file to its backup; a copy that fails is named in memo and log.
-  // True when every copy was made.
-  bool CopyBackups();
+  // What a status event makes the window do beyond saying it.
+  void ActOnStatus(int code);
   // Stops the link and lets the workers end within timeoutMs while their messages are
   // handled as usual; a file worker still running then is asked to stop, and one that
   // does not end either is given up.
@@ -301,7 +302,6 @@ class MainLogic {
   void RetrySetup();
   // The page cache of the logger on the line, for its option to read only new pages.
   void LoadPageCache();
-  void SavePageCache(const PageCache& cache);
 
   // One file worker's run: its report, and what the window keeps for its end.
   struct FileRun {
@@ -316,6 +316,9 @@ class MainLogic {
   std::unique_ptr<TimerFactory> ownTimers_;
   std::unique_ptr<ModuleLauncher> ownLauncher_;
   std::unique_ptr<WorkerEventPump> pump_;
+  // The data files' own steps and then the environment's services, registered at start.
+  std::vector<std::unique_ptr<ContactSink>> fileServices_;
+  ContactServices services_;
   std::unique_ptr<ContactTracker> tracker_;  // only with a history
   bool closed_ = false;
   bool unknownLanguage_ = false;  // the stored language had no block; English is used

@@ -1,5 +1,4 @@
-// The operator's start/stop command, the record selection, the per-device options and the
-// restart countdown.
+// The operator's start/stop command, the record selection and the per-device options.
 #include <QDate>
 
 #include "app/contact_tracker.h"
@@ -11,10 +10,8 @@
 namespace varnel {
 
 namespace {
-// What the program does now: "Stopped", "Setting up the modem", "Reading logger".
+// What the program does now: "Stopped".
 constexpr int kTextStopped = 920;
-constexpr int kTextSettingUpModem = 921;
-constexpr int kTextReadingLogger = 923;
 }  // namespace
 
 void MainLogic::PressStart() {
@@ -24,7 +21,7 @@ void MainLogic::PressStart() {
   btnReadClick(Sender::SpBStartModem);
   // What an earlier call or run could not hand on (a database that was away) may follow
   // now, behind the modem's set-up.
-  if (env_.History && SpBStartModemDown) env_.History->CollectingStarted();
+  if (SpBStartModemDown) services_.CollectingStarted();
 }
 
 void MainLogic::ReleaseStart() {
@@ -160,103 +157,6 @@ void MainLogic::SetRecordTicked(int index, bool ticked) {
 void MainLogic::TickRecordsByReadRule() {
   TickByReadRule(*FDevice, lbRecords);
   view_.ShowRecords(lbRecords);
-}
-
-void MainLogic::StartJob(std::uint32_t kind) {
-  if (closing_) return;  // the program ends: only the workers that run may finish
-  if (kind == 0 || kind == 2 || kind == 4) {
-    // Every contents reading starts from the defaults, so the options of the logger that
-    // called last are never carried out on the next one, and the serial-number handshake
-    // waits for the new logger's options.
-    ResetReadOptions();
-    // The state of the logger that called last is no longer news.
-    ClearDeviceState();
-    if (kind == 0) SayActivity(Text(kTextSettingUpModem));
-    if (kind == 4) SayActivity(Text(kTextReadingLogger));
-  }
-  env_.Link->ReapFinished();
-  if (tracker_) tracker_->JobStarted(kind, env_.Link->ModemMode());
-  Observe().JobStarted(static_cast<int>(kind));
-  env_.Link->StartJob(*pump_, kind, *FDevice);
-}
-
-void MainLogic::ResumeWaitingForCall() {
-  // The file worker of the call that ended keeps its own copy of the records, so the next
-  // call is awaited at once: a logger that calls again is answered, not left to a modem
-  // that nobody listens to.
-  FDevice->ClearRecs();
-  StartJob(2);
-}
-
-namespace {
-// How often a port that has gone is looked for. Each look is one attempt to open the
-// device, which fails at once while it is missing.
-constexpr int kPortWatchMs = 2000;
-// "Modem gone (unplugged or switched off?), waiting for it to return on", "Modem back,
-// setting it up again on" (each followed by the port), the activity bar's caption
-// meanwhile, and "Modem set-up failed, next try in" (followed by the seconds).
-constexpr int kTextModemGone = 850;
-constexpr int kTextModemBack = 851;
-constexpr int kTextWaitingForModem = 852;
-constexpr int kTextSetupRetry = 853;
-}  // namespace
-
-void MainLogic::PortLost() {
-  Timer2->Stop();
-  SetupRetryTimer->Stop();
-  // The dead port is let go at once, so that the device can come back under its name.
-  env_.Link->StopLink();
-  FKeepPortOpen = false;
-  if (!SpBStartModemDown) return;
-  MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
-  SayActivity(Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")");
-  // Nothing runs until the modem is back; the bar says so instead of moving.
-  Timer3->Stop();
-  ResetActivity();
-  view_.SetCaption(Control::LMDProgressFill1, Text(kTextWaitingForModem));
-  PortWatchTimer->Start(kPortWatchMs);
-}
-
-void MainLogic::LookForPort() {
-  if (!SpBStartModemDown) {
-    PortWatchTimer->Stop();
-    return;
-  }
-  if (!env_.Link->PortPresent(FPort) || !env_.Link->LinkOpen(FPort, FAnswerTimeout)) return;
-  PortWatchTimer->Stop();
-  MemoAndLog(Text(kTextModemBack) + " COM" + std::to_string(FPort));
-  view_.SetCaption(Control::LMDProgressFill1, Text(92));
-  Timer3->Start(100);
-  FDevice->ClearRecs();
-  StartJob(0);
-}
-
-void MainLogic::SetupFailed() {
-  // An unattended PC tries again on its own, after a pause: a modem that does not answer
-  // now is switched off or busy, and asking it again at once only fills the log.
-  MemoAndLog(Text(kTextSetupRetry) + " " + std::to_string(FSetupRetrySeconds) + " " +
-             Text(127),
-             MemoTone::Warning);
-  SetupRetryTimer->Start(FSetupRetrySeconds * 1000);
-}
-
-void MainLogic::RetrySetup() {
-  SetupRetryTimer->Stop();
-  if (!SpBStartModemDown) return;
-  FDevice->ClearRecs();
-  StartJob(0);
-}
-
-void MainLogic::Timer2Timer() {
-  FRestartCountdown = static_cast<std::int16_t>(FRestartCountdown - 10);
-  if (FRestartCountdown > 0) {
-    if (!lastCallOfRun_) {
-      MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
-    }
-    return;
-  }
-  Timer2->Stop();
-  ResumeWaitingForCall();
 }
 
 // ---------------------------------------------------------------- per-device options

@@ -1,5 +1,5 @@
-// The workers' messages: what the memo, the status bar and the log show for each, and which
-// job follows which result.
+// The workers' messages: each handed to its handler; what the memo, the status bar and the
+// log show for the progress and status events, and what a status event makes the window do.
 #include <QString>
 #include <utility>
 
@@ -8,49 +8,18 @@
 #include "app/main_logic.h"
 #include "app/registered_devices.h"
 #include "app/settings.h"
+#include "app/status_text.h"
 #include "app/worker_event_pump.h"
-#include "files/code_page_text.h"
-#include "files/durable_file.h"
-#include "files/idc_names.h"
-#include "files/native_path.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
 
-// The version text the data files carry in their writer tag.
-constexpr const char* kVersionText = " 2.20";
-
-// "Backup file not created:", followed by the backup's name.
-constexpr int kTextBackupFailed = 508;
-// A logger without pages for its texts: both taken as empty; the new texts refused.
-constexpr int kTextNoTextPages = 854;
-constexpr int kTextIdNotWritten = 855;
-constexpr int kTextCommentNotWritten = 856;
 // "Configuration file not accepted, configuration not written:", followed by the file.
 constexpr int kTextConfigNotWritten = 876;
 // "Stored value out of range, not used:", followed by name=value.
 constexpr int kTextValueRefused = 878;
-
-// "Not every record read got its data file", with the reason when one is known.
-constexpr int kTextFilesIncomplete = 830;
-// "file(s) written", after their number (what the last call gave).
-constexpr int kTextFilesWritten = 925;
-
-// Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
-std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
-  std::string cut = bytes.substr(0, std::min(maxLength, bytes.size()));
-  const std::size_t end = cut.find('\xFF');
-  if (end != std::string::npos) cut.resize(end);
-  return CodePageToUtf8(cut);
-}
-
-// The file-name part of a path written with either separator.
-std::string FileNamePart(const std::string& path) {
-  const std::size_t at = path.find_last_of("/\\");
-  return at == std::string::npos ? path : path.substr(at + 1);
-}
 
 }  // namespace
 
@@ -108,29 +77,25 @@ void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& 
   if (!SpBStartModemDown) return;  // nothing shown, nothing logged
   Observe().WorkerStatus(code, value);
   if (ChBShowTime && code != wsDeviceTime && code != wsDeviceState) ShowTimeLine();
-  const std::string line = StatusLine(code, value, text);
-  AddToLogFile(line);
+  const StatusText said = DescribeStatus(
+      {code, value, text}, *FDevice,
+      {[this](int id) { return Text(id); }, NowText().toStdString(), StatusPanel0});
+  if (said.StatusPanel) {
+    StatusPanel0 = *said.StatusPanel;
+    view_.SetStatusPanel(0, StatusPanel0);
+  }
+  for (const MemoLine& line : said.Memo) Memo(line.Text, line.Tone);
+  ActOnStatus(code);
+  for (const std::string& line : said.Log) AddToLogFile(line);
   for (const std::string& note : std::exchange(optionNotes_, {})) {
     MemoAndLog(note, MemoTone::Warning);
   }
 }
 
-std::string MainLogic::StatusLine(int code, std::int64_t value, const std::string& text) {
+void MainLogic::ActOnStatus(int code) {
   TDevice& d = *FDevice;
-  std::string L;
   switch (code) {
-    case wsDeviceDetected:
-      Memo(Text(47));
-      AddToLogFile(Text(47) + "\r\n");
-      L = Text(48) + " " + std::to_string(d.Identity[0]) + "." + std::to_string(d.Identity[1]) +
-          " - " + Text(49) + "  " + std::to_string(d.Identity[2]) + "." +
-          std::to_string(d.Identity[3]);
-      Memo(L);
-      break;
     case wsSerialNumber: {
-      // Unsigned, as the registered-device key and the data folder name it.
-      L = Text(50) + " " + std::to_string(d.SerialNumber);
-      Memo(L);
       LoggerOnLine(d.SerialNumber);
       // The contents worker waits for OptionsReady: it is set whatever happens here.
       struct ReadyOnExit {
@@ -152,153 +117,18 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       LoadPageCache();
       break;
     }
-    case wsDeviceError:
-      if (value >= 0 && value <= 2) L = Text(51 + static_cast<int>(value));
-      Memo(L, MemoTone::Error);
-      break;
-    case wsDeviceState:
-      if (value >= 0 && value <= 2) {
-        StatusPanel0 = Text(54 + static_cast<int>(value));
-        view_.SetStatusPanel(0, StatusPanel0);
-        L = StatusPanel0;
-      } else if (value == 3) {
-        StatusPanel0 += " - " + Text(57);
-        view_.SetStatusPanel(0, StatusPanel0);
-        L = Text(57);
-      } else if (value == 4) {
-        L = "VTQ - " + Text(19) + ": " + std::to_string(d.BatteryCapacity) + "%";
-        Memo(L);
-      }
-      break;
-    case wsReadingRecord:
-      L = Text(58) + " " + std::to_string(value + 1);
-      Memo(L);
-      break;
     case wsDeviceChanged:
-      L = Text(59);
-      Memo(L, MemoTone::Warning);
       d.ConfigKnown = false;
       break;
-    case wsNoCommunication:
-      L = Text(60);
-      Memo(L, MemoTone::Error);
-      break;
-    case wsRecordAlreadyRead:
-      L = Text(65) + " " + std::to_string(value + 1) + " " + Text(66);
-      Memo(L);
-      break;
-    case wsMemorySize:
-      // 2047, not 2048: LastPage is the number of the last page, not a count (a 1-MBit logger
-      // ends at page 2047, which 2048 would show as 0 MBit).
-      L = Text(62) + ": " + std::to_string(d.LastPage / 2047) + " MBit";
-      Memo(L);
-      break;
-    case wsDeviceTime:
-      Memo(Text(111) + ": \t\t" + NowText().toStdString());
-      L = Text(112) + ": \t" + DeviceTimeText(static_cast<std::uint32_t>(value)).toStdString();
-      Memo(L);
-      break;
-    case wsModemConnected:
-      L = Text(113);
-      Memo(L);
-      break;
-    case wsModemDisconnected:
-      L = Text(114);
-      Memo(L);
-      break;
-    case wsDeviceRestarted:
-      L = Text(115);
-      Memo(L);
-      break;
-    case wsModemWrite:
-      // The command was sent with CR LF; it is shown without.
-      L = Text(116) + ": " + text.substr(0, text.size() >= 2 ? text.size() - 2 : 0);
-      Memo(L);
-      break;
-    case wsModemRead:
-      L = Text(117) + ": " + text;
-      Memo(L);
-      break;
     case wsWaitingForCall:
-      L = Text(118);
-      Memo(L);
       WaitingForCall();
-      break;
-    case wsModemTimeout:
-      L = Text(119);
-      Memo(L, MemoTone::Error);
-      break;
-    case wsReadContents:
-      L = Text(42);
-      Memo(L);
-      Memo(std::string());
-      break;
-    case wsModemCommandMode:
-      L = Text(125);
-      Memo(L);
-      break;
-    case wsOffsetCorrected:
-      L = Text(130);
-      if (d.P1OffsetBar != 0 && (d.ChannelMask & 0x02)) {
-        L += " - " + Text(308) + ": " + FixedText(d.P1Val, 7, 3).toStdString() + d.CustomUnit;
-      }
-      if (d.P2OffsetBar != 0 && (d.ChannelMask & 0x04)) {
-        L += "; " + Text(309) + ": " + FixedText(d.P2Val, 7, 3).toStdString() + d.CustomUnit;
-      }
-      Memo(L);
-      break;
-    case wsConfigWritten:
-      L = Text(131) + " " + FileNamePart(d.ConfigFile);
-      Memo(L);
-      break;
-    case wsNewId:
-      L = Text(132) + ": " + DeviceText(d.Cfx.NewIdText, 64);
-      Memo(L);
-      break;
-    case wsNewComment:
-      L = Text(133) + ": " + DeviceText(d.Cfx.NewCommentText);
-      Memo(L);
-      break;
-    case wsTimeSynchronized:
-      L = Text(134);
-      Memo(L);
-      break;
-    case wsPagesFromCache:
-      L = Text(807) + " " + std::to_string(value >> 32) + ", " + Text(808) + " " +
-          std::to_string(value & 0xFFFFFFFF);
-      Memo(L);
-      break;
-    case wsPageCacheUnused:
-      L = Text(809);
-      Memo(L);
       break;
     case wsOptionsReset:
       ResetDeviceOptions(QString::number(d.SerialNumber));
-      L = Text(135);
-      Memo(L);
       break;
-    case wsModemCommandSkipped:
-      L = Text(528) + ": " + std::to_string(value);  // for the log only, not the memo
-      break;
-    case wsMemoryLayoutInvalid:
-      L = Text(527) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
-          std::to_string(d.ReservedPages) + ", W " + std::to_string(value) + ")";
-      Memo(L, MemoTone::Error);
-      break;
-    case wsNoTextPages:
-    case wsTextNotWritten: {
-      const int id = code == wsNoTextPages         ? kTextNoTextPages
-                     : value == kTextComment ? kTextCommentNotWritten
-                                             : kTextIdNotWritten;
-      L = Text(id) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
-          std::to_string(d.ReservedPages) + ")";
-      Memo(L, MemoTone::Warning);
-      break;
-    }
     default:
       break;
   }
-  return L;
 }
 
 // ---------------------------------------------------------------- end of a job
@@ -308,198 +138,6 @@ void MainLogic::BuildRecordListFromDevice() {
   lbRecords = std::move(list.Entries);
   view_.ShowRecords(lbRecords);
   AddToLogFile(list.LogText);
-}
-
-void MainLogic::StartFileThread() {
-  // The worker takes its own copy of the records now and lists its files in its own
-  // report, so its end -- however late -- speaks only of this call.
-  FDevice->ClearFiles();
-  FileRun run;
-  run.Report = std::make_shared<FilesReport>(++lastRun_);
-  if (FDevice->ReadOnlyNewPages) run.Cache = PageCacheOf(*FDevice);
-  if (tracker_) run.Contact = tracker_->Contact();
-  run.Logger = loggerOnLine_;
-  const auto report = run.Report;
-  fileRuns_.emplace(report->Run, std::move(run));
-  Observe().FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, 0, *FDevice, kVersionText, FolderForFiles(), report);
-}
-
-void MainLogic::WMWorkerDone(int code) {
-  if (tracker_) tracker_->WorkerDone(code, *FDevice, env_.Link->ModemMode());
-  Observe().WorkerDone(code);
-  SetGauge(Gauge1Max, 0);
-  if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
-  const bool modem = env_.Link->ModemMode();
-  if (!modem) SetButtonsAtRest();
-
-  switch (code) {
-    case wdContentsFailed:
-      if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        CallEnded(Text(61), loggerOnLine_);
-        FDevice->ClearRecs();
-        StartJob(9);
-      }
-      break;
-    case wdContentsRead:
-      BuildRecordListFromDevice();
-      EditFilename = DeviceText(FDevice->IdentityText);
-      view_.SetFileNameText(EditFilename);
-      Memo(Text(84));
-      view_.SetEnabled(Control::btnReadRec, true);
-      FDevice->ConfigKnown = false;
-      if (modem) {
-        FKeepPortOpen = true;
-        view_.SetEnabled(Control::btnReadRec, false);
-        TickRecordsByReadRule();
-        btnReadClick(Sender::btnReadRec);
-      }
-      break;
-    case wdRecordsRead:
-      FDevice->ConfigKnown = true;
-      Memo(std::string());
-      MemoAndLog(Text(86));
-      StartFileThread();
-      Memo(std::string());
-      break;
-    case wdNoRecord:
-      lbRecords.clear();
-      view_.ShowRecords(lbRecords);
-      MemoAndLog(Text(85), MemoTone::Warning);
-      CallEnded(Text(85), loggerOnLine_);
-      // The logger is still on the line: wait for its hang-up as after a failed reading,
-      // so that an empty logger does not end the unattended loop.
-      if (SpBStartModemDown && modem) {
-        FDevice->ClearRecs();
-        StartJob(9);
-      }
-      break;
-    case wdRecordsPartly:
-      MemoAndLog(Text(61), MemoTone::Warning);
-      FDevice->ConfigKnown = true;
-      MemoAndLog(Text(86));
-      StartFileThread();
-      Memo(std::string());
-      break;
-    case wdAwaitHangUp:
-      if (SpBStartModemDown) {
-        FRestartCountdown = 80;
-        Timer2->Start(10000);
-        if (!lastCallOfRun_) {
-          MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
-        }
-      }
-      break;
-    case wdHungUp:
-      Timer2->Stop();
-      ResumeWaitingForCall();
-      break;
-    case wdNothingRead:
-      if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        CallEnded(Text(61), loggerOnLine_);
-      }
-      break;
-    case wdInitFailed:
-      if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        FDevice->ClearRecs();
-        SetupFailed();
-      }
-      break;
-    case wdPortLost:
-      PortLost();
-      break;
-    case wdNoCall:
-      if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        FDevice->ClearRecs();
-        StartJob(2);
-      }
-      break;
-    default:
-      break;
-  }
-}
-
-// ---------------------------------------------------------------- files written
-
-bool MainLogic::CopyBackups() {
-  bool all = true;
-  for (int i = 0; i < FDevice->FileCount(); ++i) {
-    const std::filesystem::path& name = FDevice->FileName(i)->Name;
-    const std::filesystem::path backupName = BackupFileName(name);
-    // An earlier copy is replaced only by a complete one.
-    std::string error;
-    if (!CopyReplacing(name, backupName, error)) {
-      all = false;
-      MemoAndLog(Text(kTextBackupFailed) + " " + PathToUtf8(backupName.filename()),
-                 MemoTone::Error);
-    }
-  }
-  return all;
-}
-
-void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
-  FileRun done;
-  if (const auto it = fileRuns_.find(run); it != fileRuns_.end()) {
-    done = std::move(it->second);
-    fileRuns_.erase(it);
-  }
-  // The device image's list shows this worker's files, for whatever reads it from here on.
-  FDevice->ClearFiles();
-  if (done.Report) {
-    for (auto& name : done.Report->Files()) FDevice->AddFile(std::move(name));
-  }
-  // The files go to their own contact; one that a later call has closed gets no others.
-  if (tracker_ && tracker_->ContactOpen() && tracker_->Contact() == done.Contact) {
-    tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
-  }
-  if (!env_.Link->ModemMode()) {
-    SetButtonsAtRest();
-    if (!FKeepPortOpen) env_.Link->LinkClose();
-  }
-  const int low = static_cast<int>(flag & 0xFF);
-  const int count = FDevice->FileCount();
-  if (low == 0 || low == 1) {
-    CallEnded(count == 0 ? Text(87) : std::to_string(count) + " " + Text(kTextFilesWritten),
-              done.Logger);
-  }
-  if ((low == 0 || low == 1) && count == 0) {
-    MemoAndLog(Text(87), MemoTone::Warning);
-  } else if (low == 0 || low == 1) {
-    for (int i = 0; i < count; ++i) {
-      const std::string line =
-          Text(88) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " + Text(89);
-      Memo(line);
-      AddToLogFile(i == count - 1 ? line + "\r\n" : line);
-    }
-    // A worker that stopped or failed after some files: those files are complete and are
-    // treated as any others; the line says that not every record got its file.
-    if (low == 0) {
-      const std::string why = done.Report ? done.Report->Error() : std::string();
-      MemoAndLog(Text(kTextFilesIncomplete) + (why.empty() ? std::string() : ": " + why),
-                 MemoTone::Error);
-    }
-    // A copy that failed is named; "created" is said only when every copy was made.
-    if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));
-    if (done.Cache) SavePageCache(*done.Cache);
-    WriteFileList();
-    RunModules();
-    view_.SetEnabled(Control::btnReadRec, true);
-  }
-  Observe().FilesDone(static_cast<int>(flag));
-}
-
-void MainLogic::WriteFileList() {
-  FFileListKey = kFileListName;
-  varnel::WriteFileList(*FDevice);
-}
-
-void MainLogic::RunModules() {
-  varnel::RunModules(FExecModules, *FDevice, QString::fromStdString(FFileListKey), *env_.Launcher,
-                     env_.Pause);
 }
 
 }  // namespace varnel

@@ -1,28 +1,20 @@
-// The main window's two touches of the page cache: loaded with a logger's options, written
-// once the files of its readout are complete. Both only when the logger's option to read
-// only new pages is on; a cache that cannot be read or written costs a full readout next
-// time, never a file.
+// The page cache of the logger on the line, loaded with its options when its option to read
+// only new pages is on (the files' services write it once its readout is complete). A cache
+// that cannot be read costs a full readout, never a file.
 
+#include "app/file_services.h"
 #include "app/main_logic.h"
-#include "app/program_log.h"
 #include "device/page_cache.h"
 #include "files/native_path.h"
 
 namespace varnel {
-
-namespace {
-std::filesystem::path CacheFileOf(std::uint32_t serial) {
-  return PageCacheFile(PathFromUtf8((UserDataFolder() + QStringLiteral("/page-cache")).toStdString()),
-                       serial);
-}
-}  // namespace
 
 void MainLogic::LoadPageCache() {
   TDevice& d = *FDevice;
   d.CachedPages.reset();
   if (!d.ReadOnlyNewPages) return;
   auto cache = std::make_shared<PageCache>();
-  switch (ReadPageCache(CacheFileOf(d.SerialNumber), *cache)) {
+  switch (ReadPageCache(PageCacheFileOf(d.SerialNumber), *cache)) {
     case CacheRead::Loaded:
       d.CachedPages = std::move(cache);
       break;
@@ -31,14 +23,6 @@ void MainLogic::LoadPageCache() {
       break;
     case CacheRead::Missing:  // the first contact with the option on
       break;
-  }
-}
-
-void MainLogic::SavePageCache(const PageCache& cache) {
-  if (cache.Records.empty()) return;  // nothing complete was read: the old cache still holds
-  std::string error;
-  if (!WritePageCache(CacheFileOf(cache.SerialNumber), cache, error)) {
-    MemoAndLog(Text(811) + " " + error, MemoTone::Warning);
   }
 }
 

@@ -4,16 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "app/facade_link.h"
 #include "app/main_logic.h"
+#include "app/program_parts.h"
 #include "app/program_log.h"
 #include "cli/collect_options.h"
 #include "cli/collector.h"
 #include "cli/console_view.h"
 #include "cli/run_state.h"
 #include "cli/system_service.h"
-#include "database/database_sink.h"
-#include "history/history_store.h"
 
 namespace {
 int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
@@ -67,39 +65,21 @@ int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
 
-  FacadeLink link;
+  ProgramParts parts(QString::fromStdString(options.database));
   std::FILE* out = service == cli::ServiceAction::Run ? cli::OpenServiceOutput(options.port) : stdout;
   cli::ConsoleView view(out);
   view.Direct = options.direct;
-  LogicEnvironment env;
+  LogicEnvironment env = parts.Environment();
   if (options.debug) env.Arguments << QStringLiteral("DEBUG");
   if (service == cli::ServiceAction::Run) env.LogFilePath = cli::ServiceLogPath(options.port);
-  env.Link = &link;
   env.Observer = &view;
-  // Every contact goes into the history; a history that cannot be written is logged.
-  HistoryStore history(DefaultHistoryPath());
-  // ... and, with a database, so do the entries of its new files (behind the line's back).
-  MainLogic* logicRef = nullptr;
-  const QString databaseUrl = QString::fromStdString(options.database);
-  DatabaseSink database(
-      &history,
-      [databaseUrl] { return databaseUrl.isEmpty() ? ReadDatabaseUrlSetting() : databaseUrl; },
-      [&logicRef](DatabaseEvent event, const std::string& detail) {
-        if (logicRef) logicRef->DatabaseNotice(static_cast<int>(event), detail);
-      });
-  env.History = &database;
   MainLogic logic(view, env);
-  logicRef = &logic;
+  parts.Attach(logic);
   cli::Collector collector(logic, view, options);
   collector.WatchSignals();
   if (!collector.Begin()) return collector.ExitCode();
   const int code = app.exec();
-  // The rows of the last call go in before the program ends, and what the database said
-  // about them still reaches the memo and the log.
-  if (!database.Stop(15000)) {
-    logicRef->DatabaseNotice(static_cast<int>(DatabaseEvent::StillWriting), std::string());
-  }
-  QCoreApplication::sendPostedEvents();
+  parts.Finish();
   return code;
 }
 

@@ -6,14 +6,12 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/facade_link.h"
+#include "app/program_parts.h"
 #include "dialogs/dialog_set.h"
 #include "gui/desktop_check.h"
 #include "gui/main_window.h"
 #include "gui/stop_signals.h"
-#include "database/database_sink.h"
 #include "database/database_url.h"
-#include "history/history_store.h"
 #include "history/history_windows.h"
 
 int main(int argc, char** argv) {
@@ -25,23 +23,12 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
 
-  FacadeLink link;
-  LogicEnvironment env;
+  ProgramParts parts;
+  LogicEnvironment env = parts.Environment();
   env.Arguments = QApplication::arguments().mid(1);
-  env.Link = &link;
-  // Every contact goes into the history; a history that cannot be written is logged and the
-  // readout goes on.
-  HistoryStore history(DefaultHistoryPath());
-  // With a database set, the entries of the new files follow, off the window's thread.
-  MainLogic* logicRef = nullptr;
-  DatabaseSink database(&history, [] { return ReadDatabaseUrlSetting(); },
-                        [&logicRef](DatabaseEvent event, const std::string& detail) {
-                          if (logicRef) logicRef->DatabaseNotice(static_cast<int>(event), detail);
-                        });
-  env.History = &database;
   TfrmMain frmMain(env);
   MainLogic& logic = frmMain.Logic();
-  logicRef = &logic;
+  parts.Attach(logic);
 
   DialogSet dialogs(&frmMain, logic);
   const auto wire = [&frmMain](Control item, auto show) {
@@ -80,11 +67,6 @@ int main(int argc, char** argv) {
 
   frmMain.show();
   const int code = app.exec();
-  // The rows of the last call go in before the program ends; what the database said about
-  // them still reaches the log.
-  if (!database.Stop(15000)) {
-    logicRef->DatabaseNotice(static_cast<int>(DatabaseEvent::StillWriting), std::string());
-  }
-  QCoreApplication::sendPostedEvents();
+  parts.Finish();
   return code;
 }

@@ -65,7 +65,7 @@ class Chain : public test::TempStore {
     env.Observer = &view;
     env.Timers = &timers;
     // A test may watch the contacts itself; the others keep a real history file.
-    env.History = history != nullptr ? history : &this->history;
+    env.Services = {history != nullptr ? history : &this->history};
     logic = std::make_unique<MainLogic>(view, env);
     logic->FormCreate();
   }

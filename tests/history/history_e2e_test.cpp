@@ -309,7 +309,7 @@ TEST_F(History, ACallDroppedDuringTheReadoutIsRecordedAsPartial) {
     env.ProgramPath = ProgramPath();
     env.Link = &link;
     env.Timers = &timers;
-    env.History = &history;
+    env.Services = {&history};
     env.Observer = &view;
     MainLogic logic(view, env);
     logic.FormCreate();

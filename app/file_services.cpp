@@ -1,0 +1,77 @@
+// The data files' own steps after a contact: backups, page cache, file list, modules.
+#include "app/file_services.h"
+
+#include "app/program_log.h"
+#include "files/durable_file.h"
+#include "files/idc_names.h"
+#include "files/native_path.h"
+
+namespace varnel {
+
+namespace {
+// "Backup files created", and "Backup file not created:" followed by the backup's name.
+constexpr int kTextBackupsCreated = 93;
+constexpr int kTextBackupFailed = 508;
+// "Page cache not written:", followed by why.
+constexpr int kTextPageCacheNotWritten = 811;
+}  // namespace
+
+void ContactServices::FilesWritten(const CallFiles& files) {
+  for (ContactSink* service : list_) service->FilesWritten(files);
+}
+
+std::string ContactServices::ContactEnded(const ContactFigures& contact) {
+  std::string reasons;
+  for (ContactSink* service : list_) {
+    const std::string why = service->ContactEnded(contact);
+    if (why.empty()) continue;
+    if (!reasons.empty()) reasons += "; ";
+    reasons += why;
+  }
+  return reasons;
+}
+
+void ContactServices::CollectingStarted() {
+  for (ContactSink* service : list_) service->CollectingStarted();
+}
+
+void BackupCopies::FilesWritten(const CallFiles& files) {
+  if (!enabled_()) return;
+  bool all = true;
+  const TDevice& device = files.Device;
+  for (int i = 0; i < device.FileCount(); ++i) {
+    const std::filesystem::path& name = device.FileName(i)->Name;
+    const std::filesystem::path backupName = BackupFileName(name);
+    // An earlier copy is replaced only by a complete one.
+    std::string error;
+    if (!CopyReplacing(name, backupName, error)) {
+      all = false;
+      say_(text_(kTextBackupFailed) + " " + PathToUtf8(backupName.filename()), MemoTone::Error);
+    }
+  }
+  if (all) say_(text_(kTextBackupsCreated), MemoTone::Plain);
+}
+
+std::filesystem::path PageCacheFileOf(std::uint32_t serialNumber) {
+  return PageCacheFile(
+      PathFromUtf8((UserDataFolder() + QStringLiteral("/page-cache")).toStdString()),
+      serialNumber);
+}
+
+void PageCacheKeeper::FilesWritten(const CallFiles& files) {
+  if (files.Cache == nullptr) return;
+  const PageCache& cache = *files.Cache;
+  if (cache.Records.empty()) return;  // nothing complete was read: the old cache still holds
+  std::string error;
+  if (!WritePageCache(PageCacheFileOf(cache.SerialNumber), cache, error)) {
+    say_(text_(kTextPageCacheNotWritten) + " " + error, MemoTone::Warning);
+  }
+}
+
+void FileListWriter::FilesWritten(const CallFiles& files) { WriteFileList(files.Device); }
+
+void ModuleStarter::FilesWritten(const CallFiles& files) {
+  RunModules(chosen_, files.Device, fileListKey_(), launcher_, pause_);
+}
+
+}  // namespace varnel

@@ -1,0 +1,85 @@
+// The file worker of a call: started once its records are read, and its end, which says what
+// it wrote and hands the new files to the after-contact services.
+#include "app/contact_tracker.h"
+#include "app/file_services.h"
+#include "app/main_logic.h"
+#include "app/settings.h"
+#include "app/worker_event_pump.h"
+#include "files/native_path.h"
+#include "workers/worker_messages.h"
+
+namespace varnel {
+
+namespace {
+// The version text the data files carry in their writer tag.
+constexpr const char* kVersionText = " 2.20";
+// "Not every record read got its data file", with the reason when one is known.
+constexpr int kTextFilesIncomplete = 830;
+// "file(s) written", after their number (what the last call gave).
+constexpr int kTextFilesWritten = 925;
+}  // namespace
+
+void MainLogic::StartFileThread() {
+  // The worker takes its own copy of the records now and lists its files in its own
+  // report, so its end -- however late -- speaks only of this call.
+  FDevice->ClearFiles();
+  FileRun run;
+  run.Report = std::make_shared<FilesReport>(++lastRun_);
+  if (FDevice->ReadOnlyNewPages) run.Cache = PageCacheOf(*FDevice);
+  if (tracker_) run.Contact = tracker_->Contact();
+  run.Logger = loggerOnLine_;
+  const auto report = run.Report;
+  fileRuns_.emplace(report->Run, std::move(run));
+  Observe().FileWorkerStarted();
+  env_.Link->StartFileThread(*pump_, 0, *FDevice, kVersionText, FolderForFiles(), report);
+}
+
+void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
+  FileRun done;
+  if (const auto it = fileRuns_.find(run); it != fileRuns_.end()) {
+    done = std::move(it->second);
+    fileRuns_.erase(it);
+  }
+  // The device image's list shows this worker's files, for whatever reads it from here on.
+  FDevice->ClearFiles();
+  if (done.Report) {
+    for (auto& name : done.Report->Files()) FDevice->AddFile(std::move(name));
+  }
+  // The files go to their own contact; one that a later call has closed gets no others.
+  if (tracker_ && tracker_->ContactOpen() && tracker_->Contact() == done.Contact) {
+    tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
+  }
+  if (!env_.Link->ModemMode()) {
+    SetButtonsAtRest();
+    if (!FKeepPortOpen) env_.Link->LinkClose();
+  }
+  const int low = static_cast<int>(flag & 0xFF);
+  const int count = FDevice->FileCount();
+  if (low == 0 || low == 1) {
+    CallEnded(count == 0 ? Text(87) : std::to_string(count) + " " + Text(kTextFilesWritten),
+              done.Logger);
+  }
+  if ((low == 0 || low == 1) && count == 0) {
+    MemoAndLog(Text(87), MemoTone::Warning);
+  } else if (low == 0 || low == 1) {
+    for (int i = 0; i < count; ++i) {
+      const std::string line =
+          Text(88) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " + Text(89);
+      Memo(line);
+      AddToLogFile(i == count - 1 ? line + "\r\n" : line);
+    }
+    // A worker that stopped or failed after some files: those files are complete and are
+    // treated as any others; the line says that not every record got its file.
+    if (low == 0) {
+      const std::string why = done.Report ? done.Report->Error() : std::string();
+      MemoAndLog(Text(kTextFilesIncomplete) + (why.empty() ? std::string() : ": " + why),
+                 MemoTone::Error);
+    }
+    FFileListKey = kFileListName;
+    services_.FilesWritten({*FDevice, low == 1, done.Cache ? &*done.Cache : nullptr});
+    view_.SetEnabled(Control::btnReadRec, true);
+  }
+  Observe().FilesDone(static_cast<int>(flag));
+}
+
+}  // namespace varnel

@@ -1,0 +1,212 @@
+// Which job follows which: the end of each worker's job, the restart countdown after a
+// call, the modem set-up that failed and the modem port that went and came back.
+#include "app/contact_tracker.h"
+#include "app/main_logic.h"
+#include "app/status_text.h"
+#include "app/worker_event_pump.h"
+#include "workers/worker_messages.h"
+
+namespace varnel {
+
+namespace {
+// What the program does now: "Setting up the modem", "Reading logger".
+constexpr int kTextSettingUpModem = 921;
+constexpr int kTextReadingLogger = 923;
+}  // namespace
+
+void MainLogic::WMWorkerDone(int code) {
+  if (tracker_) tracker_->WorkerDone(code, *FDevice, env_.Link->ModemMode());
+  Observe().WorkerDone(code);
+  SetGauge(Gauge1Max, 0);
+  if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
+  const bool modem = env_.Link->ModemMode();
+  if (!modem) SetButtonsAtRest();
+
+  switch (code) {
+    case wdContentsFailed:
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61), MemoTone::Warning);
+        CallEnded(Text(61), loggerOnLine_);
+        FDevice->ClearRecs();
+        StartJob(9);
+      }
+      break;
+    case wdContentsRead:
+      BuildRecordListFromDevice();
+      EditFilename = DeviceText(FDevice->IdentityText);
+      view_.SetFileNameText(EditFilename);
+      Memo(Text(84));
+      view_.SetEnabled(Control::btnReadRec, true);
+      FDevice->ConfigKnown = false;
+      if (modem) {
+        FKeepPortOpen = true;
+        view_.SetEnabled(Control::btnReadRec, false);
+        TickRecordsByReadRule();
+        btnReadClick(Sender::btnReadRec);
+      }
+      break;
+    case wdRecordsRead:
+      FDevice->ConfigKnown = true;
+      Memo(std::string());
+      MemoAndLog(Text(86));
+      StartFileThread();
+      Memo(std::string());
+      break;
+    case wdNoRecord:
+      lbRecords.clear();
+      view_.ShowRecords(lbRecords);
+      MemoAndLog(Text(85), MemoTone::Warning);
+      CallEnded(Text(85), loggerOnLine_);
+      // The logger is still on the line: wait for its hang-up as after a failed reading,
+      // so that an empty logger does not end the unattended loop.
+      if (SpBStartModemDown && modem) {
+        FDevice->ClearRecs();
+        StartJob(9);
+      }
+      break;
+    case wdRecordsPartly:
+      MemoAndLog(Text(61), MemoTone::Warning);
+      FDevice->ConfigKnown = true;
+      MemoAndLog(Text(86));
+      StartFileThread();
+      Memo(std::string());
+      break;
+    case wdAwaitHangUp:
+      if (SpBStartModemDown) {
+        FRestartCountdown = 80;
+        Timer2->Start(10000);
+        if (!lastCallOfRun_) {
+          MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+        }
+      }
+      break;
+    case wdHungUp:
+      Timer2->Stop();
+      ResumeWaitingForCall();
+      break;
+    case wdNothingRead:
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61), MemoTone::Warning);
+        CallEnded(Text(61), loggerOnLine_);
+      }
+      break;
+    case wdInitFailed:
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61), MemoTone::Warning);
+        FDevice->ClearRecs();
+        SetupFailed();
+      }
+      break;
+    case wdPortLost:
+      PortLost();
+      break;
+    case wdNoCall:
+      if (SpBStartModemDown) {
+        MemoAndLog(Text(61), MemoTone::Warning);
+        FDevice->ClearRecs();
+        StartJob(2);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void MainLogic::StartJob(std::uint32_t kind) {
+  if (closing_) return;  // the program ends: only the workers that run may finish
+  if (kind == 0 || kind == 2 || kind == 4) {
+    // Every contents reading starts from the defaults, so the options of the logger that
+    // called last are never carried out on the next one, and the serial-number handshake
+    // waits for the new logger's options.
+    ResetReadOptions();
+    // The state of the logger that called last is no longer news.
+    ClearDeviceState();
+    if (kind == 0) SayActivity(Text(kTextSettingUpModem));
+    if (kind == 4) SayActivity(Text(kTextReadingLogger));
+  }
+  env_.Link->ReapFinished();
+  if (tracker_) tracker_->JobStarted(kind, env_.Link->ModemMode());
+  Observe().JobStarted(static_cast<int>(kind));
+  env_.Link->StartJob(*pump_, kind, *FDevice);
+}
+
+void MainLogic::ResumeWaitingForCall() {
+  // The file worker of the call that ended keeps its own copy of the records, so the next
+  // call is awaited at once: a logger that calls again is answered, not left to a modem
+  // that nobody listens to.
+  FDevice->ClearRecs();
+  StartJob(2);
+}
+
+namespace {
+// How often a port that has gone is looked for. Each look is one attempt to open the
+// device, which fails at once while it is missing.
+constexpr int kPortWatchMs = 2000;
+// "Modem gone (unplugged or switched off?), waiting for it to return on", "Modem back,
+// setting it up again on" (each followed by the port), the activity bar's caption
+// meanwhile, and "Modem set-up failed, next try in" (followed by the seconds).
+constexpr int kTextModemGone = 850;
+constexpr int kTextModemBack = 851;
+constexpr int kTextWaitingForModem = 852;
+constexpr int kTextSetupRetry = 853;
+}  // namespace
+
+void MainLogic::PortLost() {
+  Timer2->Stop();
+  SetupRetryTimer->Stop();
+  // The dead port is let go at once, so that the device can come back under its name.
+  env_.Link->StopLink();
+  FKeepPortOpen = false;
+  if (!SpBStartModemDown) return;
+  MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
+  SayActivity(Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")");
+  // Nothing runs until the modem is back; the bar says so instead of moving.
+  Timer3->Stop();
+  ResetActivity();
+  view_.SetCaption(Control::LMDProgressFill1, Text(kTextWaitingForModem));
+  PortWatchTimer->Start(kPortWatchMs);
+}
+
+void MainLogic::LookForPort() {
+  if (!SpBStartModemDown) {
+    PortWatchTimer->Stop();
+    return;
+  }
+  if (!env_.Link->PortPresent(FPort) || !env_.Link->LinkOpen(FPort, FAnswerTimeout)) return;
+  PortWatchTimer->Stop();
+  MemoAndLog(Text(kTextModemBack) + " COM" + std::to_string(FPort));
+  view_.SetCaption(Control::LMDProgressFill1, Text(92));
+  Timer3->Start(100);
+  FDevice->ClearRecs();
+  StartJob(0);
+}
+
+void MainLogic::SetupFailed() {
+  // An unattended PC tries again on its own, after a pause: a modem that does not answer
+  // now is switched off or busy, and asking it again at once only fills the log.
+  MemoAndLog(Text(kTextSetupRetry) + " " + std::to_string(FSetupRetrySeconds) + " " +
+             Text(127),
+             MemoTone::Warning);
+  SetupRetryTimer->Start(FSetupRetrySeconds * 1000);
+}
+
+void MainLogic::RetrySetup() {
+  SetupRetryTimer->Stop();
+  if (!SpBStartModemDown) return;
+  FDevice->ClearRecs();
+  StartJob(0);
+}
+
+void MainLogic::Timer2Timer() {
+  FRestartCountdown = static_cast<std::int16_t>(FRestartCountdown - 10);
+  if (FRestartCountdown > 0) {
+    if (!lastCallOfRun_) {
+      MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+    }
+    return;
+  }
+  Timer2->Stop();
+  ResumeWaitingForCall();
+}
+
+}  // namespace varnel
