@@ -2,15 +2,11 @@
 // link's switches, and that a host can wait for a stopped worker to end.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <filesystem>
 
 #include "link/link_state.h"
 #include "test_host.h"
+#include "tests/support/published_pty.h"
 #include "workers/link_facade.h"
 #include "workers/worker_messages.h"
 
@@ -23,25 +19,10 @@ using namespace std::chrono_literals;
 // whatever is sent and never answers.
 class SilentLine {
  public:
-  SilentLine() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnel-facade-XXXXXX").string();
-    folder_ = ::mkdtemp(pattern.data());
-    ::setenv("VARNEL_PORTS", folder_.c_str(), 1);
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
-      std::filesystem::create_symlink(::ptsname(master_), folder_ / "com3");
-    }
-  }
-  ~SilentLine() {
-    PortClose();
-    if (master_ >= 0) ::close(master_);
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
-  }
+  ~SilentLine() { PortClose(); }
 
  private:
-  std::filesystem::path folder_;
-  int master_ = -1;
+  testsupport::PublishedPty pty_{3, "varnel-facade"};
 };
 
 TEST(Facade, JobKindsMapToTheirWorkers) {
