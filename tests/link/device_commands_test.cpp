@@ -8,6 +8,7 @@
 #include "link/byte_order.h"
 #include "link/link_state.h"
 #include "link_fixture.h"
+#include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
 namespace {
@@ -53,29 +54,29 @@ protected:
 
 TEST_F(DeviceCommandsTest, ReadsDecodeTheirReplies) {
   std::uint8_t id[6] = {};
-  ASSERT_EQ(BusReadIdentity(kAddr, id), kBusOk);
+  ASSERT_BUS_RESULT(BusReadIdentity(kAddr, id), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x30}));
   EXPECT_EQ(id[0], 0x10);
   EXPECT_EQ(id[5], 0x15);
 
   std::uint32_t serial = 0;
-  ASSERT_EQ(BusReadSerial(kAddr, serial), kBusOk);
+  ASSERT_BUS_RESULT(BusReadSerial(kAddr, serial), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x45}));
   EXPECT_EQ(serial, 0x10111213u);
 
   std::uint8_t d[5] = {};
-  ASSERT_EQ(BusReadConfig(kAddr, 8, d), kBusOk);
+  ASSERT_BUS_RESULT(BusReadConfig(kAddr, 8, d), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x5C, 8}));
   EXPECT_EQ(d[4], 0x14);
 
   float f = 0;
-  ASSERT_EQ(BusReadFloat(kAddr, 80, f), kBusOk);
+  ASSERT_BUS_RESULT(BusReadFloat(kAddr, 80, f), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x1E, 80}));
   const std::uint8_t fb[4] = {0x10, 0x11, 0x12, 0x13};
   EXPECT_EQ(f, GetF32BE(fb));
 
   std::uint8_t status = 0;
-  ASSERT_EQ(BusReadValue(kAddr, 2, f, status), kBusOk);
+  ASSERT_BUS_RESULT(BusReadValue(kAddr, 2, f, status), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x49, 2}));
   EXPECT_EQ(f, GetF32BE(fb));
   EXPECT_EQ(status, 0x14);
@@ -83,18 +84,18 @@ TEST_F(DeviceCommandsTest, ReadsDecodeTheirReplies) {
 
 TEST_F(DeviceCommandsTest, PageReadsAskForPageOffsetAndCount) {
   std::uint8_t bytes[6] = {};
-  ASSERT_EQ(BusReadPageBytes(kAddr, 0x1234, 54, 6, bytes), kBusOk);
+  ASSERT_BUS_RESULT(BusReadPageBytes(kAddr, 0x1234, 54, 6, bytes), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x43, 0x12, 0x34, 54, 6}));
   EXPECT_EQ(bytes[5], 0x15);
 
   std::uint8_t header[8] = {};
-  ASSERT_EQ(BusReadPageBlock(kAddr, 0x0102, 0, header), kBusOk);
+  ASSERT_BUS_RESULT(BusReadPageBlock(kAddr, 0x0102, 0, header), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x44, 0x01, 0x02, 0}));
   EXPECT_EQ(header[7], 0x17);
 
   // Beyond the 156 pages a fixed 10000-byte buffer would hold.
   std::vector<std::uint8_t> pages(64 * 200, 0);
-  ASSERT_EQ(BusReadPageBlock(kAddr, 7, 200, pages.data()), kBusOk);
+  ASSERT_BUS_RESULT(BusReadPageBlock(kAddr, 7, 200, pages.data()), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x44, 0, 7, 200}));
   EXPECT_EQ(pages[0], 0x10);
   EXPECT_EQ(pages[64 * 200 - 1], static_cast<std::uint8_t>(0x10 + 64 * 200 - 1));
@@ -102,17 +103,17 @@ TEST_F(DeviceCommandsTest, PageReadsAskForPageOffsetAndCount) {
 
 TEST_F(DeviceCommandsTest, WritesCarryTheirData) {
   const std::uint8_t d[5] = {0xA0, 0xA1, 0xA2, 0xA3, 0xA4};
-  ASSERT_EQ(BusWriteConfig(kAddr, 9, d), kBusOk);
+  ASSERT_BUS_RESULT(BusWriteConfig(kAddr, 9, d), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x5D, 9, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4}));
 
-  ASSERT_EQ(BusWriteFloat(kAddr, 81, 2.25f), kBusOk);
+  ASSERT_BUS_RESULT(BusWriteFloat(kAddr, 81, 2.25f), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x1F, 81, 0x40, 0x10, 0x00, 0x00}));
 
-  ASSERT_EQ(BusWriteOffset(kAddr, 1, -1.0f), kBusOk);
+  ASSERT_BUS_RESULT(BusWriteOffset(kAddr, 1, -1.0f), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x5F, 1, 0xBF, 0x80, 0x00, 0x00}));
 
   const std::uint8_t text[4] = {'A', 'B', 'C', 'D'};
-  ASSERT_EQ(BusWritePageBytes(kAddr, 0x0203, 60, 4, text), kBusOk);
+  ASSERT_BUS_RESULT(BusWritePageBytes(kAddr, 0x0203, 60, 4, text), kBusOk);
   EXPECT_EQ(LastRequest(), (Bytes{kAddr, 0x24, 0x02, 0x03, 60, 4, 'A', 'B', 'C', 'D'}));
 }
 
@@ -130,7 +131,7 @@ TEST_F(DeviceCommandsTest, OutputsStayUntouchedOnFailure) {
   EXPECT_EQ(f, 3.5f);
   EXPECT_EQ(status, 4);
   std::uint8_t id[6] = {5, 5, 5, 5, 5, 5};
-  EXPECT_EQ(BusReadIdentity(kAddr, id), kBusShortReply);
+  EXPECT_BUS_RESULT(BusReadIdentity(kAddr, id), kBusShortReply);
   EXPECT_EQ(id[0], 5);
 }
 

@@ -7,6 +7,7 @@
 #include "link/bus.h"
 #include "link/link_state.h"
 #include "link_fixture.h"
+#include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
 namespace {
@@ -32,12 +33,12 @@ TEST_F(FrameCommandTest, RetryableFailuresAreSentElevenTimesWithRetryOn) {
   Bytes badCrc = kIdentityReply;
   badCrc.back() ^= 0xFF;
   Peer().SetScript([badCrc](const Bytes&) { return Now(badCrc); });
-  EXPECT_EQ(Identity(), kBusBadReply);
+  EXPECT_BUS_RESULT(Identity(), kBusBadReply);
   EXPECT_EQ(Peer().RequestCount(), 1u);
 
   SetRetryMode(true);
   Peer().ClearLog();
-  EXPECT_EQ(Identity(), kBusBadReply);
+  EXPECT_BUS_RESULT(Identity(), kBusBadReply);
   EXPECT_EQ(Peer().RequestCount(), 11u);
 
   Peer().SetScript([](const Bytes&) { return Now(ErrorReply(kAddr, 0x5D, 7)); });
@@ -45,7 +46,7 @@ TEST_F(FrameCommandTest, RetryableFailuresAreSentElevenTimesWithRetryOn) {
   b[0] = kAddr;
   b[1] = 0x5D;
   Peer().ClearLog();
-  EXPECT_EQ(FrameCommand(b.data(), 8, 3), kBusBadReply);
+  EXPECT_BUS_RESULT(FrameCommand(b.data(), 8, 3), kBusBadReply);
   EXPECT_EQ(Peer().RequestCount(), 11u);
 }
 
@@ -57,12 +58,13 @@ TEST_F(FrameCommandTest, DeviceErrorsAndPortErrorsEndTheAttempts) {
     Bytes b(8 + 3 + 4, 0);
     b[0] = kAddr;
     b[1] = 0x5D;
-    EXPECT_EQ(FrameCommand(b.data(), 8, 3), code);
-    EXPECT_EQ(Peer().RequestCount(), 1u) << "code " << int(code);
+    EXPECT_BUS_RESULT(FrameCommand(b.data(), 8, 3), code);
+    EXPECT_EQ(Peer().RequestCount(), 1u)
+        << "code " << int(code) << " (" << BusResultName(code) << ")";
   }
   PortClose();
   Stopwatch sw;
-  EXPECT_EQ(Identity(), kBusPortError);
+  EXPECT_BUS_RESULT(Identity(), kBusPortError);
   EXPECT_LT(sw.Ms(), 2 * kT);  // one attempt, one pause
 }
 
@@ -72,7 +74,7 @@ TEST_F(FrameCommandTest, DeviceThatAnswersLateIsReachedByRetries) {
   Peer().SetScript([calls](const Bytes&) {
     return ++*calls < 3 ? Answer{} : Now(kIdentityReply);
   });
-  EXPECT_EQ(Identity(), kBusOk);
+  EXPECT_BUS_RESULT(Identity(), kBusOk);
   EXPECT_EQ(Peer().RequestCount(), 3u);
 }
 
@@ -85,17 +87,17 @@ TEST_F(FrameCommandTest, CancelFlagStopsEveryCommandWithoutWriting) {
   float f = 0;
   std::uint8_t status = 0;
   std::uint8_t page[64] = {};
-  EXPECT_EQ(BusReadIdentity(kAddr, id), kBusCancelled);
-  EXPECT_EQ(BusReadSerial(kAddr, serial), kBusCancelled);
-  EXPECT_EQ(BusReadConfig(kAddr, 1, d), kBusCancelled);
-  EXPECT_EQ(BusWriteConfig(kAddr, 1, d), kBusCancelled);
-  EXPECT_EQ(BusReadFloat(kAddr, 80, f), kBusCancelled);
-  EXPECT_EQ(BusWriteFloat(kAddr, 80, f), kBusCancelled);
-  EXPECT_EQ(BusReadValue(kAddr, 1, f, status), kBusCancelled);
-  EXPECT_EQ(BusWriteOffset(kAddr, 1, f), kBusCancelled);
-  EXPECT_EQ(BusReadPageBytes(kAddr, 3, 0, 6, page), kBusCancelled);
-  EXPECT_EQ(BusReadPageBlock(kAddr, 3, 1, page), kBusCancelled);
-  EXPECT_EQ(BusWritePageBytes(kAddr, 3, 0, 4, page), kBusCancelled);
+  EXPECT_BUS_RESULT(BusReadIdentity(kAddr, id), kBusCancelled);
+  EXPECT_BUS_RESULT(BusReadSerial(kAddr, serial), kBusCancelled);
+  EXPECT_BUS_RESULT(BusReadConfig(kAddr, 1, d), kBusCancelled);
+  EXPECT_BUS_RESULT(BusWriteConfig(kAddr, 1, d), kBusCancelled);
+  EXPECT_BUS_RESULT(BusReadFloat(kAddr, 80, f), kBusCancelled);
+  EXPECT_BUS_RESULT(BusWriteFloat(kAddr, 80, f), kBusCancelled);
+  EXPECT_BUS_RESULT(BusReadValue(kAddr, 1, f, status), kBusCancelled);
+  EXPECT_BUS_RESULT(BusWriteOffset(kAddr, 1, f), kBusCancelled);
+  EXPECT_BUS_RESULT(BusReadPageBytes(kAddr, 3, 0, 6, page), kBusCancelled);
+  EXPECT_BUS_RESULT(BusReadPageBlock(kAddr, 3, 1, page), kBusCancelled);
+  EXPECT_BUS_RESULT(BusWritePageBytes(kAddr, 3, 0, 4, page), kBusCancelled);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(Peer().Received().empty());
 }
@@ -108,7 +110,7 @@ TEST_F(FrameCommandTest, CancelDuringTheExchangeWinsOverItsResult) {
     SetCancel();
     return Now(badCrc);
   });
-  EXPECT_EQ(Identity(), kBusCancelled);
+  EXPECT_BUS_RESULT(Identity(), kBusCancelled);
   EXPECT_EQ(Peer().RequestCount(), 1u);
 }
 
@@ -118,12 +120,12 @@ TEST_F(FrameCommandTest, EchoingLineIsReadBackBeforeTheReply) {
     return Answer{{0, request}, {20, kIdentityReply}};
   });
   std::uint8_t id[6] = {};
-  EXPECT_EQ(BusReadIdentity(kAddr, id), kBusOk);
+  EXPECT_BUS_RESULT(BusReadIdentity(kAddr, id), kBusOk);
   EXPECT_EQ(id[5], 6);
 
   // The echo alone (no device on the line) is short of the reply.
   Peer().SetScript([](const Bytes& request) { return Now(request); });
-  EXPECT_EQ(Identity(), kBusShortReply);
+  EXPECT_BUS_RESULT(Identity(), kBusShortReply);
 
   Peer().SetScript([](const Bytes& request) {
     Bytes all = request;

@@ -6,6 +6,7 @@
 #include "link/bus.h"
 #include "link/link_state.h"
 #include "link_fixture.h"
+#include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
 namespace {
@@ -43,57 +44,58 @@ protected:
 
 TEST_F(FrameTransferTest, GoodReplyIsAcceptedAndLandsAfterTheRequest) {
   Bytes buffer;
-  EXPECT_EQ(IdentityAnsweredWith(WithCrc({kAddr, 0x30, 1, 2, 3, 4, 5, 6}), &buffer), kBusOk);
+  EXPECT_BUS_RESULT(IdentityAnsweredWith(WithCrc({kAddr, 0x30, 1, 2, 3, 4, 5, 6}), &buffer),
+                    kBusOk);
   ASSERT_EQ(Peer().RequestCount(), 1u);
   EXPECT_EQ(Peer().Requests()[0], (Bytes{0xFA, 0x30, 0x04, 0x43}));
   EXPECT_EQ(Bytes(buffer.begin() + 4, buffer.begin() + 14), WithCrc({kAddr, 0x30, 1, 2, 3, 4, 5, 6}));
   // Neither address nor function of the reply is checked.
-  EXPECT_EQ(IdentityAnsweredWith(WithCrc({7, 0x11, 1, 2, 3, 4, 5, 6})), kBusOk);
+  EXPECT_BUS_RESULT(IdentityAnsweredWith(WithCrc({7, 0x11, 1, 2, 3, 4, 5, 6})), kBusOk);
 }
 
 TEST_F(FrameTransferTest, ErrorRepliesGiveTheirCodeOrBadReply) {
   for (std::uint8_t code : {1, 2, 3, 32}) {
     EXPECT_EQ(WriteConfigAnsweredWith(ErrorReply(kAddr, 0x5D, code)), code);
   }
-  EXPECT_EQ(WriteConfigAnsweredWith(ErrorReply(kAddr, 0x5D, 7)), kBusBadReply);
+  EXPECT_BUS_RESULT(WriteConfigAnsweredWith(ErrorReply(kAddr, 0x5D, 7)), kBusBadReply);
   // The same five bytes without the error mark are the normal reply of this command.
-  EXPECT_EQ(WriteConfigAnsweredWith(WithCrc({kAddr, 0x5D, 2})), kBusOk);
+  EXPECT_BUS_RESULT(WriteConfigAnsweredWith(WithCrc({kAddr, 0x5D, 2})), kBusOk);
   // To a command with a long reply, an error reply falls short of the length bound first.
-  EXPECT_EQ(IdentityAnsweredWith(ErrorReply(kAddr, 0x30, 2)), kBusShortReply);
+  EXPECT_BUS_RESULT(IdentityAnsweredWith(ErrorReply(kAddr, 0x30, 2)), kBusShortReply);
 }
 
 TEST_F(FrameTransferTest, DamagedOrShortRepliesAreRejected) {
   Bytes bad = WithCrc({kAddr, 0x30, 1, 2, 3, 4, 5, 6});
   bad.back() ^= 0x01;
-  EXPECT_EQ(IdentityAnsweredWith(bad), kBusBadReply);
+  EXPECT_BUS_RESULT(IdentityAnsweredWith(bad), kBusBadReply);
   bad = WithCrc({kAddr, 0x30, 1, 2, 3, 4, 5, 6});
   bad[bad.size() - 2] ^= 0x80;
-  EXPECT_EQ(IdentityAnsweredWith(bad), kBusBadReply);
-  EXPECT_EQ(IdentityAnsweredWith({kAddr, 0x30, 1}), kBusShortReply);
+  EXPECT_BUS_RESULT(IdentityAnsweredWith(bad), kBusBadReply);
+  EXPECT_BUS_RESULT(IdentityAnsweredWith({kAddr, 0x30, 1}), kBusShortReply);
   // Enough bytes for the length test, too few for any frame.
-  EXPECT_EQ(WriteConfigAnsweredWith({kAddr, 0x5D, 1}), kBusBadReply);
+  EXPECT_BUS_RESULT(WriteConfigAnsweredWith({kAddr, 0x5D, 1}), kBusBadReply);
   // A complete frame with a good CRC that is shorter than the reply asked for must not pass
   // as success: the data it lacks would be read from the buffer.
   Peer().SetScript([](const Bytes&) { return Now(WithCrc({kAddr, 0x5C, 9, 9, 9})); });
   Bytes b = Frame({kAddr, 0x5C, 1}, 7);
-  EXPECT_EQ(FrameTransfer(b.data(), 3, 7), kBusShortReply);
+  EXPECT_BUS_RESULT(FrameTransfer(b.data(), 3, 7), kBusShortReply);
 }
 
 TEST_F(FrameTransferTest, SilenceGivesShortOrNoReplyAfterTheTimeout) {
   // Without echo the length bound is L + 2 over a count that includes the request: a
   // silent device gives -6 when n < L and -4 when n >= L.
   Stopwatch sw;
-  EXPECT_EQ(IdentityAnsweredWith({}), kBusShortReply);
+  EXPECT_BUS_RESULT(IdentityAnsweredWith({}), kBusShortReply);
   EXPECT_GE(sw.Ms(), kT - 5);
   EXPECT_LT(sw.Ms(), kT + 400);
-  EXPECT_EQ(WriteConfigAnsweredWith({}), kBusNoReply);
+  EXPECT_BUS_RESULT(WriteConfigAnsweredWith({}), kBusNoReply);
 }
 
 TEST_F(FrameTransferTest, BroadcastGets100AfterTheTimeoutAndReadsNothing) {
   Peer().SetScript([](const Bytes&) { return Now({0x55, 0x66}); });
   Bytes b = Frame({0, 0x5D, 1, 2, 3, 4, 5, 6}, 3);
   Stopwatch sw;
-  EXPECT_EQ(FrameTransfer(b.data(), 8, 3), kBusNoReplyExpected);
+  EXPECT_BUS_RESULT(FrameTransfer(b.data(), 8, 3), kBusNoReplyExpected);
   EXPECT_GE(sw.Ms(), kT - 5);
   ASSERT_TRUE(Peer().WaitForRequests(1, 1000));
   // What came back is still waiting in the port.
@@ -107,7 +109,7 @@ TEST_F(FrameTransferTest, ClosedPortGivesPortErrorAfterTheTimeout) {
   PortClose();
   Bytes b = Frame({kAddr, 0x30}, 8);
   Stopwatch sw;
-  EXPECT_EQ(FrameTransfer(b.data(), 2, 8), kBusPortError);
+  EXPECT_BUS_RESULT(FrameTransfer(b.data(), 2, 8), kBusPortError);
   EXPECT_GE(sw.Ms(), kT - 5);
   EXPECT_EQ(Peer().RequestCount(), 0u);
 }
@@ -118,7 +120,7 @@ TEST_F(FrameTransferTest, FailedReadGivesReadError) {
     PortClose();
   });
   Bytes b = Frame({kAddr, 0x30}, 8);
-  EXPECT_EQ(FrameTransfer(b.data(), 2, 8), kBusReadError);
+  EXPECT_BUS_RESULT(FrameTransfer(b.data(), 2, 8), kBusReadError);
   closer.join();
 }
 
@@ -133,7 +135,7 @@ TEST_F(FrameTransferTest, RequestTheLineCannotTakeGivesWriteError) {
   const std::int16_t result = FrameTransfer(b.data(), n, 3);
   const long long ms = sw.Ms();
   Peer().PauseReading(false);
-  EXPECT_EQ(result, kBusWriteError);
+  EXPECT_BUS_RESULT(result, kBusWriteError);
   EXPECT_GE(ms, 200 + kT - 10);  // the write limit, then the pause
   EXPECT_LT(ms, 200 + kT + 400);
 }

@@ -5,6 +5,7 @@
 #include "link/bus.h"
 #include "link/link_state.h"
 #include "link_fixture.h"
+#include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
 namespace {
@@ -37,19 +38,19 @@ TEST_F(ModemLineTest, SlowFirstByteAndLaterGapsUnder500Pass) {
   SetModemMode(true);
   Peer().SetScript([](const Bytes&) { return OneGap(kIdentityReply, 600, 450); });
   std::uint8_t id[6] = {};
-  EXPECT_EQ(Identity(id), kBusOk);
+  EXPECT_BUS_RESULT(Identity(id), kBusOk);
   EXPECT_EQ(id[0], 1);
   // The later-bytes limit stays until the next modem exchange sets the standard one again.
   EXPECT_EQ(AcquirePort()->Timeouts().readTotalConstant, 500u);
   Peer().SetScript([](const Bytes&) { return Now(kIdentityReply); });
-  EXPECT_EQ(Identity(id), kBusOk);
+  EXPECT_BUS_RESULT(Identity(id), kBusOk);
   Peer().ClearLog();
 
   // The direct line ends the same reply at its first gap over 400 ms.
   SetModemMode(false);
   AcquirePort()->SetTimeouts(StandardTimeouts(kT));
   Peer().SetScript([](const Bytes&) { return OneGap(kIdentityReply, 600, 450); });
-  EXPECT_EQ(Identity(id), kBusShortReply);
+  EXPECT_BUS_RESULT(Identity(id), kBusShortReply);
 }
 
 TEST_F(ModemLineTest, FirstByteLaterThanTheTimeoutIsAReadError) {
@@ -57,7 +58,7 @@ TEST_F(ModemLineTest, FirstByteLaterThanTheTimeoutIsAReadError) {
   Peer().SetScript([](const Bytes&) { return Trickle(kIdentityReply, kT + 400, 10); });
   std::uint8_t id[6] = {9};
   Stopwatch sw;
-  EXPECT_EQ(Identity(id), kBusReadError);
+  EXPECT_BUS_RESULT(Identity(id), kBusReadError);
   // No pause after a failed modem read.
   EXPECT_GE(sw.Ms(), kT - 5);
   EXPECT_LT(sw.Ms(), kT + 350);
@@ -69,7 +70,7 @@ TEST_F(ModemLineTest, LaterGapOver500IsAReadError) {
   Peer().SetScript([](const Bytes&) { return Trickle(kIdentityReply, 100, 700); });
   std::uint8_t id[6] = {};
   Stopwatch sw;
-  EXPECT_EQ(Identity(id), kBusReadError);
+  EXPECT_BUS_RESULT(Identity(id), kBusReadError);
   EXPECT_GE(sw.Ms(), 100 + 500 - 20);
   EXPECT_LT(sw.Ms(), 100 + 700);
 }
@@ -83,18 +84,18 @@ TEST_F(ModemLineTest, EchoAndReplyAreReadByteByByte) {
     return a;
   });
   std::uint8_t id[6] = {};
-  EXPECT_EQ(Identity(id), kBusOk);
+  EXPECT_BUS_RESULT(Identity(id), kBusOk);
   EXPECT_EQ(id[5], 6);
 }
 
 TEST_F(ModemLineTest, WakeByteOnlyInModemMode) {
   Stopwatch direct;
-  EXPECT_EQ(SendWakeByte(), kBusOk);
+  EXPECT_BUS_RESULT(SendWakeByte(), kBusOk);
   EXPECT_LT(direct.Ms(), 100);
 
   SetModemMode(true);
   Stopwatch sw;
-  EXPECT_EQ(SendWakeByte(), kBusOk);
+  EXPECT_BUS_RESULT(SendWakeByte(), kBusOk);
   EXPECT_GE(sw.Ms(), 700);
   ASSERT_TRUE(Peer().WaitForRequests(1, 1000));
   EXPECT_EQ(Peer().Received(), Bytes{0xFF});

@@ -9,6 +9,7 @@
 #include "link/bus.h"
 #include "link/link_state.h"
 #include "link_fixture.h"
+#include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
 namespace {
@@ -87,7 +88,7 @@ TEST_F(PortStopTest, StopEndsABlockedCommandWithCancelled) {
       },
       &r);
   EXPECT_LT(ms, kStopLimitMs);
-  EXPECT_EQ(r, kBusCancelled);
+  EXPECT_BUS_RESULT(r, kBusCancelled);
 }
 
 TEST_F(PortStopTest, StopEndsAWriteToAFullLine) {
