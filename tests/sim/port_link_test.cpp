@@ -1,15 +1,12 @@
-// The simulator's end of the line: the pseudo-terminal, the COM link, and the pacing.
+// The simulator's COM link: the port's name in the ports folder, made and removed.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
-#include <unistd.h>
-
 #include "link/port_names.h"
 #include "sim/port_link.h"
-#include "sim/serial_endpoint.h"
-#include "tests/sim/support/line_client.h"
 #include "tests/sim/support/sim_session.h"
 
 namespace varnel::sim {
@@ -23,18 +20,6 @@ class PortLinkFolder : public ::testing::Test {
   void TearDown() override { ::unsetenv("VARNEL_PORTS"); }
   simtest::TempDir dir;
 };
-
-TEST(LinePacer, BytesFollowTheBaudRateAndQueueBehindEachOther) {
-  LinePacer off(0);
-  EXPECT_FALSE(off.paced());
-  LinePacer p(9600);
-  EXPECT_EQ(p.periodNs(), 1041666);  // ten bits at 9600 baud
-  EXPECT_EQ(p.Schedule(1'000'000, 10), 1'000'000);
-  // Booked while the first ten bytes are still on the line: it waits for them.
-  EXPECT_EQ(p.Schedule(2'000'000, 5), 1'000'000 + 10 * 1041666);
-  // After a pause the line is free at once.
-  EXPECT_EQ(p.Schedule(900'000'000, 1), 900'000'000);
-}
 
 TEST_F(PortLinkFolder, LinkIsMadeRemovedAndNeverStealsALiveOne) {
   const std::string target = dir / "device";
@@ -74,32 +59,6 @@ TEST_F(PortLinkFolder, LinkIsMadeRemovedAndNeverStealsALiveOne) {
   PortLink blocked;
   EXPECT_NE(blocked.Publish(7, target, true), "");
   EXPECT_TRUE(fs::is_regular_file(PortLinkPath(7)));
-}
-
-TEST(SerialEndpoint, PseudoTerminalCarriesBytesBothWaysUnchanged) {
-  SerialEndpoint end;
-  ASSERT_EQ(end.OpenPty(), "");
-  simtest::LineClient client(end.peerPath());
-  ASSERT_TRUE(client.ok());
-  // Raw both ways: CR, LF, 0x00, 0x11/0x13 (XON/XOFF) and 0xFF pass untouched.
-  const std::vector<std::uint8_t> bytes{'\r', '\n', 0x00, 0x11, 0x13, 0xFF, 0x03, 0x7F};
-  client.Write(bytes);
-  std::vector<std::uint8_t> got(bytes.size());
-  std::size_t have = 0;
-  for (int i = 0; i < 100 && have < bytes.size(); ++i) {
-    const long n = end.Read(got.data() + have, got.size() - have);
-    ASSERT_GE(n, 0);
-    have += static_cast<std::size_t>(n);
-    if (have < bytes.size()) ::usleep(5000);
-  }
-  EXPECT_EQ(got, bytes);
-  LinePacer fast(0);
-  volatile std::sig_atomic_t stop = 0;
-  EXPECT_EQ(end.Send(bytes.data(), bytes.size(), fast, &stop), SerialEndpoint::SendResult::kSent);
-  EXPECT_EQ(client.Read(bytes.size(), 1000), bytes);
-
-  std::uint8_t nothing[4];
-  EXPECT_EQ(end.Read(nothing, 4), 0) << "nothing waiting, no error, no blocking";
 }
 
 }  // namespace

@@ -38,7 +38,9 @@ TEST_F(PortOpenTest, OpensAPseudoTerminalThatHasNoControlLines) {
   const int refused = errno;
   EXPECT_TRUE(LacksControlLines(refused)) << refused;
   for (int other : {EINVAL, EIO, ENOTSUP, EBADF, EPERM}) {
-    if (other != refused) EXPECT_FALSE(LacksControlLines(other)) << other;
+    if (other != refused) {
+      EXPECT_FALSE(LacksControlLines(other)) << other;
+    }
   }
 
   Stopwatch sw;

@@ -1,25 +1,10 @@
+// Big-endian integers, the 24- and 32-bit floats of the logger, and device time.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "link/byte_order.h"
-#include "link/crc16.h"
 
 namespace varnel {
 namespace {
-
-TEST(Crc16, CheckValueAndHighByteFirst) {
-  const char* digits = "123456789";
-  EXPECT_EQ(Crc16(reinterpret_cast<const std::uint8_t*>(digits), 9), 0x4B37);
-
-  std::uint8_t frame[4] = {0xFA, 0x30};  // identity request to address 250
-  PutCrc16BE(frame, 2);
-  EXPECT_EQ(frame[2], 0x04);
-  EXPECT_EQ(frame[3], 0x43);
-  EXPECT_TRUE(CheckCrc16BE(frame, 2));
-  frame[3] ^= 1;
-  EXPECT_FALSE(CheckCrc16BE(frame, 2));
-}
 
 TEST(ByteOrder, MostSignificantFirst) {
   const std::uint8_t b[4] = {0x12, 0x34, 0x56, 0x78};
