@@ -14,16 +14,14 @@
 #include "app/settings.h"
 #include "app/worker_event_pump.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "link/line_counter.h"
+#include "varnel_version.h"
+#include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
-// "Unknown language setting, English is used:", followed by the stored value.
-constexpr int kTextUnknownLanguage = 510;
-// "Data files still being written at close; the unfinished one was dropped".
-constexpr int kTextFileWorkerGivenUp = 831;
-
 // Closing ends within these bounds whatever the file worker does (a service manager stops
 // the program after 60 s): first the file worker may finish its files -- the files of a
 // full logger take a few seconds --, then it is asked to stop at its next block, and then
@@ -56,7 +54,8 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   if (env_.History) {
     tracker_ = std::make_unique<ContactTracker>(*env_.History, [] { return LineBytes(); },
                                                 [this](const std::string& why) {
-                                                  AddToLogFile(Text(629) + ": " + why);
+                                                  AddToLogFile(Text(kTextHistoryNotWritten) +
+                                                               ": " + why);
                                                 });
   }
   Timer1 = env_.Timers->Create();
@@ -273,19 +272,43 @@ void MainLogic::ApplyLanguage() {
   };
   using C = Control;
   static constexpr Caption kCaptions[] = {
-      {C::File1, 1},        {C::PortSetup1, 2},      {C::Options1, 3},       {C::Info1, 4},
-      {C::Modem1, 5},       {C::Exit1, 6},           {C::muPort, 7},         {C::Echo1, 8},
-      {C::muConfig, 9},     {C::muLoggerConfig, 10}, {C::muShowLogfile, 11}, {C::Label1, 12},
-      {C::Label2, 13},      {C::Label3, 14},         {C::Label4, 15},        {C::Label5, 16},
-      {C::Label6, 17},      {C::Label7, 18},         {C::Label8, 19},        {C::Label9, 20},
-      {C::ChBShowTime, 21}, {C::btnClose, 22},       {C::btnAdd, 25},        {C::btnDel, 26},
-      {C::btnClear, 27},    {C::btnStart, 28},       {C::btnReadRec, 29},    {C::btnCancel, 30},
-      {C::AboutCaption, 64}, {C::AboutProduct, 0},   {C::pmuShow, 31},       {C::pmuClose, 32},
-      {C::pmuMinimize, 33},
+      {C::File1, kTextMenuFile},
+      {C::PortSetup1, kTextMenuPortSetup},
+      {C::Options1, kTextMenuOptions},
+      {C::Info1, kTextMenuInfo},
+      {C::Modem1, kTextMenuModem},
+      {C::Exit1, kTextMenuExit},
+      {C::muPort, kTextMenuPort},
+      {C::Echo1, kTextMenuEcho},
+      {C::muConfig, kTextMenuConfiguration},
+      {C::muLoggerConfig, kTextMenuReadWriteOptions},
+      {C::muShowLogfile, kTextMenuShowLogfile},
+      {C::Label1, kTextIdentityLabel},
+      {C::Label2, kTextRecordNumber},
+      {C::Label3, kTextRecordStart},
+      {C::Label4, kTextRecordShare},
+      {C::Label5, kTextAvailableModules},
+      {C::Label6, kTextAddressLabel},
+      {C::Label7, kTextActionLabel},
+      {C::Label8, kTextBatteryCapacity},
+      {C::Label9, kTextChosenModules},
+      {C::ChBShowTime, kTextShowTime},
+      {C::btnClose, kTextMainClose},
+      {C::btnAdd, kTextAddModules},
+      {C::btnDel, kTextRemoveModule},
+      {C::btnClear, kTextClearModules},
+      {C::btnStart, kTextReadContents},
+      {C::btnReadRec, kTextReadRecords},
+      {C::btnCancel, kTextMainCancel},
+      {C::AboutCaption, kTextAboutTitle},
+      {C::AboutProduct, kTextProgramName},
+      {C::pmuShow, kTextTrayShow},
+      {C::pmuClose, kTextTrayClose},
+      {C::pmuMinimize, kTextTrayMinimize},
   };
-  view_.SetCaption(Control::Window, " " + Text(0));
+  view_.SetCaption(Control::Window, " " + Text(kTextProgramName));
   for (const Caption& c : kCaptions) view_.SetCaption(c.Target, Text(c.Id));
-  view_.SetCaption(Control::AboutVersion, Text(63) + " 2.20");
+  view_.SetCaption(Control::AboutVersion, Text(kTextAboutVersion) + " " + kVersionText);
 }
 
 // ---------------------------------------------------------------- port menu, switches
@@ -472,7 +495,7 @@ void MainLogic::EndWorkers(int timeoutMs) {
   // worker that stopped; its unfinished file is dropped.
   env_.Link->AbandonFileThreads();
   MemoAndLog(Text(kTextFileWorkerGivenUp), MemoTone::Error);
-  while (!fileRuns_.empty()) WMFilesDone(0, fileRuns_.begin()->first);
+  while (!fileRuns_.empty()) WMFilesDone(kFilesIncomplete, fileRuns_.begin()->first);
 }
 
 bool MainLogic::WaitUntilIdle(int timeoutMs) {
@@ -493,7 +516,7 @@ bool MainLogic::WaitUntilIdle(int timeoutMs) {
 
 bool MainLogic::FormClose() {
   if (SpBStartModemDown) {
-    view_.ShowWarning(Text(128));
+    view_.ShowWarning(Text(kTextStopModemFirst));
     return false;
   }
   if (closed_) return true;

@@ -271,7 +271,7 @@ class MainLogic {
   void SetButtonsAtRest();
   void SetGauge(int maximum, int position);
   void ResetActivity();
-  void StartJob(std::uint32_t kind);
+  void StartJob(JobKind kind);
   void StartFileThread();
   // The folder the files of this call go to: the data folder, or when it cannot take them
   // (missing, not a folder, not writable) the fallback folder in the per-user data folder,

@@ -7,7 +7,9 @@
 #include "app/locale_text.h"
 #include "app/registry_store.h"
 #include "app/settings.h"
+#include "lang/text_ids.h"
 #include "logic_fixture.h"
+#include "varnel_version.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
@@ -171,7 +173,7 @@ TEST_F(WorkerDone, RecordsReadStartTheFileWorkerOnTheDataFolder) {
   EXPECT_EQ(LoggedTexts(), Lines{"Create file(s)..."});
   ASSERT_EQ(link.fileThreads.size(), 1u);
   EXPECT_EQ(link.fileThreads[0].mode, 0);
-  EXPECT_EQ(link.fileThreads[0].version, " 2.20");
+  EXPECT_EQ(link.fileThreads[0].version, kFileVersionText);
   EXPECT_EQ(link.fileThreads[0].folder, logic->DataFolder());
 }
 
@@ -379,7 +381,7 @@ TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
   // A folder in the way of the first copy.
   ASSERT_TRUE(QDir().mkpath(Root() + "/data/4711/W_1_BAK.idc/in-the-way"));
   FilesDone(1);
-  const std::string failed = logic->Text(508) + " W_1_BAK.idc";
+  const std::string failed = logic->Text(kTextBackupFailed) + " W_1_BAK.idc";
   EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created", failed}));
   EXPECT_EQ(LoggedTexts().back(), failed);
   EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_2_BAK.idc"));
