@@ -15,6 +15,7 @@
 
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_dir.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -151,27 +152,27 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
 }
 
 void TFormConfig::ApplyLanguage() {
-  setWindowTitle(Tx(200));
-  PageControl1->setTabText(0, Tx(201));
-  PageControl1->setTabText(1, Tx(202));
-  LbLanguage->setText(Tx(203));
-  ChBAutoPort->setText(Tx(204));
-  LbChange->setText(KeepMarksWithWord(Tx(205)));
+  setWindowTitle(Tx(kTextConfigTitle));
+  PageControl1->setTabText(0, Tx(kTextConfigGeneral));
+  PageControl1->setTabText(1, Tx(kTextConfigModem));
+  LbLanguage->setText(Tx(kTextLanguage));
+  ChBAutoPort->setText(Tx(kTextAutodetectPorts));
+  LbChange->setText(KeepMarksWithWord(Tx(kTextRestartHint)));
   CbLanguage->clear();
-  for (int id = 206; id <= 208; ++id) CbLanguage->addItem(Tx(id));
-  LbInitCmd->setText(Tx(222));
-  Button1->setText(Tx(223));
-  Button2->setText(Tx(224));
-  LbFixPort->setText(Tx(225));
-  LbIntPath->setText(Tx(229));
-  LbConfPath->setText(Tx(230));
-  Label7->setText(Tx(231));
-  Label6->setText(Tx(232));
-  Label4->setText(Tx(233));
-  Label8->setText(Tx(234));
-  CheckBox6->setText(Tx(235));
-  ChBBackup->setText(Tx(236));
-  LbDatabase->setText(Tx(944));
+  for (int id = kTextEnglish; id <= kTextGerman; ++id) CbLanguage->addItem(Tx(id));
+  LbInitCmd->setText(Tx(kTextInitCommands));
+  Button1->setText(Tx(kTextOk));
+  Button2->setText(Tx(kTextCancel));
+  LbFixPort->setText(Tx(kTextFixedPorts));
+  LbIntPath->setText(Tx(kTextDataFolderLabel));
+  LbConfPath->setText(Tx(kTextConfigFolderLabel));
+  Label7->setText(Tx(kTextGetConfiguration));
+  Label6->setText(Tx(kTextSpeakerOff));
+  Label4->setText(Tx(kTextSpeakerOn));
+  Label8->setText(Tx(kTextCommandsHint));
+  CheckBox6->setText(Tx(kTextUserCommands));
+  ChBBackup->setText(Tx(kTextCreateBackup));
+  LbDatabase->setText(Tx(kTextDatabaseSetting));
 }
 
 void TFormConfig::ChBAutoPortClick() {

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/dialog_support.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -73,11 +74,11 @@ TFormDir::TFormDir(QWidget* owner) : QDialog(owner) {
 }
 
 void TFormDir::ApplyLanguage() {
-  setWindowTitle(Tx(260));
-  LbPath->setText(Tx(261));
-  LbDrive->setText(Tx(262));
-  BtnOK->setText(Tx(223));
-  BtnCancel->setText(Tx(224));
+  setWindowTitle(Tx(kTextFolderTitle));
+  LbPath->setText(Tx(kTextDirectory));
+  LbDrive->setText(Tx(kTextDrive));
+  BtnOK->setText(Tx(kTextOk));
+  BtnCancel->setText(Tx(kTextCancel));
 }
 
 void TFormDir::FillDrives() {

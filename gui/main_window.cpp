@@ -39,6 +39,7 @@
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui/start_word.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -59,9 +60,9 @@ constexpr int kRightWidth = 118;
 constexpr int kModuleListWidth = 160;
 constexpr int kModuleListMinWidth = 100;
 // The clock panel: at least 100 pixels, wide enough for a date and a time with seconds in
-// the usual formats ("09.12.2026 04:13:24"), which 100 pixels cut off at this font size.
+// the usual formats ("30.11.2026 04:13:24"), which 100 pixels cut off at this font size.
 constexpr int kClockWidth = 150;
-// Characters of a record entry with a date like "09.12.2026" and a time with seconds.
+// Characters of a record entry with a date like "30.11.2026" and a time with seconds.
 constexpr int kTypicalRecordEntry = 38;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -620,7 +621,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::ShowWarning(const std::string& text) {
-  warningBox_(this, Q(logic_ ? logic_->Text(0) : std::string()), Q(text));
+  warningBox_(this, Q(logic_ ? logic_->Text(kTextProgramName) : std::string()), Q(text));
 }
 
 }  // namespace varnel

@@ -28,6 +28,7 @@
 #include "gui/pictures.h"
 #include "gui_fixture.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "manual_timer.h"
 #include "recording_link.h"
 #include "workers/worker_messages.h"
@@ -377,11 +378,12 @@ class WindowTest : public QObject {
       env.Timers = &timers;
       TfrmMain w(env);
       QCOMPARE(w.windowTitle(), QString(" Varnel"));
-      QCOMPARE(w.menuBar()->actions()[0]->text(), QString::fromStdString(LoadText(1, base)));
-      QCOMPARE(Find<QPushButton>(w, "btnClose")->text(), QString::fromStdString(LoadText(22, base)));
-      QCOMPARE(Find<QLabel>(w, "Label9")->text(), QString::fromStdString(LoadText(20, base)));
-      QCOMPARE(w.findChild<QAction*>("pmuMinimize")->text(), QString::fromStdString(LoadText(33, base)));
-      QCOMPARE(w.findChild<QAction*>("muShowLogfile")->text(), QString::fromStdString(LoadText(11, base)));
+      const auto text = [base](int id) { return QString::fromStdString(LoadText(id, base)); };
+      QCOMPARE(w.menuBar()->actions()[0]->text(), text(kTextMenuFile));
+      QCOMPARE(Find<QPushButton>(w, "btnClose")->text(), text(kTextMainClose));
+      QCOMPARE(Find<QLabel>(w, "Label9")->text(), text(kTextChosenModules));
+      QCOMPARE(w.findChild<QAction*>("pmuMinimize")->text(), text(kTextTrayMinimize));
+      QCOMPARE(w.findChild<QAction*>("muShowLogfile")->text(), text(kTextMenuShowLogfile));
       if (base == 1000) QCOMPARE(w.menuBar()->actions()[0]->text(), QString("&Bestand"));
       if (base == 2000) QCOMPARE(Find<QLabel>(w, "Label1")->text(), QString("Geräte-Identität (für Dateiname)"));
 
