@@ -58,12 +58,12 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
                                                                ": " + why);
                                                 });
   }
-  Timer1 = env_.Timers->Create();
-  Timer2 = env_.Timers->Create();
-  Timer3 = env_.Timers->Create();
-  Timer1->OnTimeout = [this] { Timer1Timer(); };
-  Timer2->OnTimeout = [this] { Timer2Timer(); };
-  Timer3->OnTimeout = [this] { Timer3Timer(); };
+  ClockTimer = env_.Timers->Create();
+  RestartTimer = env_.Timers->Create();
+  ActivityTimer = env_.Timers->Create();
+  ClockTimer->OnTimeout = [this] { ClockTimerTick(); };
+  RestartTimer->OnTimeout = [this] { RestartTimerTick(); };
+  ActivityTimer->OnTimeout = [this] { ActivityTimerTick(); };
   SetupRetryTimer = env_.Timers->Create();
   SetupRetryTimer->OnTimeout = [this] { RetrySetup(); };
   PortWatchTimer = env_.Timers->Create();
@@ -81,9 +81,9 @@ MainLogic::~MainLogic() {
     WaitForWorkers();
     if (tracker_) tracker_->Flush();
   }
-  Timer1->Stop();
-  Timer2->Stop();
-  Timer3->Stop();
+  ClockTimer->Stop();
+  RestartTimer->Stop();
+  ActivityTimer->Stop();
   SetupRetryTimer->Stop();
   PortWatchTimer->Stop();
 }
@@ -113,12 +113,12 @@ PostTarget& MainLogic::Window() { return *pump_; }
 // ---------------------------------------------------------------- start-up
 
 void MainLogic::FormCreate() {
-  Timer2->Stop();
+  RestartTimer->Stop();
   FRestartCountdown = 80;
 
   const QString joined = (env_.Arguments.join(QLatin1Char(' ')) + QLatin1Char(' ')).toUpper();
   FDebugMode = joined.contains(QLatin1String("DEBUG"));
-  for (auto control : {Control::Echo1, Control::Modem1, Control::Label6, Control::spAddr}) {
+  for (auto control : {Control::Echo1, Control::Modem1, Control::LbAddress, Control::spAddr}) {
     view_.SetVisible(control, FDebugMode);
   }
 
@@ -159,8 +159,8 @@ void MainLogic::FormCreate() {
   view_.SetVisible(Control::pmuShow, false);
   SayActivity(std::string());
 
-  Timer1->Start(1000);
-  Timer3->Start(100);
+  ClockTimer->Start(1000);
+  ActivityTimer->Start(100);
 }
 
 void MainLogic::ReadSettings() {
@@ -272,26 +272,26 @@ void MainLogic::ApplyLanguage() {
   };
   using C = Control;
   static constexpr Caption kCaptions[] = {
-      {C::File1, kTextMenuFile},
+      {C::muFile, kTextMenuFile},
       {C::PortSetup1, kTextMenuPortSetup},
       {C::Options1, kTextMenuOptions},
       {C::Info1, kTextMenuInfo},
       {C::Modem1, kTextMenuModem},
-      {C::Exit1, kTextMenuExit},
+      {C::muExit, kTextMenuExit},
       {C::muPort, kTextMenuPort},
       {C::Echo1, kTextMenuEcho},
       {C::muConfig, kTextMenuConfiguration},
       {C::muLoggerConfig, kTextMenuReadWriteOptions},
       {C::muShowLogfile, kTextMenuShowLogfile},
-      {C::Label1, kTextIdentityLabel},
-      {C::Label2, kTextRecordNumber},
-      {C::Label3, kTextRecordStart},
-      {C::Label4, kTextRecordShare},
-      {C::Label5, kTextAvailableModules},
-      {C::Label6, kTextAddressLabel},
-      {C::Label7, kTextActionLabel},
-      {C::Label8, kTextBatteryCapacity},
-      {C::Label9, kTextChosenModules},
+      {C::LbIdentity, kTextIdentityLabel},
+      {C::LbRecordNumber, kTextRecordNumber},
+      {C::LbRecordStart, kTextRecordStart},
+      {C::LbRecordShare, kTextRecordShare},
+      {C::LbAvailableModules, kTextAvailableModules},
+      {C::LbAddress, kTextAddressLabel},
+      {C::LbAction, kTextActionLabel},
+      {C::LbBattery, kTextBatteryCapacity},
+      {C::LbChosenModules, kTextChosenModules},
       {C::ChBShowTime, kTextShowTime},
       {C::btnClose, kTextMainClose},
       {C::btnAdd, kTextAddModules},
@@ -440,7 +440,7 @@ void MainLogic::btnClearClick() {
 
 // ---------------------------------------------------------------- timers
 
-void MainLogic::Timer1Timer() { view_.SetStatusPanel(1, NowText().toStdString()); }
+void MainLogic::ClockTimerTick() { view_.SetStatusPanel(1, NowText().toStdString()); }
 
 void MainLogic::ResetActivity() {
   FActivityValue = 0;
@@ -450,7 +450,7 @@ void MainLogic::ResetActivity() {
   view_.SetActivity(0, false);
 }
 
-void MainLogic::Timer3Timer() {
+void MainLogic::ActivityTimerTick() {
   if (!SpBStartModemDown) return;
   constexpr std::uint8_t kMax = 10;
   view_.SetActivity(FActivityValue, ActivityRightToLeft);
@@ -521,16 +521,16 @@ bool MainLogic::FormClose() {
   }
   if (closed_) return true;
   closing_ = true;
-  Timer2->Stop();
+  RestartTimer->Stop();
   EndWorkers(kCloseFinishMs);
   pump_->SetShuttingDown();
   // A worker may still be writing into the device image, which is emptied and freed next.
   WaitForWorkers();
   if (tracker_) tracker_->Flush();
   WriteSettings();
-  Timer1->Stop();
-  Timer2->Stop();
-  Timer3->Stop();
+  ClockTimer->Stop();
+  RestartTimer->Stop();
+  ActivityTimer->Stop();
   SetupRetryTimer->Stop();
   PortWatchTimer->Stop();
   FDevice->ClearRecs();

@@ -44,9 +44,9 @@ void MainLogic::SetButtonsAtRest() {
 }
 
 void MainLogic::SetGauge(int maximum, int position) {
-  Gauge1Max = maximum;
-  Gauge1Position = position;
-  view_.SetGauge(Gauge1Max, Gauge1Position);
+  ProgressMax = maximum;
+  ProgressPosition = position;
+  view_.SetGauge(ProgressMax, ProgressPosition);
 }
 
 void MainLogic::btnReadClick(Sender sender) {
@@ -60,30 +60,30 @@ void MainLogic::btnReadClick(Sender sender) {
     view_.SetEnabled(Control::btnClose, true);
     env_.Link->StopLink();
     FKeepPortOpen = false;
-    Timer3->Stop();
-    view_.SetCaption(Control::LMDProgressFill1, std::string());
+    ActivityTimer->Stop();
+    view_.SetCaption(Control::ActivityBar, std::string());
     ResetActivity();
     ClearDeviceState();
     SayActivity(Text(kTextStopped));
     MemoAndLog(runSummary_.empty() ? Text(kTextCancelled) : runSummary_);
     lastCallOfRun_ = false;
-    Timer2->Stop();
+    RestartTimer->Stop();
     SetupRetryTimer->Stop();
     PortWatchTimer->Stop();
-    SetGauge(Gauge1Max, 0);
+    SetGauge(ProgressMax, 0);
     return;
   }
 
   pmuCloseEnabled = false;
   view_.SetEnabled(Control::pmuClose, false);
   view_.SetCaption(Control::SpBStartModem, Text(kTextStop));
-  view_.SetCaption(Control::LMDProgressFill1, Text(kTextProgramActive));
-  if (!Timer3->IsActive()) Timer3->Start(100);
+  view_.SetCaption(Control::ActivityBar, Text(kTextProgramActive));
+  if (!ActivityTimer->IsActive()) ActivityTimer->Start(100);
 
   view_.SetEnabled(Control::btnStart, false);
   view_.SetEnabled(Control::btnCancel, true);
   view_.SetEnabled(Control::btnClose, false);
-  SetGauge(Gauge1Max, 0);
+  SetGauge(ProgressMax, 0);
 
   JobKind kind = kJobModemContents;
   if (sender == Sender::SpBStartModem || sender == Sender::btnStart) {
@@ -191,7 +191,7 @@ constexpr int kPortWatchMs = 2000;
 }  // namespace
 
 void MainLogic::PortLost() {
-  Timer2->Stop();
+  RestartTimer->Stop();
   SetupRetryTimer->Stop();
   // The dead port is let go at once, so that the device can come back under its name.
   env_.Link->StopLink();
@@ -200,9 +200,9 @@ void MainLogic::PortLost() {
   MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
   SayActivity(Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")");
   // Nothing runs until the modem is back; the bar says so instead of moving.
-  Timer3->Stop();
+  ActivityTimer->Stop();
   ResetActivity();
-  view_.SetCaption(Control::LMDProgressFill1, Text(kTextWaitingForModem));
+  view_.SetCaption(Control::ActivityBar, Text(kTextWaitingForModem));
   PortWatchTimer->Start(kPortWatchMs);
 }
 
@@ -214,8 +214,8 @@ void MainLogic::LookForPort() {
   if (!env_.Link->PortPresent(FPort) || !env_.Link->LinkOpen(FPort, FAnswerTimeout)) return;
   PortWatchTimer->Stop();
   MemoAndLog(Text(kTextModemBack) + " COM" + std::to_string(FPort));
-  view_.SetCaption(Control::LMDProgressFill1, Text(kTextProgramActive));
-  Timer3->Start(100);
+  view_.SetCaption(Control::ActivityBar, Text(kTextProgramActive));
+  ActivityTimer->Start(100);
   FDevice->ClearRecs();
   StartJob(kJobModemContents);
 }
@@ -236,7 +236,7 @@ void MainLogic::RetrySetup() {
   StartJob(kJobModemContents);
 }
 
-void MainLogic::Timer2Timer() {
+void MainLogic::RestartTimerTick() {
   FRestartCountdown = static_cast<std::int16_t>(FRestartCountdown - 10);
   if (FRestartCountdown > 0) {
     if (!lastCallOfRun_) {
@@ -245,7 +245,7 @@ void MainLogic::Timer2Timer() {
     }
     return;
   }
-  Timer2->Stop();
+  RestartTimer->Stop();
   ResumeWaitingForCall();
 }
 

@@ -81,7 +81,7 @@ void MainLogic::WMWorkerProgress(std::int64_t wParam, std::int64_t lParam) {
   if (wParam == kProgressRange) {
     SetGauge(static_cast<int>(lParam), 0);
   } else if (wParam == kProgressAdvance) {
-    SetGauge(Gauge1Max, static_cast<int>(Gauge1Position + lParam));
+    SetGauge(ProgressMax, static_cast<int>(ProgressPosition + lParam));
   }
 }
 
@@ -319,7 +319,7 @@ void MainLogic::StartFileThread() {
 void MainLogic::WMWorkerDone(int code) {
   if (tracker_) tracker_->WorkerDone(code, *FDevice, env_.Link->ModemMode());
   Observe().WorkerDone(code);
-  SetGauge(Gauge1Max, 0);
+  SetGauge(ProgressMax, 0);
   if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
   const bool modem = env_.Link->ModemMode();
   if (!modem) SetButtonsAtRest();
@@ -376,7 +376,7 @@ void MainLogic::WMWorkerDone(int code) {
     case wdAwaitHangUp:
       if (SpBStartModemDown) {
         FRestartCountdown = 80;
-        Timer2->Start(10000);
+        RestartTimer->Start(10000);
         if (!lastCallOfRun_) {
           MemoAndLog(Text(kTextRestartIn) + " " + std::to_string(FRestartCountdown) + " " +
                      Text(kTextSeconds));
@@ -384,7 +384,7 @@ void MainLogic::WMWorkerDone(int code) {
       }
       break;
     case wdHungUp:
-      Timer2->Stop();
+      RestartTimer->Stop();
       ResumeWaitingForCall();
       break;
     case wdNothingRead:

@@ -142,7 +142,7 @@ TEST_F(Settings, CaptionsComeFromTheStringTable) {
   Create();
   EXPECT_EQ(view.captions["frmMain"], " Varnel");
   EXPECT_EQ(view.captions["btnStart"], "Read Contents");
-  EXPECT_EQ(view.captions["Label9"], "Modules to execute (in this order)");
+  EXPECT_EQ(view.captions["LbChosenModules"], "Modules to execute (in this order)");
   EXPECT_EQ(view.captions["AboutVersion"], std::string("Version ") + kVersionText);
 }
 

@@ -188,12 +188,12 @@ TEST_F(WorkerDone, RecordsPartlyCancelsButStillWritesTheFiles) {
 TEST_F(WorkerDone, AwaitHangUpCountsDownFrom80AndThenWaitsForTheNextCall) {
   AddRecords({1});
   logic->WMWorkerDone(wdAwaitHangUp);
-  EXPECT_TRUE(Timer2().active);
-  EXPECT_EQ(Timer2().period, 10000);
-  for (int i = 0; i < 7; ++i) ASSERT_TRUE(Timer2().Fire());
+  EXPECT_TRUE(RestartTimer().active);
+  EXPECT_EQ(RestartTimer().period, 10000);
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(RestartTimer().Fire());
   EXPECT_TRUE(Kinds().empty());
-  ASSERT_TRUE(Timer2().Fire());
-  EXPECT_FALSE(Timer2().active);
+  ASSERT_TRUE(RestartTimer().Fire());
+  EXPECT_FALSE(RestartTimer().active);
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
   EXPECT_EQ(logic->FDevice->RecCount(), 0);
   Lines expected;
@@ -207,9 +207,9 @@ TEST_F(WorkerDone, AwaitHangUpCountsDownFrom80AndThenWaitsForTheNextCall) {
 
 TEST_F(WorkerDone, HangUpStopsTheCountdownAndWaitsForTheNextCall) {
   logic->WMWorkerDone(wdAwaitHangUp);
-  Timer2().Fire();
+  RestartTimer().Fire();
   logic->WMWorkerDone(wdHungUp);
-  EXPECT_FALSE(Timer2().active);
+  EXPECT_FALSE(RestartTimer().active);
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
 }
 
@@ -304,7 +304,7 @@ TEST_F(WorkerDone, WithStartUpOnlyTheCommonStepsRun) {
   EXPECT_TRUE(view.memo.empty());
   EXPECT_TRUE(LogLines().empty());
   EXPECT_TRUE(Kinds().empty());
-  EXPECT_FALSE(Timer2().active);
+  EXPECT_FALSE(RestartTimer().active);
 }
 
 TEST_F(WorkerDone, EveryEndResetsTheGaugeAndShowsTheTimeWhileRunning) {
