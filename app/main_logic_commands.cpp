@@ -7,15 +7,10 @@
 #include "app/main_logic.h"
 #include "app/registered_devices.h"
 #include "app/worker_event_pump.h"
+#include "lang/text_ids.h"
+#include "workers/job_kind.h"
 
 namespace varnel {
-
-namespace {
-// What the program does now: "Stopped", "Setting up the modem", "Reading logger".
-constexpr int kTextStopped = 920;
-constexpr int kTextSettingUpModem = 921;
-constexpr int kTextReadingLogger = 923;
-}  // namespace
 
 void MainLogic::PressStart() {
   if (SpBStartModemDown || closing_) return;
@@ -49,9 +44,9 @@ void MainLogic::SetButtonsAtRest() {
 }
 
 void MainLogic::SetGauge(int maximum, int position) {
-  Gauge1Max = maximum;
-  Gauge1Position = position;
-  view_.SetGauge(Gauge1Max, Gauge1Position);
+  ProgressMax = maximum;
+  ProgressPosition = position;
+  view_.SetGauge(ProgressMax, ProgressPosition);
 }
 
 void MainLogic::btnReadClick(Sender sender) {
@@ -60,37 +55,37 @@ void MainLogic::btnReadClick(Sender sender) {
     // The operator released Start: everything stops.
     pmuCloseEnabled = true;
     view_.SetEnabled(Control::pmuClose, true);
-    view_.SetCaption(Control::SpBStartModem, Text(90));
+    view_.SetCaption(Control::SpBStartModem, Text(kTextStart));
     view_.SetEnabled(Control::btnStart, true);
     view_.SetEnabled(Control::btnClose, true);
     env_.Link->StopLink();
     FKeepPortOpen = false;
-    Timer3->Stop();
-    view_.SetCaption(Control::LMDProgressFill1, std::string());
+    ActivityTimer->Stop();
+    view_.SetCaption(Control::ActivityBar, std::string());
     ResetActivity();
     ClearDeviceState();
     SayActivity(Text(kTextStopped));
-    MemoAndLog(runSummary_.empty() ? Text(61) : runSummary_);
+    MemoAndLog(runSummary_.empty() ? Text(kTextCancelled) : runSummary_);
     lastCallOfRun_ = false;
-    Timer2->Stop();
+    RestartTimer->Stop();
     SetupRetryTimer->Stop();
     PortWatchTimer->Stop();
-    SetGauge(Gauge1Max, 0);
+    SetGauge(ProgressMax, 0);
     return;
   }
 
   pmuCloseEnabled = false;
   view_.SetEnabled(Control::pmuClose, false);
-  view_.SetCaption(Control::SpBStartModem, Text(91));
-  view_.SetCaption(Control::LMDProgressFill1, Text(92));
-  if (!Timer3->IsActive()) Timer3->Start(100);
+  view_.SetCaption(Control::SpBStartModem, Text(kTextStop));
+  view_.SetCaption(Control::ActivityBar, Text(kTextProgramActive));
+  if (!ActivityTimer->IsActive()) ActivityTimer->Start(100);
 
   view_.SetEnabled(Control::btnStart, false);
   view_.SetEnabled(Control::btnCancel, true);
   view_.SetEnabled(Control::btnClose, false);
-  SetGauge(Gauge1Max, 0);
+  SetGauge(ProgressMax, 0);
 
-  std::uint32_t kind = 0;
+  JobKind kind = kJobModemContents;
   if (sender == Sender::SpBStartModem || sender == Sender::btnStart) {
     view_.SetEnabled(Control::btnReadRec, false);
     lbRecords.clear();
@@ -98,9 +93,9 @@ void MainLogic::btnReadClick(Sender sender) {
     FDevice->ClearRecs();
     ResetReadOptions();
     CheckDataFolderAtStart();
-    kind = 0;
+    kind = kJobModemContents;
     if (FDebugMode) {
-      kind = 4;
+      kind = kJobDirectContents;
       Modem1Checked = true;
       Modem1Click();
       env_.Link->SetLinkModem(true);
@@ -115,14 +110,14 @@ void MainLogic::btnReadClick(Sender sender) {
       any = any || lbRecords[i].Ticked;
     }
     if (!any) {
-      MemoAndLog(Text(43), MemoTone::Warning);
+      MemoAndLog(Text(kTextNoRecordSelected), MemoTone::Warning);
       SetButtonsAtRest();
       view_.SetEnabled(Control::btnReadRec, true);
       return;
     }
-    Memo(Text(44));
+    Memo(Text(kTextReadingSelected));
     Memo(std::string());
-    kind = 1;
+    kind = kJobReadRecords;
   }
 
   // Taken only now: in debug mode the switch above has just moved the address field, and
@@ -136,7 +131,8 @@ void MainLogic::btnReadClick(Sender sender) {
     StartJob(kind);
     return;
   }
-  Memo(Text(45) + std::to_string(FPort) + " " + Text(46), MemoTone::Error);
+  Memo(Text(kTextPortError) + std::to_string(FPort) + " " + Text(kTextNotAvailable),
+       MemoTone::Error);
   SetButtonsAtRest();
   Observe().PortOpenFailed(FPort);
   SpBStartModemDown = false;
@@ -162,17 +158,17 @@ void MainLogic::TickRecordsByReadRule() {
   view_.ShowRecords(lbRecords);
 }
 
-void MainLogic::StartJob(std::uint32_t kind) {
+void MainLogic::StartJob(JobKind kind) {
   if (closing_) return;  // the program ends: only the workers that run may finish
-  if (kind == 0 || kind == 2 || kind == 4) {
+  if (kind == kJobModemContents || kind == kJobNextCall || kind == kJobDirectContents) {
     // Every contents reading starts from the defaults, so the options of the logger that
     // called last are never carried out on the next one, and the serial-number handshake
     // waits for the new logger's options.
     ResetReadOptions();
     // The state of the logger that called last is no longer news.
     ClearDeviceState();
-    if (kind == 0) SayActivity(Text(kTextSettingUpModem));
-    if (kind == 4) SayActivity(Text(kTextReadingLogger));
+    if (kind == kJobModemContents) SayActivity(Text(kTextSettingUpModem));
+    if (kind == kJobDirectContents) SayActivity(Text(kTextReadingLogger));
   }
   env_.Link->ReapFinished();
   if (tracker_) tracker_->JobStarted(kind, env_.Link->ModemMode());
@@ -185,24 +181,17 @@ void MainLogic::ResumeWaitingForCall() {
   // call is awaited at once: a logger that calls again is answered, not left to a modem
   // that nobody listens to.
   FDevice->ClearRecs();
-  StartJob(2);
+  StartJob(kJobNextCall);
 }
 
 namespace {
 // How often a port that has gone is looked for. Each look is one attempt to open the
 // device, which fails at once while it is missing.
 constexpr int kPortWatchMs = 2000;
-// "Modem gone (unplugged or switched off?), waiting for it to return on", "Modem back,
-// setting it up again on" (each followed by the port), the activity bar's caption
-// meanwhile, and "Modem set-up failed, next try in" (followed by the seconds).
-constexpr int kTextModemGone = 850;
-constexpr int kTextModemBack = 851;
-constexpr int kTextWaitingForModem = 852;
-constexpr int kTextSetupRetry = 853;
 }  // namespace
 
 void MainLogic::PortLost() {
-  Timer2->Stop();
+  RestartTimer->Stop();
   SetupRetryTimer->Stop();
   // The dead port is let go at once, so that the device can come back under its name.
   env_.Link->StopLink();
@@ -211,9 +200,9 @@ void MainLogic::PortLost() {
   MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
   SayActivity(Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")");
   // Nothing runs until the modem is back; the bar says so instead of moving.
-  Timer3->Stop();
+  ActivityTimer->Stop();
   ResetActivity();
-  view_.SetCaption(Control::LMDProgressFill1, Text(kTextWaitingForModem));
+  view_.SetCaption(Control::ActivityBar, Text(kTextWaitingForModem));
   PortWatchTimer->Start(kPortWatchMs);
 }
 
@@ -225,17 +214,17 @@ void MainLogic::LookForPort() {
   if (!env_.Link->PortPresent(FPort) || !env_.Link->LinkOpen(FPort, FAnswerTimeout)) return;
   PortWatchTimer->Stop();
   MemoAndLog(Text(kTextModemBack) + " COM" + std::to_string(FPort));
-  view_.SetCaption(Control::LMDProgressFill1, Text(92));
-  Timer3->Start(100);
+  view_.SetCaption(Control::ActivityBar, Text(kTextProgramActive));
+  ActivityTimer->Start(100);
   FDevice->ClearRecs();
-  StartJob(0);
+  StartJob(kJobModemContents);
 }
 
 void MainLogic::SetupFailed() {
   // An unattended PC tries again on its own, after a pause: a modem that does not answer
   // now is switched off or busy, and asking it again at once only fills the log.
   MemoAndLog(Text(kTextSetupRetry) + " " + std::to_string(FSetupRetrySeconds) + " " +
-             Text(127),
+             Text(kTextSeconds),
              MemoTone::Warning);
   SetupRetryTimer->Start(FSetupRetrySeconds * 1000);
 }
@@ -244,18 +233,19 @@ void MainLogic::RetrySetup() {
   SetupRetryTimer->Stop();
   if (!SpBStartModemDown) return;
   FDevice->ClearRecs();
-  StartJob(0);
+  StartJob(kJobModemContents);
 }
 
-void MainLogic::Timer2Timer() {
+void MainLogic::RestartTimerTick() {
   FRestartCountdown = static_cast<std::int16_t>(FRestartCountdown - 10);
   if (FRestartCountdown > 0) {
     if (!lastCallOfRun_) {
-      MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+      MemoAndLog(Text(kTextRestartIn) + " " + std::to_string(FRestartCountdown) + " " +
+                 Text(kTextSeconds));
     }
     return;
   }
-  Timer2->Stop();
+  RestartTimer->Stop();
   ResumeWaitingForCall();
 }
 

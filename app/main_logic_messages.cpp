@@ -13,30 +13,14 @@
 #include "files/durable_file.h"
 #include "files/idc_names.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
+#include "varnel_version.h"
+#include "workers/job_kind.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
-
-// The version text the data files carry in their writer tag.
-constexpr const char* kVersionText = " 2.20";
-
-// "Backup file not created:", followed by the backup's name.
-constexpr int kTextBackupFailed = 508;
-// A logger without pages for its texts: both taken as empty; the new texts refused.
-constexpr int kTextNoTextPages = 854;
-constexpr int kTextIdNotWritten = 855;
-constexpr int kTextCommentNotWritten = 856;
-// "Configuration file not accepted, configuration not written:", followed by the file.
-constexpr int kTextConfigNotWritten = 876;
-// "Stored value out of range, not used:", followed by name=value.
-constexpr int kTextValueRefused = 878;
-
-// "Not every record read got its data file", with the reason when one is known.
-constexpr int kTextFilesIncomplete = 830;
-// "file(s) written", after their number (what the last call gave).
-constexpr int kTextFilesWritten = 925;
 
 // Texts that the logger keeps as 8-bit code-page bytes, up to a byte 255.
 std::string DeviceText(const std::string& bytes, std::size_t maxLength = std::string::npos) {
@@ -69,7 +53,7 @@ void MainLogic::MemoAndLog(const std::string& line, MemoTone tone) {
   AddToLogFile(line);
 }
 
-void MainLogic::ShowTimeLine() { Memo(Text(41) + ": \t\t" + NowText().toStdString()); }
+void MainLogic::ShowTimeLine() { Memo(Text(kTextTime) + ": \t\t" + NowText().toStdString()); }
 
 void MainLogic::HandleMessage(unsigned message, std::int64_t wParam, std::int64_t lParam,
                               const std::string& text) {
@@ -97,7 +81,7 @@ void MainLogic::WMWorkerProgress(std::int64_t wParam, std::int64_t lParam) {
   if (wParam == kProgressRange) {
     SetGauge(static_cast<int>(lParam), 0);
   } else if (wParam == kProgressAdvance) {
-    SetGauge(Gauge1Max, static_cast<int>(Gauge1Position + lParam));
+    SetGauge(ProgressMax, static_cast<int>(ProgressPosition + lParam));
   }
 }
 
@@ -120,16 +104,17 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
   std::string L;
   switch (code) {
     case wsDeviceDetected:
-      Memo(Text(47));
-      AddToLogFile(Text(47) + "\r\n");
-      L = Text(48) + " " + std::to_string(d.Identity[0]) + "." + std::to_string(d.Identity[1]) +
-          " - " + Text(49) + "  " + std::to_string(d.Identity[2]) + "." +
+      Memo(Text(kTextDeviceDetected));
+      AddToLogFile(Text(kTextDeviceDetected) + "\r\n");
+      L = Text(kTextDeviceId) + " " + std::to_string(d.Identity[0]) + "." +
+          std::to_string(d.Identity[1]) + " - " + Text(kTextDeviceVersion) + "  " +
+          std::to_string(d.Identity[2]) + "." +
           std::to_string(d.Identity[3]);
       Memo(L);
       break;
     case wsSerialNumber: {
       // Unsigned, as the registered-device key and the data folder name it.
-      L = Text(50) + " " + std::to_string(d.SerialNumber);
+      L = Text(kTextSerialNumber) + " " + std::to_string(d.SerialNumber);
       Memo(L);
       LoggerOnLine(d.SerialNumber);
       // The contents worker waits for OptionsReady: it is set whatever happens here.
@@ -140,7 +125,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       DeviceOptionNotes notes;
       if (LoadDeviceOptions(QString::number(d.SerialNumber), &notes)) {
         d.KnownDevice = true;
-        Memo(Text(67));
+        Memo(Text(kTextRegisteredDevice));
       }
       for (const std::string& refused : notes.Refused) {
         optionNotes_.push_back(Text(kTextValueRefused) + " " + refused);
@@ -153,143 +138,149 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
       break;
     }
     case wsDeviceError:
-      if (value >= 0 && value <= 2) L = Text(51 + static_cast<int>(value));
+      // The three errors follow each other in the string table, from the record error on.
+      if (value >= 0 && value <= 2) L = Text(kTextRecordError + static_cast<int>(value));
       Memo(L, MemoTone::Error);
       break;
     case wsDeviceState:
       if (value >= 0 && value <= 2) {
-        StatusPanel0 = Text(54 + static_cast<int>(value));
+        // Stopped, prepared and active follow each other in the string table.
+        StatusPanel0 = Text(kTextStateStopped + static_cast<int>(value));
         view_.SetStatusPanel(0, StatusPanel0);
         L = StatusPanel0;
       } else if (value == 3) {
-        StatusPanel0 += " - " + Text(57);
+        StatusPanel0 += " - " + Text(kTextMemoryFull);
         view_.SetStatusPanel(0, StatusPanel0);
-        L = Text(57);
+        L = Text(kTextMemoryFull);
       } else if (value == 4) {
-        L = "VTQ - " + Text(19) + ": " + std::to_string(d.BatteryCapacity) + "%";
+        L = "VTQ - " + Text(kTextBatteryCapacity) + ": " + std::to_string(d.BatteryCapacity) +
+            "%";
         Memo(L);
       }
       break;
     case wsReadingRecord:
-      L = Text(58) + " " + std::to_string(value + 1);
+      L = Text(kTextReadingRecord) + " " + std::to_string(value + 1);
       Memo(L);
       break;
     case wsDeviceChanged:
-      L = Text(59);
+      L = Text(kTextDeviceChanged);
       Memo(L, MemoTone::Warning);
       d.ConfigKnown = false;
       break;
     case wsNoCommunication:
-      L = Text(60);
+      L = Text(kTextNoCommunication);
       Memo(L, MemoTone::Error);
       break;
     case wsRecordAlreadyRead:
-      L = Text(65) + " " + std::to_string(value + 1) + " " + Text(66);
+      L = Text(kTextRecord) + " " + std::to_string(value + 1) + " " + Text(kTextAlreadyRead);
       Memo(L);
       break;
     case wsMemorySize:
       // 2047, not 2048: LastPage is the number of the last page, not a count (a 1-MBit logger
       // ends at page 2047, which 2048 would show as 0 MBit).
-      L = Text(62) + ": " + std::to_string(d.LastPage / 2047) + " MBit";
+      L = Text(kTextMemory) + ": " + std::to_string(d.LastPage / 2047) + " MBit";
       Memo(L);
       break;
     case wsDeviceTime:
-      Memo(Text(111) + ": \t\t" + NowText().toStdString());
-      L = Text(112) + ": \t" + DeviceTimeText(static_cast<std::uint32_t>(value)).toStdString();
+      Memo(Text(kTextPcTime) + ": \t\t" + NowText().toStdString());
+      L = Text(kTextDeviceTime) + ": \t" +
+          DeviceTimeText(static_cast<std::uint32_t>(value)).toStdString();
       Memo(L);
       break;
     case wsModemConnected:
-      L = Text(113);
+      L = Text(kTextModemConnected);
       Memo(L);
       break;
     case wsModemDisconnected:
-      L = Text(114);
+      L = Text(kTextModemDisconnected);
       Memo(L);
       break;
     case wsDeviceRestarted:
-      L = Text(115);
+      L = Text(kTextDeviceRestarted);
       Memo(L);
       break;
     case wsModemWrite:
       // The command was sent with CR LF; it is shown without.
-      L = Text(116) + ": " + text.substr(0, text.size() >= 2 ? text.size() - 2 : 0);
+      L = Text(kTextModemWrite) + ": " + text.substr(0, text.size() >= 2 ? text.size() - 2 : 0);
       Memo(L);
       break;
     case wsModemRead:
-      L = Text(117) + ": " + text;
+      L = Text(kTextModemRead) + ": " + text;
       Memo(L);
       break;
     case wsWaitingForCall:
-      L = Text(118);
+      L = Text(kTextWaitingForCall);
       Memo(L);
       WaitingForCall();
       break;
     case wsModemTimeout:
-      L = Text(119);
+      L = Text(kTextModemTimeout);
       Memo(L, MemoTone::Error);
       break;
     case wsReadContents:
-      L = Text(42);
+      L = Text(kTextReadingContents);
       Memo(L);
       Memo(std::string());
       break;
     case wsModemCommandMode:
-      L = Text(125);
+      L = Text(kTextCommandMode);
       Memo(L);
       break;
     case wsOffsetCorrected:
-      L = Text(130);
-      if (d.P1OffsetBar != 0 && (d.ChannelMask & 0x02)) {
-        L += " - " + Text(308) + ": " + FixedText(d.P1Val, 7, 3).toStdString() + d.CustomUnit;
+      L = Text(kTextOffsetCorrected);
+      if (d.P1OffsetBar != 0 && (d.ChannelMask & kChannelMaskP1)) {
+        L += " - " + Text(kTextP1) + ": " + FixedText(d.P1Val, 7, 3).toStdString() + d.CustomUnit;
       }
-      if (d.P2OffsetBar != 0 && (d.ChannelMask & 0x04)) {
-        L += "; " + Text(309) + ": " + FixedText(d.P2Val, 7, 3).toStdString() + d.CustomUnit;
+      if (d.P2OffsetBar != 0 && (d.ChannelMask & kChannelMaskP2)) {
+        L += "; " + Text(kTextP2) + ": " + FixedText(d.P2Val, 7, 3).toStdString() + d.CustomUnit;
       }
       Memo(L);
       break;
     case wsConfigWritten:
-      L = Text(131) + " " + FileNamePart(d.ConfigFile);
+      L = Text(kTextConfigWritten) + " " + FileNamePart(d.ConfigFile);
       Memo(L);
       break;
     case wsNewId:
-      L = Text(132) + ": " + DeviceText(d.Cfx.NewIdText, 64);
+      L = Text(kTextNewId) + ": " + DeviceText(d.Cfx.NewIdText, 64);
       Memo(L);
       break;
     case wsNewComment:
-      L = Text(133) + ": " + DeviceText(d.Cfx.NewCommentText);
+      L = Text(kTextNewComment) + ": " + DeviceText(d.Cfx.NewCommentText);
       Memo(L);
       break;
     case wsTimeSynchronized:
-      L = Text(134);
+      L = Text(kTextClockSynchronized);
       Memo(L);
       break;
     case wsPagesFromCache:
-      L = Text(807) + " " + std::to_string(value >> 32) + ", " + Text(808) + " " +
-          std::to_string(value & 0xFFFFFFFF);
+      L = Text(kTextPagesFromCache) + " " + std::to_string(value >> 32) + ", " +
+          Text(kTextPagesRead) + " " + std::to_string(value & 0xFFFFFFFF);
       Memo(L);
       break;
     case wsPageCacheUnused:
-      L = Text(809);
+      L = Text(kTextPageCacheUnused);
       Memo(L);
       break;
     case wsOptionsReset:
       ResetDeviceOptions(QString::number(d.SerialNumber));
-      L = Text(135);
+      L = Text(kTextOptionsReset);
       Memo(L);
       break;
     case wsModemCommandSkipped:
-      L = Text(528) + ": " + std::to_string(value);  // for the log only, not the memo
+      // For the log only, not the memo.
+      L = Text(kTextCommandsSkipped) + ": " + std::to_string(value);
       break;
     case wsMemoryLayoutInvalid:
-      L = Text(527) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
-          std::to_string(d.ReservedPages) + ", W " + std::to_string(value) + ")";
+      L = Text(kTextMemoryLayoutInvalid) + " (LastPage " + std::to_string(d.LastPage) +
+          ", ReservedPages " + std::to_string(d.ReservedPages) + ", W " + std::to_string(value) +
+          ")";
       Memo(L, MemoTone::Error);
       break;
     case wsNoTextPages:
     case wsTextNotWritten: {
-      const int id = code == wsNoTextPages         ? kTextNoTextPages
-                     : value == kTextComment ? kTextCommentNotWritten
-                                             : kTextIdNotWritten;
+      const int id = code == wsNoTextPages          ? kTextNoTextPages
+                     : value == kNotWrittenComment ? kTextCommentNotWritten
+                                                   : kTextIdNotWritten;
       L = Text(id) + " (LastPage " + std::to_string(d.LastPage) + ", ReservedPages " +
           std::to_string(d.ReservedPages) + ")";
       Memo(L, MemoTone::Warning);
@@ -304,7 +295,7 @@ std::string MainLogic::StatusLine(int code, std::int64_t value, const std::strin
 // ---------------------------------------------------------------- end of a job
 
 void MainLogic::BuildRecordListFromDevice() {
-  RecordListText list = BuildRecordList(*FDevice, Text(83));
+  RecordListText list = BuildRecordList(*FDevice, Text(kTextRecordListTitle));
   lbRecords = std::move(list.Entries);
   view_.ShowRecords(lbRecords);
   AddToLogFile(list.LogText);
@@ -322,13 +313,13 @@ void MainLogic::StartFileThread() {
   const auto report = run.Report;
   fileRuns_.emplace(report->Run, std::move(run));
   Observe().FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, 0, *FDevice, kVersionText, FolderForFiles(), report);
+  env_.Link->StartFileThread(*pump_, 0, *FDevice, kFileVersionText, FolderForFiles(), report);
 }
 
 void MainLogic::WMWorkerDone(int code) {
   if (tracker_) tracker_->WorkerDone(code, *FDevice, env_.Link->ModemMode());
   Observe().WorkerDone(code);
-  SetGauge(Gauge1Max, 0);
+  SetGauge(ProgressMax, 0);
   if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
   const bool modem = env_.Link->ModemMode();
   if (!modem) SetButtonsAtRest();
@@ -336,17 +327,17 @@ void MainLogic::WMWorkerDone(int code) {
   switch (code) {
     case wdContentsFailed:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        CallEnded(Text(61), loggerOnLine_);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
+        CallEnded(Text(kTextCancelled), loggerOnLine_);
         FDevice->ClearRecs();
-        StartJob(9);
+        StartJob(kJobHangUp);
       }
       break;
     case wdContentsRead:
       BuildRecordListFromDevice();
       EditFilename = DeviceText(FDevice->IdentityText);
       view_.SetFileNameText(EditFilename);
-      Memo(Text(84));
+      Memo(Text(kTextDone));
       view_.SetEnabled(Control::btnReadRec, true);
       FDevice->ConfigKnown = false;
       if (modem) {
@@ -359,51 +350,52 @@ void MainLogic::WMWorkerDone(int code) {
     case wdRecordsRead:
       FDevice->ConfigKnown = true;
       Memo(std::string());
-      MemoAndLog(Text(86));
+      MemoAndLog(Text(kTextCreatingFiles));
       StartFileThread();
       Memo(std::string());
       break;
     case wdNoRecord:
       lbRecords.clear();
       view_.ShowRecords(lbRecords);
-      MemoAndLog(Text(85), MemoTone::Warning);
-      CallEnded(Text(85), loggerOnLine_);
+      MemoAndLog(Text(kTextNoRecordInDevice), MemoTone::Warning);
+      CallEnded(Text(kTextNoRecordInDevice), loggerOnLine_);
       // The logger is still on the line: wait for its hang-up as after a failed reading,
       // so that an empty logger does not end the unattended loop.
       if (SpBStartModemDown && modem) {
         FDevice->ClearRecs();
-        StartJob(9);
+        StartJob(kJobHangUp);
       }
       break;
     case wdRecordsPartly:
-      MemoAndLog(Text(61), MemoTone::Warning);
+      MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
       FDevice->ConfigKnown = true;
-      MemoAndLog(Text(86));
+      MemoAndLog(Text(kTextCreatingFiles));
       StartFileThread();
       Memo(std::string());
       break;
     case wdAwaitHangUp:
       if (SpBStartModemDown) {
         FRestartCountdown = 80;
-        Timer2->Start(10000);
+        RestartTimer->Start(10000);
         if (!lastCallOfRun_) {
-          MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+          MemoAndLog(Text(kTextRestartIn) + " " + std::to_string(FRestartCountdown) + " " +
+                     Text(kTextSeconds));
         }
       }
       break;
     case wdHungUp:
-      Timer2->Stop();
+      RestartTimer->Stop();
       ResumeWaitingForCall();
       break;
     case wdNothingRead:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        CallEnded(Text(61), loggerOnLine_);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
+        CallEnded(Text(kTextCancelled), loggerOnLine_);
       }
       break;
     case wdInitFailed:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
         FDevice->ClearRecs();
         SetupFailed();
       }
@@ -413,9 +405,9 @@ void MainLogic::WMWorkerDone(int code) {
       break;
     case wdNoCall:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
         FDevice->ClearRecs();
-        StartJob(2);
+        StartJob(kJobNextCall);
       }
       break;
     default:
@@ -462,28 +454,30 @@ void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
   }
   const int low = static_cast<int>(flag & 0xFF);
   const int count = FDevice->FileCount();
-  if (low == 0 || low == 1) {
-    CallEnded(count == 0 ? Text(87) : std::to_string(count) + " " + Text(kTextFilesWritten),
+  if (IsFilesDoneResult(low)) {
+    CallEnded(count == 0 ? Text(kTextNoFileCreated)
+                         : std::to_string(count) + " " + Text(kTextFilesWritten),
               done.Logger);
   }
-  if ((low == 0 || low == 1) && count == 0) {
-    MemoAndLog(Text(87), MemoTone::Warning);
-  } else if (low == 0 || low == 1) {
+  if (IsFilesDoneResult(low) && count == 0) {
+    MemoAndLog(Text(kTextNoFileCreated), MemoTone::Warning);
+  } else if (IsFilesDoneResult(low)) {
     for (int i = 0; i < count; ++i) {
       const std::string line =
-          Text(88) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " + Text(89);
+          Text(kTextFile) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " +
+          Text(kTextCreated);
       Memo(line);
       AddToLogFile(i == count - 1 ? line + "\r\n" : line);
     }
     // A worker that stopped or failed after some files: those files are complete and are
     // treated as any others; the line says that not every record got its file.
-    if (low == 0) {
+    if (low == kFilesIncomplete) {
       const std::string why = done.Report ? done.Report->Error() : std::string();
       MemoAndLog(Text(kTextFilesIncomplete) + (why.empty() ? std::string() : ": " + why),
                  MemoTone::Error);
     }
     // A copy that failed is named; "created" is said only when every copy was made.
-    if (FCreateBackup && CopyBackups()) MemoAndLog(Text(93));
+    if (FCreateBackup && CopyBackups()) MemoAndLog(Text(kTextBackupsCreated));
     if (done.Cache) SavePageCache(*done.Cache);
     WriteFileList();
     RunModules();

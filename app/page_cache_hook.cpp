@@ -7,6 +7,7 @@
 #include "app/program_log.h"
 #include "device/page_cache.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -27,7 +28,7 @@ void MainLogic::LoadPageCache() {
       d.CachedPages = std::move(cache);
       break;
     case CacheRead::Damaged:
-      MemoAndLog(Text(810), MemoTone::Warning);
+      MemoAndLog(Text(kTextPageCacheDamaged), MemoTone::Warning);
       break;
     case CacheRead::Missing:  // the first contact with the option on
       break;
@@ -38,7 +39,7 @@ void MainLogic::SavePageCache(const PageCache& cache) {
   if (cache.Records.empty()) return;  // nothing complete was read: the old cache still holds
   std::string error;
   if (!WritePageCache(CacheFileOf(cache.SerialNumber), cache, error)) {
-    MemoAndLog(Text(811) + " " + error, MemoTone::Warning);
+    MemoAndLog(Text(kTextPageCacheNotWritten) + " " + error, MemoTone::Warning);
   }
 }
 

@@ -34,19 +34,11 @@
 #include "files/cfx_format.h"
 #include "files/cfx_reader.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
 namespace {
-
-constexpr int kCfxRejectedText = 707;
-constexpr int kStoreFailedText = 713;
-constexpr int kReadNewPagesText = 812;
-constexpr int kStoreChangedText = 890;      // "The stored options of device" <serial>
-constexpr int kStoreChangedText2 = 891;     // "were changed meanwhile ..."
-constexpr int kKeptAsTypedText = 892;
-constexpr int kNowAsStoredText = 893;
-constexpr int kChangesSavedText = 894;
 
 // A control's state as one value, and back: what the operator sees of it.
 QVariant StateOf(const QWidget* w) {
@@ -381,35 +373,35 @@ void TFormLoggerConfig::BuildLayout() {
 }
 
 void TFormLoggerConfig::ApplyLanguage() {
-  setWindowTitle(Tx(300));
-  LbReg->setText(Tx(301));
-  LbSN->setText(Tx(302));
-  LbReadout->setText(Tx(303));
-  RbActRec->setText(Tx(304));
-  RbReadFrom->setText(Tx(305));
-  CbSyncClock->setText(Tx(306));
-  ChBReadNewPages->setText(Tx(kReadNewPagesText));
-  ChBOffset->setText(Tx(307));
-  LbP1->setText(Tx(308));
-  LbP2->setText(Tx(309));
-  LbUnit->setText(Tx(310));
-  ChBWriteConfig->setText(Tx(311));
-  LbConfigFile->setText(Tx(312));
-  ChBWL->setText(Tx(313));
-  ChBID->setText(Tx(314));
-  ChBComment->setText(Tx(315));
-  btnAdd->setText(Tx(316));
-  btnDel->setText(Tx(317));
-  btnClose->setText(Tx(318));
+  setWindowTitle(Tx(kTextOptionsTitle));
+  LbReg->setText(Tx(kTextRegisteredDevices));
+  LbSN->setText(Tx(kTextSerialNumberLabel));
+  LbReadout->setText(Tx(kTextReadoutOptions));
+  RbActRec->setText(Tx(kTextReadActualRecord));
+  RbReadFrom->setText(Tx(kTextReadFrom));
+  CbSyncClock->setText(Tx(kTextSyncClock));
+  ChBReadNewPages->setText(Tx(kTextReadNewPages));
+  ChBOffset->setText(Tx(kTextOffsetCorrection));
+  LbP1->setText(Tx(kTextP1));
+  LbP2->setText(Tx(kTextP2));
+  LbUnit->setText(Tx(kTextUnit));
+  ChBWriteConfig->setText(Tx(kTextWriteConfig));
+  LbConfigFile->setText(Tx(kTextConfigFileLabel));
+  ChBWL->setText(Tx(kTextWaterLevelConfig));
+  ChBID->setText(Tx(kTextNewIdentity));
+  ChBComment->setText(Tx(kTextNewCommentLabel));
+  btnAdd->setText(Tx(kTextAddDevice));
+  btnDel->setText(Tx(kTextDeleteDevice));
+  btnClose->setText(Tx(kTextOptionsClose));
   CbMonth->clear();
-  for (int id = 319; id <= 330; ++id) CbMonth->addItem(Tx(id));
-  ChBWriteID->setText(Tx(331));
-  LbHint->setText(KeepMarksWithWord(Tx(332)));
-  btnReset->setText(Tx(335));
-  LbDescription->setText(Tx(336));
-  LbLastContact->setText(Tx(339));
-  LbResetHint->setText(KeepMarksWithWord(Tx(340)));
-  LbCorrInfo->setText(KeepMarksWithWord(Tx(341)));
+  for (int id = kTextJanuary; id <= kTextDecember; ++id) CbMonth->addItem(Tx(id));
+  ChBWriteID->setText(Tx(kTextWriteNewText));
+  LbHint->setText(KeepMarksWithWord(Tx(kTextTransferHint)));
+  btnReset->setText(Tx(kTextClearOptions));
+  LbDescription->setText(Tx(kTextDescription));
+  LbLastContact->setText(Tx(kTextLastContact));
+  LbResetHint->setText(KeepMarksWithWord(Tx(kTextResetHint)));
+  LbCorrInfo->setText(KeepMarksWithWord(Tx(kTextOffsetHint)));
 }
 
 // ---------------------------------------------------------------- enabling rules
@@ -563,7 +555,9 @@ std::vector<QWidget*> TFormLoggerConfig::SectionControls(int section) const {
 }
 
 QString TFormLoggerConfig::SectionName(int section) {
-  static constexpr int kNames[kSectionCount] = {336, 303, 306, kReadNewPagesText, 307, 311, 339};
+  static constexpr int kNames[kSectionCount] = {
+      kTextDescription,      kTextReadoutOptions, kTextSyncClock, kTextReadNewPages,
+      kTextOffsetCorrection, kTextWriteConfig,    kTextLastContact};
   return section >= 0 && section < kSectionCount ? Tx(kNames[section]) : QString();
 }
 
@@ -617,14 +611,14 @@ QString TFormLoggerConfig::TakeStoreChanges(bool& operatorEdits) {
   loaded_ = now;
   shownBase_ = stored;
   if (kept.isEmpty() && adopted.isEmpty()) return {};
-  QString text = Tx(kStoreChangedText) + QLatin1Char(' ') + CurrentSN + QLatin1Char(' ') +
-                 Tx(kStoreChangedText2);
+  QString text = Tx(kTextStoreChanged) + QLatin1Char(' ') + CurrentSN + QLatin1Char(' ') +
+                 Tx(kTextStoreChanged2);
   const auto line = [&text](int id, const QStringList& sections) {
     if (sections.isEmpty()) return;
     text += QLatin1Char('\n') + Tx(id) + QLatin1Char(' ') + sections.join(QStringLiteral(", "));
   };
-  line(kKeptAsTypedText, kept);
-  line(kNowAsStoredText, adopted);
+  line(kTextKeptAsTyped, kept);
+  line(kTextNowAsStored, adopted);
   return text;
 }
 
@@ -669,9 +663,11 @@ bool TFormLoggerConfig::SaveDeviceOptions(const QString& serial) {
   }
   if (!message_) return ok;
   if (!ok) {
-    message_->ShowMessageBox(Tx(kStoreFailedText), Tx(300), mkOk, MessageIcon::Critical);
+    message_->ShowMessageBox(Tx(kTextStoreFailed), Tx(kTextOptionsTitle), mkOk,
+                             MessageIcon::Critical);
   } else if (operatorEdits && !changes.isEmpty()) {
-    message_->ShowMessageBox(changes + QLatin1Char('\n') + Tx(kChangesSavedText), Tx(300), mkOk);
+    message_->ShowMessageBox(changes + QLatin1Char('\n') + Tx(kTextChangesSaved),
+                             Tx(kTextOptionsTitle), mkOk);
   }
   return ok;
 }
@@ -773,7 +769,9 @@ void TFormLoggerConfig::btnAddClick() {
 void TFormLoggerConfig::btnDelClick() {
   QListWidgetItem* item = LbDevices->currentItem();
   if (!item || !message_) return;
-  if (message_->ShowMessageBox(Tx(337), Tx(338), mkYesNo) != maYes) return;
+  if (message_->ShowMessageBox(Tx(kTextDeleteQuestion), Tx(kTextDeleteTitle), mkYesNo) != maYes) {
+    return;
+  }
   RegisteredDeviceStore().Remove(item->text());
   selecting_ = true;
   delete LbDevices->takeItem(LbDevices->row(item));
@@ -797,7 +795,8 @@ void TFormLoggerConfig::btnCloseClick() {
 
 void TFormLoggerConfig::BtnOpenFileClick() {
   const QString folder = ConfigFileFolder ? ConfigFileFolder() : QString();
-  QFileDialog dialog(this, Tx(333), folder, Tx(334) + QStringLiteral(" (*.cfx)"));
+  QFileDialog dialog(this, Tx(kTextOpenConfigFile), folder,
+                     Tx(kTextConfigFileFilter) + QStringLiteral(" (*.cfx)"));
   dialog.setObjectName(QStringLiteral("OpenDialog1"));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -813,7 +812,8 @@ void TFormLoggerConfig::BtnOpenFileClick() {
     ChBWL->setChecked(wl);
   } else if (message_) {
     // Not in the comment box: what stands there is written into the logger as its comment.
-    message_->ShowMessageBox(Tx(kCfxRejectedText), Tx(300), mkOk, MessageIcon::Warning);
+    message_->ShowMessageBox(Tx(kTextCfxRejected), Tx(kTextOptionsTitle), mkOk,
+                             MessageIcon::Warning);
   }
 }
 

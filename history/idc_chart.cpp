@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -129,7 +130,7 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
   auto* chart = new QChart();
   out.Chart = chart;
   chart->setTitle(QStringLiteral("%1  %2 %3")
-                      .arg(UnitText(file.IdentityText), Text(611))
+                      .arg(UnitText(file.IdentityText), Text(kTextColumnSerial))
                       .arg(file.SerialNumber));
   chart->legend()->setAlignment(Qt::AlignBottom);
 
@@ -138,7 +139,7 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
   const QLocale locale = QLocale::system();
   time->setFormat(locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') +
                   locale.timeFormat(QLocale::ShortFormat));
-  time->setTitleText(Text(626));
+  time->setTitleText(Text(kTextAxisTime));
   time->setTickCount(5);  // room for a whole date and time under each tick
   chart->addAxis(time, Qt::AlignBottom);
   out.TimeAxis = time;
@@ -149,7 +150,7 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
     const QString unit = UnitText(ch.Unit);
     auto* series = new QLineSeries();
     series->setName(QStringLiteral("%1 %2%3")
-                        .arg(Text(645))
+                        .arg(Text(kTextChannel))
                         .arg(ch.Number)
                         .arg(unit.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(unit)));
     QPen pen(ChannelColour(static_cast<int>(out.Channels.size())));
@@ -158,7 +159,7 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
     out.Channels.push_back(series);
     if (!axes.count(unit)) {
       auto* axis = new QValueAxis();
-      axis->setTitleText(unit.isEmpty() ? Text(645) : unit);
+      axis->setTitleText(unit.isEmpty() ? Text(kTextChannel) : unit);
       chart->addAxis(axis, axes.size() % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
       axes[unit] = axis;
     }
@@ -206,13 +207,13 @@ IdcChart BuildIdcChart(const IdcPlotData& data) {
   level->setVisible(false);
   chart->addAxis(level, Qt::AlignRight);
   out.Events = new QScatterSeries();
-  out.Events->setName(Text(624));
+  out.Events->setName(Text(kTextEvents));
   out.Events->setMarkerShape(QScatterSeries::MarkerShapeCircle);
   out.Events->setMarkerSize(7);
   out.Events->setColor(QColor(0x33, 0x33, 0x33));
   out.Events->replace(events);
   out.Markers = new QScatterSeries();
-  out.Markers->setName(Text(625));
+  out.Markers->setName(Text(kTextTimeMarkers));
   out.Markers->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
   out.Markers->setMarkerSize(6);
   out.Markers->setColor(QColor(0xbc, 0xbd, 0x22));

@@ -8,6 +8,7 @@
 #include "files/data_folder_state.h"
 #include "workers/link_facade.h"
 #include "workers/worker_messages.h"
+#include "varnel_version.h"
 
 namespace varnel::reader {
 
@@ -15,8 +16,6 @@ namespace {
 
 constexpr std::uint8_t kDirectAddress = 250;
 constexpr std::int16_t kDirectReplyTimeoutMs = 500;
-// The version text the program writes into every data file.
-constexpr const char* kVersionText = " 2.20";
 constexpr int kStopLimitMs = 10000;
 
 const char* FolderProblem(FolderState state) {
@@ -145,7 +144,7 @@ void ReadoutHost::OnDone(int code) {
     case wdRecordsRead:
     case wdRecordsPartly:
       if (code == wdRecordsPartly) out_ << "the records were read only in part\n";
-      fileThread_ = std::make_unique<TFileThread>(queue_, 0, device_, kVersionText,
+      fileThread_ = std::make_unique<TFileThread>(queue_, 0, device_, kFileVersionText,
                                                   std::filesystem::path(options_.dataDir));
       break;
     case wdNoRecord:

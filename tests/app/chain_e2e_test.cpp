@@ -84,7 +84,7 @@ class Chain : public test::TempStore {
     }
     return true;
   }
-  test::ManualTimer& Timer2() { return *timers.made.at(1); }
+  test::ManualTimer& RestartTimer() { return *timers.made.at(1); }
   int Count(int kind) const {
     return static_cast<int>(std::count(view.jobs.begin(), view.jobs.end(), kind));
   }
@@ -300,13 +300,13 @@ TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
   RegistryKey(kSettingsKey).WriteInt("Port", 2);  // within the four ports of the menu
   Make();
   logic->PressStart();
-  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty() && Timer2().active; }, 60000));
+  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty() && RestartTimer().active; }, 60000));
   // The worker's wait for the hang-up report ends without one.
   ASSERT_TRUE(RunUntil([&] { return !link.Busy(); }, 30000));
   EXPECT_EQ(Count(2), 0);
-  for (int i = 0; i < 7; ++i) ASSERT_TRUE(Timer2().Fire());
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(RestartTimer().Fire());
   EXPECT_EQ(Count(2), 0);
-  ASSERT_TRUE(Timer2().Fire());
+  ASSERT_TRUE(RestartTimer().Fire());
   EXPECT_EQ(Count(2), 1);
   // The next call is answered.
   ASSERT_TRUE(RunUntil([&] { return Count(1) >= 2; }, 30000)) << sim.Output();

@@ -87,7 +87,7 @@ class LogicTest : public TempStore {
     ASSERT_TRUE(logic->StartDown());
     view.memo.clear();
   }
-  ManualTimer& Timer2() { return *timers.made.at(1); }
+  ManualTimer& RestartTimer() { return *timers.made.at(1); }
   std::vector<std::string> LoggedTexts() const {
     std::vector<std::string> out;
     for (const auto& l : LogLines()) out.push_back(AfterStamp(l));

@@ -10,7 +10,9 @@
 #include "app/registry_store.h"
 #include "app/settings.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "logic_fixture.h"
+#include "varnel_version.h"
 
 namespace varnel {
 namespace {
@@ -76,7 +78,7 @@ TEST_F(Settings, StoredValuesAreUsedAsTheyStand) {
   EXPECT_EQ(d.ModemCmd[5], "ATM0");  // an empty stored speaker command gives ATM0
   EXPECT_EQ(d.ModemCmd[6], "ATX3;ATL0");
   // German captions.
-  EXPECT_EQ(view.captions["btnClose"], LoadText(22, 2000));
+  EXPECT_EQ(view.captions["btnClose"], LoadText(kTextMainClose, kGermanBase));
 }
 
 TEST_F(Settings, AStoredPortOutsideTheMenuSelectsTheFirstItem) {
@@ -140,15 +142,15 @@ TEST_F(Settings, CaptionsComeFromTheStringTable) {
   Create();
   EXPECT_EQ(view.captions["frmMain"], " Varnel");
   EXPECT_EQ(view.captions["btnStart"], "Read Contents");
-  EXPECT_EQ(view.captions["Label9"], "Modules to execute (in this order)");
-  EXPECT_EQ(view.captions["AboutVersion"], "Version 2.20");
+  EXPECT_EQ(view.captions["LbChosenModules"], "Modules to execute (in this order)");
+  EXPECT_EQ(view.captions["AboutVersion"], std::string("Version ") + kVersionText);
 }
 
 TEST_F(Settings, AStoredLanguageWithoutABlockSpeaksEnglishAndIsKeptAsStored) {
   RegistryKey(kSettingsKey).WriteInt("Language", 7);
   Create();
   EXPECT_EQ(view.captions["btnStart"], "Read Contents");
-  EXPECT_EQ(logic->Text(88), "File");
+  EXPECT_EQ(logic->Text(kTextFile), "File");
   const auto logged = LoggedTexts();
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_NE(logged[0].find('7'), std::string::npos) << logged[0];
@@ -260,7 +262,7 @@ TEST_F(Settings, CloseWritesEveryValueWithTheLanguageChosenForTheNextStart) {
   MainLogic again(next, env);
   again.FormCreate();
   EXPECT_EQ(again.Language(), 1000);
-  EXPECT_EQ(next.captions["btnClose"], LoadText(22, 1000));
+  EXPECT_EQ(next.captions["btnClose"], LoadText(kTextMainClose, kDutchBase));
   EXPECT_EQ(again.FDevice->ModemCmd[5], "ATM0");  // an empty stored speaker command
 }
 

@@ -25,7 +25,7 @@ class Idc2Csv : public test::TempStore {
     logger.SerialNumber = 7;
     logger.ChannelMask = 0x03;
     const std::vector<IdcEntry> entries = {{36526.5, 0, 1.5f, 0}, {36526.75, 15, 2.0f, 99}};
-    WriteIdcFile(path.toStdString(), " 2.20", logger, {}, entries);
+    WriteIdcFile(path.toStdString(), kIdcVersionText, logger, {}, entries);
     return path;
   }
   static QByteArray Read(const QString& path) {

@@ -9,6 +9,7 @@
 #include "files/file_error.h"
 #include "files/idc_reader.h"
 #include "link/byte_order.h"
+#include "varnel_version.h"
 #include "workers/file_thread.h"
 #include "workers/message_queue.h"
 #include "workers/worker_messages.h"
@@ -119,7 +120,7 @@ class FileWorker : public ::testing::Test {
   }
 
   std::unique_ptr<TFileThread> Start(std::uint8_t mode = 0) {
-    return std::make_unique<TFileThread>(host_, mode, host_.device, " 2.20", folder_,
+    return std::make_unique<TFileThread>(host_, mode, host_.device, kFileVersionText, folder_,
                                          std::make_shared<FilesReport>(7));
   }
   // Everything in the logger's folder, by name.
@@ -150,7 +151,7 @@ TEST_F(FileWorker, WritesOneFilePerReadRecordWithItsPagesOldestFirst) {
   ASSERT_EQ(files.size(), 2u);
   const IdcFile newest = ReadIdcFile(files[0]);
   const IdcFile oldest = ReadIdcFile(files[1]);
-  EXPECT_EQ(newest.WriterTag, "Reader_ST 2.20");
+  EXPECT_EQ(newest.WriterTag, std::string(kIdcWriterName) + kFileVersionText);
   EXPECT_EQ(newest.SerialNumber, 4711u);
   EXPECT_EQ(newest.IdentityText, "Well 4");
   EXPECT_EQ(newest.CommentText, "note");

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "varnel_version.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::testing {
@@ -226,7 +227,7 @@ void TestHost::SelectRecords() {
 void TestHost::StartFileWorker() {
   fileThread_.reset();
   filesPending_ = true;
-  fileThread_ = std::make_unique<TFileThread>(*this, 0, device_, " 2.20", setup_.dataFolder);
+  fileThread_ = std::make_unique<TFileThread>(*this, 0, device_, kFileVersionText, setup_.dataFolder);
 }
 
 std::vector<int> TestHost::Results() const {
