@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "device/device.h"
 
 // Follows the workers' messages of a run and assembles the figures of each contact with a

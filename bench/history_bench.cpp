@@ -43,15 +43,15 @@
 #include <unistd.h>
 #endif
 
-#include "app/program_log.h"
+#include "common/program_log.h"
 #include "dialogs/form_log_file.h"
 #include "files/idc_blocks.h"
 #include "files/idc_reader.h"
 #include "history/data_view.h"
-#include "history/idc_chart.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"
 #include "history/history_summary.h"
+#include "history/idc_chart.h"
 #include "history/loggers_view.h"
 #include "history/stall_meter.h"
 #include "link/byte_order.h"

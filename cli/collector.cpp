@@ -4,9 +4,9 @@
 #include <QDir>
 #include <QTimer>
 
-#include "app/program_log.h"
 #include "cli/port_probe.h"
 #include "cli/stop_requests.h"
+#include "common/locations.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::cli {

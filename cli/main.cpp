@@ -6,12 +6,12 @@
 
 #include "app/facade_link.h"
 #include "app/main_logic.h"
-#include "app/program_log.h"
 #include "cli/collect_options.h"
 #include "cli/collector.h"
 #include "cli/console_view.h"
 #include "cli/run_state.h"
 #include "cli/system_service.h"
+#include "common/locations.h"
 #include "database/database_sink.h"
 #include "history/history_store.h"
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/locations.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"
 #include "history/history_store.h"

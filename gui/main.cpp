@@ -7,12 +7,13 @@
 #include <QMenu>
 
 #include "app/facade_link.h"
+#include "common/locations.h"
+#include "database/database_sink.h"
+#include "database/database_url.h"
 #include "dialogs/dialog_set.h"
 #include "gui/desktop_check.h"
 #include "gui/main_window.h"
 #include "gui/stop_signals.h"
-#include "database/database_sink.h"
-#include "database/database_url.h"
 #include "history/history_store.h"
 #include "history/history_windows.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/background_work.h"
+#include "common/background_work.h"
 #include "history/idc_chart.h"
 
 #include <functional>

@@ -13,7 +13,6 @@
 
 #include <functional>
 
-#include "app/program_log.h"
 #include "database/sql_connection.h"
 
 namespace varnel {
@@ -137,8 +136,6 @@ std::unique_ptr<HistoryStore> HistoryStoreFor(const QString& pathOrUrl, std::str
   if (!target) return nullptr;
   return std::make_unique<HistoryStore>(*target);
 }
-
-QString DefaultHistoryPath() { return UserDataFolder() + QStringLiteral("/history.sqlite"); }
 
 HistoryStore::HistoryStore(QString path)
     : path_(std::move(path)),

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "database/database_url.h"
 
 // The contact history: one SQLite file (through Qt SQL) with one row per contact. Every
@@ -92,9 +92,6 @@ class HistoryStore : public ContactSink {
   bool readOnly_ = false;
   bool once_ = false;
 };
-
-// $XDG_DATA_HOME/varnel/history.sqlite (%LOCALAPPDATA%\Varnel on Windows).
-QString DefaultHistoryPath();
 
 // The store of a history file, or of a database URL (sqlite:..., postgresql://...): the
 // contacts of every collector that writes into that database. Empty with *error when the

@@ -1,5 +1,6 @@
 #include "history/history_windows.h"
 
+#include "common/locations.h"
 #include "dialogs/window_placement.h"
 #include "history/data_view.h"
 #include "history/history_store.h"

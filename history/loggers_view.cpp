@@ -8,7 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
 #include "history/history_report.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "common/locations.h"
 #include "history/history_report.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"

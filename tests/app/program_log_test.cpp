@@ -6,8 +6,9 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include "app/locale_text.h"
-#include "app/program_log.h"
+#include "common/locale_text.h"
+#include "common/locations.h"
+#include "common/program_log.h"
 #include "logic_fixture.h"
 
 namespace varnel {

@@ -3,8 +3,8 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "logic_fixture.h"
 
 namespace varnel {

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-#include "app/documents_folder.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locations.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "lang/lang.h"
 #include "logic_fixture.h"
 

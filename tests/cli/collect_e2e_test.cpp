@@ -13,11 +13,11 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "e2e_checks.h"
 #include "history/history_store.h"
 #include "logic_fixture.h"
-#include "e2e_checks.h"
 #include "tests/support/child_process.h"
 
 namespace varnel {

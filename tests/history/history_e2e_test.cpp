@@ -22,9 +22,9 @@
 #include <functional>
 
 #include "app/facade_link.h"
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "e2e_checks.h"
 #include "history/data_view.h"
 #include "history/history_store.h"
