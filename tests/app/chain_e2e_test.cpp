@@ -15,8 +15,8 @@
 #include "common/locale_text.h"
 #include "common/registry_store.h"
 #include "common/settings.h"
+#include "database/contact_store.h"
 #include "e2e_checks.h"
-#include "history/history_store.h"
 #include "logic_fixture.h"
 #include "workers/file_thread.h"
 
@@ -146,7 +146,7 @@ class Chain : public test::TempStore {
   FacadeLink link;
   test::RecordingView view;
   test::ManualTimerFactory timers;
-  HistoryStore history{Root() + "/history.sqlite"};
+  ContactStore history{Root() + "/history.sqlite"};
   std::unique_ptr<MainLogic> logic;
 };
 

@@ -6,14 +6,14 @@
 #include <csignal>
 #include <regex>
 
-#include "history/history_store.h"
+#include "database/contact_store.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sim_process.h"
 
 namespace varnel {
 namespace {
 
-TEST(HistoryStore, AWriterKilledMidLoopLeavesEveryCommittedContactAndAUsableFile) {
+TEST(ContactStore, AWriterKilledMidLoopLeavesEveryCommittedContactAndAUsableFile) {
   testsupport::TempDir dir("varnel-history");
   const std::string path = dir / "history.sqlite";
   for (int round = 0; round < 3; ++round) {
@@ -31,7 +31,7 @@ TEST(HistoryStore, AWriterKilledMidLoopLeavesEveryCommittedContactAndAUsableFile
       printed = std::stoi((*it)[1]);
     }
 
-    HistoryStore store(QString::fromStdString(path));
+    ContactStore store(QString::fromStdString(path));
     std::string error;
     const auto rows = store.Contacts(std::nullopt, &error);
     ASSERT_TRUE(error.empty()) << error;

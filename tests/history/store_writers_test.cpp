@@ -4,14 +4,14 @@
 #include <array>
 #include <map>
 
-#include "history/history_store.h"
+#include "database/contact_store.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sim_process.h"
 
 namespace varnel {
 namespace {
 
-TEST(HistoryStore, ThreeWritersAtOnceOnANewFileKeepEveryContact) {
+TEST(ContactStore, ThreeWritersAtOnceOnANewFileKeepEveryContact) {
   testsupport::TempDir dir("varnel-history");
   const std::string path = dir / "history.sqlite";
   constexpr int kEach = 300;
@@ -23,7 +23,7 @@ TEST(HistoryStore, ThreeWritersAtOnceOnANewFileKeepEveryContact) {
   }
   for (testsupport::ChildProcess& w : writers) ASSERT_EQ(w.Wait(60000), 0) << w.Output();
 
-  HistoryStore store(QString::fromStdString(path));
+  ContactStore store(QString::fromStdString(path));
   std::string error;
   const auto rows = store.Contacts(std::nullopt, &error);
   ASSERT_TRUE(error.empty()) << error;
