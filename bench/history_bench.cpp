@@ -51,10 +51,10 @@
 #include "history/data_view.h"
 #include "history/history_settings.h"
 #include "history/history_summary.h"
-#include "history/idc_chart.h"
 #include "history/loggers_view.h"
 #include "history/stall_meter.h"
 #include "link/byte_order.h"
+#include "plots/idc_chart.h"
 
 namespace {
 

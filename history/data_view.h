@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/background_work.h"
-#include "history/idc_chart.h"
+#include "plots/idc_chart.h"
 
 #include <functional>
 
