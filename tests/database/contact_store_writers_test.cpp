@@ -17,7 +17,7 @@ TEST(ContactStore, ThreeWritersAtOnceOnANewFileKeepEveryContact) {
   constexpr int kEach = 300;
   std::array<testsupport::ChildProcess, 3> writers;
   for (std::size_t w = 0; w < writers.size(); ++w) {
-    ASSERT_TRUE(writers[w].Start(HISTORY_WRITE_LOOP_PATH,
+    ASSERT_TRUE(writers[w].Start(CONTACT_WRITE_LOOP_PATH,
                                  {path, std::to_string(1 + 100000 * w), std::to_string(kEach)}))
         << writers[w].Error();
   }

@@ -5,7 +5,7 @@
 
 #include "common/registry_store.h"
 #include "common/settings.h"
-#include "logic_fixture.h"
+#include "tests/common/temp_store.h"
 
 namespace varnel {
 namespace {

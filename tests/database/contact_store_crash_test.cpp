@@ -19,7 +19,7 @@ TEST(ContactStore, AWriterKilledMidLoopLeavesEveryCommittedContactAndAUsableFile
   for (int round = 0; round < 3; ++round) {
     testsupport::ChildProcess writer;
     const std::uint32_t first = 1 + 100000u * static_cast<std::uint32_t>(round);
-    ASSERT_TRUE(writer.Start(HISTORY_WRITE_LOOP_PATH, {path, std::to_string(first)}))
+    ASSERT_TRUE(writer.Start(CONTACT_WRITE_LOOP_PATH, {path, std::to_string(first)}))
         << writer.Error();
     ASSERT_TRUE(writer.WaitForOutput("written 40\n", 20000)) << writer.Output();
     writer.Stop(SIGKILL, 2000);
