@@ -27,30 +27,6 @@ std::optional<double> RingUse(const TDevice& d) {
 
 }  // namespace
 
-const char* ContactResultName(ContactResult result) {
-  switch (result) {
-    case ContactResult::Complete: return "complete";
-    case ContactResult::Partial: return "partial";
-    case ContactResult::Dropped: return "dropped";
-    case ContactResult::DeviceChanged: return "device changed";
-    case ContactResult::NoCommunication: return "no communication";
-    case ContactResult::FilesNotWritten: return "files not written";
-    case ContactResult::Stopped: return "stopped";
-    case ContactResult::FallbackFolder: return "files in fallback folder";
-  }
-  return "dropped";
-}
-
-std::optional<ContactResult> ParseContactResult(const std::string& name) {
-  for (ContactResult r : {ContactResult::Complete, ContactResult::Partial, ContactResult::Dropped,
-                          ContactResult::DeviceChanged, ContactResult::NoCommunication,
-                          ContactResult::FilesNotWritten, ContactResult::Stopped,
-                          ContactResult::FallbackFolder}) {
-    if (name == ContactResultName(r)) return r;
-  }
-  return std::nullopt;
-}
-
 ContactTracker::ContactTracker(ContactSink& sink, std::function<std::uint64_t()> lineBytes,
                                std::function<void(const std::string&)> failed)
     : sink_(sink), lineBytes_(std::move(lineBytes)), failed_(std::move(failed)) {}

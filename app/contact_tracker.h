@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "device/device.h"
 #include "workers/job_kind.h"
 

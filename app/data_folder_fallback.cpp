@@ -1,14 +1,12 @@
 // The data folder checked at Start and before each call's files, and the fallback folder
 // that takes the files when it cannot.
-#include "app/data_folder_fallback.h"
-
 #include <QDir>
 #include <string>
 #include <system_error>
 
 #include "app/contact_tracker.h"
 #include "app/main_logic.h"
-#include "app/program_log.h"
+#include "common/locations.h"
 #include "files/data_folder_state.h"
 #include "files/native_path.h"
 #include "lang/text_ids.h"
@@ -26,8 +24,6 @@ int ReasonText(FolderState state) {
 }
 
 }  // namespace
-
-QString FallbackDataFolder() { return UserDataFolder() + QStringLiteral("/fallback-data"); }
 
 void MainLogic::CheckDataFolderAtStart() {
   if (!documentsDataFolder_.empty() && documentsDataFolder_ == FInternalPath) {

@@ -9,10 +9,11 @@
 #include <chrono>
 
 #include "app/contact_tracker.h"
-#include "app/locale_text.h"
 #include "app/port_menu.h"
-#include "app/settings.h"
 #include "app/worker_event_pump.h"
+#include "common/locale_text.h"
+#include "common/locations.h"
+#include "common/settings.h"
 #include "lang/lang.h"
 #include "lang/text_ids.h"
 #include "link/line_counter.h"

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "app/config_form_values.h"
-#include "app/contact_figures.h"
 #include "app/link_control.h"
 #include "app/logic_timer.h"
 #include "app/main_view.h"
 #include "app/modules.h"
-#include "app/program_log.h"
 #include "app/record_list.h"
+#include "common/contact_figures.h"
+#include "common/program_log.h"
 #include "device/device.h"
 #include "device/page_cache.h"
 #include "workers/file_thread.h"

@@ -3,10 +3,10 @@
 #include <QDate>
 
 #include "app/contact_tracker.h"
-#include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/registered_devices.h"
 #include "app/worker_event_pump.h"
+#include "common/locale_text.h"
 #include "lang/text_ids.h"
 #include "workers/job_kind.h"
 

@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "app/contact_tracker.h"
-#include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/registered_devices.h"
-#include "app/settings.h"
 #include "app/worker_event_pump.h"
+#include "common/locale_text.h"
+#include "common/settings.h"
 #include "files/code_page_text.h"
 #include "files/durable_file.h"
 #include "files/idc_names.h"

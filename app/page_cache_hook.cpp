@@ -4,7 +4,7 @@
 // time, never a file.
 
 #include "app/main_logic.h"
-#include "app/program_log.h"
+#include "common/locations.h"
 #include "device/page_cache.h"
 #include "files/native_path.h"
 #include "lang/text_ids.h"
@@ -13,8 +13,7 @@ namespace varnel {
 
 namespace {
 std::filesystem::path CacheFileOf(std::uint32_t serial) {
-  return PageCacheFile(PathFromUtf8((UserDataFolder() + QStringLiteral("/page-cache")).toStdString()),
-                       serial);
+  return PageCacheFile(PathFromUtf8(PageCacheFolder().toStdString()), serial);
 }
 }  // namespace
 

@@ -1,7 +1,7 @@
 // What the program does now and what the last call gave, said in a few lines for the tray
 // icon, where an operator looks for it while the window is hidden.
-#include "app/locale_text.h"
 #include "app/main_logic.h"
+#include "common/locale_text.h"
 #include "lang/text_ids.h"
 
 namespace varnel {

@@ -4,9 +4,9 @@
 #include <QDir>
 #include <QTimer>
 
-#include "app/program_log.h"
 #include "cli/port_probe.h"
 #include "cli/stop_requests.h"
+#include "common/locations.h"
 #include "lang/text_ids.h"
 #include "workers/job_kind.h"
 #include "workers/worker_messages.h"

@@ -6,14 +6,14 @@
 
 #include "app/facade_link.h"
 #include "app/main_logic.h"
-#include "app/program_log.h"
 #include "cli/collect_options.h"
 #include "cli/collector.h"
 #include "cli/console_view.h"
 #include "cli/run_state.h"
 #include "cli/system_service.h"
+#include "common/locations.h"
+#include "database/contact_store.h"
 #include "database/database_sink.h"
-#include "history/history_store.h"
 
 namespace {
 int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
@@ -77,7 +77,7 @@ int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
   env.Link = &link;
   env.Observer = &view;
   // Every contact goes into the history; a history that cannot be written is logged.
-  HistoryStore history(DefaultHistoryPath());
+  ContactStore history(DefaultHistoryPath());
   // ... and, with a database, so do the entries of its new files (behind the line's back).
   MainLogic* logicRef = nullptr;
   const QString databaseUrl = QString::fromStdString(options.database);

@@ -17,7 +17,7 @@ endforeach()
 # The installed programs find the mark in their data folder and so keep their log and
 # default data folder in the per-user data folder, never beside themselves.
 file(RELATIVE_PATH _mark "/p/${CMAKE_INSTALL_BINDIR}" "/p/${CMAKE_INSTALL_DATADIR}/varnel/installed")
-target_compile_definitions(varnel_app PRIVATE VARNEL_INSTALLED_MARK="${_mark}")
+target_compile_definitions(varnel_common PRIVATE VARNEL_INSTALLED_MARK="${_mark}")
 install(FILES ${_pkg}/installed DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel)
 
 install(TARGETS varnel-collect vtq-sim vtq-read idc-dump idc2csv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -1,7 +1,7 @@
 #include "dialogs/dialog_set.h"
 
-#include "app/database_setting.h"
 #include "app/main_logic.h"
+#include "common/database_setting.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_add_dev.h"
 #include "dialogs/form_config.h"

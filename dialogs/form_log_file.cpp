@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/program_log.h"
+#include "common/program_log.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_message.h"
 #include "lang/text_ids.h"

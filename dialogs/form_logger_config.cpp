@@ -23,6 +23,7 @@
 #include <filesystem>
 
 #include "app/registered_device_store.h"
+#include "common/locale_text.h"
 #include "device/pressure_units.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/float_edit.h"

@@ -11,7 +11,7 @@
 #include <QSpinBox>
 #include <optional>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
 #include "app/registered_device_store.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/float_edit.h"

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
 #include "device/pressure_units.h"
 #include "lang/lang.h"
 #include "lang/text_ids.h"

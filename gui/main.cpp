@@ -7,13 +7,14 @@
 #include <QMenu>
 
 #include "app/facade_link.h"
+#include "common/locations.h"
+#include "database/contact_store.h"
+#include "database/database_sink.h"
+#include "database/database_url.h"
 #include "dialogs/dialog_set.h"
 #include "gui/desktop_check.h"
 #include "gui/main_window.h"
 #include "gui/stop_signals.h"
-#include "database/database_sink.h"
-#include "database/database_url.h"
-#include "history/history_store.h"
 #include "history/history_windows.h"
 #include "lang/text_ids.h"
 
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
   env.Link = &link;
   // Every contact goes into the history; a history that cannot be written is logged and the
   // readout goes on.
-  HistoryStore history(DefaultHistoryPath());
+  ContactStore history(DefaultHistoryPath());
   // With a database set, the entries of the new files follow, off the window's thread.
   MainLogic* logicRef = nullptr;
   DatabaseSink database(&history, [] { return ReadDatabaseUrlSetting(); },

@@ -8,10 +8,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
+#include "database/contact_store.h"
 #include "history/history_report.h"
 #include "history/history_settings.h"
-#include "history/history_store.h"
 #include "history/history_summary.h"
 #include "lang/lang.h"
 #include "lang/text_ids.h"
@@ -84,7 +84,7 @@ void LoggersView::Refresh() {
       [path, limits, now] {
         Reading r;
         // A database URL: the contacts of every collector that writes into it.
-        const auto store = HistoryStoreFor(path, &r.Error);
+        const auto store = ContactStoreFor(path, &r.Error);
         if (store) r.Error = store->Open(true);
         if (store && r.Error.empty()) {
           r.Loggers = SummarizeStoredHistory(*store, std::nullopt, now, limits, &r.Error);

@@ -12,13 +12,13 @@
 #include <functional>
 
 #include "app/facade_link.h"
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
-#include "history/history_store.h"
-#include "workers/file_thread.h"
-#include "logic_fixture.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "database/contact_store.h"
 #include "e2e_checks.h"
+#include "logic_fixture.h"
+#include "workers/file_thread.h"
 
 namespace varnel {
 namespace {
@@ -146,7 +146,7 @@ class Chain : public test::TempStore {
   FacadeLink link;
   test::RecordingView view;
   test::ManualTimerFactory timers;
-  HistoryStore history{Root() + "/history.sqlite"};
+  ContactStore history{Root() + "/history.sqlite"};
   std::unique_ptr<MainLogic> logic;
 };
 

@@ -6,9 +6,8 @@
 
 #include <algorithm>
 
-#include "app/documents_folder.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "lang/lang.h"
 #include "lang/text_ids.h"
 #include "logic_fixture.h"
@@ -179,27 +178,6 @@ TEST_F(Settings, FolderRuleKeepsAnExistingStoredFolder) {
   RegistryKey(kCommonKey).WriteString("ConfigFile-Path", Root() + "/data/");
   Create();
   EXPECT_EQ(QString::fromStdString(logic->ConfigFileFolder()), Root() + "/data");
-}
-
-TEST_F(Settings, AFolderThatCannotBeWrittenIsReplacedByThePerUserDataFolder) {
-  QDir().mkpath(Root() + "/ro");
-  const auto readOnly = [this](const QString& f) { return f != Root() + "/ro"; };
-  // The program's folder, reached through the rule, gives way to the documents folder.
-  const auto programReadOnly = [this](const QString& f) { return f != ProgramFolder(); };
-  bool toDocuments = false;
-  EXPECT_EQ(ResolveFolderSetting("", ProgramFolder(), programReadOnly, &toDocuments),
-            DocumentsDataFolder());
-  EXPECT_TRUE(toDocuments);
-#ifdef Q_OS_WIN
-  // Windows keeps the drive's root, as the other programs of the device line do.
-  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly), "C:");
-  return;
-#endif
-  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly, &toDocuments),
-            Root() + "/data/varnel");
-  EXPECT_FALSE(toDocuments);
-  EXPECT_TRUE(QFileInfo(Root() + "/data/varnel").isDir());
-  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder()), Root() + "/ro");
 }
 
 TEST_F(Settings, AnInstalledProgramWithoutDataFolderWritesToTheDocumentsFolderAndSaysSoOnce) {

@@ -4,9 +4,9 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "lang/text_ids.h"
 #include "logic_fixture.h"
 #include "varnel_version.h"

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "lang/lang.h"
 #include "lang/text_ids.h"
 #include "logic_fixture.h"

@@ -17,8 +17,8 @@
 #include <QTest>
 
 #include "app/facade_link.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "gui/fill_meter.h"
 #include "gui_fixture.h"
 #include "manual_timer.h"

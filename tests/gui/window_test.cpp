@@ -22,8 +22,8 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui_fixture.h"

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "app/modules.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "files/idc_blocks.h"
 #include "logic_fixture.h"
 #include "modules/idc2csv/csv_export.h"

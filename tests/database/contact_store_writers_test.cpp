@@ -4,26 +4,26 @@
 #include <array>
 #include <map>
 
-#include "history/history_store.h"
+#include "database/contact_store.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sim_process.h"
 
 namespace varnel {
 namespace {
 
-TEST(HistoryStore, ThreeWritersAtOnceOnANewFileKeepEveryContact) {
+TEST(ContactStore, ThreeWritersAtOnceOnANewFileKeepEveryContact) {
   testsupport::TempDir dir("varnel-history");
   const std::string path = dir / "history.sqlite";
   constexpr int kEach = 300;
   std::array<testsupport::ChildProcess, 3> writers;
   for (std::size_t w = 0; w < writers.size(); ++w) {
-    ASSERT_TRUE(writers[w].Start(HISTORY_WRITE_LOOP_PATH,
+    ASSERT_TRUE(writers[w].Start(CONTACT_WRITE_LOOP_PATH,
                                  {path, std::to_string(1 + 100000 * w), std::to_string(kEach)}))
         << writers[w].Error();
   }
   for (testsupport::ChildProcess& w : writers) ASSERT_EQ(w.Wait(60000), 0) << w.Output();
 
-  HistoryStore store(QString::fromStdString(path));
+  ContactStore store(QString::fromStdString(path));
   std::string error;
   const auto rows = store.Contacts(std::nullopt, &error);
   ASSERT_TRUE(error.empty()) << error;

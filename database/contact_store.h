@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "database/database_url.h"
 
 // The contact history: one SQLite file (through Qt SQL) with one row per contact. Every
@@ -37,20 +37,20 @@ struct ContactPosition {
   std::int64_t Id = 0;
 };
 
-class HistoryStore : public ContactSink {
+class ContactStore : public ContactSink {
  public:
   // The version of the table layout this program writes (kept in the file's user_version).
   static constexpr int kSchemaVersion = 1;
 
-  explicit HistoryStore(QString path);
+  explicit ContactStore(QString path);
   // The contacts table of a database URL's target (an SQLite file or a PostgreSQL server).
   // `eachContactOnce`: a contact that is there already is not added again (a unique index
   // on the logger, the start, the result, the line bytes and the duration), for a writer
   // that may send the same contact again after it broke off.
-  explicit HistoryStore(DatabaseTarget target, bool eachContactOnce = false);
-  ~HistoryStore() override;
-  HistoryStore(const HistoryStore&) = delete;
-  HistoryStore& operator=(const HistoryStore&) = delete;
+  explicit ContactStore(DatabaseTarget target, bool eachContactOnce = false);
+  ~ContactStore() override;
+  ContactStore(const ContactStore&) = delete;
+  ContactStore& operator=(const ContactStore&) = delete;
 
   const QString& Path() const { return path_; }
 
@@ -93,12 +93,9 @@ class HistoryStore : public ContactSink {
   bool once_ = false;
 };
 
-// $XDG_DATA_HOME/varnel/history.sqlite (%LOCALAPPDATA%\Varnel on Windows).
-QString DefaultHistoryPath();
-
 // The store of a history file, or of a database URL (sqlite:..., postgresql://...): the
 // contacts of every collector that writes into that database. Empty with *error when the
 // URL cannot be used.
-std::unique_ptr<HistoryStore> HistoryStoreFor(const QString& pathOrUrl, std::string* error);
+std::unique_ptr<ContactStore> ContactStoreFor(const QString& pathOrUrl, std::string* error);
 
 }  // namespace varnel

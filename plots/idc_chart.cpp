@@ -1,4 +1,4 @@
-#include "history/idc_chart.h"
+#include "plots/idc_chart.h"
 
 #include <QChart>
 #include <QDateTime>

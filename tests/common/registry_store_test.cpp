@@ -3,9 +3,9 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
-#include "app/registry_store.h"
-#include "app/settings.h"
-#include "logic_fixture.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "tests/common/temp_store.h"
 
 namespace varnel {
 namespace {

@@ -1,9 +1,9 @@
-#include "app/registry_store.h"
+#include "common/registry_store.h"
 
-#include <QDir>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QtGlobal>
+
+#include "common/locations.h"
 
 namespace varnel {
 
@@ -45,12 +45,6 @@ bool ToInt32(const QVariant& v, std::int32_t& out) {
 
 QString NormalizeRegistryPath(const QString& registryPath) {
   return PathComponents(registryPath).join(QLatin1Char('\\'));
-}
-
-QString ConfigHome() {
-  const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
-  if (!xdg.isEmpty()) return QString::fromLocal8Bit(xdg);
-  return QDir::homePath() + QStringLiteral("/.config");
 }
 
 StoreLocation LocateKey(const QString& registryPath) {

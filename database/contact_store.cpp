@@ -1,4 +1,4 @@
-#include "history/history_store.h"
+#include "database/contact_store.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,7 +13,6 @@
 
 #include <functional>
 
-#include "app/program_log.h"
 #include "database/sql_connection.h"
 
 namespace varnel {
@@ -129,33 +128,31 @@ std::optional<int> OptInt(const QVariant& v) {
 
 }  // namespace
 
-std::unique_ptr<HistoryStore> HistoryStoreFor(const QString& pathOrUrl, std::string* error) {
+std::unique_ptr<ContactStore> ContactStoreFor(const QString& pathOrUrl, std::string* error) {
   const bool url = pathOrUrl.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive) ||
                    pathOrUrl.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive);
-  if (!url) return std::make_unique<HistoryStore>(pathOrUrl);
+  if (!url) return std::make_unique<ContactStore>(pathOrUrl);
   const auto target = ParseDatabaseUrl(pathOrUrl, error);
   if (!target) return nullptr;
-  return std::make_unique<HistoryStore>(*target);
+  return std::make_unique<ContactStore>(*target);
 }
 
-QString DefaultHistoryPath() { return UserDataFolder() + QStringLiteral("/history.sqlite"); }
-
-HistoryStore::HistoryStore(QString path)
+ContactStore::ContactStore(QString path)
     : path_(std::move(path)),
       connection_(QStringLiteral("varnel-history-") + QUuid::createUuid().toString()) {
   target_.Engine = DatabaseEngine::SQLite;
   target_.Path = path_;
 }
 
-HistoryStore::HistoryStore(DatabaseTarget target, bool eachContactOnce)
+ContactStore::ContactStore(DatabaseTarget target, bool eachContactOnce)
     : path_(target.Engine == DatabaseEngine::SQLite ? target.Path : target.Display()),
       target_(std::move(target)),
       connection_(QStringLiteral("varnel-history-") + QUuid::createUuid().toString()),
       once_(eachContactOnce) {}
 
-HistoryStore::~HistoryStore() { Close(); }
+ContactStore::~ContactStore() { Close(); }
 
-void HistoryStore::Close() {
+void ContactStore::Close() {
   if (QSqlDatabase::contains(connection_)) {
     {
       QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -166,7 +163,7 @@ void HistoryStore::Close() {
   open_ = false;
 }
 
-std::string HistoryStore::Open(bool readOnly) {
+std::string ContactStore::Open(bool readOnly) {
   Close();
   readOnly_ = readOnly;
   if (target_.Engine == DatabaseEngine::PostgreSQL) {
@@ -253,7 +250,7 @@ std::string HistoryStore::Open(bool readOnly) {
 
 // Tables made before the key had no such index. Where rows that are the same contact twice
 // stand in it already the index cannot be made: the contacts still go in, unguarded.
-void HistoryStore::AddOnceIndex() {
+void ContactStore::AddOnceIndex() {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   varnel::WriteTransaction(db, target_.Engine, [this](QSqlQuery& w) -> std::string {
     const bool ok = LockSchema(w, target_.Engine) &&
@@ -272,7 +269,7 @@ const QString kInsert = QStringLiteral(
     "files) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
 }  // namespace
 
-std::string HistoryStore::Add(const ContactFigures& c) {
+std::string ContactStore::Add(const ContactFigures& c) {
   if (!open_ || readOnly_) {
     if (std::string error = Open(false); !error.empty()) return error;
   }
@@ -382,7 +379,7 @@ class RowReader {
 
 }  // namespace
 
-bool HistoryStore::Select(QSqlQuery& q, const QString& sql, const QVariantList& values,
+bool ContactStore::Select(QSqlQuery& q, const QString& sql, const QVariantList& values,
                           std::string* error) {
   if (!open_) {
     if (std::string e = Open(true); !e.empty()) {
@@ -401,7 +398,7 @@ bool HistoryStore::Select(QSqlQuery& q, const QString& sql, const QVariantList& 
   return true;
 }
 
-std::vector<ContactFigures> HistoryStore::Contacts(std::optional<std::uint32_t> serial,
+std::vector<ContactFigures> ContactStore::Contacts(std::optional<std::uint32_t> serial,
                                                    std::string* error) {
   std::vector<ContactFigures> out;
   QSqlQuery q;
@@ -416,7 +413,7 @@ std::vector<ContactFigures> HistoryStore::Contacts(std::optional<std::uint32_t> 
   return out;
 }
 
-std::vector<LoggerContacts> HistoryStore::NewestContacts(int newest,
+std::vector<LoggerContacts> ContactStore::NewestContacts(int newest,
                                                          std::optional<std::uint32_t> serial,
                                                          std::string* error) {
   std::vector<LoggerContacts> out;
@@ -450,7 +447,7 @@ std::vector<LoggerContacts> HistoryStore::NewestContacts(int newest,
   return out;
 }
 
-std::vector<ContactFigures> HistoryStore::ContactsPage(std::uint32_t serial,
+std::vector<ContactFigures> ContactStore::ContactsPage(std::uint32_t serial,
                                                        ContactPosition* after, int limit,
                                                        std::string* error) {
   std::vector<ContactFigures> out;

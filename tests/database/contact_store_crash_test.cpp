@@ -6,20 +6,20 @@
 #include <csignal>
 #include <regex>
 
-#include "history/history_store.h"
+#include "database/contact_store.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sim_process.h"
 
 namespace varnel {
 namespace {
 
-TEST(HistoryStore, AWriterKilledMidLoopLeavesEveryCommittedContactAndAUsableFile) {
+TEST(ContactStore, AWriterKilledMidLoopLeavesEveryCommittedContactAndAUsableFile) {
   testsupport::TempDir dir("varnel-history");
   const std::string path = dir / "history.sqlite";
   for (int round = 0; round < 3; ++round) {
     testsupport::ChildProcess writer;
     const std::uint32_t first = 1 + 100000u * static_cast<std::uint32_t>(round);
-    ASSERT_TRUE(writer.Start(HISTORY_WRITE_LOOP_PATH, {path, std::to_string(first)}))
+    ASSERT_TRUE(writer.Start(CONTACT_WRITE_LOOP_PATH, {path, std::to_string(first)}))
         << writer.Error();
     ASSERT_TRUE(writer.WaitForOutput("written 40\n", 20000)) << writer.Output();
     writer.Stop(SIGKILL, 2000);
@@ -31,7 +31,7 @@ TEST(HistoryStore, AWriterKilledMidLoopLeavesEveryCommittedContactAndAUsableFile
       printed = std::stoi((*it)[1]);
     }
 
-    HistoryStore store(QString::fromStdString(path));
+    ContactStore store(QString::fromStdString(path));
     std::string error;
     const auto rows = store.Contacts(std::nullopt, &error);
     ASSERT_TRUE(error.empty()) << error;

@@ -2,7 +2,6 @@
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 // The program's settings in the per-user store, their keys and their defaults.
@@ -79,16 +78,5 @@ void WriteCommonFolders(const QString& internalPath, const QString& configFilePa
 // Writes the settings key value by value in a fixed order, so that the stored file reads
 // the same from one close to the next and a diff shows only what changed.
 void WriteSettingsKey(const StoredSettings& s);
-
-// The folder rule for the data and configuration-file folders: the stored folder when it
-// exists, else "CommonData" in the program's folder when that exists, else the program's
-// folder (no trailing separator). A folder that the rule chose and that cannot be written to
-// (or the program's folder of an installed copy) gives way to the documents data folder,
-// which is not created here; `toDocuments` is then set. A stored folder that cannot be
-// written to is replaced by "C:" on Windows, by the per-user data folder elsewhere.
-// `writable` tells whether a folder can be written to (the default asks the system).
-QString ResolveFolderSetting(const QString& stored, const QString& programFolder,
-                             const std::function<bool(const QString&)>& writable = {},
-                             bool* toDocuments = nullptr);
 
 }  // namespace varnel

@@ -1,6 +1,5 @@
 #pragma once
 #include <QString>
-#include <functional>
 #include <string_view>
 
 // The program log: a plain text file in which every line starts with the date and time and a
@@ -35,28 +34,5 @@ class ProgramLog {
  private:
   QString path_;
 };
-
-// Where the log of the program at `programPath` goes: beside the program, the program's file
-// name with its extension replaced by ".LOG". When the program's folder is not writable or
-// the program is installed, the
-// same name in the per-user data folder ($XDG_DATA_HOME/varnel, else ~/.local/share/varnel;
-// on Windows the local application data folder), which is created when needed.
-// `writable` tells whether a folder can be written to (the default asks the system).
-QString DefaultLogFilePath(const QString& programPath,
-                           const std::function<bool(const QString&)>& writable = {});
-
-// True for an existing folder that this program may create files in, found out by making
-// and removing a probe file: on Windows the folder's attributes say nothing of its access
-// list, so C:\Program Files would pass for writable.
-bool FolderWritable(const QString& folder);
-
-// True when `programFolder` is the program folder of an installed copy (the install puts a
-// mark in its data folder, ../share/varnel/installed from the programs). An installed
-// program keeps nothing beside itself, even where it could write (root may write to
-// /usr/bin): its log and its default data folder are the per-user data folder.
-bool InstalledProgramFolder(const QString& programFolder);
-
-// The per-user data folder of the program.
-QString UserDataFolder();
 
 }  // namespace varnel

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "history/history_store.h"
+#include "database/contact_store.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc != 3 && argc != 4) return 2;
   const long first = std::atol(argv[2]);
   const long count = argc == 4 ? std::atol(argv[3]) : 0;
-  varnel::HistoryStore store(QString::fromLocal8Bit(argv[1]));
+  varnel::ContactStore store(QString::fromLocal8Bit(argv[1]));
   for (int n = 1; count == 0 || n <= count; ++n) {
     varnel::ContactFigures c;
     c.SerialNumber = static_cast<std::uint32_t>(first + n - 1);

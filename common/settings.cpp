@@ -1,12 +1,8 @@
-#include "app/settings.h"
+#include "common/settings.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 
-#include "app/documents_folder.h"
-#include "app/program_log.h"
-#include "app/registry_store.h"
+#include "common/registry_store.h"
 
 namespace varnel {
 
@@ -71,38 +67,6 @@ void WriteSettingsKey(const StoredSettings& s) {
   if (s.MainWidth) key.WriteInt(QString::fromLatin1(kMainWidthValue), *s.MainWidth);
   if (s.MainHeight) key.WriteInt(QString::fromLatin1(kMainHeightValue), *s.MainHeight);
   if (s.MainMaximized) key.WriteFlag(QString::fromLatin1(kMainMaximizedValue), *s.MainMaximized);
-}
-
-QString ResolveFolderSetting(const QString& stored, const QString& programFolder,
-                             const std::function<bool(const QString&)>& writable,
-                             bool* toDocuments) {
-  if (toDocuments) *toDocuments = false;
-  QString folder = stored;
-  const bool byRule = folder.isEmpty() || !QFileInfo(folder).isDir();
-  if (byRule) {
-    const QString commonData = programFolder + QStringLiteral("/CommonData");
-    folder = QFileInfo(commonData).isDir() ? commonData : programFolder;
-  }
-  while (folder.size() > 1 && (folder.endsWith(QLatin1Char('/')) ||
-                               folder.endsWith(QLatin1Char('\\')))) {
-    folder.chop(1);
-  }
-  const bool installed = folder == programFolder && InstalledProgramFolder(programFolder);
-  const bool canWrite = !installed && (writable ? writable(folder) : FolderWritable(folder));
-  if (canWrite) return folder;
-  if (byRule) {
-    // No folder of the operator's is there and the program's own cannot take files
-    // (/usr/bin, C:\Program Files): the operator finds them among the documents.
-    if (toDocuments) *toDocuments = true;
-    return DocumentsDataFolder();
-  }
-#ifdef Q_OS_WIN
-  return QStringLiteral("C:");
-#else
-  const QString fallback = UserDataFolder();
-  QDir().mkpath(fallback);
-  return fallback;
-#endif
 }
 
 }  // namespace varnel

@@ -1,4 +1,4 @@
-// The window logic needs a Qt core application for its queued messages and its store.
+// The programs above the core need a Qt core application for queued messages and the store.
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 

@@ -59,9 +59,6 @@ class RegistryKey {
 // trailing one: "\SOFTWARE\A\\B\" gives "SOFTWARE\A\B".
 QString NormalizeRegistryPath(const QString& registryPath);
 
-// The per-user configuration folder: $XDG_CONFIG_HOME when set, else ~/.config.
-QString ConfigHome();
-
 // Where a key is kept outside Windows: the INI file and the group inside it ("/"-separated,
 // empty for the program's own key).
 struct StoreLocation {

@@ -1,4 +1,4 @@
-#include "app/locale_text.h"
+#include "common/locale_text.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -11,7 +11,7 @@
 
 #include "files/file_error.h"
 #include "files/idc_reader.h"
-#include "history/idc_chart.h"
+#include "plots/idc_chart.h"
 
 namespace {
 

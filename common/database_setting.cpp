@@ -1,7 +1,7 @@
-#include "app/database_setting.h"
+#include "common/database_setting.h"
 
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 
 namespace varnel {
 

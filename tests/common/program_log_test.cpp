@@ -6,9 +6,9 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include "app/locale_text.h"
-#include "app/program_log.h"
-#include "logic_fixture.h"
+#include "common/locale_text.h"
+#include "common/program_log.h"
+#include "tests/common/temp_store.h"
 
 namespace varnel {
 namespace {
@@ -78,27 +78,6 @@ TEST_F(ProgramLogFile, TextsAreWrittenInTheSystemEncoding) {
   ASSERT_TRUE(log.CreateIfMissing());
   ASSERT_TRUE(log.AddToLogFile("M\xC3\xA4rz"));
   EXPECT_TRUE(Content().endsWith(QString::fromUtf8("\tM\xC3\xA4rz\r\n").toLocal8Bit()));
-}
-
-TEST_F(ProgramLogFile, TheLogLiesBesideTheProgramWithTheExtensionReplaced) {
-  EXPECT_EQ(DefaultLogFilePath(ProgramFolder() + "/Varnel.exe"), ProgramFolder() + "/Varnel.LOG");
-  EXPECT_EQ(DefaultLogFilePath(ProgramFolder() + "/varnel-collect"),
-            ProgramFolder() + "/varnel-collect.LOG");
-}
-
-TEST_F(ProgramLogFile, AnUnwritableProgramFolderSendsTheLogToThePerUserDataFolder) {
-  const QString ro = Root() + "/ro";
-  QDir().mkpath(ro);
-  const auto readOnly = [ro](const QString& f) { return f != ro; };
-#ifdef Q_OS_WIN
-  const QString perUser = Root() + "/data/Varnel";  // %LOCALAPPDATA%\Varnel
-#else
-  const QString perUser = Root() + "/data/varnel";
-#endif
-  EXPECT_EQ(DefaultLogFilePath(ro + "/Varnel.exe", readOnly), perUser + "/Varnel.LOG");
-  EXPECT_TRUE(QFileInfo(perUser).isDir());
-  EXPECT_FALSE(FolderWritable(Root() + "/missing"));
-  EXPECT_TRUE(FolderWritable(ro));
 }
 
 }  // namespace
