@@ -27,36 +27,12 @@ std::optional<double> RingUse(const TDevice& d) {
 
 }  // namespace
 
-const char* ContactResultName(ContactResult result) {
-  switch (result) {
-    case ContactResult::Complete: return "complete";
-    case ContactResult::Partial: return "partial";
-    case ContactResult::Dropped: return "dropped";
-    case ContactResult::DeviceChanged: return "device changed";
-    case ContactResult::NoCommunication: return "no communication";
-    case ContactResult::FilesNotWritten: return "files not written";
-    case ContactResult::Stopped: return "stopped";
-    case ContactResult::FallbackFolder: return "files in fallback folder";
-  }
-  return "dropped";
-}
-
-std::optional<ContactResult> ParseContactResult(const std::string& name) {
-  for (ContactResult r : {ContactResult::Complete, ContactResult::Partial, ContactResult::Dropped,
-                          ContactResult::DeviceChanged, ContactResult::NoCommunication,
-                          ContactResult::FilesNotWritten, ContactResult::Stopped,
-                          ContactResult::FallbackFolder}) {
-    if (name == ContactResultName(r)) return r;
-  }
-  return std::nullopt;
-}
-
 ContactTracker::ContactTracker(ContactSink& sink, std::function<std::uint64_t()> lineBytes,
                                std::function<void(const std::string&)> failed)
     : sink_(sink), lineBytes_(std::move(lineBytes)), failed_(std::move(failed)) {}
 
-void ContactTracker::JobStarted(std::uint32_t kind, bool /*modem*/) {
-  if (kind == 0 || kind == 2 || kind == 4) {
+void ContactTracker::JobStarted(JobKind kind, bool /*modem*/) {
+  if (kind == kJobModemContents || kind == kJobNextCall || kind == kJobDirectContents) {
     // A new wait or contents reading: whatever came before is over -- once the files of
     // its readout, still being written, have come.
     if (open_) {
@@ -65,7 +41,7 @@ void ContactTracker::JobStarted(std::uint32_t kind, bool /*modem*/) {
     }
     pendingStart_ = SysClock::now();
     pendingBytes_ = lineBytes_();
-  } else if (kind == 1 && !open_) {
+  } else if (kind == kJobReadRecords && !open_) {
     pendingStart_ = SysClock::now();
     pendingBytes_ = lineBytes_();
   }
@@ -196,7 +172,9 @@ void ContactTracker::FilesDone(std::int64_t flag, const TDevice& d, bool modem) 
   filesPending_ = false;
   // The files made before a failure stay on disk and are listed all the same.
   for (int i = 0; i < d.FileCount(); ++i) c_.Files.push_back(PathToUtf8(d.FileName(i)->Name));
-  if (c_.PagesRead > 0 && ((flag & 0xFF) != 1 || d.FileCount() == 0)) filesFailed_ = true;
+  if (c_.PagesRead > 0 && ((flag & 0xFF) != kFilesComplete || d.FileCount() == 0)) {
+    filesFailed_ = true;
+  }
   if (!modem || stopping_) lineEnded_ = true;
   FinishIfDone();
 }

@@ -4,8 +4,9 @@
 #include <functional>
 #include <optional>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "device/device.h"
+#include "workers/job_kind.h"
 
 // Follows the workers' messages of a run and assembles the figures of each contact with a
 // logger. A contact opens with the modem connection or the first word of a logger; it ends
@@ -21,7 +22,7 @@ class ContactTracker {
                  std::function<void(const std::string&)> failed);
 
   // Called by the window logic as each of these happens, before it acts on it.
-  void JobStarted(std::uint32_t kind, bool modem);
+  void JobStarted(JobKind kind, bool modem);
   void WorkerStatus(int code, std::int64_t value, const TDevice& device);
   void WorkerDone(int code, const TDevice& device, bool modem);
   void FilesDone(std::int64_t flag, const TDevice& device, bool modem);

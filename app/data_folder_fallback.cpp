@@ -1,36 +1,29 @@
 // The data folder checked at Start and before each call's files, and the fallback folder
 // that takes the files when it cannot.
-#include "app/data_folder_fallback.h"
-
 #include <QDir>
 #include <string>
 #include <system_error>
 
 #include "app/contact_tracker.h"
 #include "app/main_logic.h"
-#include "app/program_log.h"
+#include "common/locations.h"
 #include "files/data_folder_state.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
 namespace {
 
-constexpr int kTextFolderUnusable = 870;  // "Data folder cannot be used:"
-constexpr int kTextFilesGoTo = 874;       // "files are written to"
-constexpr int kTextNoFolderSet = 914;     // "No data folder set and the program's folder ..."
-
 int ReasonText(FolderState state) {
   switch (state) {
-    case FolderState::Missing: return 871;     // "it does not exist"
-    case FolderState::NotAFolder: return 872;  // "it is not a folder"
-    default: return 873;                       // "it cannot be written to"
+    case FolderState::Missing: return kTextFolderMissing;
+    case FolderState::NotAFolder: return kTextNotAFolder;
+    default: return kTextFolderNotWritable;
   }
 }
 
 }  // namespace
-
-QString FallbackDataFolder() { return UserDataFolder() + QStringLiteral("/fallback-data"); }
 
 void MainLogic::CheckDataFolderAtStart() {
   if (!documentsDataFolder_.empty() && documentsDataFolder_ == FInternalPath) {

@@ -25,7 +25,7 @@ bool FacadeLink::PortPresent(int portNumber) {
 
 void FacadeLink::LinkClose() { varnel::LinkClose(); }
 
-void FacadeLink::StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) {
+void FacadeLink::StartJob(PostTarget& window, JobKind kind, TDevice& device) {
   varnel::StartJob(window, kind, device);
 }
 

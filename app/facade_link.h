@@ -15,7 +15,7 @@ class FacadeLink : public LinkControl {
   bool LinkOpen(int portNumber, int timeoutMs) override;
   bool PortPresent(int portNumber) override;
   void LinkClose() override;
-  void StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) override;
+  void StartJob(PostTarget& window, JobKind kind, TDevice& device) override;
   void StopLink() override;
   void SetLinkModem(bool on) override;
   void SetLinkEcho(bool on) override;

@@ -1,20 +1,13 @@
 // The data files' own steps after a contact: backups, page cache, file list, modules.
 #include "app/file_services.h"
 
-#include "app/program_log.h"
+#include "common/locations.h"
 #include "files/durable_file.h"
 #include "files/idc_names.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
-
-namespace {
-// "Backup files created", and "Backup file not created:" followed by the backup's name.
-constexpr int kTextBackupsCreated = 93;
-constexpr int kTextBackupFailed = 508;
-// "Page cache not written:", followed by why.
-constexpr int kTextPageCacheNotWritten = 811;
-}  // namespace
 
 void ContactServices::FilesWritten(const CallFiles& files) {
   for (ContactSink* service : list_) service->FilesWritten(files);
@@ -54,7 +47,7 @@ void BackupCopies::FilesWritten(const CallFiles& files) {
 
 std::filesystem::path PageCacheFileOf(std::uint32_t serialNumber) {
   return PageCacheFile(
-      PathFromUtf8((UserDataFolder() + QStringLiteral("/page-cache")).toStdString()),
+      PathFromUtf8(PageCacheFolder().toStdString()),
       serialNumber);
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "app/main_view.h"
 #include "app/modules.h"
 

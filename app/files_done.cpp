@@ -3,21 +3,14 @@
 #include "app/contact_tracker.h"
 #include "app/file_services.h"
 #include "app/main_logic.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "app/worker_event_pump.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
+#include "varnel_version.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
-
-namespace {
-// The version text the data files carry in their writer tag.
-constexpr const char* kVersionText = " 2.20";
-// "Not every record read got its data file", with the reason when one is known.
-constexpr int kTextFilesIncomplete = 830;
-// "file(s) written", after their number (what the last call gave).
-constexpr int kTextFilesWritten = 925;
-}  // namespace
 
 void MainLogic::StartFileThread() {
   // The worker takes its own copy of the records now and lists its files in its own
@@ -31,7 +24,7 @@ void MainLogic::StartFileThread() {
   const auto report = run.Report;
   fileRuns_.emplace(report->Run, std::move(run));
   Observe().FileWorkerStarted();
-  env_.Link->StartFileThread(*pump_, 0, *FDevice, kVersionText, FolderForFiles(), report);
+  env_.Link->StartFileThread(*pump_, 0, *FDevice, kFileVersionText, FolderForFiles(), report);
 }
 
 void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
@@ -55,28 +48,31 @@ void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
   }
   const int low = static_cast<int>(flag & 0xFF);
   const int count = FDevice->FileCount();
-  if (low == 0 || low == 1) {
-    CallEnded(count == 0 ? Text(87) : std::to_string(count) + " " + Text(kTextFilesWritten),
+  if (IsFilesDoneResult(low)) {
+    CallEnded(count == 0 ? Text(kTextNoFileCreated)
+                         : std::to_string(count) + " " + Text(kTextFilesWritten),
               done.Logger);
   }
-  if ((low == 0 || low == 1) && count == 0) {
-    MemoAndLog(Text(87), MemoTone::Warning);
-  } else if (low == 0 || low == 1) {
+  if (IsFilesDoneResult(low) && count == 0) {
+    MemoAndLog(Text(kTextNoFileCreated), MemoTone::Warning);
+  } else if (IsFilesDoneResult(low)) {
     for (int i = 0; i < count; ++i) {
       const std::string line =
-          Text(88) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " + Text(89);
+          Text(kTextFile) + " " + PathToUtf8(FDevice->FileName(i)->Name.filename()) + " " +
+          Text(kTextCreated);
       Memo(line);
       AddToLogFile(i == count - 1 ? line + "\r\n" : line);
     }
     // A worker that stopped or failed after some files: those files are complete and are
     // treated as any others; the line says that not every record got its file.
-    if (low == 0) {
+    if (low == kFilesIncomplete) {
       const std::string why = done.Report ? done.Report->Error() : std::string();
       MemoAndLog(Text(kTextFilesIncomplete) + (why.empty() ? std::string() : ": " + why),
                  MemoTone::Error);
     }
     FFileListKey = kFileListName;
-    services_.FilesWritten({*FDevice, low == 1, done.Cache ? &*done.Cache : nullptr});
+    services_.FilesWritten(
+        {*FDevice, low == kFilesComplete, done.Cache ? &*done.Cache : nullptr});
     view_.SetEnabled(Control::btnReadRec, true);
   }
   Observe().FilesDone(static_cast<int>(flag));

@@ -6,6 +6,7 @@
 
 #include "device/device.h"
 #include "workers/file_thread.h"
+#include "workers/job_kind.h"
 #include "workers/post_target.h"
 
 // The window logic's door to the serial link and the workers. The program uses the link
@@ -27,7 +28,7 @@ class LinkControl {
   // Starts the worker of job `kind` on the device image; it reports to `window`. The
   // previous job's worker has ended (the logic starts a job only on the previous one's end),
   // or is joined first.
-  virtual void StartJob(PostTarget& window, std::uint32_t kind, TDevice& device) = 0;
+  virtual void StartJob(PostTarget& window, JobKind kind, TDevice& device) = 0;
   // Ends every wait of a running job and closes the port; does not wait for the worker.
   virtual void StopLink() = 0;
   virtual void SetLinkModem(bool on) = 0;

@@ -9,21 +9,20 @@
 #include <chrono>
 
 #include "app/contact_tracker.h"
-#include "app/locale_text.h"
 #include "app/port_menu.h"
-#include "app/settings.h"
 #include "app/worker_event_pump.h"
+#include "common/locale_text.h"
+#include "common/locations.h"
+#include "common/settings.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "link/line_counter.h"
+#include "varnel_version.h"
+#include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
-// "Unknown language setting, English is used:", followed by the stored value.
-constexpr int kTextUnknownLanguage = 510;
-// "Data files still being written at close; the unfinished one was dropped".
-constexpr int kTextFileWorkerGivenUp = 831;
-
 // Closing ends within these bounds whatever the file worker does (a service manager stops
 // the program after 60 s): first the file worker may finish its files -- the files of a
 // full logger take a few seconds --, then it is asked to stop at its next block, and then
@@ -57,15 +56,16 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
   if (!env_.Services.empty()) {
     tracker_ = std::make_unique<ContactTracker>(services_, [] { return LineBytes(); },
                                                 [this](const std::string& why) {
-                                                  AddToLogFile(Text(629) + ": " + why);
+                                                  AddToLogFile(Text(kTextHistoryNotWritten) +
+                                                               ": " + why);
                                                 });
   }
-  Timer1 = env_.Timers->Create();
-  Timer2 = env_.Timers->Create();
-  Timer3 = env_.Timers->Create();
-  Timer1->OnTimeout = [this] { Timer1Timer(); };
-  Timer2->OnTimeout = [this] { Timer2Timer(); };
-  Timer3->OnTimeout = [this] { Timer3Timer(); };
+  ClockTimer = env_.Timers->Create();
+  RestartTimer = env_.Timers->Create();
+  ActivityTimer = env_.Timers->Create();
+  ClockTimer->OnTimeout = [this] { ClockTimerTick(); };
+  RestartTimer->OnTimeout = [this] { RestartTimerTick(); };
+  ActivityTimer->OnTimeout = [this] { ActivityTimerTick(); };
   SetupRetryTimer = env_.Timers->Create();
   SetupRetryTimer->OnTimeout = [this] { RetrySetup(); };
   PortWatchTimer = env_.Timers->Create();
@@ -83,9 +83,9 @@ MainLogic::~MainLogic() {
     WaitForWorkers();
     if (tracker_) tracker_->Flush();
   }
-  Timer1->Stop();
-  Timer2->Stop();
-  Timer3->Stop();
+  ClockTimer->Stop();
+  RestartTimer->Stop();
+  ActivityTimer->Stop();
   SetupRetryTimer->Stop();
   PortWatchTimer->Stop();
 }
@@ -129,12 +129,12 @@ PostTarget& MainLogic::Window() { return *pump_; }
 // ---------------------------------------------------------------- start-up
 
 void MainLogic::FormCreate() {
-  Timer2->Stop();
+  RestartTimer->Stop();
   FRestartCountdown = 80;
 
   const QString joined = (env_.Arguments.join(QLatin1Char(' ')) + QLatin1Char(' ')).toUpper();
   FDebugMode = joined.contains(QLatin1String("DEBUG"));
-  for (auto control : {Control::Echo1, Control::Modem1, Control::Label6, Control::spAddr}) {
+  for (auto control : {Control::Echo1, Control::Modem1, Control::LbAddress, Control::spAddr}) {
     view_.SetVisible(control, FDebugMode);
   }
 
@@ -175,8 +175,8 @@ void MainLogic::FormCreate() {
   view_.SetVisible(Control::pmuShow, false);
   SayActivity(std::string());
 
-  Timer1->Start(1000);
-  Timer3->Start(100);
+  ClockTimer->Start(1000);
+  ActivityTimer->Start(100);
 }
 
 void MainLogic::ReadSettings() {
@@ -288,19 +288,43 @@ void MainLogic::ApplyLanguage() {
   };
   using C = Control;
   static constexpr Caption kCaptions[] = {
-      {C::File1, 1},        {C::PortSetup1, 2},      {C::Options1, 3},       {C::Info1, 4},
-      {C::Modem1, 5},       {C::Exit1, 6},           {C::muPort, 7},         {C::Echo1, 8},
-      {C::muConfig, 9},     {C::muLoggerConfig, 10}, {C::muShowLogfile, 11}, {C::Label1, 12},
-      {C::Label2, 13},      {C::Label3, 14},         {C::Label4, 15},        {C::Label5, 16},
-      {C::Label6, 17},      {C::Label7, 18},         {C::Label8, 19},        {C::Label9, 20},
-      {C::ChBShowTime, 21}, {C::btnClose, 22},       {C::btnAdd, 25},        {C::btnDel, 26},
-      {C::btnClear, 27},    {C::btnStart, 28},       {C::btnReadRec, 29},    {C::btnCancel, 30},
-      {C::AboutCaption, 64}, {C::AboutProduct, 0},   {C::pmuShow, 31},       {C::pmuClose, 32},
-      {C::pmuMinimize, 33},
+      {C::muFile, kTextMenuFile},
+      {C::PortSetup1, kTextMenuPortSetup},
+      {C::Options1, kTextMenuOptions},
+      {C::Info1, kTextMenuInfo},
+      {C::Modem1, kTextMenuModem},
+      {C::muExit, kTextMenuExit},
+      {C::muPort, kTextMenuPort},
+      {C::Echo1, kTextMenuEcho},
+      {C::muConfig, kTextMenuConfiguration},
+      {C::muLoggerConfig, kTextMenuReadWriteOptions},
+      {C::muShowLogfile, kTextMenuShowLogfile},
+      {C::LbIdentity, kTextIdentityLabel},
+      {C::LbRecordNumber, kTextRecordNumber},
+      {C::LbRecordStart, kTextRecordStart},
+      {C::LbRecordShare, kTextRecordShare},
+      {C::LbAvailableModules, kTextAvailableModules},
+      {C::LbAddress, kTextAddressLabel},
+      {C::LbAction, kTextActionLabel},
+      {C::LbBattery, kTextBatteryCapacity},
+      {C::LbChosenModules, kTextChosenModules},
+      {C::ChBShowTime, kTextShowTime},
+      {C::btnClose, kTextMainClose},
+      {C::btnAdd, kTextAddModules},
+      {C::btnDel, kTextRemoveModule},
+      {C::btnClear, kTextClearModules},
+      {C::btnStart, kTextReadContents},
+      {C::btnReadRec, kTextReadRecords},
+      {C::btnCancel, kTextMainCancel},
+      {C::AboutCaption, kTextAboutTitle},
+      {C::AboutProduct, kTextProgramName},
+      {C::pmuShow, kTextTrayShow},
+      {C::pmuClose, kTextTrayClose},
+      {C::pmuMinimize, kTextTrayMinimize},
   };
-  view_.SetCaption(Control::Window, " " + Text(0));
+  view_.SetCaption(Control::Window, " " + Text(kTextProgramName));
   for (const Caption& c : kCaptions) view_.SetCaption(c.Target, Text(c.Id));
-  view_.SetCaption(Control::AboutVersion, Text(63) + " 2.20");
+  view_.SetCaption(Control::AboutVersion, Text(kTextAboutVersion) + " " + kVersionText);
 }
 
 // ---------------------------------------------------------------- port menu, switches
@@ -432,7 +456,7 @@ void MainLogic::btnClearClick() {
 
 // ---------------------------------------------------------------- timers
 
-void MainLogic::Timer1Timer() { view_.SetStatusPanel(1, NowText().toStdString()); }
+void MainLogic::ClockTimerTick() { view_.SetStatusPanel(1, NowText().toStdString()); }
 
 void MainLogic::ResetActivity() {
   FActivityValue = 0;
@@ -442,7 +466,7 @@ void MainLogic::ResetActivity() {
   view_.SetActivity(0, false);
 }
 
-void MainLogic::Timer3Timer() {
+void MainLogic::ActivityTimerTick() {
   if (!SpBStartModemDown) return;
   constexpr std::uint8_t kMax = 10;
   view_.SetActivity(FActivityValue, ActivityRightToLeft);
@@ -487,7 +511,7 @@ void MainLogic::EndWorkers(int timeoutMs) {
   // worker that stopped; its unfinished file is dropped.
   env_.Link->AbandonFileThreads();
   MemoAndLog(Text(kTextFileWorkerGivenUp), MemoTone::Error);
-  while (!fileRuns_.empty()) WMFilesDone(0, fileRuns_.begin()->first);
+  while (!fileRuns_.empty()) WMFilesDone(kFilesIncomplete, fileRuns_.begin()->first);
 }
 
 bool MainLogic::WaitUntilIdle(int timeoutMs) {
@@ -508,21 +532,21 @@ bool MainLogic::WaitUntilIdle(int timeoutMs) {
 
 bool MainLogic::FormClose() {
   if (SpBStartModemDown) {
-    view_.ShowWarning(Text(128));
+    view_.ShowWarning(Text(kTextStopModemFirst));
     return false;
   }
   if (closed_) return true;
   closing_ = true;
-  Timer2->Stop();
+  RestartTimer->Stop();
   EndWorkers(kCloseFinishMs);
   pump_->SetShuttingDown();
   // A worker may still be writing into the device image, which is emptied and freed next.
   WaitForWorkers();
   if (tracker_) tracker_->Flush();
   WriteSettings();
-  Timer1->Stop();
-  Timer2->Stop();
-  Timer3->Stop();
+  ClockTimer->Stop();
+  RestartTimer->Stop();
+  ActivityTimer->Stop();
   SetupRetryTimer->Stop();
   PortWatchTimer->Stop();
   FDevice->ClearRecs();

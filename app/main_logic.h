@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "app/config_form_values.h"
-#include "app/contact_figures.h"
 #include "app/file_services.h"
 #include "app/link_control.h"
 #include "app/logic_timer.h"
 #include "app/main_view.h"
 #include "app/modules.h"
-#include "app/program_log.h"
 #include "app/record_list.h"
+#include "common/contact_figures.h"
+#include "common/program_log.h"
 #include "device/device.h"
 #include "device/page_cache.h"
 #include "workers/file_thread.h"
@@ -130,9 +130,9 @@ class MainLogic {
   bool ResetDeviceOptions(const QString& serial);
 
   // --- Timers
-  void Timer1Timer();
-  void Timer2Timer();
-  void Timer3Timer();
+  void ClockTimerTick();
+  void RestartTimerTick();
+  void ActivityTimerTick();
 
   // Where workers post; also the file worker's synchronised call.
   PostTarget& Window();
@@ -188,9 +188,9 @@ class MainLogic {
   std::unique_ptr<TDevice> FDevice;
 
   // The periodic timers: clock (1 s), restart countdown (10 s), activity bar (100 ms).
-  std::unique_ptr<LogicTimer> Timer1;
-  std::unique_ptr<LogicTimer> Timer2;
-  std::unique_ptr<LogicTimer> Timer3;
+  std::unique_ptr<LogicTimer> ClockTimer;
+  std::unique_ptr<LogicTimer> RestartTimer;
+  std::unique_ptr<LogicTimer> ActivityTimer;
   // While Start is down: the next modem set-up after a failed one, and the look for a
   // modem port that has gone.
   std::unique_ptr<LogicTimer> SetupRetryTimer;
@@ -229,8 +229,8 @@ class MainLogic {
   int spAddrMax = 251;
   int spAddrValue = 250;
   std::string StatusPanel0;
-  int Gauge1Max = 1000;
-  int Gauge1Position = 0;
+  int ProgressMax = 1000;
+  int ProgressPosition = 0;
   bool ActivityRightToLeft = false;
   bool pmuCloseEnabled = true;
   std::vector<RecordEntry> lbRecords;
@@ -274,7 +274,7 @@ class MainLogic {
   void SetButtonsAtRest();
   void SetGauge(int maximum, int position);
   void ResetActivity();
-  void StartJob(std::uint32_t kind);
+  void StartJob(JobKind kind);
   void StartFileThread();
   // The folder the files of this call go to: the data folder, or when it cannot take them
   // (missing, not a folder, not writable) the fallback folder in the per-user data folder,

@@ -1,18 +1,16 @@
-// The operator's start/stop command, the record selection and the per-device options.
+// The operator's start/stop command, the record selection, the per-device options and the
+// restart countdown.
 #include <QDate>
 
 #include "app/contact_tracker.h"
-#include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/registered_devices.h"
 #include "app/worker_event_pump.h"
+#include "common/locale_text.h"
+#include "lang/text_ids.h"
+#include "workers/job_kind.h"
 
 namespace varnel {
-
-namespace {
-// What the program does now: "Stopped".
-constexpr int kTextStopped = 920;
-}  // namespace
 
 void MainLogic::PressStart() {
   if (SpBStartModemDown || closing_) return;
@@ -46,9 +44,9 @@ void MainLogic::SetButtonsAtRest() {
 }
 
 void MainLogic::SetGauge(int maximum, int position) {
-  Gauge1Max = maximum;
-  Gauge1Position = position;
-  view_.SetGauge(Gauge1Max, Gauge1Position);
+  ProgressMax = maximum;
+  ProgressPosition = position;
+  view_.SetGauge(ProgressMax, ProgressPosition);
 }
 
 void MainLogic::btnReadClick(Sender sender) {
@@ -57,37 +55,37 @@ void MainLogic::btnReadClick(Sender sender) {
     // The operator released Start: everything stops.
     pmuCloseEnabled = true;
     view_.SetEnabled(Control::pmuClose, true);
-    view_.SetCaption(Control::SpBStartModem, Text(90));
+    view_.SetCaption(Control::SpBStartModem, Text(kTextStart));
     view_.SetEnabled(Control::btnStart, true);
     view_.SetEnabled(Control::btnClose, true);
     env_.Link->StopLink();
     FKeepPortOpen = false;
-    Timer3->Stop();
-    view_.SetCaption(Control::LMDProgressFill1, std::string());
+    ActivityTimer->Stop();
+    view_.SetCaption(Control::ActivityBar, std::string());
     ResetActivity();
     ClearDeviceState();
     SayActivity(Text(kTextStopped));
-    MemoAndLog(runSummary_.empty() ? Text(61) : runSummary_);
+    MemoAndLog(runSummary_.empty() ? Text(kTextCancelled) : runSummary_);
     lastCallOfRun_ = false;
-    Timer2->Stop();
+    RestartTimer->Stop();
     SetupRetryTimer->Stop();
     PortWatchTimer->Stop();
-    SetGauge(Gauge1Max, 0);
+    SetGauge(ProgressMax, 0);
     return;
   }
 
   pmuCloseEnabled = false;
   view_.SetEnabled(Control::pmuClose, false);
-  view_.SetCaption(Control::SpBStartModem, Text(91));
-  view_.SetCaption(Control::LMDProgressFill1, Text(92));
-  if (!Timer3->IsActive()) Timer3->Start(100);
+  view_.SetCaption(Control::SpBStartModem, Text(kTextStop));
+  view_.SetCaption(Control::ActivityBar, Text(kTextProgramActive));
+  if (!ActivityTimer->IsActive()) ActivityTimer->Start(100);
 
   view_.SetEnabled(Control::btnStart, false);
   view_.SetEnabled(Control::btnCancel, true);
   view_.SetEnabled(Control::btnClose, false);
-  SetGauge(Gauge1Max, 0);
+  SetGauge(ProgressMax, 0);
 
-  std::uint32_t kind = 0;
+  JobKind kind = kJobModemContents;
   if (sender == Sender::SpBStartModem || sender == Sender::btnStart) {
     view_.SetEnabled(Control::btnReadRec, false);
     lbRecords.clear();
@@ -95,9 +93,9 @@ void MainLogic::btnReadClick(Sender sender) {
     FDevice->ClearRecs();
     ResetReadOptions();
     CheckDataFolderAtStart();
-    kind = 0;
+    kind = kJobModemContents;
     if (FDebugMode) {
-      kind = 4;
+      kind = kJobDirectContents;
       Modem1Checked = true;
       Modem1Click();
       env_.Link->SetLinkModem(true);
@@ -112,14 +110,14 @@ void MainLogic::btnReadClick(Sender sender) {
       any = any || lbRecords[i].Ticked;
     }
     if (!any) {
-      MemoAndLog(Text(43), MemoTone::Warning);
+      MemoAndLog(Text(kTextNoRecordSelected), MemoTone::Warning);
       SetButtonsAtRest();
       view_.SetEnabled(Control::btnReadRec, true);
       return;
     }
-    Memo(Text(44));
+    Memo(Text(kTextReadingSelected));
     Memo(std::string());
-    kind = 1;
+    kind = kJobReadRecords;
   }
 
   // Taken only now: in debug mode the switch above has just moved the address field, and
@@ -133,7 +131,8 @@ void MainLogic::btnReadClick(Sender sender) {
     StartJob(kind);
     return;
   }
-  Memo(Text(45) + std::to_string(FPort) + " " + Text(46), MemoTone::Error);
+  Memo(Text(kTextPortError) + std::to_string(FPort) + " " + Text(kTextNotAvailable),
+       MemoTone::Error);
   SetButtonsAtRest();
   Observe().PortOpenFailed(FPort);
   SpBStartModemDown = false;

@@ -1,25 +1,27 @@
-// The workers' messages: each handed to its handler; what the memo, the status bar and the
-// log show for the progress and status events, and what a status event makes the window do.
+// The workers' messages: what the memo, the status bar and the log show for each, and which
+// job follows which result.
 #include <QString>
 #include <utility>
 
 #include "app/contact_tracker.h"
-#include "app/locale_text.h"
 #include "app/main_logic.h"
-#include "app/registered_devices.h"
-#include "app/settings.h"
 #include "app/status_text.h"
+#include "app/registered_devices.h"
 #include "app/worker_event_pump.h"
+#include "common/locale_text.h"
+#include "common/settings.h"
+#include "files/code_page_text.h"
+#include "files/durable_file.h"
+#include "files/idc_names.h"
+#include "files/native_path.h"
+#include "lang/text_ids.h"
+#include "varnel_version.h"
+#include "workers/job_kind.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
-
-// "Configuration file not accepted, configuration not written:", followed by the file.
-constexpr int kTextConfigNotWritten = 876;
-// "Stored value out of range, not used:", followed by name=value.
-constexpr int kTextValueRefused = 878;
 
 }  // namespace
 
@@ -38,7 +40,7 @@ void MainLogic::MemoAndLog(const std::string& line, MemoTone tone) {
   AddToLogFile(line);
 }
 
-void MainLogic::ShowTimeLine() { Memo(Text(41) + ": \t\t" + NowText().toStdString()); }
+void MainLogic::ShowTimeLine() { Memo(Text(kTextTime) + ": \t\t" + NowText().toStdString()); }
 
 void MainLogic::HandleMessage(unsigned message, std::int64_t wParam, std::int64_t lParam,
                               const std::string& text) {
@@ -66,7 +68,7 @@ void MainLogic::WMWorkerProgress(std::int64_t wParam, std::int64_t lParam) {
   if (wParam == kProgressRange) {
     SetGauge(static_cast<int>(lParam), 0);
   } else if (wParam == kProgressAdvance) {
-    SetGauge(Gauge1Max, static_cast<int>(Gauge1Position + lParam));
+    SetGauge(ProgressMax, static_cast<int>(ProgressPosition + lParam));
   }
 }
 
@@ -134,7 +136,7 @@ void MainLogic::ActOnStatus(int code) {
 // ---------------------------------------------------------------- end of a job
 
 void MainLogic::BuildRecordListFromDevice() {
-  RecordListText list = BuildRecordList(*FDevice, Text(83));
+  RecordListText list = BuildRecordList(*FDevice, Text(kTextRecordListTitle));
   lbRecords = std::move(list.Entries);
   view_.ShowRecords(lbRecords);
   AddToLogFile(list.LogText);

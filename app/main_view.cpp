@@ -5,8 +5,8 @@ namespace varnel {
 std::string_view ControlName(Control control) {
   switch (control) {
     case Control::Window: return "frmMain";
-    case Control::File1: return "File1";
-    case Control::Exit1: return "Exit1";
+    case Control::muFile: return "muFile";
+    case Control::muExit: return "muExit";
     case Control::PortSetup1: return "PortSetup1";
     case Control::muPort: return "muPort";
     case Control::Modem1: return "Modem1";
@@ -19,19 +19,19 @@ std::string_view ControlName(Control control) {
     case Control::pmuShow: return "pmuShow";
     case Control::pmuMinimize: return "pmuMinimize";
     case Control::pmuClose: return "pmuClose";
-    case Control::Label1: return "Label1";
-    case Control::Label2: return "Label2";
-    case Control::Label3: return "Label3";
-    case Control::Label4: return "Label4";
-    case Control::Label5: return "Label5";
-    case Control::Label6: return "Label6";
-    case Control::Label7: return "Label7";
-    case Control::Label8: return "Label8";
-    case Control::Label9: return "Label9";
+    case Control::LbIdentity: return "LbIdentity";
+    case Control::LbRecordNumber: return "LbRecordNumber";
+    case Control::LbRecordStart: return "LbRecordStart";
+    case Control::LbRecordShare: return "LbRecordShare";
+    case Control::LbAvailableModules: return "LbAvailableModules";
+    case Control::LbAddress: return "LbAddress";
+    case Control::LbAction: return "LbAction";
+    case Control::LbBattery: return "LbBattery";
+    case Control::LbChosenModules: return "LbChosenModules";
     case Control::spAddr: return "spAddr";
     case Control::EditFilename: return "EditFilename";
     case Control::SpBStartModem: return "SpBStartModem";
-    case Control::LMDProgressFill1: return "LMDProgressFill1";
+    case Control::ActivityBar: return "ActivityBar";
     case Control::ChBShowTime: return "ChBShowTime";
     case Control::btnStart: return "btnStart";
     case Control::btnReadRec: return "btnReadRec";

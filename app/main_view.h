@@ -18,14 +18,15 @@ namespace varnel {
 enum class Control {
   Window,
   // menus and their items
-  File1, Exit1, PortSetup1, muPort, Modem1, Echo1, Options1, muConfig, muLoggerConfig,
+  muFile, muExit, PortSetup1, muPort, Modem1, Echo1, Options1, muConfig, muLoggerConfig,
   muShowLogfile, Info1,
   // tray menu
   pmuShow, pmuMinimize, pmuClose,
   // labels
-  Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9,
+  LbIdentity, LbRecordNumber, LbRecordStart, LbRecordShare, LbAvailableModules, LbAddress,
+  LbAction, LbBattery, LbChosenModules,
   // fields, buttons, check box
-  spAddr, EditFilename, SpBStartModem, LMDProgressFill1, ChBShowTime, btnStart, btnReadRec,
+  spAddr, EditFilename, SpBStartModem, ActivityBar, ChBShowTime, btnStart, btnReadRec,
   btnCancel, btnClose, btnAdd, btnDel, btnClear,
   // the about box
   AboutProduct, AboutVersion, AboutCaption,

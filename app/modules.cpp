@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "app/detached_process.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "files/native_path.h"
 
 namespace varnel {

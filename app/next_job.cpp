@@ -4,20 +4,16 @@
 #include "app/main_logic.h"
 #include "app/status_text.h"
 #include "app/worker_event_pump.h"
+#include "lang/text_ids.h"
+#include "workers/job_kind.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
 
-namespace {
-// What the program does now: "Setting up the modem", "Reading logger".
-constexpr int kTextSettingUpModem = 921;
-constexpr int kTextReadingLogger = 923;
-}  // namespace
-
 void MainLogic::WMWorkerDone(int code) {
   if (tracker_) tracker_->WorkerDone(code, *FDevice, env_.Link->ModemMode());
   Observe().WorkerDone(code);
-  SetGauge(Gauge1Max, 0);
+  SetGauge(ProgressMax, 0);
   if (ChBShowTime && SpBStartModemDown) ShowTimeLine();
   const bool modem = env_.Link->ModemMode();
   if (!modem) SetButtonsAtRest();
@@ -25,17 +21,17 @@ void MainLogic::WMWorkerDone(int code) {
   switch (code) {
     case wdContentsFailed:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        CallEnded(Text(61), loggerOnLine_);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
+        CallEnded(Text(kTextCancelled), loggerOnLine_);
         FDevice->ClearRecs();
-        StartJob(9);
+        StartJob(kJobHangUp);
       }
       break;
     case wdContentsRead:
       BuildRecordListFromDevice();
       EditFilename = DeviceText(FDevice->IdentityText);
       view_.SetFileNameText(EditFilename);
-      Memo(Text(84));
+      Memo(Text(kTextDone));
       view_.SetEnabled(Control::btnReadRec, true);
       FDevice->ConfigKnown = false;
       if (modem) {
@@ -48,51 +44,52 @@ void MainLogic::WMWorkerDone(int code) {
     case wdRecordsRead:
       FDevice->ConfigKnown = true;
       Memo(std::string());
-      MemoAndLog(Text(86));
+      MemoAndLog(Text(kTextCreatingFiles));
       StartFileThread();
       Memo(std::string());
       break;
     case wdNoRecord:
       lbRecords.clear();
       view_.ShowRecords(lbRecords);
-      MemoAndLog(Text(85), MemoTone::Warning);
-      CallEnded(Text(85), loggerOnLine_);
+      MemoAndLog(Text(kTextNoRecordInDevice), MemoTone::Warning);
+      CallEnded(Text(kTextNoRecordInDevice), loggerOnLine_);
       // The logger is still on the line: wait for its hang-up as after a failed reading,
       // so that an empty logger does not end the unattended loop.
       if (SpBStartModemDown && modem) {
         FDevice->ClearRecs();
-        StartJob(9);
+        StartJob(kJobHangUp);
       }
       break;
     case wdRecordsPartly:
-      MemoAndLog(Text(61), MemoTone::Warning);
+      MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
       FDevice->ConfigKnown = true;
-      MemoAndLog(Text(86));
+      MemoAndLog(Text(kTextCreatingFiles));
       StartFileThread();
       Memo(std::string());
       break;
     case wdAwaitHangUp:
       if (SpBStartModemDown) {
         FRestartCountdown = 80;
-        Timer2->Start(10000);
+        RestartTimer->Start(10000);
         if (!lastCallOfRun_) {
-          MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+          MemoAndLog(Text(kTextRestartIn) + " " + std::to_string(FRestartCountdown) + " " +
+                     Text(kTextSeconds));
         }
       }
       break;
     case wdHungUp:
-      Timer2->Stop();
+      RestartTimer->Stop();
       ResumeWaitingForCall();
       break;
     case wdNothingRead:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
-        CallEnded(Text(61), loggerOnLine_);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
+        CallEnded(Text(kTextCancelled), loggerOnLine_);
       }
       break;
     case wdInitFailed:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
         FDevice->ClearRecs();
         SetupFailed();
       }
@@ -102,9 +99,9 @@ void MainLogic::WMWorkerDone(int code) {
       break;
     case wdNoCall:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(61), MemoTone::Warning);
+        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
         FDevice->ClearRecs();
-        StartJob(2);
+        StartJob(kJobNextCall);
       }
       break;
     default:
@@ -112,17 +109,17 @@ void MainLogic::WMWorkerDone(int code) {
   }
 }
 
-void MainLogic::StartJob(std::uint32_t kind) {
+void MainLogic::StartJob(JobKind kind) {
   if (closing_) return;  // the program ends: only the workers that run may finish
-  if (kind == 0 || kind == 2 || kind == 4) {
+  if (kind == kJobModemContents || kind == kJobNextCall || kind == kJobDirectContents) {
     // Every contents reading starts from the defaults, so the options of the logger that
     // called last are never carried out on the next one, and the serial-number handshake
     // waits for the new logger's options.
     ResetReadOptions();
     // The state of the logger that called last is no longer news.
     ClearDeviceState();
-    if (kind == 0) SayActivity(Text(kTextSettingUpModem));
-    if (kind == 4) SayActivity(Text(kTextReadingLogger));
+    if (kind == kJobModemContents) SayActivity(Text(kTextSettingUpModem));
+    if (kind == kJobDirectContents) SayActivity(Text(kTextReadingLogger));
   }
   env_.Link->ReapFinished();
   if (tracker_) tracker_->JobStarted(kind, env_.Link->ModemMode());
@@ -135,24 +132,17 @@ void MainLogic::ResumeWaitingForCall() {
   // call is awaited at once: a logger that calls again is answered, not left to a modem
   // that nobody listens to.
   FDevice->ClearRecs();
-  StartJob(2);
+  StartJob(kJobNextCall);
 }
 
 namespace {
 // How often a port that has gone is looked for. Each look is one attempt to open the
 // device, which fails at once while it is missing.
 constexpr int kPortWatchMs = 2000;
-// "Modem gone (unplugged or switched off?), waiting for it to return on", "Modem back,
-// setting it up again on" (each followed by the port), the activity bar's caption
-// meanwhile, and "Modem set-up failed, next try in" (followed by the seconds).
-constexpr int kTextModemGone = 850;
-constexpr int kTextModemBack = 851;
-constexpr int kTextWaitingForModem = 852;
-constexpr int kTextSetupRetry = 853;
 }  // namespace
 
 void MainLogic::PortLost() {
-  Timer2->Stop();
+  RestartTimer->Stop();
   SetupRetryTimer->Stop();
   // The dead port is let go at once, so that the device can come back under its name.
   env_.Link->StopLink();
@@ -161,9 +151,9 @@ void MainLogic::PortLost() {
   MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
   SayActivity(Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")");
   // Nothing runs until the modem is back; the bar says so instead of moving.
-  Timer3->Stop();
+  ActivityTimer->Stop();
   ResetActivity();
-  view_.SetCaption(Control::LMDProgressFill1, Text(kTextWaitingForModem));
+  view_.SetCaption(Control::ActivityBar, Text(kTextWaitingForModem));
   PortWatchTimer->Start(kPortWatchMs);
 }
 
@@ -175,17 +165,17 @@ void MainLogic::LookForPort() {
   if (!env_.Link->PortPresent(FPort) || !env_.Link->LinkOpen(FPort, FAnswerTimeout)) return;
   PortWatchTimer->Stop();
   MemoAndLog(Text(kTextModemBack) + " COM" + std::to_string(FPort));
-  view_.SetCaption(Control::LMDProgressFill1, Text(92));
-  Timer3->Start(100);
+  view_.SetCaption(Control::ActivityBar, Text(kTextProgramActive));
+  ActivityTimer->Start(100);
   FDevice->ClearRecs();
-  StartJob(0);
+  StartJob(kJobModemContents);
 }
 
 void MainLogic::SetupFailed() {
   // An unattended PC tries again on its own, after a pause: a modem that does not answer
   // now is switched off or busy, and asking it again at once only fills the log.
   MemoAndLog(Text(kTextSetupRetry) + " " + std::to_string(FSetupRetrySeconds) + " " +
-             Text(127),
+             Text(kTextSeconds),
              MemoTone::Warning);
   SetupRetryTimer->Start(FSetupRetrySeconds * 1000);
 }
@@ -194,18 +184,19 @@ void MainLogic::RetrySetup() {
   SetupRetryTimer->Stop();
   if (!SpBStartModemDown) return;
   FDevice->ClearRecs();
-  StartJob(0);
+  StartJob(kJobModemContents);
 }
 
-void MainLogic::Timer2Timer() {
+void MainLogic::RestartTimerTick() {
   FRestartCountdown = static_cast<std::int16_t>(FRestartCountdown - 10);
   if (FRestartCountdown > 0) {
     if (!lastCallOfRun_) {
-      MemoAndLog(Text(126) + " " + std::to_string(FRestartCountdown) + " " + Text(127));
+      MemoAndLog(Text(kTextRestartIn) + " " + std::to_string(FRestartCountdown) + " " +
+                 Text(kTextSeconds));
     }
     return;
   }
-  Timer2->Stop();
+  RestartTimer->Stop();
   ResumeWaitingForCall();
 }
 

@@ -1,11 +1,14 @@
-// The page cache of the logger on the line, loaded with its options when its option to read
-// only new pages is on (the files' services write it once its readout is complete). A cache
-// that cannot be read costs a full readout, never a file.
+// The main window's two touches of the page cache: loaded with a logger's options, written
+// once the files of its readout are complete. Both only when the logger's option to read
+// only new pages is on; a cache that cannot be read or written costs a full readout next
+// time, never a file.
 
 #include "app/file_services.h"
 #include "app/main_logic.h"
+#include "common/locations.h"
 #include "device/page_cache.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -19,7 +22,7 @@ void MainLogic::LoadPageCache() {
       d.CachedPages = std::move(cache);
       break;
     case CacheRead::Damaged:
-      MemoAndLog(Text(810), MemoTone::Warning);
+      MemoAndLog(Text(kTextPageCacheDamaged), MemoTone::Warning);
       break;
     case CacheRead::Missing:  // the first contact with the option on
       break;

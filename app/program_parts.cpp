@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "common/locations.h"
 #include "database/database_url.h"
 
 namespace varnel {

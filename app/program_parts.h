@@ -4,7 +4,7 @@
 #include "app/facade_link.h"
 #include "app/main_logic.h"
 #include "database/database_sink.h"
-#include "history/history_store.h"
+#include "database/contact_store.h"
 
 // The parts around the window logic, built in one place for the window and the console
 // collector: the link to the serial line, and the services each contact goes to after the
@@ -31,7 +31,7 @@ class ProgramParts {
   FacadeLink link_;
   // Every contact goes into the history; a history that cannot be written is logged and
   // the readout goes on.
-  HistoryStore history_;
+  ContactStore history_;
   // With a database set, the entries of the new files follow, off the window's thread.
   DatabaseSink database_;
   MainLogic* logic_ = nullptr;

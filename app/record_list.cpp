@@ -3,7 +3,7 @@
 #include <QString>
 #include <algorithm>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
 
 namespace varnel {
 

@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/locale_text.h"
 #include "app/registered_devices.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 
 namespace varnel {
 

@@ -4,8 +4,8 @@
 #include <exception>
 #include <limits>
 
-#include "app/locale_text.h"
 #include "app/registered_device_store.h"
+#include "common/locale_text.h"
 #include "device/pressure_units.h"
 #include "files/cfx_reader.h"
 #include "files/code_page_text.h"

@@ -1,18 +1,10 @@
 // What the program does now and what the last call gave, said in a few lines for the tray
 // icon, where an operator looks for it while the window is hidden.
-#include "app/locale_text.h"
 #include "app/main_logic.h"
+#include "common/locale_text.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
-
-namespace {
-constexpr int kTextStopped = 920;
-// "Waiting for a call since" and "Reading logger", each followed by what they name.
-constexpr int kTextWaitingSince = 922;
-constexpr int kTextReadingLogger = 923;
-// "Last call", followed by its time, the logger and what it gave.
-constexpr int kTextLastCall = 924;
-}  // namespace
 
 void MainLogic::ClearDeviceState() {
   loggerOnLine_.reset();
@@ -23,7 +15,7 @@ void MainLogic::ClearDeviceState() {
 
 void MainLogic::SayActivity(const std::string& now) {
   activityNow_ = now.empty() ? Text(kTextStopped) : now;
-  std::string text = Text(0) + "\n" + activityNow_;
+  std::string text = Text(kTextProgramName) + "\n" + activityNow_;
   if (!lastCall_.empty()) text += "\n" + lastCall_;
   view_.SetActivityText(text);
 }
@@ -39,7 +31,8 @@ void MainLogic::LoggerOnLine(std::uint32_t serialNumber) {
 }
 
 void MainLogic::CallEnded(const std::string& result, std::optional<std::uint32_t> logger) {
-  const std::string who = logger ? ", " + Text(50) + " " + std::to_string(*logger) : std::string();
+  const std::string who =
+      logger ? ", " + Text(kTextSerialNumber) + " " + std::to_string(*logger) : std::string();
   lastCall_ = Text(kTextLastCall) + " " + NowText().toStdString() + who + ": " + result;
   SayActivity(activityNow_);
 }

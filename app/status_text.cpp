@@ -3,18 +3,14 @@
 
 #include <algorithm>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
 #include "files/code_page_text.h"
+#include "lang/text_ids.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
 
 namespace {
-
-// A logger without pages for its texts: both taken as empty; the new texts refused.
-constexpr int kTextNoTextPages = 854;
-constexpr int kTextIdNotWritten = 855;
-constexpr int kTextCommentNotWritten = 856;
 
 // The file-name part of a path written with either separator.
 std::string FileNamePart(const std::string& path) {
@@ -50,124 +46,124 @@ StatusText DescribeStatus(const StatusEvent& event, const TDevice& d,
   };
   switch (event.Code) {
     case wsDeviceDetected:
-      out.Memo.push_back({Text(47)});
-      out.Log.push_back(Text(47) + "\r\n");
-      say(Text(48) + " " + std::to_string(d.Identity[0]) + "." + std::to_string(d.Identity[1]) +
-          " - " + Text(49) + "  " + std::to_string(d.Identity[2]) + "." +
+      out.Memo.push_back({Text(kTextDeviceDetected)});
+      out.Log.push_back(Text(kTextDeviceDetected) + "\r\n");
+      say(Text(kTextDeviceId) + " " + std::to_string(d.Identity[0]) + "." + std::to_string(d.Identity[1]) +
+          " - " + Text(kTextDeviceVersion) + "  " + std::to_string(d.Identity[2]) + "." +
           std::to_string(d.Identity[3]));
       break;
     case wsSerialNumber:
       // Unsigned, as the registered-device key and the data folder name it.
-      say(Text(50) + " " + std::to_string(d.SerialNumber));
+      say(Text(kTextSerialNumber) + " " + std::to_string(d.SerialNumber));
       break;
     case wsDeviceError:
-      if (value >= 0 && value <= 2) L = Text(51 + static_cast<int>(value));
+      if (value >= 0 && value <= 2) L = Text(kTextRecordError + static_cast<int>(value));
       out.Memo.push_back({L, MemoTone::Error});
       break;
     case wsDeviceState:
       if (value >= 0 && value <= 2) {
-        L = Text(54 + static_cast<int>(value));
+        L = Text(kTextStateStopped + static_cast<int>(value));
         out.StatusPanel = L;
       } else if (value == 3) {
-        out.StatusPanel = context.StatusPanel + " - " + Text(57);
-        L = Text(57);
+        out.StatusPanel = context.StatusPanel + " - " + Text(kTextMemoryFull);
+        L = Text(kTextMemoryFull);
       } else if (value == 4) {
-        say("VTQ - " + Text(19) + ": " + std::to_string(d.BatteryCapacity) + "%");
+        say("VTQ - " + Text(kTextBatteryCapacity) + ": " + std::to_string(d.BatteryCapacity) + "%");
       }
       break;
     case wsReadingRecord:
-      say(Text(58) + " " + std::to_string(value + 1));
+      say(Text(kTextReadingRecord) + " " + std::to_string(value + 1));
       break;
     case wsDeviceChanged:
-      say(Text(59), MemoTone::Warning);
+      say(Text(kTextDeviceChanged), MemoTone::Warning);
       break;
     case wsNoCommunication:
-      say(Text(60), MemoTone::Error);
+      say(Text(kTextNoCommunication), MemoTone::Error);
       break;
     case wsRecordAlreadyRead:
-      say(Text(65) + " " + std::to_string(value + 1) + " " + Text(66));
+      say(Text(kTextRecord) + " " + std::to_string(value + 1) + " " + Text(kTextAlreadyRead));
       break;
     case wsMemorySize:
       // 2047, not 2048: LastPage is the number of the last page, not a count (a 1-MBit logger
       // ends at page 2047, which 2048 would show as 0 MBit).
-      say(Text(62) + ": " + std::to_string(d.LastPage / 2047) + " MBit");
+      say(Text(kTextMemory) + ": " + std::to_string(d.LastPage / 2047) + " MBit");
       break;
     case wsDeviceTime:
-      out.Memo.push_back({Text(111) + ": \t\t" + context.Now});
-      say(Text(112) + ": \t" + DeviceTimeText(static_cast<std::uint32_t>(value)).toStdString());
+      out.Memo.push_back({Text(kTextPcTime) + ": \t\t" + context.Now});
+      say(Text(kTextDeviceTime) + ": \t" + DeviceTimeText(static_cast<std::uint32_t>(value)).toStdString());
       break;
     case wsModemConnected:
-      say(Text(113));
+      say(Text(kTextModemConnected));
       break;
     case wsModemDisconnected:
-      say(Text(114));
+      say(Text(kTextModemDisconnected));
       break;
     case wsDeviceRestarted:
-      say(Text(115));
+      say(Text(kTextDeviceRestarted));
       break;
     case wsModemWrite:
       // The command was sent with CR LF; it is shown without.
-      say(Text(116) + ": " + event.Text.substr(0, event.Text.size() >= 2 ? event.Text.size() - 2 : 0));
+      say(Text(kTextModemWrite) + ": " + event.Text.substr(0, event.Text.size() >= 2 ? event.Text.size() - 2 : 0));
       break;
     case wsModemRead:
-      say(Text(117) + ": " + event.Text);
+      say(Text(kTextModemRead) + ": " + event.Text);
       break;
     case wsWaitingForCall:
-      say(Text(118));
+      say(Text(kTextWaitingForCall));
       break;
     case wsModemTimeout:
-      say(Text(119), MemoTone::Error);
+      say(Text(kTextModemTimeout), MemoTone::Error);
       break;
     case wsReadContents:
-      say(Text(42));
+      say(Text(kTextReadingContents));
       out.Memo.push_back({std::string()});
       break;
     case wsModemCommandMode:
-      say(Text(125));
+      say(Text(kTextCommandMode));
       break;
     case wsOffsetCorrected: {
-      std::string line = Text(130);
-      if (d.P1OffsetBar != 0 && (d.ChannelMask & 0x02)) {
-        line += " - " + Text(308) + ": " + FixedText(d.P1Val, 7, 3).toStdString() + d.CustomUnit;
+      std::string line = Text(kTextOffsetCorrected);
+      if (d.P1OffsetBar != 0 && (d.ChannelMask & kChannelMaskP1)) {
+        line += " - " + Text(kTextP1) + ": " + FixedText(d.P1Val, 7, 3).toStdString() + d.CustomUnit;
       }
-      if (d.P2OffsetBar != 0 && (d.ChannelMask & 0x04)) {
-        line += "; " + Text(309) + ": " + FixedText(d.P2Val, 7, 3).toStdString() + d.CustomUnit;
+      if (d.P2OffsetBar != 0 && (d.ChannelMask & kChannelMaskP2)) {
+        line += "; " + Text(kTextP2) + ": " + FixedText(d.P2Val, 7, 3).toStdString() + d.CustomUnit;
       }
       say(line);
       break;
     }
     case wsConfigWritten:
-      say(Text(131) + " " + FileNamePart(d.ConfigFile));
+      say(Text(kTextConfigWritten) + " " + FileNamePart(d.ConfigFile));
       break;
     case wsNewId:
-      say(Text(132) + ": " + DeviceText(d.Cfx.NewIdText, 64));
+      say(Text(kTextNewId) + ": " + DeviceText(d.Cfx.NewIdText, 64));
       break;
     case wsNewComment:
-      say(Text(133) + ": " + DeviceText(d.Cfx.NewCommentText));
+      say(Text(kTextNewComment) + ": " + DeviceText(d.Cfx.NewCommentText));
       break;
     case wsTimeSynchronized:
-      say(Text(134));
+      say(Text(kTextClockSynchronized));
       break;
     case wsPagesFromCache:
-      say(Text(807) + " " + std::to_string(value >> 32) + ", " + Text(808) + " " +
+      say(Text(kTextPagesFromCache) + " " + std::to_string(value >> 32) + ", " + Text(kTextPagesRead) + " " +
           std::to_string(value & 0xFFFFFFFF));
       break;
     case wsPageCacheUnused:
-      say(Text(809));
+      say(Text(kTextPageCacheUnused));
       break;
     case wsOptionsReset:
-      say(Text(135));
+      say(Text(kTextOptionsReset));
       break;
     case wsModemCommandSkipped:
-      L = Text(528) + ": " + std::to_string(value);  // for the log only, not the memo
+      L = Text(kTextCommandsSkipped) + ": " + std::to_string(value);  // for the log only, not the memo
       break;
     case wsMemoryLayoutInvalid:
-      say(Text(527) + LayoutFigures(d) + ", W " + std::to_string(value) + ")", MemoTone::Error);
+      say(Text(kTextMemoryLayoutInvalid) + LayoutFigures(d) + ", W " + std::to_string(value) + ")", MemoTone::Error);
       break;
     case wsNoTextPages:
     case wsTextNotWritten: {
       const int id = event.Code == wsNoTextPages ? kTextNoTextPages
-                     : value == kTextComment     ? kTextCommentNotWritten
+                     : value == kNotWrittenComment     ? kTextCommentNotWritten
                                                  : kTextIdNotWritten;
       say(Text(id) + LayoutFigures(d) + ")", MemoTone::Warning);
       break;

@@ -43,18 +43,18 @@
 #include <unistd.h>
 #endif
 
-#include "app/program_log.h"
+#include "common/program_log.h"
+#include "database/contact_store.h"
 #include "dialogs/form_log_file.h"
 #include "files/idc_blocks.h"
 #include "files/idc_reader.h"
 #include "history/data_view.h"
-#include "history/idc_chart.h"
 #include "history/history_settings.h"
-#include "history/history_store.h"
 #include "history/history_summary.h"
 #include "history/loggers_view.h"
 #include "history/stall_meter.h"
 #include "link/byte_order.h"
+#include "plots/idc_chart.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ bool MakeHistory(const QString& path, int loggers, int days) {
   const QString building = path + QStringLiteral(".new");
   QFile::remove(building);
   {
-    HistoryStore store(building);
+    ContactStore store(building);
     if (const std::string e = store.Open(false); !e.empty()) {
       std::fprintf(stderr, "%s\n", e.c_str());
       return false;
@@ -164,7 +164,7 @@ bool DropFromCache(const QString& path) {
 int MeasureSummary(const QString& way, const QString& path) {
   QElapsedTimer t;
   t.start();
-  HistoryStore store(path);
+  ContactStore store(path);
   std::string error = store.Open(true);
   std::vector<LoggerSummary> lines;
   const std::int64_t now = QDateTime::currentSecsSinceEpoch();
@@ -347,7 +347,7 @@ int Session(const QString& folder, const QString& history) {
   }
   {
     t.start();
-    HistoryStore store(history);
+    ContactStore store(history);
     std::string error;
     const auto lines = SummarizeHistory(store.Contacts(std::nullopt, &error),
                                         QDateTime::currentSecsSinceEpoch(), HistoryThresholds{});

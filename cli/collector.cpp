@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QTimer>
 
-#include "app/program_log.h"
 #include "cli/port_probe.h"
 #include "cli/stop_requests.h"
+#include "common/locations.h"
+#include "lang/text_ids.h"
+#include "workers/job_kind.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::cli {
@@ -87,18 +89,20 @@ void Collector::OnWorkerStatus(int code) {
 }
 
 void Collector::OnJobStarted(int kind) {
-  if (kind == 0 && options_.direct) callFailed_ = false;  // the readout on the line
-  if (kind == 0) state_.Set(options_.direct ? "reading the record table" : "setting up the modem");
-  if (kind == 2) state_.Set("waiting for a call");
-  if (kind == 9) state_.Set("waiting for the hang-up");
-  if (kind == 1) {
+  if (kind == kJobModemContents && options_.direct) callFailed_ = false;  // the readout on the line
+  if (kind == kJobModemContents) {
+    state_.Set(options_.direct ? "reading the record table" : "setting up the modem");
+  }
+  if (kind == kJobNextCall) state_.Set("waiting for a call");
+  if (kind == kJobHangUp) state_.Set("waiting for the hang-up");
+  if (kind == kJobReadRecords) {
     inCall_ = true;
     callFiles_ = false;
     callRestarted_ = false;
     // The call that completes the count ends the run: its hang-up is awaited without
     // announcing a restart.
     logic_.SetLastCallOfRun(options_.calls > 0 && callsDone_ + 1 >= options_.calls);
-  } else if (kind == 2 && inCall_) {
+  } else if (kind == kJobNextCall && inCall_) {
     callRestarted_ = true;
     CountCallIfComplete();
   }
@@ -107,16 +111,16 @@ void Collector::OnJobStarted(int kind) {
 void Collector::OnFilesDone(int flag) {
   if (!finishing_) {
     filesWritten_ += logic_.FDevice->FileCount();
-    if ((flag & 0xFF) != 1) CallFailed();
+    if ((flag & 0xFF) != kFilesComplete) CallFailed();
   }
   if (options_.direct) {
-    const bool wrote = (flag & 0xFF) == 1 && logic_.FDevice->FileCount() > 0;
+    const bool wrote = (flag & 0xFF) == kFilesComplete && logic_.FDevice->FileCount() > 0;
     QTimer::singleShot(0, this, [this, wrote] { Finish(wrote ? kExitDone : kExitNoData); });
     return;
   }
   if (inCall_) {
     const int files = logic_.FDevice->FileCount();
-    callResult_ = std::string((flag & 0xFF) == 1 ? "done, " : "incomplete, ") +
+    callResult_ = std::string((flag & 0xFF) == kFilesComplete ? "done, " : "incomplete, ") +
                   std::to_string(files) + (files == 1 ? " file" : " files");
     callFiles_ = true;
     CountCallIfComplete();
@@ -143,10 +147,12 @@ void Collector::CallFailed() {
 std::string Collector::Summary() const {
   // e.g. "Run complete: 2 call(s) answered, 2 file(s) written, 0 failed"; a direct line
   // has no calls.
-  std::string line = logic_.Text(910) + " ";
-  if (!options_.direct) line += std::to_string(callsAnswered_) + " " + logic_.Text(911) + ", ";
-  return line + std::to_string(filesWritten_) + " " + logic_.Text(912) + ", " +
-         std::to_string(failures_) + " " + logic_.Text(913);
+  std::string line = logic_.Text(kTextRunEnded) + " ";
+  if (!options_.direct) {
+    line += std::to_string(callsAnswered_) + " " + logic_.Text(kTextCallsAnswered) + ", ";
+  }
+  return line + std::to_string(filesWritten_) + " " + logic_.Text(kTextRunFilesWritten) + ", " +
+         std::to_string(failures_) + " " + logic_.Text(kTextRunFailed);
 }
 
 void Collector::OnWorkerDone(int code) {

@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "lang/lang.h"
+#include "lang/text_ids.h"
+#include "workers/job_kind.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::cli {
@@ -46,7 +48,8 @@ void ConsoleView::ShowRecords(const std::vector<RecordEntry>& entries) {
   State("record list:");
   // The window's column headings, with the columns lined up under them: the dates of a
   // list differ in length, so each column is as wide as its widest entry.
-  const std::string number = LoadText(13), start = LoadText(14), share = LoadText(15);
+  const std::string number = LoadText(kTextRecordNumber), start = LoadText(kTextRecordStart),
+                    share = LoadText(kTextRecordShare);
   int wNumber = Width(number), wStart = Width(start), wShare = Width(share);
   for (const RecordEntry& e : entries) {
     wNumber = std::max(wNumber, Width(e.Number));
@@ -74,13 +77,13 @@ void ConsoleView::ShowWarning(const std::string& text) { State("warning: " + tex
 
 std::string ConsoleView::JobText(int kind, bool direct) {
   switch (kind) {
-    case 0:
+    case kJobModemContents:
       return direct ? "job 0: read the record table"
                     : "job 0: set up the modem, wait for a call, read the record table";
-    case 1: return "job 1: read the ticked records";
-    case 2: return "job 2: wait for the next call";
-    case 4: return "job 4: read the record table";
-    case 9: return "job 9: wait for the modem to hang up";
+    case kJobReadRecords: return "job 1: read the ticked records";
+    case kJobNextCall: return "job 2: wait for the next call";
+    case kJobDirectContents: return "job 4: read the record table";
+    case kJobHangUp: return "job 9: wait for the modem to hang up";
     default: return "job " + std::to_string(kind);
   }
 }
@@ -110,7 +113,8 @@ void ConsoleView::JobStarted(int kind) {
 void ConsoleView::FileWorkerStarted() { State("writing the data files"); }
 
 void ConsoleView::FilesDone(int flag) {
-  State(std::string("data files done (") + ((flag & 0xFF) == 1 ? "complete" : "incomplete") + ")");
+  const bool complete = (flag & 0xFF) == kFilesComplete;
+  State(std::string("data files done (") + (complete ? "complete" : "incomplete") + ")");
   if (OnFilesDone) OnFilesDone(flag);
 }
 

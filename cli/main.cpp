@@ -6,7 +6,7 @@
 
 #include "app/main_logic.h"
 #include "app/program_parts.h"
-#include "app/program_log.h"
+#include "common/program_log.h"
 #include "cli/collect_options.h"
 #include "cli/collector.h"
 #include "cli/console_view.h"

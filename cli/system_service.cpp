@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/program_log.h"
+#include "common/locations.h"
 
 namespace varnel::cli {
 

@@ -8,19 +8,25 @@ set(VARNEL_SYSUSERSDIR "lib/sysusers.d" CACHE STRING
     "Folder of the systemd-sysusers files, below the install prefix")
 set(_pkg ${PROJECT_SOURCE_DIR}/packaging)
 
+# The man pages name the version of project(): they are made from their templates.
+set(_man ${CMAKE_CURRENT_BINARY_DIR}/packaging/man)
+foreach(_page varnel-collect vtq-sim vtq-read idc-dump idc2csv varnel-history idc-plot varnel-export)
+  configure_file(${_pkg}/man/${_page}.1.in ${_man}/${_page}.1 @ONLY)
+endforeach()
+
 # The installed programs find the mark in their data folder and so keep their log and
 # default data folder in the per-user data folder, never beside themselves.
 file(RELATIVE_PATH _mark "/p/${CMAKE_INSTALL_BINDIR}" "/p/${CMAKE_INSTALL_DATADIR}/varnel/installed")
-target_compile_definitions(varnel_app PRIVATE VARNEL_INSTALLED_MARK="${_mark}")
+target_compile_definitions(varnel_common PRIVATE VARNEL_INSTALLED_MARK="${_mark}")
 install(FILES ${_pkg}/installed DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel)
 
 install(TARGETS varnel-collect vtq-sim vtq-read idc-dump idc2csv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES
-  ${_pkg}/man/varnel-collect.1
-  ${_pkg}/man/vtq-sim.1
-  ${_pkg}/man/vtq-read.1
-  ${_pkg}/man/idc-dump.1
-  ${_pkg}/man/idc2csv.1
+  ${_man}/varnel-collect.1
+  ${_man}/vtq-sim.1
+  ${_man}/vtq-read.1
+  ${_man}/idc-dump.1
+  ${_man}/idc2csv.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The contact history and its tools. The collector opens the history through Qt SQL's SQLite
@@ -28,14 +34,14 @@ install(FILES
 set(_depends "")
 if(TARGET varnel-history)
   install(TARGETS varnel-history idc-plot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${_pkg}/man/varnel-history.1 ${_pkg}/man/idc-plot.1
+  install(FILES ${_man}/varnel-history.1 ${_man}/idc-plot.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   set(_depends "libqt6sql6-sqlite")
 endif()
 # The database beside the files and its backfill tool; PostgreSQL through its Qt SQL driver.
 if(TARGET varnel-export)
   install(TARGETS varnel-export RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${_pkg}/man/varnel-export.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${_man}/varnel-export.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   set(_depends "${_depends}, libqt6sql6-psql")
 endif()
 

@@ -11,9 +11,10 @@
 #include <mutex>
 #include <thread>
 
+#include "common/locations.h"
+#include "database/contact_store.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"
-#include "history/history_store.h"
 
 namespace varnel {
 
@@ -65,7 +66,7 @@ DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
   worker_ = std::thread([s = shared_, backlog = marked]() mutable {
     QString currentUrl;
     std::unique_ptr<MeasurementStore> measurements;
-    std::unique_ptr<HistoryStore> contacts;
+    std::unique_ptr<ContactStore> contacts;
     bool down = false;
     QString badUrl;
     // Rounds in which a file or contact was refused (by its path or its line).
@@ -89,7 +90,7 @@ DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
         std::string why;
         if (const auto target = ParseDatabaseUrl(job.Url, &why)) {
           measurements = std::make_unique<MeasurementStore>(*target);
-          contacts = std::make_unique<HistoryStore>(*target, true);
+          contacts = std::make_unique<ContactStore>(*target, true);
         } else if (badUrl != job.Url) {
           badUrl = job.Url;
           s->Tell(DatabaseEvent::BadUrl, why);

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "database/pending_lists.h"
 
 // The database beside the data files: after each contact, the entries of its new data files

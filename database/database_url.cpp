@@ -3,11 +3,9 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-#include "app/program_log.h"
+#include "common/locations.h"
 
 namespace varnel {
-
-QString DefaultDatabasePath() { return UserDataFolder() + QStringLiteral("/database.sqlite"); }
 
 QString DatabaseTarget::Display() const {
   if (Engine == DatabaseEngine::SQLite) return QStringLiteral("sqlite://") + Path;

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/database_setting.h"
+#include "common/database_setting.h"
 
 // Where the measurements go: an SQLite file, or a PostgreSQL server shared by a fleet of
 // collectors. Written as a URL:
@@ -30,8 +30,5 @@ struct DatabaseTarget {
 
 // The target of a URL; empty, with *error set, for a URL this program cannot use.
 std::optional<DatabaseTarget> ParseDatabaseUrl(const QString& url, std::string* error);
-
-// The SQLite file taken when the URL names none: database.sqlite in the per-user data folder.
-QString DefaultDatabasePath();
 
 }  // namespace varnel

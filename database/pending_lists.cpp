@@ -10,13 +10,7 @@
 #include <QSaveFile>
 #include <QSet>
 
-#include "app/program_log.h"
-
 namespace varnel {
-
-QString DefaultPendingListPath() {
-  return UserDataFolder() + QStringLiteral("/database-pending.txt");
-}
 
 QString PendingContactsPath(const QString& fileList) {
   const QFileInfo info(fileList);

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 
 // What the database has not got yet, kept on disk so that a program that ends (or breaks
 // off) before the database took it loses nothing: the data files whose rows are missing, and
@@ -12,8 +12,6 @@
 // rewritten whole for each change under a lock, so the collectors of one user can share it.
 namespace varnel {
 
-// database-pending.txt in the per-user data folder: one data file per line.
-QString DefaultPendingListPath();
 // The contacts beside a file list: "database-pending-contacts.txt" for the default.
 QString PendingContactsPath(const QString& fileList);
 

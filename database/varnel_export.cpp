@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "app/database_setting.h"
+#include "common/database_setting.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"
 

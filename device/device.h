@@ -17,6 +17,14 @@
 
 namespace varnel {
 
+// Bits of a logger's channel mask (TDevice::ChannelMask): bit n is set when the logger
+// measures channel n. Channels 1 and 2 are the pressures P1 and P2; the five bits from 0x02
+// to 0x20 each bring a pair of configuration floats, Floats80[2k] and Floats80[2k + 1].
+inline constexpr std::uint16_t kChannelMaskP1 = 0x02;
+inline constexpr std::uint16_t kChannelMaskP2 = 0x04;
+inline constexpr std::uint16_t kChannelMaskFirstPair = 0x02;
+inline constexpr int kChannelMaskPairs = 5;
+
 // The program's picture of the one logger it talks to.
 //
 // No lock protects it. The main thread writes it before it starts a job and reads it in
@@ -58,7 +66,7 @@ class TDevice {
   float Float97 = 0;
   std::array<float, 12> Floats100{};
   std::uint16_t Cfg8 = 0;
-  std::uint16_t ChannelMask = 0;  // 0x02 P1, 0x04 P2
+  std::uint16_t ChannelMask = 0;  // kChannelMask... above
 
   std::string IdentityText;  // at most 64 characters
   TMemoryStream CommentText;

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "device/device.h"
+#include "files/durable_file.h"
 
 namespace varnel {
 
@@ -228,8 +229,13 @@ bool WritePageCache(const std::filesystem::path& file, const PageCache& cache, s
       return false;
     }
   }
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
+  // On the disk before it takes the cache's name, so that a power cut leaves the old cache
+  // or the new one.
+  if (!FlushToDisk(temp, error)) {
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  if (!MoveReplacing(temp, file, ec)) {
     error = PathText(file) + ": " + ec.message();
     std::filesystem::remove(temp, ec);
     return false;

@@ -46,9 +46,9 @@ enum class CacheRead { Loaded, Missing, Damaged };
 // Reads the cache file; `cache` is filled only when the result is Loaded.
 CacheRead ReadPageCache(const std::filesystem::path& file, PageCache& cache);
 
-// Writes the cache to a temporary file beside `file` and renames it over `file`, so a
-// reader finds the old cache or the new one, never a mixture. False with the reason in
-// `error` when it could not be written (the old file is then left as it was).
+// Writes the cache to a temporary file beside `file`, pushes it to the disk and moves it
+// over `file`, so a reader finds the old cache or the new one, never a mixture. False with
+// the reason in `error` when it could not be written (the old file is then left as it was).
 bool WritePageCache(const std::filesystem::path& file, const PageCache& cache, std::string& error);
 
 }  // namespace varnel

@@ -1,7 +1,7 @@
 #include "dialogs/dialog_set.h"
 
-#include "app/database_setting.h"
 #include "app/main_logic.h"
+#include "common/database_setting.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_add_dev.h"
 #include "dialogs/form_config.h"
@@ -9,6 +9,7 @@
 #include "dialogs/form_log_file.h"
 #include "dialogs/form_logger_config.h"
 #include "dialogs/form_message.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -39,7 +40,7 @@ void DialogSet::ShowLoggerConfig() { loggerConfig_->exec(); }
 void DialogSet::ShowLogFile() { logFile_->exec(); }
 
 void DialogSet::ShowWarning(const QString& text) {
-  message_->ShowMessageBox(text, Tx(500), mkOk, MessageIcon::Warning);
+  message_->ShowMessageBox(text, Tx(kTextMessageTitle), mkOk, MessageIcon::Warning);
 }
 
 bool ShowConfigForm(MainLogic& logic, TFormConfig& form) {

@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <QValidator>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
 
 namespace varnel {
 

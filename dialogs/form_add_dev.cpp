@@ -10,12 +10,9 @@
 #include "app/registered_device_store.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_message.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
-
-namespace {
-constexpr int kSeparatorRefusedText = 875;
-}  // namespace
 
 TFormAddDev::TFormAddDev(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   setObjectName(QStringLiteral("FormAddDev"));
@@ -45,10 +42,10 @@ TFormAddDev::TFormAddDev(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
 }
 
 void TFormAddDev::ApplyLanguage() {
-  setWindowTitle(Tx(400));
-  LbText->setText(Tx(401));
-  btnOK->setText(Tx(402));
-  btnCancel->setText(Tx(403));
+  setWindowTitle(Tx(kTextAddDeviceTitle));
+  LbText->setText(Tx(kTextNewSerialNumber));
+  btnOK->setText(Tx(kTextAddDeviceOk));
+  btnCancel->setText(Tx(kTextAddDeviceCancel));
 }
 
 void TFormAddDev::showEvent(QShowEvent* event) {
@@ -63,12 +60,18 @@ void TFormAddDev::btnOKClick() {
   if (sn.isEmpty()) return;
   if (!SerialNameAllowed(sn)) {
     // The store would file it as nested keys that no logger's number ever reaches.
-    if (message_) message_->ShowMessageBox(Tx(kSeparatorRefusedText), Tx(405), mkOk, MessageIcon::Warning);
+    if (message_) {
+      message_->ShowMessageBox(Tx(kTextSeparatorRefused), Tx(kTextAddDeviceCaption), mkOk,
+                               MessageIcon::Warning);
+    }
     Accepted = false;
     return;
   }
   if (devices_.contains(sn, Qt::CaseSensitive)) {
-    if (message_) message_->ShowMessageBox(Tx(404), Tx(405), mkOk, MessageIcon::Warning);
+    if (message_) {
+      message_->ShowMessageBox(Tx(kTextSerialKnown), Tx(kTextAddDeviceCaption), mkOk,
+                               MessageIcon::Warning);
+    }
     Accepted = false;
     return;
   }

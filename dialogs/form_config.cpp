@@ -15,6 +15,7 @@
 
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_dir.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -89,26 +90,26 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
     l->setVisible(false);
   }
   CheckBox5 = named(new QCheckBox(LiteralCaption(QStringLiteral("AT&V")), TabSheet2), "CheckBox5");
-  Label7 = named(new QLabel(TabSheet2), "Label7");
+  LbGetConfiguration = named(new QLabel(TabSheet2), "LbGetConfiguration");
   CheckBox7 = named(new QCheckBox(TabSheet2), "CheckBox7");
   RbSpeak_OFF = named(new QRadioButton(QStringLiteral("ATM0"), TabSheet2), "RbSpeak_OFF");
-  Label6 = named(new QLabel(TabSheet2), "Label6");
+  LbSpeakerOff = named(new QLabel(TabSheet2), "LbSpeakerOff");
   RbSpeak_ON = named(new QRadioButton(QStringLiteral("ATM1"), TabSheet2), "RbSpeak_ON");
-  Label4 = named(new QLabel(TabSheet2), "Label4");
+  LbSpeakerOn = named(new QLabel(TabSheet2), "LbSpeakerOn");
   CheckBox6 = named(new QCheckBox(TabSheet2), "CheckBox6");
   EdUserString = named(new QLineEdit(TabSheet2), "EdUserString");
-  Label8 = named(new QLabel(TabSheet2), "Label8");
-  Label8->setTextFormat(Qt::PlainText);
+  LbCommandsHint = named(new QLabel(TabSheet2), "LbCommandsHint");
+  LbCommandsHint->setTextFormat(Qt::PlainText);
   modem->addWidget(CheckBox5, 1, 1);
-  modem->addWidget(Label7, 1, 2);
+  modem->addWidget(LbGetConfiguration, 1, 2);
   modem->addWidget(CheckBox7, 2, 0);
   modem->addWidget(RbSpeak_OFF, 2, 1);
-  modem->addWidget(Label6, 2, 2);
+  modem->addWidget(LbSpeakerOff, 2, 2);
   modem->addWidget(RbSpeak_ON, 3, 1);
-  modem->addWidget(Label4, 3, 2);
+  modem->addWidget(LbSpeakerOn, 3, 2);
   modem->addWidget(CheckBox6, 4, 0, 1, 3);
   modem->addWidget(EdUserString, 5, 0, 1, 3);
-  modem->addWidget(Label8, 6, 0, 1, 3);
+  modem->addWidget(LbCommandsHint, 6, 0, 1, 3);
   modem->setRowStretch(7, 1);
   modem->setColumnStretch(2, 1);
 
@@ -151,27 +152,27 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
 }
 
 void TFormConfig::ApplyLanguage() {
-  setWindowTitle(Tx(200));
-  PageControl1->setTabText(0, Tx(201));
-  PageControl1->setTabText(1, Tx(202));
-  LbLanguage->setText(Tx(203));
-  ChBAutoPort->setText(Tx(204));
-  LbChange->setText(KeepMarksWithWord(Tx(205)));
+  setWindowTitle(Tx(kTextConfigTitle));
+  PageControl1->setTabText(0, Tx(kTextConfigGeneral));
+  PageControl1->setTabText(1, Tx(kTextConfigModem));
+  LbLanguage->setText(Tx(kTextLanguage));
+  ChBAutoPort->setText(Tx(kTextAutodetectPorts));
+  LbChange->setText(KeepMarksWithWord(Tx(kTextRestartHint)));
   CbLanguage->clear();
-  for (int id = 206; id <= 208; ++id) CbLanguage->addItem(Tx(id));
-  LbInitCmd->setText(Tx(222));
-  Button1->setText(Tx(223));
-  Button2->setText(Tx(224));
-  LbFixPort->setText(Tx(225));
-  LbIntPath->setText(Tx(229));
-  LbConfPath->setText(Tx(230));
-  Label7->setText(Tx(231));
-  Label6->setText(Tx(232));
-  Label4->setText(Tx(233));
-  Label8->setText(Tx(234));
-  CheckBox6->setText(Tx(235));
-  ChBBackup->setText(Tx(236));
-  LbDatabase->setText(Tx(944));
+  for (int id = kTextEnglish; id <= kTextGerman; ++id) CbLanguage->addItem(Tx(id));
+  LbInitCmd->setText(Tx(kTextInitCommands));
+  Button1->setText(Tx(kTextOk));
+  Button2->setText(Tx(kTextCancel));
+  LbFixPort->setText(Tx(kTextFixedPorts));
+  LbIntPath->setText(Tx(kTextDataFolderLabel));
+  LbConfPath->setText(Tx(kTextConfigFolderLabel));
+  LbGetConfiguration->setText(Tx(kTextGetConfiguration));
+  LbSpeakerOff->setText(Tx(kTextSpeakerOff));
+  LbSpeakerOn->setText(Tx(kTextSpeakerOn));
+  LbCommandsHint->setText(Tx(kTextCommandsHint));
+  CheckBox6->setText(Tx(kTextUserCommands));
+  ChBBackup->setText(Tx(kTextCreateBackup));
+  LbDatabase->setText(Tx(kTextDatabaseSetting));
 }
 
 void TFormConfig::ChBAutoPortClick() {

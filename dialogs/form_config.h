@@ -67,15 +67,15 @@ class TFormConfig : public QDialog {
   QCheckBox* CheckBox3;
   QCheckBox* CheckBox4;
   QCheckBox* CheckBox5;
-  QLabel* Label7;
+  QLabel* LbGetConfiguration;
   QCheckBox* CheckBox7;
   QRadioButton* RbSpeak_OFF;
-  QLabel* Label6;
+  QLabel* LbSpeakerOff;
   QRadioButton* RbSpeak_ON;
-  QLabel* Label4;
+  QLabel* LbSpeakerOn;
   QCheckBox* CheckBox6;
   QLineEdit* EdUserString;
-  QLabel* Label8;
+  QLabel* LbCommandsHint;
   QPushButton* Button1;
   QPushButton* Button2;
 

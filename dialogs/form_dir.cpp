@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/dialog_support.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -29,9 +30,9 @@ TFormDir::TFormDir(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("FormDir"));
   LbPath = new QLabel(this);
   LbPath->setObjectName(QStringLiteral("LbPath"));
-  Label1 = new QLabel(this);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setTextFormat(Qt::PlainText);
+  LbFolder = new QLabel(this);
+  LbFolder->setObjectName(QStringLiteral("LbFolder"));
+  LbFolder->setTextFormat(Qt::PlainText);
   DirectoryListBox1 = new QListWidget(this);
   DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
   LbDrive = new QLabel(this);
@@ -56,7 +57,7 @@ TFormDir::TFormDir(QWidget* owner) : QDialog(owner) {
   buttons->addWidget(BtnCancel);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(LbPath);
-  layout->addWidget(Label1);
+  layout->addWidget(LbFolder);
   layout->addWidget(DirectoryListBox1, 1);
   layout->addWidget(LbDrive);
   layout->addWidget(DriveComboBox1);
@@ -73,11 +74,11 @@ TFormDir::TFormDir(QWidget* owner) : QDialog(owner) {
 }
 
 void TFormDir::ApplyLanguage() {
-  setWindowTitle(Tx(260));
-  LbPath->setText(Tx(261));
-  LbDrive->setText(Tx(262));
-  BtnOK->setText(Tx(223));
-  BtnCancel->setText(Tx(224));
+  setWindowTitle(Tx(kTextFolderTitle));
+  LbPath->setText(Tx(kTextDirectory));
+  LbDrive->setText(Tx(kTextDrive));
+  BtnOK->setText(Tx(kTextOk));
+  BtnCancel->setText(Tx(kTextCancel));
 }
 
 void TFormDir::FillDrives() {
@@ -150,7 +151,7 @@ void TFormDir::SetFolder(const QString& folder) {
     item->setData(kPathRole, Clean(s.absoluteFilePath()));
     DirectoryListBox1->addItem(item);
   }
-  Label1->setText(QDir::toNativeSeparators(folder_));
+  LbFolder->setText(QDir::toNativeSeparators(folder_));
   DirectoryListBox1Change();
 }
 

@@ -35,7 +35,7 @@ class TFormDir : public QDialog {
   static QString DriveOf(const QString& path);
 
   QLabel* LbPath;
-  QLabel* Label1;
+  QLabel* LbFolder;
   QListWidget* DirectoryListBox1;
   QLabel* LbDrive;
   QComboBox* DriveComboBox1;

@@ -18,19 +18,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/program_log.h"
+#include "common/program_log.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_message.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
 namespace {
-
-constexpr int kNoPrinterText = 708;
-constexpr int kSavePdfTitle = 709;
-constexpr int kPdfFailedText = 710;
-constexpr int kPrintFailedText = 711;
-constexpr int kResetFailedText = 712;
 
 // A log up to this size is shown whole at once; of a bigger one its last this many bytes
 // (from a line's start) at once and the rest behind them. Pieces of the rest go in this
@@ -106,16 +101,16 @@ TFormLogFile::TFormLogFile(const ProgramLog& log, QWidget* owner)
 }
 
 void TFormLogFile::ApplyLanguage() {
-  setWindowTitle(Tx(450));
-  btnReset->setText(Tx(451));
-  btnClose->setText(Tx(452));
-  btnPrint->setText(Tx(455));
+  setWindowTitle(Tx(kTextLogTitle));
+  btnReset->setText(Tx(kTextLogReset));
+  btnClose->setText(Tx(kTextLogClose));
+  btnPrint->setText(Tx(kTextLogPrint));
 }
 
 bool TFormLogFile::LoadLogFile() {
   StopLoading();
   RichEdit1->clear();
-  setWindowTitle(Tx(450) + QStringLiteral("  -  ") + QFileInfo(log_.Path()).fileName());
+  setWindowTitle(Tx(kTextLogTitle) + QStringLiteral("  -  ") + QFileInfo(log_.Path()).fileName());
   const QFileInfo info(log_.Path());
   if (!info.exists()) {
     log_.CreateIfMissing();
@@ -196,16 +191,22 @@ void TFormLogFile::showEvent(QShowEvent* event) {
 }
 
 void TFormLogFile::Tell(int textId) {
-  if (message_) message_->ShowMessageBox(Tx(textId), Tx(450), mkOk, MessageIcon::Critical);
+  if (message_) {
+    message_->ShowMessageBox(Tx(textId), Tx(kTextLogTitle), mkOk, MessageIcon::Critical);
+  }
 }
 
 void TFormLogFile::btnResetClick() {
-  if (!message_ || message_->ShowMessageBox(Tx(453), Tx(454), mkYesNo) != maYes) return;
+  if (!message_ ||
+      message_->ShowMessageBox(Tx(kTextLogClearQuestion), Tx(kTextLogClearTitle), mkYesNo) !=
+          maYes) {
+    return;
+  }
   StopLoading();
   RichEdit1->clear();
   if (!log_.Reset()) {
     LoadLogFile();  // the box shows what the file still holds
-    Tell(kResetFailedText);
+    Tell(kTextResetFailed);
   }
 }
 
@@ -223,22 +224,23 @@ void TFormLogFile::btnPrintClick() {
     return;
   }
   QPrinter printer(printerInfo, QPrinter::HighResolution);
-  printer.setDocName(Tx(456));
+  printer.setDocName(Tx(kTextLogDocName));
   RichEdit1->print(&printer);
   if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
-    Tell(kPrintFailedText);
+    Tell(kTextPrintFailed);
   }
 }
 
 void TFormLogFile::PrintToPdf() {
   // Without a printer the button would otherwise do nothing at all.
-  if (!message_ || message_->ShowMessageBox(Tx(kNoPrinterText), Tx(455), mkYesNo) != maYes) {
+  if (!message_ ||
+      message_->ShowMessageBox(Tx(kTextNoPrinter), Tx(kTextLogPrint), mkYesNo) != maYes) {
     return;
   }
   const QString start =
       QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
           .filePath(QFileInfo(log_.Path()).completeBaseName() + QStringLiteral(".pdf"));
-  QFileDialog dialog(this, Tx(kSavePdfTitle), start, QStringLiteral("PDF (*.pdf)"));
+  QFileDialog dialog(this, Tx(kTextSavePdfTitle), start, QStringLiteral("PDF (*.pdf)"));
   dialog.setObjectName(QStringLiteral("SavePdfDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("pdf"));
@@ -248,12 +250,12 @@ void TFormLogFile::PrintToPdf() {
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(file);
-  printer.setDocName(Tx(456));
-  printer.setCreator(Tx(0));
+  printer.setDocName(Tx(kTextLogDocName));
+  printer.setCreator(Tx(kTextProgramName));
   RichEdit1->print(&printer);
   const QFileInfo written(file);
   if (printer.printerState() == QPrinter::Error || !written.exists() || written.size() == 0) {
-    Tell(kPdfFailedText);
+    Tell(kTextPdfFailed);
   }
 }
 

@@ -2,7 +2,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "app/background_work.h"
+#include "common/background_work.h"
 
 class QPlainTextEdit;
 class QPrinter;

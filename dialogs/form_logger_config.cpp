@@ -1,6 +1,5 @@
 #include "dialogs/form_logger_config.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -23,8 +22,8 @@
 #include <exception>
 #include <filesystem>
 
-#include "app/locale_text.h"
 #include "app/registered_device_store.h"
+#include "common/locale_text.h"
 #include "device/pressure_units.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/float_edit.h"
@@ -34,53 +33,12 @@
 #include "files/cfx_format.h"
 #include "files/cfx_reader.h"
 #include "files/native_path.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
 namespace {
 
-constexpr int kCfxRejectedText = 707;
-constexpr int kStoreFailedText = 713;
-constexpr int kReadNewPagesText = 812;
-constexpr int kStoreChangedText = 890;      // "The stored options of device" <serial>
-constexpr int kStoreChangedText2 = 891;     // "were changed meanwhile ..."
-constexpr int kKeptAsTypedText = 892;
-constexpr int kNowAsStoredText = 893;
-constexpr int kChangesSavedText = 894;
-
-// A control's state as one value, and back: what the operator sees of it.
-QVariant StateOf(const QWidget* w) {
-  if (auto* b = qobject_cast<const QAbstractButton*>(w)) return b->isChecked();
-  if (auto* c = qobject_cast<const QComboBox*>(w)) return c->currentIndex();
-  if (auto* sp = qobject_cast<const QSpinBox*>(w)) return sp->value();
-  if (auto* m = qobject_cast<const QPlainTextEdit*>(w)) return m->toPlainText();
-  if (auto* e = qobject_cast<const QLineEdit*>(w)) return e->text();
-  if (auto* l = qobject_cast<const QLabel*>(w)) return l->text();
-  return {};
-}
-
-void SetState(QWidget* w, const QVariant& v) {
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-    // A radio button is set by ticking the one that was on.
-    if (v.toBool() || !b->autoExclusive()) b->setChecked(v.toBool());
-  } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-    c->setCurrentIndex(v.toInt());
-  } else if (auto* sp = qobject_cast<QSpinBox*>(w)) {
-    sp->setValue(v.toInt());
-  } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
-    m->setPlainText(v.toString());
-  } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-    e->setText(v.toString());
-  } else if (auto* l = qobject_cast<QLabel*>(w)) {
-    l->setText(v.toString());
-  }
-}
-
-QString StoredComment(const QString& memoText) {
-  QString t = memoText;
-  t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return t;
-}
 
 // The offset edits' own key rule: one decimal mark and one minus sign at most.
 bool OffsetKeyAllowed(const QString& /*before*/, const QString& after) {
@@ -381,38 +339,47 @@ void TFormLoggerConfig::BuildLayout() {
 }
 
 void TFormLoggerConfig::ApplyLanguage() {
-  setWindowTitle(Tx(300));
-  LbReg->setText(Tx(301));
-  LbSN->setText(Tx(302));
-  LbReadout->setText(Tx(303));
-  RbActRec->setText(Tx(304));
-  RbReadFrom->setText(Tx(305));
-  CbSyncClock->setText(Tx(306));
-  ChBReadNewPages->setText(Tx(kReadNewPagesText));
-  ChBOffset->setText(Tx(307));
-  LbP1->setText(Tx(308));
-  LbP2->setText(Tx(309));
-  LbUnit->setText(Tx(310));
-  ChBWriteConfig->setText(Tx(311));
-  LbConfigFile->setText(Tx(312));
-  ChBWL->setText(Tx(313));
-  ChBID->setText(Tx(314));
-  ChBComment->setText(Tx(315));
-  btnAdd->setText(Tx(316));
-  btnDel->setText(Tx(317));
-  btnClose->setText(Tx(318));
+  setWindowTitle(Tx(kTextOptionsTitle));
+  LbReg->setText(Tx(kTextRegisteredDevices));
+  LbSN->setText(Tx(kTextSerialNumberLabel));
+  LbReadout->setText(Tx(kTextReadoutOptions));
+  RbActRec->setText(Tx(kTextReadActualRecord));
+  RbReadFrom->setText(Tx(kTextReadFrom));
+  CbSyncClock->setText(Tx(kTextSyncClock));
+  ChBReadNewPages->setText(Tx(kTextReadNewPages));
+  ChBOffset->setText(Tx(kTextOffsetCorrection));
+  LbP1->setText(Tx(kTextP1));
+  LbP2->setText(Tx(kTextP2));
+  LbUnit->setText(Tx(kTextUnit));
+  ChBWriteConfig->setText(Tx(kTextWriteConfig));
+  LbConfigFile->setText(Tx(kTextConfigFileLabel));
+  ChBWL->setText(Tx(kTextWaterLevelConfig));
+  ChBID->setText(Tx(kTextNewIdentity));
+  ChBComment->setText(Tx(kTextNewCommentLabel));
+  btnAdd->setText(Tx(kTextAddDevice));
+  btnDel->setText(Tx(kTextDeleteDevice));
+  btnClose->setText(Tx(kTextOptionsClose));
   CbMonth->clear();
-  for (int id = 319; id <= 330; ++id) CbMonth->addItem(Tx(id));
-  ChBWriteID->setText(Tx(331));
-  LbHint->setText(KeepMarksWithWord(Tx(332)));
-  btnReset->setText(Tx(335));
-  LbDescription->setText(Tx(336));
-  LbLastContact->setText(Tx(339));
-  LbResetHint->setText(KeepMarksWithWord(Tx(340)));
-  LbCorrInfo->setText(KeepMarksWithWord(Tx(341)));
+  for (int id = kTextJanuary; id <= kTextDecember; ++id) CbMonth->addItem(Tx(id));
+  ChBWriteID->setText(Tx(kTextWriteNewText));
+  LbHint->setText(KeepMarksWithWord(Tx(kTextTransferHint)));
+  btnReset->setText(Tx(kTextClearOptions));
+  LbDescription->setText(Tx(kTextDescription));
+  LbLastContact->setText(Tx(kTextLastContact));
+  LbResetHint->setText(KeepMarksWithWord(Tx(kTextResetHint)));
+  LbCorrInfo->setText(KeepMarksWithWord(Tx(kTextOffsetHint)));
 }
 
 // ---------------------------------------------------------------- enabling rules
+
+void TFormLoggerConfig::ApplyEnablingRules() {
+  RbReadFromClick();
+  ChBOffsetClick();
+  ChBWriteConfigClick();
+  ChBWriteIDClick();
+  ChBIDClick();
+  ChBCommentClick();
+}
 
 void TFormLoggerConfig::RbReadFromClick() {
   const bool on = RbReadFrom->isChecked();
@@ -452,10 +419,10 @@ void TFormLoggerConfig::Memo1Change() {
   if (trimmingMemo_) return;
   // At most kMaxCommentLength characters as stored: what does not fit of the last typing
   // or pasting is dropped, as a length limit does.
-  if (StoredComment(Memo1->toPlainText()).size() <= kMaxCommentLength) return;
+  if (LoggerOptionsModel::StoredComment(Memo1->toPlainText()).size() <= kMaxCommentLength) return;
   trimmingMemo_ = true;
   QTextCursor cursor = Memo1->textCursor();
-  while (StoredComment(Memo1->toPlainText()).size() > kMaxCommentLength) {
+  while (LoggerOptionsModel::StoredComment(Memo1->toPlainText()).size() > kMaxCommentLength) {
     if (cursor.position() > 0) {
       cursor.deletePreviousChar();
     } else {
@@ -466,225 +433,7 @@ void TFormLoggerConfig::Memo1Change() {
   trimmingMemo_ = false;
 }
 
-// ---------------------------------------------------------------- store
-
-void TFormLoggerConfig::FillDeviceList() {
-  for (const QString& serial : RegisteredDeviceStore().List()) LbDevices->addItem(serial);
-}
-
-void TFormLoggerConfig::SetOffsetEdit(TFloatEdit* edit, const QString& stored) {
-  double v = 0;
-  if (ParseLocaleNumber(stored, v)) {
-    edit->SetValue(v);
-  } else {
-    // Not a number under this system's notation: shown as it is stored, so the operator
-    // sees it; it counts as 0, as it does for the readout.
-    edit->setText(stored);
-    edit->Validate();
-  }
-}
-
-TFormLoggerConfig::StoreEntry TFormLoggerConfig::ReadEntry(const QString& serial) {
-  const RegisteredDeviceStore store;
-  StoreEntry e;
-  e.Stored = store.Read(serial);
-  e.ReadNewPages = store.ReadOnlyNewPages(serial);
-  return e;
-}
-
-void TFormLoggerConfig::ShowDeviceOptions(const QString& serial) {
-  CurrentSN = serial;
-  LbStoreNotice->hide();
-  loaded_ = ReadEntry(serial);
-  loadedFromStore_ = loaded_.Stored.Present.any();
-  if (loadedFromStore_) ShowEntry(loaded_);
-  shownBase_ = CaptureShown();
-}
-
-void TFormLoggerConfig::ShowEntry(const StoreEntry& stored) {
-  const StoredDevice& entry = stored.Stored;
-  const DeviceValues& v = entry.Values;
-  using V = DeviceValue;
-  if (entry.Has(V::Description)) EdDescription->setText(v.Description);
-  if (entry.Has(V::ReadActualRec)) (v.ReadActualRec ? RbActRec : RbReadFrom)->setChecked(true);
-  RbReadFromClick();
-  if (entry.Has(V::ReadFromMonth) && v.ReadFromMonth >= 0 && v.ReadFromMonth < 12) {
-    CbMonth->setCurrentIndex(v.ReadFromMonth);
-  }
-  if (entry.Has(V::ReadFromYear)) SpYear->setValue(v.ReadFromYear);
-  if (entry.Has(V::SynchTime)) CbSyncClock->setChecked(v.SynchTime);
-  if (entry.Has(V::OffsetCorr)) ChBOffset->setChecked(v.OffsetCorr);
-  ChBOffsetClick();
-  if (entry.Has(V::P1Val)) SetOffsetEdit(FeP1, v.P1Val);
-  if (entry.Has(V::P2Val)) SetOffsetEdit(FeP2, v.P2Val);
-  if (entry.Has(V::PUnit)) {
-    // As the readout takes it: the low byte, and a unit outside the list counts as bar.
-    const int unit = v.PUnit & 0xFF;
-    CbPUnit->setCurrentIndex(unit < kPressureUnitCount ? unit : 0);
-  }
-  if (entry.Has(V::WriteConfig)) ChBWriteConfig->setChecked(v.WriteConfig);
-  ChBWriteConfigClick();
-  if (entry.Has(V::ConfigFile)) EdIntPath->setText(v.ConfigFile);
-  if (entry.Has(V::WriteText)) ChBWriteID->setChecked(v.WriteText);
-  ChBWriteIDClick();
-  if (entry.Has(V::WLConfig)) ChBWL->setChecked(v.WLConfig);
-  if (entry.Has(V::NewID)) ChBID->setChecked(v.NewID);
-  ChBIDClick();
-  if (entry.Has(V::ID)) EdID->setText(v.ID);
-  if (entry.Has(V::NewComment)) ChBComment->setChecked(v.NewComment);
-  ChBCommentClick();
-  if (entry.Has(V::Comment)) {
-    QString text = v.Comment;
-    while (text.size() > kMaxCommentLength) text.chop(1);
-    if (text.endsWith(QLatin1Char('\r'))) text.chop(1);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Memo1->setPlainText(text);
-  }
-  if (entry.Has(V::LastContact)) LbLastExecDate->setText(v.LastContact);
-  ChBReadNewPages->setChecked(stored.ReadNewPages);
-}
-
-// ---------------------------------------------------------------- changes underneath
-
-std::vector<QWidget*> TFormLoggerConfig::SectionControls(int section) const {
-  // Controlling boxes before the controls that depend on them, so that restoring a section
-  // passes through the enabling rules as the operator did.
-  switch (section) {
-    case kDescription: return {EdDescription};
-    case kReadout: return {RbActRec, RbReadFrom, CbMonth, SpYear};
-    case kClock: return {CbSyncClock};
-    case kNewPages: return {ChBReadNewPages};
-    case kOffset: return {ChBOffset, FeP1, FeP2, CbPUnit};
-    case kWrite:
-      return {ChBWriteConfig, EdIntPath, ChBWL, ChBWriteID, ChBID, EdID, ChBComment, Memo1};
-    case kLastContact: return {LbLastExecDate};
-    default: return {};
-  }
-}
-
-QString TFormLoggerConfig::SectionName(int section) {
-  static constexpr int kNames[kSectionCount] = {336, 303, 306, kReadNewPagesText, 307, 311, 339};
-  return section >= 0 && section < kSectionCount ? Tx(kNames[section]) : QString();
-}
-
-TFormLoggerConfig::Shown TFormLoggerConfig::CaptureShown() const {
-  Shown shown;
-  for (int s = 0; s < kSectionCount; ++s) {
-    for (const QWidget* w : SectionControls(s)) shown[static_cast<std::size_t>(s)] << StateOf(w);
-  }
-  return shown;
-}
-
-void TFormLoggerConfig::RestoreSection(int section, const QVariantList& values) {
-  const std::vector<QWidget*> controls = SectionControls(section);
-  for (std::size_t i = 0; i < controls.size() && i < static_cast<std::size_t>(values.size()); ++i) {
-    SetState(controls[i], values[static_cast<qsizetype>(i)]);
-  }
-}
-
-void TFormLoggerConfig::ApplyEnablingRules() {
-  RbReadFromClick();
-  ChBOffsetClick();
-  ChBWriteConfigClick();
-  ChBWriteIDClick();
-  ChBIDClick();
-  ChBCommentClick();
-}
-
-QString TFormLoggerConfig::TakeStoreChanges(bool& operatorEdits) {
-  operatorEdits = false;
-  if (!loadedFromStore_) return {};
-  const StoreEntry now = ReadEntry(CurrentSN);
-  // An entry deleted meanwhile comes back at the save, as typed.
-  if (!now.Stored.Present.any() || now == loaded_) return {};
-  const Shown typed = CaptureShown();
-  ShowEntry(now);
-  const Shown stored = CaptureShown();
-  QStringList kept, adopted;
-  for (int s = 0; s < kSectionCount; ++s) {
-    const auto i = static_cast<std::size_t>(s);
-    const bool edited = typed[i] != shownBase_[i];
-    const bool changed = stored[i] != shownBase_[i];
-    if (edited) {
-      operatorEdits = true;
-      RestoreSection(s, typed[i]);
-      if (changed) kept << SectionName(s);
-    } else if (changed) {
-      adopted << SectionName(s);
-    }
-  }
-  ApplyEnablingRules();
-  loaded_ = now;
-  shownBase_ = stored;
-  if (kept.isEmpty() && adopted.isEmpty()) return {};
-  QString text = Tx(kStoreChangedText) + QLatin1Char(' ') + CurrentSN + QLatin1Char(' ') +
-                 Tx(kStoreChangedText2);
-  const auto line = [&text](int id, const QStringList& sections) {
-    if (sections.isEmpty()) return;
-    text += QLatin1Char('\n') + Tx(id) + QLatin1Char(' ') + sections.join(QStringLiteral(", "));
-  };
-  line(kKeptAsTypedText, kept);
-  line(kNowAsStoredText, adopted);
-  return text;
-}
-
-void TFormLoggerConfig::ShowStoreNotice(const QString& text) {
-  LbStoreNotice->setText(text);
-  LbStoreNotice->show();
-}
-
-bool TFormLoggerConfig::SaveDeviceOptions(const QString& serial) {
-  // Changed in the store since it was shown (by another program): what the operator left
-  // alone takes the stored values, so that options a call carried out are not armed again.
-  bool operatorEdits = false;
-  const QString changes = serial == CurrentSN ? TakeStoreChanges(operatorEdits) : QString();
-  RegisteredDeviceStore store;
-  DeviceValues v;
-  v.Description = EdDescription->text();
-  v.ReadActualRec = RbActRec->isChecked();
-  v.ReadFromMonth = CbMonth->currentIndex();
-  v.ReadFromYear = SpYear->value();
-  v.SynchTime = CbSyncClock->isChecked();
-  v.OffsetCorr = ChBOffset->isChecked();
-  v.P1Val = OffsetText(FeP1->GetValue());
-  v.P2Val = OffsetText(FeP2->GetValue());
-  v.PUnit = CbPUnit->currentIndex();
-  v.CustomUnit = CbPUnit->currentText();
-  v.WriteConfig = ChBWriteConfig->isChecked();
-  v.ConfigFile = EdIntPath->text();
-  v.WriteText = ChBWriteID->isChecked();
-  v.WLConfig = ChBWL->isChecked();
-  v.NewID = ChBID->isChecked();
-  v.ID = EdID->text();
-  v.NewComment = ChBComment->isChecked();
-  v.Comment = StoredComment(Memo1->toPlainText());
-  v.LastContact = LbLastExecDate->text();
-  const bool ok = store.Write(serial, v) &&
-                  store.SetReadOnlyNewPages(serial, ChBReadNewPages->isChecked());
-  if (ok && serial == CurrentSN) {
-    // Unsaved edits stay edits: only what reached the store is the new starting point.
-    loaded_ = ReadEntry(serial);
-    loadedFromStore_ = loaded_.Stored.Present.any();
-    shownBase_ = CaptureShown();
-  }
-  if (!message_) return ok;
-  if (!ok) {
-    message_->ShowMessageBox(Tx(kStoreFailedText), Tx(300), mkOk, MessageIcon::Critical);
-  } else if (operatorEdits && !changes.isEmpty()) {
-    message_->ShowMessageBox(changes + QLatin1Char('\n') + Tx(kChangesSavedText), Tx(300), mkOk);
-  }
-  return ok;
-}
-
-void TFormLoggerConfig::EntryWasReset(const QString& serial) {
-  // A call carried out the options of the device on show: the sections the operator did not
-  // touch show what the store now holds, so that a later save does not arm the carried-out
-  // options again; the typed ones stay, and the notice says which is which.
-  if (!isVisible() || serial != CurrentSN || LbDevices->count() == 0) return;
-  bool operatorEdits = false;
-  const QString changes = TakeStoreChanges(operatorEdits);
-  if (!changes.isEmpty()) ShowStoreNotice(changes);
-}
+// ---------------------------------------------------------------- clear and events
 
 void TFormLoggerConfig::ClearOptions() {
   LbDescription->setEnabled(true);
@@ -709,8 +458,6 @@ void TFormLoggerConfig::ClearOptions() {
   if (LbDevices->count() > 0) btnDel->setEnabled(true);
   ApplyEnablingRules();
 }
-
-// ---------------------------------------------------------------- events
 
 void TFormLoggerConfig::SelectRow(int row) {
   selecting_ = true;
@@ -761,7 +508,7 @@ void TFormLoggerConfig::btnAddClick() {
   LbDevices->addItem(serial);
   SelectRow(LbDevices->count() - 1);
   CurrentSN = serial;
-  loadedFromStore_ = false;
+  model_.LoadNew(serial);
   LbStoreNotice->hide();
   Panel1->setEnabled(true);
   ClearOptions();
@@ -773,7 +520,9 @@ void TFormLoggerConfig::btnAddClick() {
 void TFormLoggerConfig::btnDelClick() {
   QListWidgetItem* item = LbDevices->currentItem();
   if (!item || !message_) return;
-  if (message_->ShowMessageBox(Tx(337), Tx(338), mkYesNo) != maYes) return;
+  if (message_->ShowMessageBox(Tx(kTextDeleteQuestion), Tx(kTextDeleteTitle), mkYesNo) != maYes) {
+    return;
+  }
   RegisteredDeviceStore().Remove(item->text());
   selecting_ = true;
   delete LbDevices->takeItem(LbDevices->row(item));
@@ -797,7 +546,8 @@ void TFormLoggerConfig::btnCloseClick() {
 
 void TFormLoggerConfig::BtnOpenFileClick() {
   const QString folder = ConfigFileFolder ? ConfigFileFolder() : QString();
-  QFileDialog dialog(this, Tx(333), folder, Tx(334) + QStringLiteral(" (*.cfx)"));
+  QFileDialog dialog(this, Tx(kTextOpenConfigFile), folder,
+                     Tx(kTextConfigFileFilter) + QStringLiteral(" (*.cfx)"));
   dialog.setObjectName(QStringLiteral("OpenDialog1"));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -813,7 +563,8 @@ void TFormLoggerConfig::BtnOpenFileClick() {
     ChBWL->setChecked(wl);
   } else if (message_) {
     // Not in the comment box: what stands there is written into the logger as its comment.
-    message_->ShowMessageBox(Tx(kCfxRejectedText), Tx(300), mkOk, MessageIcon::Warning);
+    message_->ShowMessageBox(Tx(kTextCfxRejected), Tx(kTextOptionsTitle), mkOk,
+                             MessageIcon::Warning);
   }
 }
 

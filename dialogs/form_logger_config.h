@@ -1,12 +1,9 @@
 #pragma once
 #include <QDialog>
 #include <QString>
-#include <QVariantList>
-#include <array>
 #include <functional>
-#include <vector>
 
-#include "app/registered_device_store.h"
+#include "dialogs/logger_options_model.h"
 
 class QCheckBox;
 class QComboBox;
@@ -100,7 +97,7 @@ class TFormLoggerConfig : public QDialog {
   QPushButton* btnClose;
 
   static constexpr int kMaxIdLength = 63;
-  static constexpr int kMaxCommentLength = 447;  // CR LF counted as two, as stored
+  static constexpr int kMaxCommentLength = LoggerOptionsModel::kMaxCommentLength;
 
  public slots:
   void LbDevicesClick();
@@ -130,26 +127,13 @@ class TFormLoggerConfig : public QDialog {
   void SelectRow(int row);
   void EntryWasReset(const QString& serial);
 
-  // The entry of a device as the store holds it, the page option included.
-  struct StoreEntry {
-    StoredDevice Stored;
-    bool ReadNewPages = false;
-    bool operator==(const StoreEntry& o) const {
-      return Stored == o.Stored && ReadNewPages == o.ReadNewPages;
-    }
-  };
-  static StoreEntry ReadEntry(const QString& serial);
-  void ShowEntry(const StoreEntry& entry);
+  // Shows the values `entry` holds; the controls of the values it lacks keep what they show.
+  void ShowEntry(const OptionsEntry& entry);
   void ApplyEnablingRules();
 
-  // The option controls in the dialog's sections; what each section shows, as one list.
-  enum Section { kDescription, kReadout, kClock, kNewPages, kOffset, kWrite, kLastContact,
-                 kSectionCount };
-  using Shown = std::array<QVariantList, kSectionCount>;
-  std::vector<QWidget*> SectionControls(int section) const;
-  Shown CaptureShown() const;
-  void RestoreSection(int section, const QVariantList& values);
-  static QString SectionName(int section);
+  // What the option controls show, and the controls of one section set back to `shown`.
+  ShownOptions CaptureShown() const;
+  void ShowSection(int section, const ShownOptions& shown);
   // When the store no longer holds what the shown entry was read from: takes the stored
   // values into the sections the operator left alone, keeps the others as typed, and returns
   // what to tell the operator (empty when nothing visible changed). `operatorEdits` tells
@@ -165,10 +149,8 @@ class TFormLoggerConfig : public QDialog {
   QScrollArea* scroll_ = nullptr;
   int resetListener_ = 0;
   // The shown device's entry as last read from or written to the store, and what the
-  // controls showed right after: the operator's edits are the differences from `shownBase_`.
-  bool loadedFromStore_ = false;
-  StoreEntry loaded_;
-  Shown shownBase_;
+  // controls showed right after: the operator's edits are the differences from it.
+  LoggerOptionsModel model_;
 };
 
 }  // namespace varnel

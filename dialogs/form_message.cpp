@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "dialogs/dialog_support.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -18,9 +19,11 @@ namespace {
 constexpr int kWidth = 400, kHeight = 150;
 
 struct ButtonSpec {
-  int Text;  // text id, 0 = hidden
+  int Text;  // text id; kHidden: no button
   std::uint8_t Answer;
 };
+constexpr int kHidden = 0;
+constexpr ButtonSpec kNone{kHidden, 0};
 
 struct KindSpec {
   ButtonSpec Left, Middle, Right;
@@ -29,13 +32,17 @@ struct KindSpec {
 
 KindSpec SpecOf(int kind) {
   switch (kind) {
-    case mkOkCancel: return {{0, 0}, {501, maOk}, {502, maCancel}, 1};
-    case mkAbortRetryIgnore: return {{506, maAbort}, {505, maRetry}, {507, maIgnore}, 1};
+    case mkOkCancel: return {kNone, {kTextButtonOk, maOk}, {kTextButtonCancel, maCancel}, 1};
+    case mkAbortRetryIgnore:
+      return {{kTextButtonAbort, maAbort}, {kTextButtonRetry, maRetry},
+              {kTextButtonIgnore, maIgnore}, 1};
     // The questions start on the button that commits to nothing.
-    case mkYesNoCancel: return {{503, maYes}, {504, maNo}, {502, maCancel}, 2};
-    case mkYesNo: return {{0, 0}, {503, maYes}, {504, maNo}, 2};
-    case mkRetryCancel: return {{0, 0}, {505, maRetry}, {502, maCancel}, 1};
-    default: return {{0, 0}, {501, maOk}, {0, 0}, 1};
+    case mkYesNoCancel:
+      return {{kTextButtonYes, maYes}, {kTextButtonNo, maNo}, {kTextButtonCancel, maCancel}, 2};
+    case mkYesNo: return {kNone, {kTextButtonYes, maYes}, {kTextButtonNo, maNo}, 2};
+    case mkRetryCancel:
+      return {kNone, {kTextButtonRetry, maRetry}, {kTextButtonCancel, maCancel}, 1};
+    default: return {kNone, {kTextButtonOk, maOk}, kNone, 1};
   }
 }
 
@@ -63,7 +70,7 @@ QStyle::StandardPixmap PixmapOf(MessageIcon icon) {
 
 TFormMessage::TFormMessage(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   setObjectName(QStringLiteral("FormMessage"));
-  setWindowTitle(Tx(500));
+  setWindowTitle(Tx(kTextMessageTitle));
   setFixedSize(kWidth, kHeight);
 
   LbText = new QLabel(this);
@@ -110,8 +117,8 @@ void TFormMessage::SetButtons(int kind) {
   QPushButton* widgets[] = {BtL, BtM, BtR};
   for (int i = 0; i < 3; ++i) {
     answers_[i] = buttons[i].Answer;
-    widgets[i]->setVisible(buttons[i].Text != 0);
-    widgets[i]->setText(buttons[i].Text ? Tx(buttons[i].Text) : QString());
+    widgets[i]->setVisible(buttons[i].Text != kHidden);
+    widgets[i]->setText(buttons[i].Text != kHidden ? Tx(buttons[i].Text) : QString());
   }
   QPushButton* focus = spec.Focus == 2 ? BtR : BtM;
   focus->setDefault(true);

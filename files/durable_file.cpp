@@ -139,21 +139,29 @@ MoveResult MoveToNewName(const std::filesystem::path& from, const std::filesyste
 }
 
 bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
-                   std::string& error) {
+                   std::error_code& reason) {
 #ifdef _WIN32
   if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
-  error = "cannot move " + Quoted(from) + " to " + Quoted(to) + ": " + LastWindowsError();
+  reason.assign(static_cast<int>(GetLastError()), std::system_category());
   return false;
 #else
   if (std::rename(from.c_str(), to.c_str()) != 0) {
-    error = "cannot move " + Quoted(from) + " to " + Quoted(to) + ": " + LastErrnoText();
+    reason.assign(errno, std::generic_category());
     return false;
   }
   SyncFolderOf(to);
   return true;
 #endif
+}
+
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
+                   std::string& error) {
+  std::error_code reason;
+  if (MoveReplacing(from, to, reason)) return true;
+  error = "cannot move " + Quoted(from) + " to " + Quoted(to) + ": " + reason.message();
+  return false;
 }
 
 bool CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to,

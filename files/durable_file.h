@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 // Putting a file in place so that its name only ever stands for a complete file: write it
 // under a temporary name in the same folder, push it to the disk, then move it to its name
@@ -28,6 +29,10 @@ MoveResult MoveToNewName(const std::filesystem::path& from, const std::filesyste
 // Moves `from` over `to` in one step: `to` is the old file until it is the new one.
 bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                    std::string& error);
+// The same, with the system's reason in `reason` when it could not, for callers that word
+// the failure themselves.
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
+                   std::error_code& reason);
 
 // Makes `to` a copy of `from`: the copy is written under a temporary name, pushed to the
 // disk and then moved over `to`, so an earlier `to` is replaced only by a complete copy

@@ -56,7 +56,7 @@ void PutFloatBlock(TDataFile& file, const IdcLoggerInfo& logger) {
   for (float f : logger.Floats100) file.PutF32(f);
   file.PutU16(logger.ChannelMask);
   for (unsigned k = 0; k < kIdcFloatPairs; ++k) {
-    if (logger.ChannelMask & (0x02u << k)) {
+    if (logger.ChannelMask & (kIdcFirstPairBit << k)) {
       file.PutF32(logger.Floats80[2 * k]);
       file.PutF32(logger.Floats80[2 * k + 1]);
     }

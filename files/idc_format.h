@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "varnel_version.h"
+
 namespace varnel {
 
 // Layout constants of the .idc data file. A file is a sequence of blocks -- u16 id, the
@@ -35,13 +37,15 @@ inline constexpr std::size_t kIdcReservedWords = 10;
 
 // Writer tag of block 0: the writer's name and the program's five-character version text.
 inline constexpr std::string_view kIdcWriterName = "Reader_ST";
-inline constexpr std::string_view kIdcVersionText = " 2.20";
+inline constexpr std::string_view kIdcVersionText = kFileVersionText;
 
 // Channels are bits 0 ... 14 of the channel mask; bit 15 is never a channel.
 inline constexpr std::uint16_t kIdcChannelBits = 0x7FFF;
 inline constexpr unsigned kIdcChannelLimit = 15;
-// Bits 0x02 ... 0x20 of the mask each bring a pair of floats 80+2k, 81+2k into block 4.
+// Bits 0x02 ... 0x20 of the mask each bring a pair of floats 80+2k, 81+2k into block 4:
+// the first pair's bit, shifted left by k for pair k.
 inline constexpr unsigned kIdcFloatPairs = 5;
+inline constexpr std::uint16_t kIdcFirstPairBit = 0x02;
 
 // Floats100[0] with these bytes, most significant first ("H2O "), marks a water logger.
 inline constexpr std::uint32_t kIdcWaterMark = 0x48324F20u;

@@ -116,7 +116,7 @@ void ReadFloats(ByteCursor c, const IdcBlockInfo& b, IdcFile& f) {
   f.FloatsChannelMask = c.U16("the channel mask of the float block");
   f.Floats80.clear();
   for (unsigned k = 0; k < kIdcFloatPairs; ++k) {
-    if (f.FloatsChannelMask & (0x02u << k)) {
+    if (f.FloatsChannelMask & (kIdcFirstPairBit << k)) {
       IdcFloatPair p;
       p.Index = static_cast<std::uint8_t>(2 * k);
       p.First = c.F32("a float pair");

@@ -13,6 +13,7 @@
 #include "gui/stop_signals.h"
 #include "database/database_url.h"
 #include "history/history_windows.h"
+#include "lang/text_ids.h"
 
 int main(int argc, char** argv) {
   using namespace varnel;
@@ -47,13 +48,13 @@ int main(int argc, char** argv) {
   QMenu* options = frmMain.OptionsMenu();
   options->addSeparator();
   const auto dataFolder = [&logic] { return QString::fromStdString(logic.DataFolder()); };
-  options->addAction(QString::fromStdString(logic.Text(607)), &frmMain,
+  options->addAction(QString::fromStdString(logic.Text(kTextMenuLoggers)), &frmMain,
                      [&frmMain, dataFolder] {
                        // With a database the fleet's contacts, else this PC's history.
                        ShowLoggersWindow(&frmMain, dataFolder(), ReadDatabaseUrlSetting());
                      })
       ->setObjectName(QStringLiteral("muLoggers"));
-  options->addAction(QString::fromStdString(logic.Text(608)), &frmMain,
+  options->addAction(QString::fromStdString(logic.Text(kTextMenuDataPlot)), &frmMain,
                      [&frmMain, dataFolder] { ShowDataWindow(&frmMain, dataFolder()); })
       ->setObjectName(QStringLiteral("muDataPlot"));
 

@@ -39,6 +39,7 @@
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui/start_word.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -59,9 +60,9 @@ constexpr int kRightWidth = 118;
 constexpr int kModuleListWidth = 160;
 constexpr int kModuleListMinWidth = 100;
 // The clock panel: at least 100 pixels, wide enough for a date and a time with seconds in
-// the usual formats ("09.12.2026 04:13:24"), which 100 pixels cut off at this font size.
+// the usual formats ("30.11.2026 04:13:24"), which 100 pixels cut off at this font size.
 constexpr int kClockWidth = 150;
-// Characters of a record entry with a date like "09.12.2026" and a time with seconds.
+// Characters of a record entry with a date like "30.11.2026" and a time with seconds.
 constexpr int kTypicalRecordEntry = 38;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -119,8 +120,8 @@ void TfrmMain::BuildMenus() {
     return m;
   };
 
-  QMenu* file = submenu(Control::File1, nullptr);
-  QAction* exit = action(Control::Exit1, file);
+  QMenu* file = submenu(Control::muFile, nullptr);
+  QAction* exit = action(Control::muExit, file);
   exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
   connect(exit, &QAction::triggered, this, &QWidget::close);
 
@@ -225,7 +226,7 @@ void TfrmMain::BuildControls() {
   // Address field (debug mode) and progress bar.
   auto* top = new QHBoxLayout;
   top->setSpacing(4);
-  auto* l6 = MakeLabel(Control::Label6, client);
+  auto* l6 = MakeLabel(Control::LbAddress, client);
   l6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   top->addWidget(l6);
   spAddr_ = new QSpinBox(client);
@@ -234,13 +235,13 @@ void TfrmMain::BuildControls() {
   widgets_[Control::spAddr] = spAddr_;
   connect(spAddr_, &QSpinBox::valueChanged, this, [this](int v) { logic_->SetAddress(v); });
   top->addWidget(spAddr_);
-  gauge1_ = new QProgressBar(client);
-  gauge1_->setObjectName(QStringLiteral("Gauge1"));
-  gauge1_->setFixedHeight(18);
-  gauge1_->setRange(0, 1000);
-  gauge1_->setValue(0);
-  gauge1_->setTextVisible(false);
-  top->addWidget(gauge1_, 1);
+  progress_ = new QProgressBar(client);
+  progress_->setObjectName(QStringLiteral("ProgressBar"));
+  progress_->setFixedHeight(18);
+  progress_->setRange(0, 1000);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  top->addWidget(progress_, 1);
   area->addLayout(top);
 
   // Three columns: the record list over the module lists, the memo, the buttons. The
@@ -257,9 +258,10 @@ void TfrmMain::BuildControls() {
   // The headings stand over the list's columns (PlaceRecordHeadings).
   recordHeadings_ = new QWidget(client);
   recordHeadings_->setFixedHeight(16);
-  MakeLabel(Control::Label2, recordHeadings_);
-  MakeLabel(Control::Label3, recordHeadings_);
-  MakeLabel(Control::Label4, recordHeadings_)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  MakeLabel(Control::LbRecordNumber, recordHeadings_);
+  MakeLabel(Control::LbRecordStart, recordHeadings_);
+  MakeLabel(Control::LbRecordShare, recordHeadings_)
+      ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   left->addWidget(recordHeadings_);
   lbRecords_ = new QListWidget(client);
   lbRecords_->setObjectName(QStringLiteral("lbRecords"));
@@ -282,7 +284,7 @@ void TfrmMain::BuildControls() {
   left->addWidget(lbRecords_, 3);
 
   left->addSpacing(4);
-  left->addWidget(MakeLabel(Control::Label1, client));
+  left->addWidget(MakeLabel(Control::LbIdentity, client));
   editFilename_ = new QLineEdit(client);
   editFilename_->setObjectName(QString::fromLatin1(ControlName(Control::EditFilename)));
   editFilename_->setReadOnly(true);
@@ -296,10 +298,10 @@ void TfrmMain::BuildControls() {
   auto* modules = new QGridLayout;
   modules->setHorizontalSpacing(4);
   modules->setVerticalSpacing(2);
-  QLabel* l5 = MakeLabel(Control::Label5, client);
+  QLabel* l5 = MakeLabel(Control::LbAvailableModules, client);
   l5->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
   l5->setWordWrap(true);
-  QLabel* l9 = MakeLabel(Control::Label9, client);
+  QLabel* l9 = MakeLabel(Control::LbChosenModules, client);
   l9->setAlignment(Qt::AlignRight | Qt::AlignBottom);
   l9->setWordWrap(true);
   modules->addWidget(l5, 0, 0, 1, 2);
@@ -365,7 +367,7 @@ void TfrmMain::BuildControls() {
   auto* middle = new QVBoxLayout;
   middle->setSpacing(2);
   columns->addLayout(middle, 1);
-  auto* l7 = MakeLabel(Control::Label7, client);
+  auto* l7 = MakeLabel(Control::LbAction, client);
   l7->setFixedHeight(16);
   middle->addWidget(l7);
   memo1_ = new QTextEdit(client);
@@ -396,10 +398,10 @@ void TfrmMain::BuildControls() {
   connect(spbStartModem_, &QPushButton::clicked, this, &TfrmMain::SpBStartModemClick);
   right->addWidget(spbStartModem_);
   activity_ = new FillMeter(client);
-  activity_->setObjectName(QString::fromLatin1(ControlName(Control::LMDProgressFill1)));
+  activity_->setObjectName(QString::fromLatin1(ControlName(Control::ActivityBar)));
   activity_->setFixedSize(kRightWidth, 20);
   activity_->SetMaximum(10);
-  widgets_[Control::LMDProgressFill1] = activity_;
+  widgets_[Control::ActivityBar] = activity_;
   right->addWidget(activity_);
   chbShowTime_ = new QCheckBox(client);
   chbShowTime_->setObjectName(QString::fromLatin1(ControlName(Control::ChBShowTime)));
@@ -410,7 +412,7 @@ void TfrmMain::BuildControls() {
 
   // Never shown, but kept with their states: the battery meter and the three buttons the
   // program presses itself.
-  MakeLabel(Control::Label8, client)->hide();
+  MakeLabel(Control::LbBattery, client)->hide();
   battery_ = new QProgressBar(client);
   battery_->setObjectName(QStringLiteral("Battery1"));
   battery_->hide();
@@ -440,9 +442,9 @@ void TfrmMain::PlaceRecordHeadings(int entryLength) {
   const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                         style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 6;
   const int x0 = indicator;
-  QWidget* number = widgets_[Control::Label2];
-  QWidget* start = widgets_[Control::Label3];
-  QWidget* share = widgets_[Control::Label4];
+  QWidget* number = widgets_[Control::LbRecordNumber];
+  QWidget* start = widgets_[Control::LbRecordStart];
+  QWidget* share = widgets_[Control::LbRecordShare];
   const int h = recordHeadings_->height();
   number->setGeometry(x0, 0, number->sizeHint().width(), h);
   start->setGeometry(x0 + qRound(9 * ch), 0, start->sizeHint().width(), h);
@@ -620,7 +622,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::ShowWarning(const std::string& text) {
-  warningBox_(this, Q(logic_ ? logic_->Text(0) : std::string()), Q(text));
+  warningBox_(this, Q(logic_ ? logic_->Text(kTextProgramName) : std::string()), Q(text));
 }
 
 }  // namespace varnel

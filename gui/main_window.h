@@ -145,7 +145,7 @@ class TfrmMain : public QMainWindow, public MainView {
   QPoint normalPos_;
   QSize normalSize_;
   QSpinBox* spAddr_ = nullptr;
-  QProgressBar* gauge1_ = nullptr;
+  QProgressBar* progress_ = nullptr;
   QListWidget* lbRecords_ = nullptr;
   QLineEdit* editFilename_ = nullptr;
   QListWidget* lbAvModuls_ = nullptr;

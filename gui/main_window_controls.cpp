@@ -62,8 +62,8 @@ void TfrmMain::SetStatusPanel(int panel, const std::string& text) {
 }
 
 void TfrmMain::SetGauge(int maximum, int position) {
-  gauge1_->setRange(0, std::max(0, maximum));
-  gauge1_->setValue(std::clamp(position, 0, std::max(0, maximum)));
+  progress_->setRange(0, std::max(0, maximum));
+  progress_->setValue(std::clamp(position, 0, std::max(0, maximum)));
 }
 
 void TfrmMain::SetEnabled(Control control, bool enabled) {
@@ -89,7 +89,7 @@ void TfrmMain::SetCaption(Control control, const std::string& text) {
     case Control::AboutCaption:
       texts_[control] = text;
       return;
-    case Control::LMDProgressFill1:
+    case Control::ActivityBar:
       activity_->SetCaption(Q(text));
       return;
     default:

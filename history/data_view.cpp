@@ -17,6 +17,7 @@
 
 #include "files/idc_reader.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -28,12 +29,12 @@ QString Text(int id) { return QString::fromStdString(LoadText(id)); }
 
 DataView::DataView(QString dataFolder, QWidget* parent)
     : QWidget(parent), dataFolder_(std::move(dataFolder)) {
-  setWindowTitle(QStringLiteral("Varnel - ") + Text(610));
+  setWindowTitle(QStringLiteral("Varnel - ") + Text(kTextDataTitle));
   auto* layout = new QVBoxLayout(this);
   auto* buttons = new QHBoxLayout();
-  open_ = new QPushButton(Text(622), this);
-  newest_ = new QPushButton(Text(646), this);
-  resetZoom_ = new QPushButton(Text(623), this);
+  open_ = new QPushButton(Text(kTextOpenFile), this);
+  newest_ = new QPushButton(Text(kTextNewestFile), this);
+  resetZoom_ = new QPushButton(Text(kTextResetZoom), this);
   status_ = new QLabel(this);
   buttons->addWidget(open_);
   buttons->addWidget(newest_);
@@ -44,7 +45,7 @@ DataView::DataView(QString dataFolder, QWidget* parent)
   view_ = new QChartView(this);
   view_->setRenderHint(QPainter::Antialiasing);
   view_->setRubberBand(QChartView::HorizontalRubberBand);
-  view_->setToolTip(Text(644));
+  view_->setToolTip(Text(kTextZoomHint));
   layout->addWidget(view_, 1);
   boxRow_ = new QHBoxLayout();
   layout->addLayout(boxRow_);
@@ -79,7 +80,7 @@ void DataView::LoadInBackground(std::function<Loaded()> work) {
   // A newer load overtakes one still under way; only its result is shown.
   const int generation = ++generation_;
   loading_ = true;
-  status_->setText(Text(901));
+  status_->setText(Text(kTextReadingDataFile));
   work_.Run<Loaded>(std::move(work), [this, generation](Loaded loaded) {
     if (generation != generation_) return;
     loading_ = false;
@@ -102,12 +103,13 @@ void DataView::LoadNewestInBackground(std::uint32_t serial) {
 
 bool DataView::Show(Loaded loaded) {
   if (loaded.Path.isEmpty()) {
-    ShowError(Text(628) + QStringLiteral(": ") + QDir::toNativeSeparators(dataFolder_));
+    ShowError(Text(kTextFileUnreadable) + QStringLiteral(": ") +
+              QDir::toNativeSeparators(dataFolder_));
     return false;
   }
   const QString& path = loaded.Path;
   if (!loaded.Plot) {
-    ShowError(Text(628) + QStringLiteral(": ") + QFileInfo(path).fileName() +
+    ShowError(Text(kTextFileUnreadable) + QStringLiteral(": ") + QFileInfo(path).fileName() +
               QStringLiteral(" (") + loaded.Why + QLatin1Char(')'));
     return false;
   }
@@ -118,7 +120,7 @@ bool DataView::Show(Loaded loaded) {
   chart_ = chart;
   path_ = path;
   error_.clear();
-  status_->setText(chart_.Points == 0 ? Text(627) : QFileInfo(path).fileName());
+  status_->setText(chart_.Points == 0 ? Text(kTextNoMeasurements) : QFileInfo(path).fileName());
 
   for (QCheckBox* b : boxes_) delete b;
   boxes_.clear();
@@ -157,7 +159,8 @@ QString DataView::NewestFile(std::uint32_t serial) const { return NewestIdcFile(
 bool DataView::LoadNewest(std::uint32_t serial) {
   const QString file = NewestFile(serial);
   if (file.isEmpty()) {
-    ShowError(Text(628) + QStringLiteral(": ") + QDir::toNativeSeparators(dataFolder_));
+    ShowError(Text(kTextFileUnreadable) + QStringLiteral(": ") +
+              QDir::toNativeSeparators(dataFolder_));
     return false;
   }
   return LoadFile(file);
@@ -165,7 +168,7 @@ bool DataView::LoadNewest(std::uint32_t serial) {
 
 void DataView::OpenFileClick() {
   const QString start = path_.isEmpty() ? dataFolder_ : QFileInfo(path_).absolutePath();
-  const QString file = QFileDialog::getOpenFileName(this, Text(622), start,
+  const QString file = QFileDialog::getOpenFileName(this, Text(kTextOpenFile), start,
                                                     QStringLiteral("*.idc *.IDC"));
   if (!file.isEmpty()) LoadFileInBackground(file);
 }

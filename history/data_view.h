@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/background_work.h"
-#include "history/idc_chart.h"
+#include "common/background_work.h"
+#include "plots/idc_chart.h"
 
 #include <functional>
 

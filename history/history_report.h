@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 #include "history/logger_summary.h"
 
 // The history as text for the console: an aligned table, CSV or JSON. Times are the PC's

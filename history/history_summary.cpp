@@ -1,10 +1,10 @@
 #include "history/history_summary.h"
 
-#include "history/history_store.h"
+#include "database/contact_store.h"
 
 namespace varnel {
 
-std::vector<LoggerSummary> SummarizeStoredHistory(HistoryStore& store,
+std::vector<LoggerSummary> SummarizeStoredHistory(ContactStore& store,
                                                   std::optional<std::uint32_t> serial,
                                                   std::int64_t now,
                                                   const HistoryThresholds& limits,

@@ -11,12 +11,12 @@
 // hundreds of loggers is summarised in a fraction of a second and a few megabytes.
 namespace varnel {
 
-class HistoryStore;
+class ContactStore;
 
 // One line per logger (or for the one given), ascending by serial number; the same lines
 // SummarizeHistory gives for all the contacts. Empty and *error set when the history
 // cannot be read.
-std::vector<LoggerSummary> SummarizeStoredHistory(HistoryStore& store,
+std::vector<LoggerSummary> SummarizeStoredHistory(ContactStore& store,
                                                   std::optional<std::uint32_t> serial,
                                                   std::int64_t now,
                                                   const HistoryThresholds& limits,

@@ -1,8 +1,9 @@
 #include "history/history_windows.h"
 
+#include "common/locations.h"
+#include "database/contact_store.h"
 #include "dialogs/window_placement.h"
 #include "history/data_view.h"
-#include "history/history_store.h"
 #include "history/loggers_view.h"
 
 namespace varnel {

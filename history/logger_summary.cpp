@@ -4,6 +4,8 @@
 #include <cmath>
 #include <map>
 
+#include "lang/text_ids.h"
+
 namespace varnel {
 
 namespace {
@@ -140,14 +142,19 @@ const char* HistoryWarningName(HistoryWarning w) {
   return "";
 }
 
-int HistoryWarningTextId(HistoryWarning w) { return 632 + static_cast<int>(w); }
+// The warnings' texts follow each other in the string table in the order of HistoryWarning.
+int HistoryWarningTextId(HistoryWarning w) {
+  return kTextWarningBatteryLow + static_cast<int>(w);
+}
 
 int ContactResultTextId(ContactResult r) {
   switch (r) {
-    case ContactResult::FilesNotWritten: return 820;
-    case ContactResult::Stopped: return 821;
-    case ContactResult::FallbackFolder: return 877;
-    default: return 639 + static_cast<int>(r);  // complete ... no communication
+    case ContactResult::FilesNotWritten: return kTextResultFilesNotWritten;
+    case ContactResult::Stopped: return kTextResultStopped;
+    case ContactResult::FallbackFolder: return kTextResultFallbackFolder;
+    // Complete ... no communication follow each other in the string table in the order of
+    // ContactResult, from complete on.
+    default: return kTextResultComplete + static_cast<int>(r);
   }
 }
 

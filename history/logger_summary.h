@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/contact_figures.h"
+#include "common/contact_figures.h"
 
 // One line per logger from its contact history: the latest figures, their trends and the
 // warnings an operator wants flagged. Plain C++ on the rows; no database, no Qt.

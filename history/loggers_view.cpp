@@ -8,12 +8,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/locale_text.h"
+#include "common/locale_text.h"
+#include "database/contact_store.h"
 #include "history/history_report.h"
 #include "history/history_settings.h"
-#include "history/history_store.h"
 #include "history/history_summary.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 
 namespace varnel {
 
@@ -41,18 +42,20 @@ enum Column { kSerial, kIdentity, kLast, kDays, kBattery, kBatteryTrend, kClock,
 
 LoggersView::LoggersView(QString historyPath, QWidget* parent)
     : QWidget(parent), historyPath_(std::move(historyPath)) {
-  setWindowTitle(QStringLiteral("Varnel - ") + Text(609));
+  setWindowTitle(QStringLiteral("Varnel - ") + Text(kTextLoggersTitle));
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout();
-  refresh_ = new QPushButton(Text(630), this);
+  refresh_ = new QPushButton(Text(kTextRefresh), this);
   status_ = new QLabel(this);
   top->addWidget(refresh_);
   top->addWidget(status_, 1);
   layout->addLayout(top);
   table_ = new QTableWidget(0, kColumns, this);
-  table_->setHorizontalHeaderLabels({Text(611), Text(612), Text(613), Text(614), Text(615),
-                                     Text(616), Text(617), Text(618), Text(619), Text(620),
-                                     Text(631), Text(621)});
+  table_->setHorizontalHeaderLabels(
+      {Text(kTextColumnSerial), Text(kTextColumnIdentity), Text(kTextColumnLastContact),
+       Text(kTextColumnDaysSince), Text(kTextColumnBattery), Text(kTextColumnBatteryPerDay),
+       Text(kTextColumnClock), Text(kTextColumnClockPerDay), Text(kTextColumnRingUse),
+       Text(kTextColumnLastResult), Text(kTextColumnContacts), Text(kTextColumnWarnings)});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->setVisible(false);
@@ -73,7 +76,7 @@ void LoggersView::Refresh() {
   // A reading already under way is overtaken: only the newest one's result is shown.
   const int generation = ++generation_;
   loading_ = true;
-  status_->setText(Text(900));
+  status_->setText(Text(kTextReadingHistory));
   const QString path = historyPath_;
   const HistoryThresholds limits = ReadHistoryThresholds();
   const std::int64_t now = QDateTime::currentSecsSinceEpoch();
@@ -81,7 +84,7 @@ void LoggersView::Refresh() {
       [path, limits, now] {
         Reading r;
         // A database URL: the contacts of every collector that writes into it.
-        const auto store = HistoryStoreFor(path, &r.Error);
+        const auto store = ContactStoreFor(path, &r.Error);
         if (store) r.Error = store->Open(true);
         if (store && r.Error.empty()) {
           r.Loggers = SummarizeStoredHistory(*store, std::nullopt, now, limits, &r.Error);

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/background_work.h"
+#include "common/background_work.h"
 #include "history/logger_summary.h"
 
 QT_BEGIN_NAMESPACE

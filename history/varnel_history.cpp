@@ -8,9 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "common/locations.h"
+#include "database/contact_store.h"
 #include "history/history_report.h"
 #include "history/history_settings.h"
-#include "history/history_store.h"
 #include "history/history_summary.h"
 #include "history/logger_summary.h"
 
@@ -69,14 +70,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  const std::unique_ptr<HistoryStore> opened =
-      database.isEmpty() ? std::make_unique<HistoryStore>(file.isEmpty() ? DefaultHistoryPath() : file)
-                         : HistoryStoreFor(database, &error);
+  const std::unique_ptr<ContactStore> opened =
+      database.isEmpty() ? std::make_unique<ContactStore>(file.isEmpty() ? DefaultHistoryPath() : file)
+                         : ContactStoreFor(database, &error);
   if (!opened) {
     std::fprintf(stderr, "varnel-history: %s\n", error.c_str());
     return 2;
   }
-  HistoryStore& store = *opened;
+  ContactStore& store = *opened;
   error = store.Open(true);
   std::vector<LoggerSummary> loggers;
   if (error.empty()) {

@@ -122,6 +122,26 @@ private:
 
 }  // namespace
 
+const char* BusResultName(std::int16_t code) {
+  switch (code) {
+    case kBusOk: return "ok";
+    case kBusPortError: return "port error";
+    case kBusWriteError: return "write error";
+    case kBusReadError: return "read error";
+    case kBusNoReply: return "no reply";
+    case kBusBadReply: return "bad reply";
+    case kBusShortReply: return "short reply";
+    case kBusLineDropped: return "line dropped";
+    case kBusCancelled: return "cancelled";
+    case kBusNoReplyExpected: return "no reply expected";
+    case kDeviceError1: return "device error 1";
+    case kDeviceError2: return "device error 2";
+    case kDeviceError3: return "device error 3";
+    case kDeviceError32: return "device error 32";
+    default: return "unknown";
+  }
+}
+
 namespace {
 std::int16_t CheckReply(const std::uint8_t* buffer, int n, int L, int count, bool echo);
 }  // namespace

@@ -20,6 +20,10 @@ inline constexpr std::int16_t kDeviceError2 = 2;
 inline constexpr std::int16_t kDeviceError3 = 3;
 inline constexpr std::int16_t kDeviceError32 = 32;
 
+// The code in words for developers' output ("no reply", "device error 2"; "unknown" for a
+// code that is none of the above). Texts the operator sees do not use it.
+const char* BusResultName(std::int16_t code);
+
 // The broadcast address: a request to it gets no reply.
 inline constexpr std::uint8_t kBroadcastAddress = 0;
 

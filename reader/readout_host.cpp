@@ -8,6 +8,7 @@
 #include "files/data_folder_state.h"
 #include "workers/link_facade.h"
 #include "workers/worker_messages.h"
+#include "varnel_version.h"
 
 namespace varnel::reader {
 
@@ -15,8 +16,6 @@ namespace {
 
 constexpr std::uint8_t kDirectAddress = 250;
 constexpr std::int16_t kDirectReplyTimeoutMs = 500;
-// The version text the program writes into every data file.
-constexpr const char* kVersionText = " 2.20";
 constexpr int kStopLimitMs = 10000;
 
 const char* FolderProblem(FolderState state) {
@@ -37,34 +36,9 @@ ReadoutHost::ReadoutHost(ReaderOptions options, std::ostream& out)
 ReadoutHost::~ReadoutHost() { Shutdown(); }
 
 void ReadoutHost::Shutdown() {
-  {
-    std::lock_guard lock(mutex_);
-    closing_ = true;
-  }
-  syncDone_.notify_all();
   StopLink();
   WaitForWorker(kStopLimitMs);
   fileThread_.reset();
-}
-
-void ReadoutHost::Post(unsigned message, std::int64_t wParam, std::int64_t lParam,
-                       std::string /*text*/) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back({message, wParam, lParam, nullptr});
-  }
-  queued_.notify_all();
-}
-
-bool ReadoutHost::Synchronize(const std::function<void()>& call) {
-  auto sync = std::make_shared<SyncCall>();
-  sync->call = call;
-  std::unique_lock lock(mutex_);
-  if (closing_) return false;
-  queue_.push_back({0, 0, 0, sync});
-  queued_.notify_all();
-  syncDone_.wait(lock, [&] { return sync->done || closing_; });
-  return sync->done;
 }
 
 int ReadoutHost::Run(const std::function<bool()>& stopRequested) {
@@ -104,7 +78,7 @@ int ReadoutHost::Run(const std::function<bool()>& stopRequested) {
     return kReadPortFailed;
   }
   out_ << "reading the logger on COM" << options_.port << "\n";
-  StartJob(*this, kJobModemContents, device_);
+  StartJob(queue_, kJobModemContents, device_);
 
   while (!finished_) {
     if (!stopped_ && stopRequested && stopRequested()) {
@@ -112,32 +86,15 @@ int ReadoutHost::Run(const std::function<bool()>& stopRequested) {
       out_ << "stopping\n";
       StopLink();
     }
-    Item item;
-    {
-      std::unique_lock lock(mutex_);
-      if (!queued_.wait_for(lock, std::chrono::milliseconds(50), [&] { return !queue_.empty(); }))
-        continue;
-      item = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    if (item.sync) {
-      item.sync->call();
-      {
-        std::lock_guard lock(mutex_);
-        item.sync->done = true;
-      }
-      syncDone_.notify_all();
-      continue;
-    }
-    Handle(item);
+    if (const auto message = queue_.Take(std::chrono::milliseconds(50))) Handle(*message);
   }
   Shutdown();
   return status_;
 }
 
-void ReadoutHost::Handle(const Item& m) {
+void ReadoutHost::Handle(const WorkerMessage& m) {
   if (m.message == WM_WORKER_STATUS) {
-    switch (static_cast<int>(m.w)) {
+    switch (static_cast<int>(m.wParam)) {
       case wsSerialNumber:
         // The event carries no value: the worker wrote the number into the image first.
         out_ << "serial number " << device_.SerialNumber << "\n";
@@ -151,7 +108,7 @@ void ReadoutHost::Handle(const Item& m) {
         out_ << "another logger answered: stopped\n";
         break;
       case wsReadingRecord:
-        out_ << "reading record " << m.l + 1 << "\n";
+        out_ << "reading record " << m.lParam + 1 << "\n";
         break;
       case wsTimeSynchronized:
         out_ << "logger clock set to the PC clock\n";
@@ -163,7 +120,7 @@ void ReadoutHost::Handle(const Item& m) {
         break;
     }
   } else if (m.message == WM_WORKER_DONE) {
-    OnDone(static_cast<int>(m.w));
+    OnDone(static_cast<int>(m.wParam));
   } else if (m.message == WM_FILES_DONE) {
     for (const auto& name : fileThread_->Report()->Files()) {
       files_.push_back(name);
@@ -181,13 +138,13 @@ void ReadoutHost::OnDone(int code) {
       const int n = device_.RecCount();
       out_ << n << " record(s) in the logger\n";
       for (int i = 0; i < n; ++i) device_.Rec(i)->Selected = (i == 0) || options_.allRecords;
-      StartJob(*this, kJobReadRecords, device_);
+      StartJob(queue_, kJobReadRecords, device_);
       break;
     }
     case wdRecordsRead:
     case wdRecordsPartly:
       if (code == wdRecordsPartly) out_ << "the records were read only in part\n";
-      fileThread_ = std::make_unique<TFileThread>(*this, 0, device_, kVersionText,
+      fileThread_ = std::make_unique<TFileThread>(queue_, 0, device_, kFileVersionText,
                                                   std::filesystem::path(options_.dataDir));
       break;
     case wdNoRecord:

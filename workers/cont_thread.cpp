@@ -27,20 +27,17 @@ constexpr int kPresetSlots = 6;  // slots 0-5: the predefined commands and the l
 constexpr int kUserSlot = 6;     // slot 6: the operator's own list, separated by ";"
 // The bar's range until the memory layout is known.
 constexpr std::int64_t kContentsProgressRange = 10000;
-
-constexpr std::uint32_t kKindWaitForCall = 2;
-constexpr std::uint32_t kKindDirectContents = 4;
 }  // namespace
 
-TContThread::TContThread(PostTarget& window, std::uint32_t kind, TDevice& device)
+TContThread::TContThread(PostTarget& window, JobKind kind, TDevice& device)
     : posts_(window), Kind(kind), Device(device) {}
 
 void TContThread::Execute() {
   result_ = wdInitFailed;
   bool go = true;
-  if (ModemMode() && Kind != kKindDirectContents) {
+  if (ModemMode() && Kind != kJobDirectContents) {
     CommandOutcome setUp = CommandOutcome::Answered;
-    if (Kind != kKindWaitForCall) {
+    if (Kind != kJobNextCall) {
       // A stop in the settle pause ends the set-up before its first command: the stop wakes
       // this thread before it closes the port, so a command sent now could still go out.
       setUp = StartModem() ? SendFixedCommands() : CommandOutcome::Failed;
@@ -192,12 +189,12 @@ bool TContThread::WaitForCall() {
   if (TakeCallAnnounced()) return TakeCall();
   // What the modem said before this wait began is no call of it: a call the modem answered
   // while nobody listened has been given up by the logger since.
-  if (Kind == kKindWaitForCall) ModemClearAndPurge();
+  if (Kind == kJobNextCall) ModemClearAndPurge();
   for (;;) {
     if (CancelFlag()) return false;
     ModemClearLineError();
     // Each pass of a renewed wait starts from a fresh, unsignalled event.
-    if (Kind == kKindWaitForCall) CreatePortEvent();
+    if (Kind == kJobNextCall) CreatePortEvent();
     const IoResult event = ModemWaitEvent(kMaskReceive, kNoWaitLimit);
     if (!event.Completed() || event.count == 0) return false;  // a stop closed the port
     if (event.count & kEvRxChar) {

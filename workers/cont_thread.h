@@ -5,6 +5,7 @@
 
 #include "device/device.h"
 #include "device/ring.h"
+#include "workers/job_kind.h"
 #include "workers/post_target.h"
 #include "workers/worker_posts.h"
 
@@ -20,7 +21,7 @@ namespace varnel {
 // a second.
 class TContThread {
  public:
-  TContThread(PostTarget& window, std::uint32_t kind, TDevice& device);
+  TContThread(PostTarget& window, JobKind kind, TDevice& device);
 
   void Execute();
 
@@ -54,7 +55,7 @@ class TContThread {
   void Trace(std::string_view text, long value = -1) const;
 
   WorkerPosts posts_;  // to the host window given at creation
-  std::uint32_t Kind;
+  JobKind Kind;
   TDevice& Device;
   std::uint16_t Origin = 0;  // the write pointer when the contents phase began
   std::int32_t LastSpan = 0;

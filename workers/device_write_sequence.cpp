@@ -18,8 +18,6 @@ constexpr std::uint8_t kOffsetP1 = 0;
 constexpr std::uint8_t kOffsetP2 = 2;
 constexpr std::uint8_t kChannelP1 = 1;
 constexpr std::uint8_t kChannelP2 = 2;
-constexpr std::uint16_t kMaskP1 = 0x02;
-constexpr std::uint16_t kMaskP2 = 0x04;
 constexpr int kReadingsAveraged = 3;
 constexpr std::size_t kIdentityLimit = 64;
 constexpr std::uint8_t kTextEnd = 0xFF;
@@ -69,11 +67,11 @@ class Sequence {
   // The offset register takes the value that makes the current reading read as the target.
   bool CorrectOffsets() {
     float mean = 0;
-    if (d_.P1OffsetBar != 0 && (d_.ChannelMask & kMaskP1)) {
+    if (d_.P1OffsetBar != 0 && (d_.ChannelMask & kChannelMaskP1)) {
       if (!Average(kChannelP1, mean)) return false;
       if (!Step(BusWriteOffset(a_, kOffsetP1, mean + d_.P1OffsetBar))) return false;
     }
-    if (d_.P2OffsetBar != 0 && (d_.ChannelMask & kMaskP2)) {
+    if (d_.P2OffsetBar != 0 && (d_.ChannelMask & kChannelMaskP2)) {
       if (!Average(kChannelP2, mean)) return false;
       if (!Step(BusWriteOffset(a_, kOffsetP2, mean + d_.P2OffsetBar))) return false;
     }
@@ -137,7 +135,7 @@ class Sequence {
   void WriteIdentityText() {
     // Writing past the end of memory could only fail, or wrap round into the ring.
     if (!HasIdPage(d_.ReservedPages)) {
-      posts_.Status(wsTextNotWritten, kTextIdentity);
+      posts_.Status(wsTextNotWritten, kNotWrittenIdentity);
       return;
     }
     std::string& text = d_.Cfx.NewIdText;
@@ -157,7 +155,7 @@ class Sequence {
   // cut off (without terminator).
   void WriteComment() {
     if (!HasCommentPages(d_.ReservedPages)) {
-      posts_.Status(wsTextNotWritten, kTextComment);
+      posts_.Status(wsTextNotWritten, kNotWrittenComment);
       return;
     }
     std::string text = d_.Cfx.NewCommentText;

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "device/device.h"
+#include "workers/job_kind.h"
 #include "workers/post_target.h"
 
 namespace varnel {
@@ -9,15 +10,6 @@ namespace varnel {
 // The host's one door to the link: open and close the port with the program's settings,
 // set the modem and echo switches, start the worker of a job and stop a running job.
 // Called from the host's main thread.
-
-// The number of a job.
-using JobKind = std::uint32_t;
-inline constexpr JobKind kJobModemContents = 0;  // modem set-up, wait for the call, contents
-inline constexpr JobKind kJobReadRecords = 1;    // read the selected records, write options
-inline constexpr JobKind kJobNextCall = 2;       // wait for the next call, then contents
-inline constexpr JobKind kJobReadRecordsToo = 3; // the same job as 1
-inline constexpr JobKind kJobDirectContents = 4; // contents without any modem dialogue
-inline constexpr JobKind kJobHangUp = 9;         // only wait for the modem to hang up
 
 // Which worker a job runs on; kinds 5-8 and above 9 start nothing.
 enum class JobWorker { None, Contents, ReadWrite };

@@ -19,17 +19,12 @@
 namespace varnel {
 
 namespace {
-constexpr std::uint32_t kKindHangUpOnly = 9;
-
 // Progress steps of a full job besides the pages.
 constexpr std::int64_t kStepsFixed = 4;
 constexpr std::int64_t kStepsConfigRead = 32;
 constexpr std::int64_t kStepsOffset = 2;
 constexpr std::int64_t kStepsConfigWrite = 19;
 constexpr std::int64_t kStepsClock = 1;
-
-constexpr std::uint16_t kFirstPairChannelBit = 0x02;
-constexpr int kChannelPairs = 5;  // bits 0x02 ... 0x20 each have a pair of floats 80+2k, 81+2k
 
 // The modem's report of the end of the call.
 constexpr int kHangUpLimitMs = 65000;
@@ -38,11 +33,11 @@ constexpr int kHangUpSettleMs = 2000;
 constexpr int kLookAtWaitingMs = 10;  // enough to see bytes that are waiting, no wait for more
 }  // namespace
 
-TReadWriteThread::TReadWriteThread(PostTarget& window, std::uint32_t kind, TDevice& device)
+TReadWriteThread::TReadWriteThread(PostTarget& window, JobKind kind, TDevice& device)
     : posts_(window), Kind(kind), Device(device) {}
 
 void TReadWriteThread::Execute() {
-  if (Kind != kKindHangUpOnly) RunFullJob();
+  if (Kind != kJobHangUp) RunFullJob();
   if (!ModemMode()) return;
   // A modem that has gone reports no end of call: the host must close the port and wait
   // for the device to return.
@@ -154,8 +149,8 @@ bool TReadWriteThread::ReadConfiguration() {
   if (BusReadConfig(a, kEntryCfg8, d) != 0) return false;  // no progress for this one
   Device.Cfg8 = GetU16BE(d);
   Device.ChannelMask = GetU16BE(d + 2);
-  for (int k = 0; k < kChannelPairs; ++k) {
-    if ((Device.ChannelMask & (kFirstPairChannelBit << k)) == 0) continue;
+  for (int k = 0; k < kChannelMaskPairs; ++k) {
+    if ((Device.ChannelMask & (kChannelMaskFirstPair << k)) == 0) continue;
     const auto index = static_cast<std::uint8_t>(kFloatFirst80 + 2 * k);
     auto& pair = Device.Floats80;
     if (!Step(BusReadFloat(a, index, pair[static_cast<std::size_t>(2 * k)]))) return false;

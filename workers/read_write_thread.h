@@ -3,6 +3,7 @@
 #include <string>
 
 #include "device/device.h"
+#include "workers/job_kind.h"
 #include "workers/post_target.h"
 #include "workers/worker_posts.h"
 
@@ -18,7 +19,7 @@ namespace varnel {
 // It uses the port the facade opened and never opens or closes it.
 class TReadWriteThread {
  public:
-  TReadWriteThread(PostTarget& window, std::uint32_t kind, TDevice& device);
+  TReadWriteThread(PostTarget& window, JobKind kind, TDevice& device);
 
   void Execute();
 
@@ -64,7 +65,7 @@ class TReadWriteThread {
   bool Step(std::int16_t busResult);
 
   WorkerPosts posts_;  // to the host window given at creation
-  std::uint32_t Kind;
+  JobKind Kind;
   TDevice& Device;
   std::uint8_t BlockPages = kBlockPages;
   std::int16_t PagesDone = 0;

@@ -10,8 +10,19 @@ inline constexpr unsigned kWmUser = 1024;
 inline constexpr unsigned WM_WORKER_DONE = kWmUser + 3;      // wParam: result code
 inline constexpr unsigned WM_WORKER_PROGRESS = kWmUser + 4;  // wParam 0 new range, 1 advance
 inline constexpr unsigned WM_WORKER_STATUS = kWmUser + 5;    // wParam: event code
-inline constexpr unsigned WM_FILES_DONE = kWmUser + 10;      // wParam: 1 all handled, 0 not;
-                                                              // lParam: the worker's report
+inline constexpr unsigned WM_FILES_DONE = kWmUser + 10;      // wParam: kFilesComplete or
+                                                              // kFilesIncomplete; lParam:
+                                                              // the worker's report
+
+// wParam of WM_FILES_DONE, of which only the low byte counts: the file worker went through
+// every selected record, or it had none, or it stopped or failed during a file.
+inline constexpr int kFilesComplete = 1;
+inline constexpr int kFilesIncomplete = 0;
+// The low byte of a WM_FILES_DONE flag is one of the two results above: a file worker's
+// end, after which the files it wrote are listed, backed up and handed on.
+constexpr bool IsFilesDoneResult(int low) {
+  return low == kFilesIncomplete || low == kFilesComplete;
+}
 
 // wParam of WM_WORKER_PROGRESS.
 inline constexpr int kProgressRange = 0;    // lParam: the new total, position back to 0
@@ -61,8 +72,8 @@ enum WorkerStatus : int {
 };
 
 // lParam of wsTextNotWritten.
-inline constexpr int kTextIdentity = 0;
-inline constexpr int kTextComment = 1;
+inline constexpr int kNotWrittenIdentity = 0;
+inline constexpr int kNotWrittenComment = 1;
 
 // Result codes of WM_WORKER_DONE (wParam).
 enum WorkerResult : int {

@@ -10,26 +10,24 @@
 //
 // Usage: incremental_bench [path of vtq-sim] [calls, default 3] [entries between calls]
 #include <stdlib.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "device/page_cache.h"
-#include "bench/sim_process.h"
+#include "tests/support/sim_process.h"
 #include "workers/link_facade.h"
+#include "workers/message_queue.h"
 #include "workers/worker_messages.h"
 
 namespace {
 
 using namespace varnel;
+using testsupport::Json;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kBaud = 9600;
@@ -38,36 +36,9 @@ constexpr int kNewPagesPerCall = 20;
 constexpr int kRingPages = 4096;
 constexpr int kReservedPages = 8;
 
-struct Message {
-  unsigned message;
-  std::int64_t w, l;
-};
-
-class Host : public PostTarget {
- public:
-  void Post(unsigned message, std::int64_t w, std::int64_t l, std::string) override {
-    std::lock_guard lock(mutex_);
-    queue_.push_back({message, w, l});
-    ready_.notify_all();
-  }
-  bool Next(Message& m, std::chrono::seconds limit) {
-    std::unique_lock lock(mutex_);
-    if (!ready_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return false;
-    m = queue_.front();
-    queue_.pop_front();
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<Message> queue_;
-};
-
-bool StartSim(const std::string& program, const std::filesystem::path& folder, int entries,
-              bench::SimProcess& sim) {
+bool StartSim(const std::filesystem::path& folder, int entries, testsupport::SimProcess& sim) {
   std::vector<std::string> args = {
-      program, "--port", "1", "--modem", "--call-after", "2.6", "--hangup-after", "2",
+      "--port", "1", "--modem", "--call-after", "2.6", "--hangup-after", "2",
       "--baud", std::to_string(kBaud), "--records", "1",
       "--newest-pages", std::to_string(kRecordPages),
       entries > 0 ? "--entries-between-calls" : "--pages-between-calls",
@@ -75,20 +46,19 @@ bool StartSim(const std::string& program, const std::filesystem::path& folder, i
       "--last-page", std::to_string(kRingPages - 1 + kReservedPages),
       "--reserved-pages", std::to_string(kReservedPages),
       "--frames", (folder / "frames.jsonl").string()};
-  return bench::StartSimProcess(std::move(args), sim);
+  return sim.Start(args, (folder / "ports").string());
 }
 
 // Ring pages sent in block reads during call `call` (page headers of the contents walk and
 // the pages above the ring left out).
 long RecordPagesOnTheLine(const std::filesystem::path& frames, int call) {
-  std::ifstream log(frames);
   long pages = 0;
-  for (std::string line; std::getline(log, line);) {
-    if (bench::FrameField(line, "call") != std::to_string(call) ||
-        bench::FrameField(line, "function") != "68") {
+  for (const Json& frame : testsupport::ReadFrameLog(frames)) {
+    if (frame["call"].AsInt() != call || frame["function"].IsNull() ||
+        frame["function"].AsInt() != 0x44) {
       continue;
     }
-    const std::string data = bench::FrameField(line, "data");
+    const std::string& data = frame["data"].AsString();
     if (data.size() != 6) continue;
     const long start = std::stol(data.substr(0, 4), nullptr, 16);
     const long count = std::stol(data.substr(4), nullptr, 16);
@@ -107,26 +77,26 @@ struct Readout {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string program = argc > 1 ? argv[1] : VARNEL_VTQ_SIM;
+  const std::string program = argc > 1 ? argv[1] : testsupport::SimProgram();
   const int calls = argc > 2 ? std::max(2, std::atoi(argv[2])) : 3;
   const int entries = argc > 3 ? std::max(0, std::atoi(argv[3])) : 0;
-  std::string pattern = (std::filesystem::temp_directory_path() / "varnel-bench-XXXXXX").string();
-  const std::filesystem::path folder = ::mkdtemp(pattern.data());
+  const testsupport::TempDir dir("varnel-bench");
+  const std::filesystem::path folder = dir.path();
   std::filesystem::create_directories(folder / "ports");
   ::setenv("VARNEL_PORTS", (folder / "ports").c_str(), 1);
 
-  bench::SimProcess sim;
-  if (!StartSim(program, folder, entries, sim)) {
-    std::fprintf(stderr, "incremental_bench: cannot start %s\n", program.c_str());
+  testsupport::SimProcess sim(program);
+  if (!StartSim(folder, entries, sim)) {
+    std::fprintf(stderr, "incremental_bench: cannot start %s %s\n%s", program.c_str(),
+                 sim.Error().c_str(), sim.Output().c_str());
     return 1;
   }
-  Host host;
+  MessageQueue host;
   TDevice device;
   device.Address = 251;
   SetLinkModem(true);
   if (!LinkOpen(1, 2000)) {
     std::fprintf(stderr, "incremental_bench: cannot open COM1\n");
-    bench::StopSimProcess(sim);
     return 1;
   }
   const std::filesystem::path cacheFile = PageCacheFile(folder / "cache", 40123);
@@ -134,13 +104,14 @@ int main(int argc, char** argv) {
   int status = 0;
   Clock::time_point t0;
   StartJob(host, kJobModemContents, device);
-  for (Message m; status == 0;) {
-    if (!host.Next(m, std::chrono::seconds(900))) {
+  while (status == 0) {
+    const auto m = host.Take(std::chrono::seconds(900));
+    if (!m) {
       std::fprintf(stderr, "incremental_bench: no answer\n");
       status = 1;
       break;
     }
-    if (m.message == WM_WORKER_STATUS && m.w == wsSerialNumber) {
+    if (m->message == WM_WORKER_STATUS && m->wParam == wsSerialNumber) {
       // The first call reads in full; the later ones only new pages, from the cache file.
       device.ReadOnlyNewPages = !readouts.empty();
       device.CachedPages.reset();
@@ -150,8 +121,8 @@ int main(int argc, char** argv) {
       }
       device.OptionsReady = true;
     }
-    if (m.message != WM_WORKER_DONE) continue;
-    if (m.w == wdContentsRead) {
+    if (m->message != WM_WORKER_DONE) continue;
+    if (m->wParam == wdContentsRead) {
       device.ConfigKnown = false;
       device.Rec(0)->Selected = true;
       Readout r;
@@ -160,7 +131,7 @@ int main(int argc, char** argv) {
       readouts.push_back(r);
       t0 = Clock::now();
       StartJob(host, kJobReadRecords, device);
-    } else if (m.w == wdRecordsRead) {
+    } else if (m->wParam == wdRecordsRead) {
       readouts.back().seconds = std::chrono::duration<double>(Clock::now() - t0).count();
       std::string error;
       if (!WritePageCache(cacheFile, PageCacheOf(device), error)) {
@@ -168,26 +139,25 @@ int main(int argc, char** argv) {
         status = 1;
       }
       if (static_cast<int>(readouts.size()) == calls) break;
-    } else if (m.w == wdAwaitHangUp) {
+    } else if (m->wParam == wdAwaitHangUp) {
       continue;
-    } else if (m.w == wdHungUp) {
+    } else if (m->wParam == wdHungUp) {
       WaitForWorker(-1);
       device.ClearRecs();
       device.OptionsReady = false;
       StartJob(host, kJobNextCall, device);
     } else {
       std::fprintf(stderr, "incremental_bench: a job ended with result %lld\n",
-                   static_cast<long long>(m.w));
+                   static_cast<long long>(m->wParam));
       status = 1;
     }
   }
   StopLink();
   WaitForWorker(-1);
-  bench::StopSimProcess(sim);
+  sim.Stop();
   for (std::size_t i = 0; i < readouts.size(); ++i) {
     readouts[i].pagesOnLine = RecordPagesOnTheLine(folder / "frames.jsonl", static_cast<int>(i + 1));
   }
-  std::filesystem::remove_all(folder);
   if (status != 0) return status;
 
   std::printf("line: %d baud, replies paced by vtq-sim; each figure is the read/write job from its\n"

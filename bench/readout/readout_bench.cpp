@@ -13,28 +13,23 @@
 // call and before the hang-up.
 //
 // Usage: readout_bench [path of vtq-sim]
-#include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <deque>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "bench/sim_process.h"
+#include "tests/support/sim_process.h"
 #include "workers/link_facade.h"
+#include "workers/message_queue.h"
 #include "workers/worker_messages.h"
 
 namespace {
 
 using namespace varnel;
+using testsupport::Json;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kBaud = 9600;
@@ -45,120 +40,96 @@ constexpr double kPauseBeforeRequest = 0.001;  // before every request frame
 constexpr double kPauseBeforeRecord = 0.200;   // before the pages of each record
 constexpr double kPauseAfterRestart = 0.200;   // after the restart command
 
-struct Message {
-  unsigned message;
-  std::int64_t w, l;
-};
-
-class Host : public PostTarget {
- public:
-  void Post(unsigned message, std::int64_t w, std::int64_t l, std::string) override {
-    std::lock_guard lock(mutex_);
-    queue_.push_back({message, w, l});
-    ready_.notify_all();
-  }
-  bool Next(Message& m, std::chrono::seconds limit) {
-    std::unique_lock lock(mutex_);
-    if (!ready_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return false;
-    m = queue_.front();
-    queue_.pop_front();
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<Message> queue_;
-};
-
-bool StartSim(const std::string& program, const std::filesystem::path& folder,
-              bench::SimProcess& sim) {
+bool StartSim(const std::filesystem::path& folder, testsupport::SimProcess& sim) {
   // Behind the modem, as loggers at 251 are: the replies come byte by byte, so a block takes
   // as long as the line needs (a direct line would cut it off after the reply timeout).
-  std::vector<std::string> args = {program, "--port", "1", "--modem", "--call-after", "2.6",
+  std::vector<std::string> args = {"--port", "1", "--modem", "--call-after", "2.6",
                                    "--hangup-after", "60", "--baud", std::to_string(kBaud),
                                    "--wrapped", "--records", "1",
                                    "--last-page", std::to_string(kRingPages - 1 + kReservedPages),
                                    "--reserved-pages", std::to_string(kReservedPages),
                                    "--frames", (folder / "frames.jsonl").string()};
-  return bench::StartSimProcess(std::move(args), sim);
+  return sim.Start(args, (folder / "ports").string());
+}
+
+// The function code of a frame of the frame log (-1 for a frame too short to have one).
+long long Function(const Json& frame) {
+  return frame["function"].IsNull() ? -1 : frame["function"].AsInt();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string program = argc > 1 ? argv[1] : VARNEL_VTQ_SIM;
-  std::string pattern = (std::filesystem::temp_directory_path() / "varnel-bench-XXXXXX").string();
-  const std::filesystem::path folder = ::mkdtemp(pattern.data());
+  const std::string program = argc > 1 ? argv[1] : testsupport::SimProgram();
+  const testsupport::TempDir dir("varnel-bench");
+  const std::filesystem::path folder = dir.path();
   std::filesystem::create_directories(folder / "ports");
   ::setenv("VARNEL_PORTS", (folder / "ports").c_str(), 1);
 
-  bench::SimProcess sim;
-  if (!StartSim(program, folder, sim)) {
-    std::fprintf(stderr, "readout_bench: cannot start %s\n", program.c_str());
+  testsupport::SimProcess sim(program);
+  if (!StartSim(folder, sim)) {
+    std::fprintf(stderr, "readout_bench: cannot start %s %s\n%s", program.c_str(),
+                 sim.Error().c_str(), sim.Output().c_str());
     return 1;
   }
   int status = 0;
-  Host host;
+  MessageQueue host;
   TDevice device;
   device.Address = 251;
   SetLinkModem(true);
   if (!LinkOpen(1, 2000)) {
     std::fprintf(stderr, "readout_bench: cannot open COM1\n");
-    bench::StopSimProcess(sim);
     return 1;
   }
   StartJob(host, kJobModemContents, device);
   Clock::time_point t0, t1;
   int pagesInRecord = 0;
-  for (Message m; status == 0;) {
-    if (!host.Next(m, std::chrono::seconds(600))) {
+  while (status == 0) {
+    const auto m = host.Take(std::chrono::seconds(600));
+    if (!m) {
       std::fprintf(stderr, "readout_bench: no answer\n");
       status = 1;
       break;
     }
-    if (m.message == WM_WORKER_STATUS && m.w == wsSerialNumber) device.OptionsReady = true;
-    if (m.message != WM_WORKER_DONE) continue;
-    if (m.w == wdContentsRead) {
+    if (m->message == WM_WORKER_STATUS && m->wParam == wsSerialNumber) device.OptionsReady = true;
+    if (m->message != WM_WORKER_DONE) continue;
+    if (m->wParam == wdContentsRead) {
       device.Rec(0)->Selected = true;
       pagesInRecord = device.Rec(0)->Span + 1;
       t0 = Clock::now();
       StartJob(host, kJobReadRecords, device);
-    } else if (m.w == wdRecordsRead) {
+    } else if (m->wParam == wdRecordsRead) {
       t1 = Clock::now();
       break;
     } else {
-      std::fprintf(stderr, "readout_bench: a job ended with result %lld\n", static_cast<long long>(m.w));
+      std::fprintf(stderr, "readout_bench: a job ended with result %lld\n", static_cast<long long>(m->wParam));
       status = 1;
     }
   }
   WaitForWorker(-1);
   const int pagesKept = status == 0 ? device.Rec(0)->PageCount() : 0;
   StopLink();
-  bench::StopSimProcess(sim);
+  sim.Stop();
   if (status != 0) return status;
 
   // The frames of the read/write job: from its identification request on.
-  std::ifstream log(folder / "frames.jsonl");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(log, line);) lines.push_back(line);
-  std::size_t first = lines.size();
+  const std::vector<Json> log = testsupport::ReadFrameLog(folder / "frames.jsonl");
+  std::size_t first = log.size();
   int identities = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (bench::FrameField(lines[i], "function") == "48" && ++identities == 2) {
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (Function(log[i]) == 0x30 && ++identities == 2) {
       first = i;
       break;
     }
   }
   long long requestBytes = 0, replyBytes = 0, frames = 0, blocks = 0;
-  for (std::size_t i = first; i < lines.size(); ++i) {
+  for (std::size_t i = first; i < log.size(); ++i) {
     ++frames;
-    requestBytes += 4 + static_cast<long long>(bench::FrameField(lines[i], "data").size() / 2);
-    replyBytes += static_cast<long long>(bench::FrameField(lines[i], "reply").size() / 2);
-    const std::string data = bench::FrameField(lines[i], "data");
-    if (bench::FrameField(lines[i], "function") == "68" && data.size() == 6 && data.substr(4) != "00") ++blocks;
+    const std::string& data = log[i]["data"].AsString();
+    requestBytes += 4 + static_cast<long long>(data.size() / 2);
+    replyBytes += static_cast<long long>(log[i]["reply"].AsString().size() / 2);
+    if (Function(log[i]) == 0x44 && data.size() == 6 && data.substr(4) != "00") ++blocks;
   }
-  std::filesystem::remove_all(folder);
 
   const double measured = std::chrono::duration<double>(t1 - t0).count();
   const double lineTime = static_cast<double>(requestBytes + replyBytes) * kBitsPerByte / kBaud;

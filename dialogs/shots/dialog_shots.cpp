@@ -15,8 +15,8 @@
 #include "app/facade_link.h"
 #include "app/main_logic.h"
 #include "app/registered_device_store.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "dialogs/dialog_set.h"
 #include "dialogs/float_edit.h"
 #include "dialogs/form_add_dev.h"
@@ -26,6 +26,7 @@
 #include "dialogs/form_logger_config.h"
 #include "dialogs/form_message.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 
 namespace {
 
@@ -100,8 +101,10 @@ int main(int argc, char** argv) {
   logic.Log().AddToLogFile("SN 40123");
   varnel::DialogSet dialogs(nullptr, logic);
 
-  const QString suffix = language == 0 ? "en" : language == 1000 ? "nl" : language == 2000 ? "de"
-                                                                                          : "xx";
+  const QString suffix = language == varnel::kEnglishBase ? "en"
+                         : language == varnel::kDutchBase ? "nl"
+                         : language == varnel::kGermanBase ? "de"
+                                                           : "xx";
   auto name = [&](const char* what) { return out + "/" + what + "_" + suffix + ".png"; };
   bool ok = Shoot(name("read_write_options"), [&] { dialogs.ShowLoggerConfig(); });
   // The same while a call resets the entry under a typed offset: the notice below the panel.
@@ -113,14 +116,17 @@ int main(int argc, char** argv) {
   store.Write("40123", v);
   // The longest message: an entry changed meanwhile, told when the dialog closes.
   ok &= Shoot(name("message_box_long"), [&] {
-    auto tx = [](int id) { return QString::fromStdString(varnel::LoadText(id)); };
+    using namespace varnel;  // the text ids
+    auto tx = [](int id) { return QString::fromStdString(LoadText(id)); };
     dialogs.FormMessage().ShowMessageBox(
-        tx(890) + " 40123 " + tx(891) + "\n" + tx(892) + " " + tx(307) + "\n" + tx(893) + " " +
-            tx(336) + ", " + tx(303) + ", " + tx(311) + ", " + tx(339) + "\n" + tx(894),
-        tx(300), varnel::mkOk);
+        tx(kTextStoreChanged) + " 40123 " + tx(kTextStoreChanged2) + "\n" + tx(kTextKeptAsTyped) +
+            " " + tx(kTextOffsetCorrection) + "\n" + tx(kTextNowAsStored) + " " +
+            tx(kTextDescription) + ", " + tx(kTextReadoutOptions) + ", " + tx(kTextWriteConfig) +
+            ", " + tx(kTextLastContact) + "\n" + tx(kTextChangesSaved),
+        tx(kTextOptionsTitle), mkOk);
   });
   ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
-  if (language == 0) {
+  if (language == varnel::kEnglishBase) {
     ok &= Shoot(name("configuration_modem"), [&] { dialogs.ShowConfigForm(); },
                 [](QDialog* d) { static_cast<varnel::TFormConfig*>(d)->PageControl1->setCurrentIndex(1); });
     ok &= Shoot(name("log_viewer"), [&] { dialogs.ShowLogFile(); });
@@ -133,9 +139,9 @@ int main(int argc, char** argv) {
       dialogs.FormAddDev().exec();
     });
     ok &= Shoot(name("message_box"), [&] {
-      dialogs.FormMessage().ShowMessageBox(QString::fromStdString(varnel::LoadText(337)),
-                                           QString::fromStdString(varnel::LoadText(338)),
-                                           varnel::mkYesNo);
+      dialogs.FormMessage().ShowMessageBox(
+          QString::fromStdString(varnel::LoadText(varnel::kTextDeleteQuestion)),
+          QString::fromStdString(varnel::LoadText(varnel::kTextDeleteTitle)), varnel::mkYesNo);
     });
   }
   logic.FormClose();

@@ -7,11 +7,11 @@
 #include <exception>
 #include <sstream>
 
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "files/idc_reader.h"
-#include "files/native_path.h"
 #include "files/idc_text.h"
+#include "files/native_path.h"
 
 namespace varnel::idc2csv {
 

@@ -1,5 +1,5 @@
 ; The Windows installer (makensis, run by scripts/package --win). Defines from the command line:
-;   VERSION  the program's version (2.20)
+;   VERSION  the program's version (project() in CMakeLists.txt)
 ;   DEPLOY   the folder that `cmake --install` filled (the programs with their DLLs)
 ;   ICON     packaging/icons/varnel.ico
 ;   OUTFILE  the installer to write

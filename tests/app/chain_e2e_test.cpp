@@ -12,13 +12,13 @@
 #include <functional>
 
 #include "app/facade_link.h"
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
-#include "history/history_store.h"
-#include "workers/file_thread.h"
-#include "logic_fixture.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "database/contact_store.h"
 #include "e2e_checks.h"
+#include "logic_fixture.h"
+#include "workers/file_thread.h"
 
 namespace varnel {
 namespace {
@@ -84,7 +84,7 @@ class Chain : public test::TempStore {
     }
     return true;
   }
-  test::ManualTimer& Timer2() { return *timers.made.at(1); }
+  test::ManualTimer& RestartTimer() { return *timers.made.at(1); }
   int Count(int kind) const {
     return static_cast<int>(std::count(view.jobs.begin(), view.jobs.end(), kind));
   }
@@ -146,7 +146,7 @@ class Chain : public test::TempStore {
   FacadeLink link;
   test::RecordingView view;
   test::ManualTimerFactory timers;
-  HistoryStore history{Root() + "/history.sqlite"};
+  ContactStore history{Root() + "/history.sqlite"};
   std::unique_ptr<MainLogic> logic;
 };
 
@@ -300,13 +300,13 @@ TEST_F(Chain, WithoutAHangUpReportTheCountdownLeadsToTheNextCall) {
   RegistryKey(kSettingsKey).WriteInt("Port", 2);  // within the four ports of the menu
   Make();
   logic->PressStart();
-  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty() && Timer2().active; }, 60000));
+  ASSERT_TRUE(RunUntil([&] { return !view.filesDone.empty() && RestartTimer().active; }, 60000));
   // The worker's wait for the hang-up report ends without one.
   ASSERT_TRUE(RunUntil([&] { return !link.Busy(); }, 30000));
   EXPECT_EQ(Count(2), 0);
-  for (int i = 0; i < 7; ++i) ASSERT_TRUE(Timer2().Fire());
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(RestartTimer().Fire());
   EXPECT_EQ(Count(2), 0);
-  ASSERT_TRUE(Timer2().Fire());
+  ASSERT_TRUE(RestartTimer().Fire());
   EXPECT_EQ(Count(2), 1);
   // The next call is answered.
   ASSERT_TRUE(RunUntil([&] { return Count(1) >= 2; }, 30000)) << sim.Output();

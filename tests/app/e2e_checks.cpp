@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 
 namespace varnel::test {
 
@@ -21,8 +22,15 @@ namespace {
 // logger reports, a lost or changed logger, a silent modem, files, backups, the language
 // setting, an impossible memory layout, the contact history and the page cache, a modem
 // that went or whose set-up failed, a logger without pages for its texts.
-constexpr int kFaultTextIds[] = {45,  51,  52,  53,  59,  60,  87,  119, 508, 509, 510, 527,
-                                 629, 810, 811, 850, 853, 854, 855, 856, 870, 876, 878};
+constexpr int kFaultTextIds[] = {
+    kTextPortError,         kTextRecordError,         kTextBatteryError,
+    kTextAcknowledgeError,  kTextDeviceChanged,       kTextNoCommunication,
+    kTextNoFileCreated,     kTextModemTimeout,        kTextBackupFailed,
+    kTextFilesNotFinished,  kTextUnknownLanguage,     kTextMemoryLayoutInvalid,
+    kTextHistoryNotWritten, kTextPageCacheDamaged,    kTextPageCacheNotWritten,
+    kTextModemGone,         kTextSetupRetry,          kTextNoTextPages,
+    kTextIdNotWritten,      kTextCommentNotWritten,   kTextFolderUnusable,
+    kTextConfigNotWritten,  kTextValueRefused};
 // The console collector's complaints on its error output.
 constexpr const char* kCollectorComplaint = "varnel-collect: ";
 

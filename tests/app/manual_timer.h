@@ -32,7 +32,7 @@ class ManualTimerFactory : public TimerFactory {
     made.push_back(t.get());
     return t;
   }
-  // In the order the logic creates them: Timer1, Timer2, Timer3.
+  // In the order the logic creates them: ClockTimer, RestartTimer, ActivityTimer.
   std::vector<ManualTimer*> made;
 };
 

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "app/modules.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "logic_fixture.h"
 
 namespace varnel {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/port_menu.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "logic_fixture.h"
 
 namespace varnel {

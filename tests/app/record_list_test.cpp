@@ -3,8 +3,8 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
-#include "app/locale_text.h"
 #include "app/record_list.h"
+#include "common/locale_text.h"
 
 namespace varnel {
 namespace {

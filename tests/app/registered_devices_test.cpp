@@ -4,11 +4,11 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "app/locale_text.h"
 #include "app/registered_device_store.h"
 #include "app/registered_devices.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "device/pressure_units.h"
 #include "files/cfx_writer.h"
 #include "logic_fixture.h"

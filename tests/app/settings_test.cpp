@@ -6,11 +6,12 @@
 
 #include <algorithm>
 
-#include "app/documents_folder.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "logic_fixture.h"
+#include "varnel_version.h"
 
 namespace varnel {
 namespace {
@@ -76,7 +77,7 @@ TEST_F(Settings, StoredValuesAreUsedAsTheyStand) {
   EXPECT_EQ(d.ModemCmd[5], "ATM0");  // an empty stored speaker command gives ATM0
   EXPECT_EQ(d.ModemCmd[6], "ATX3;ATL0");
   // German captions.
-  EXPECT_EQ(view.captions["btnClose"], LoadText(22, 2000));
+  EXPECT_EQ(view.captions["btnClose"], LoadText(kTextMainClose, kGermanBase));
 }
 
 TEST_F(Settings, AStoredPortOutsideTheMenuSelectsTheFirstItem) {
@@ -140,15 +141,15 @@ TEST_F(Settings, CaptionsComeFromTheStringTable) {
   Create();
   EXPECT_EQ(view.captions["frmMain"], " Varnel");
   EXPECT_EQ(view.captions["btnStart"], "Read Contents");
-  EXPECT_EQ(view.captions["Label9"], "Modules to execute (in this order)");
-  EXPECT_EQ(view.captions["AboutVersion"], "Version 2.20");
+  EXPECT_EQ(view.captions["LbChosenModules"], "Modules to execute (in this order)");
+  EXPECT_EQ(view.captions["AboutVersion"], std::string("Version ") + kVersionText);
 }
 
 TEST_F(Settings, AStoredLanguageWithoutABlockSpeaksEnglishAndIsKeptAsStored) {
   RegistryKey(kSettingsKey).WriteInt("Language", 7);
   Create();
   EXPECT_EQ(view.captions["btnStart"], "Read Contents");
-  EXPECT_EQ(logic->Text(88), "File");
+  EXPECT_EQ(logic->Text(kTextFile), "File");
   const auto logged = LoggedTexts();
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_NE(logged[0].find('7'), std::string::npos) << logged[0];
@@ -177,27 +178,6 @@ TEST_F(Settings, FolderRuleKeepsAnExistingStoredFolder) {
   RegistryKey(kCommonKey).WriteString("ConfigFile-Path", Root() + "/data/");
   Create();
   EXPECT_EQ(QString::fromStdString(logic->ConfigFileFolder()), Root() + "/data");
-}
-
-TEST_F(Settings, AFolderThatCannotBeWrittenIsReplacedByThePerUserDataFolder) {
-  QDir().mkpath(Root() + "/ro");
-  const auto readOnly = [this](const QString& f) { return f != Root() + "/ro"; };
-  // The program's folder, reached through the rule, gives way to the documents folder.
-  const auto programReadOnly = [this](const QString& f) { return f != ProgramFolder(); };
-  bool toDocuments = false;
-  EXPECT_EQ(ResolveFolderSetting("", ProgramFolder(), programReadOnly, &toDocuments),
-            DocumentsDataFolder());
-  EXPECT_TRUE(toDocuments);
-#ifdef Q_OS_WIN
-  // Windows keeps the drive's root, as the other programs of the device line do.
-  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly), "C:");
-  return;
-#endif
-  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder(), readOnly, &toDocuments),
-            Root() + "/data/varnel");
-  EXPECT_FALSE(toDocuments);
-  EXPECT_TRUE(QFileInfo(Root() + "/data/varnel").isDir());
-  EXPECT_EQ(ResolveFolderSetting(Root() + "/ro", ProgramFolder()), Root() + "/ro");
 }
 
 TEST_F(Settings, AnInstalledProgramWithoutDataFolderWritesToTheDocumentsFolderAndSaysSoOnce) {
@@ -260,7 +240,7 @@ TEST_F(Settings, CloseWritesEveryValueWithTheLanguageChosenForTheNextStart) {
   MainLogic again(next, env);
   again.FormCreate();
   EXPECT_EQ(again.Language(), 1000);
-  EXPECT_EQ(next.captions["btnClose"], LoadText(22, 1000));
+  EXPECT_EQ(next.captions["btnClose"], LoadText(kTextMainClose, kDutchBase));
   EXPECT_EQ(again.FDevice->ModemCmd[5], "ATM0");  // an empty stored speaker command
 }
 

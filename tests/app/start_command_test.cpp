@@ -35,7 +35,7 @@ TEST_F(StartCommand, StartOpensThePortWithTheModemTimeoutAndWaitsForACall) {
   EXPECT_FALSE(link.jobs[0].optionsReady);
   EXPECT_EQ(logic->FDevice->PortNumber, 3);
   EXPECT_EQ(view.captions["SpBStartModem"], "Stop");
-  EXPECT_EQ(view.captions["LMDProgressFill1"], "Program active");
+  EXPECT_EQ(view.captions["ActivityBar"], "Program active");
   EXPECT_FALSE(view.enabled["btnStart"]);
   EXPECT_TRUE(view.enabled["btnCancel"]);
   EXPECT_FALSE(view.enabled["btnClose"]);
@@ -69,7 +69,7 @@ TEST_F(StartCommand, APortThatCannotBeOpenedReportsAndReturnsToRest) {
 
 TEST_F(StartCommand, ReleasingStartStopsTheLinkAndResetsTheActivity) {
   logic->PressStart();
-  for (int i = 0; i < 13; ++i) logic->Timer3Timer();
+  for (int i = 0; i < 13; ++i) logic->ActivityTimerTick();
   EXPECT_NE(logic->Activity().Value, 0);
   view.memo.clear();
   logic->ReleaseStart();
@@ -80,19 +80,19 @@ TEST_F(StartCommand, ReleasingStartStopsTheLinkAndResetsTheActivity) {
   EXPECT_TRUE(logic->Activity().Rising);
   EXPECT_FALSE(logic->Activity().Reverse);
   EXPECT_FALSE(logic->KeepPortOpen());
-  EXPECT_EQ(view.captions["LMDProgressFill1"], "");
+  EXPECT_EQ(view.captions["ActivityBar"], "");
   EXPECT_EQ(view.captions["SpBStartModem"], "Start");
   EXPECT_TRUE(view.enabled["pmuClose"]);
-  EXPECT_FALSE(Timer2().active);
+  EXPECT_FALSE(RestartTimer().active);
 }
 
 TEST_F(StartCommand, TheActivityBarSwingsAndReversesOnlyWhileRunning) {
-  logic->Timer3Timer();
+  logic->ActivityTimerTick();
   EXPECT_EQ(logic->Activity().Value, 0);  // Start up: nothing moves
   logic->PressStart();
   std::vector<int> values;
   for (int i = 0; i < 23; ++i) {
-    logic->Timer3Timer();
+    logic->ActivityTimerTick();
     values.push_back(logic->Activity().Value);
   }
   EXPECT_EQ(values[9], 10);
@@ -185,7 +185,7 @@ TEST_F(StartCommand, ProgressSetsTheRangeAndAdvances) {
 }
 
 TEST_F(StartCommand, TheClockPanelShowsTheTime) {
-  logic->Timer1Timer();
+  logic->ClockTimerTick();
   EXPECT_FALSE(view.panels[1].empty());
 }
 

@@ -4,10 +4,12 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "lang/text_ids.h"
 #include "logic_fixture.h"
+#include "varnel_version.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
@@ -171,7 +173,7 @@ TEST_F(WorkerDone, RecordsReadStartTheFileWorkerOnTheDataFolder) {
   EXPECT_EQ(LoggedTexts(), Lines{"Create file(s)..."});
   ASSERT_EQ(link.fileThreads.size(), 1u);
   EXPECT_EQ(link.fileThreads[0].mode, 0);
-  EXPECT_EQ(link.fileThreads[0].version, " 2.20");
+  EXPECT_EQ(link.fileThreads[0].version, kFileVersionText);
   EXPECT_EQ(link.fileThreads[0].folder, logic->DataFolder());
 }
 
@@ -186,12 +188,12 @@ TEST_F(WorkerDone, RecordsPartlyCancelsButStillWritesTheFiles) {
 TEST_F(WorkerDone, AwaitHangUpCountsDownFrom80AndThenWaitsForTheNextCall) {
   AddRecords({1});
   logic->WMWorkerDone(wdAwaitHangUp);
-  EXPECT_TRUE(Timer2().active);
-  EXPECT_EQ(Timer2().period, 10000);
-  for (int i = 0; i < 7; ++i) ASSERT_TRUE(Timer2().Fire());
+  EXPECT_TRUE(RestartTimer().active);
+  EXPECT_EQ(RestartTimer().period, 10000);
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(RestartTimer().Fire());
   EXPECT_TRUE(Kinds().empty());
-  ASSERT_TRUE(Timer2().Fire());
-  EXPECT_FALSE(Timer2().active);
+  ASSERT_TRUE(RestartTimer().Fire());
+  EXPECT_FALSE(RestartTimer().active);
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
   EXPECT_EQ(logic->FDevice->RecCount(), 0);
   Lines expected;
@@ -205,9 +207,9 @@ TEST_F(WorkerDone, AwaitHangUpCountsDownFrom80AndThenWaitsForTheNextCall) {
 
 TEST_F(WorkerDone, HangUpStopsTheCountdownAndWaitsForTheNextCall) {
   logic->WMWorkerDone(wdAwaitHangUp);
-  Timer2().Fire();
+  RestartTimer().Fire();
   logic->WMWorkerDone(wdHungUp);
-  EXPECT_FALSE(Timer2().active);
+  EXPECT_FALSE(RestartTimer().active);
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
 }
 
@@ -302,7 +304,7 @@ TEST_F(WorkerDone, WithStartUpOnlyTheCommonStepsRun) {
   EXPECT_TRUE(view.memo.empty());
   EXPECT_TRUE(LogLines().empty());
   EXPECT_TRUE(Kinds().empty());
-  EXPECT_FALSE(Timer2().active);
+  EXPECT_FALSE(RestartTimer().active);
 }
 
 TEST_F(WorkerDone, EveryEndResetsTheGaugeAndShowsTheTimeWhileRunning) {
@@ -379,7 +381,7 @@ TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
   // A folder in the way of the first copy.
   ASSERT_TRUE(QDir().mkpath(Root() + "/data/4711/W_1_BAK.idc/in-the-way"));
   FilesDone(1);
-  const std::string failed = logic->Text(508) + " W_1_BAK.idc";
+  const std::string failed = logic->Text(kTextBackupFailed) + " W_1_BAK.idc";
   EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created", failed}));
   EXPECT_EQ(LoggedTexts().back(), failed);
   EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_2_BAK.idc"));

@@ -6,10 +6,11 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "logic_fixture.h"
 #include "workers/worker_messages.h"
 
@@ -116,7 +117,7 @@ TEST_F(WorkerStatus, DeviceStateGoesToTheStatusBarAndMemoryFullIsAppendedEachTim
   Event(wsDeviceState, 0);
   EXPECT_EQ(view.panels[0], "State: Record stopped");
   Event(wsDeviceState, 1);
-  EXPECT_EQ(view.panels[0], LoadText(55));
+  EXPECT_EQ(view.panels[0], LoadText(kTextStatePrepared));
 }
 
 TEST_F(WorkerStatus, BatteryCapacityAndUnknownStateValues) {
@@ -217,12 +218,12 @@ TEST_F(WorkerStatus, OffsetCorrectedNamesTheChannelsTheDeviceHas) {
   d.P2OffsetBar = -0.0051f;
   d.P2Val = -5.1f;
   d.CustomUnit = "mbar";
-  d.ChannelMask = 0x06;
+  d.ChannelMask = kChannelMaskP1 | kChannelMaskP2;
   Event(wsOffsetCorrected);
   const std::string p1 = FixedText(25.0f, 7, 3).toStdString();
   const std::string p2 = FixedText(-5.1f, 7, 3).toStdString();
   EXPECT_EQ(Memo(), Lines{"Offset corrected - P1: " + p1 + "mbar; P2: " + p2 + "mbar"});
-  d.ChannelMask = 0x04;
+  d.ChannelMask = kChannelMaskP2;
   d.P2OffsetBar = 0;
   Event(wsOffsetCorrected);
   EXPECT_EQ(Memo(), Lines{"Offset corrected"});

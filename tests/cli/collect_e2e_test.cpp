@@ -13,11 +13,11 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "app/registry_store.h"
-#include "app/settings.h"
-#include "history/history_store.h"
-#include "logic_fixture.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "database/contact_store.h"
 #include "e2e_checks.h"
+#include "logic_fixture.h"
 #include "tests/support/child_process.h"
 
 namespace varnel {
@@ -189,7 +189,7 @@ TEST_F(Collect, SigtermDuringAReadoutEndsAtOnceWithThePagesReadSoFarInAFile) {
   }
   EXPECT_EQ(Faults(), "");
   // The history tells a stopped readout from a dropped line.
-  HistoryStore history(Root() + "/data/varnel/history.sqlite");
+  ContactStore history(Root() + "/data/varnel/history.sqlite");
   std::string error;
   const auto rows = history.Contacts(std::nullopt, &error);
   ASSERT_EQ(rows.size(), 1u) << error;

@@ -8,8 +8,8 @@
 
 #include "cli/collector.h"
 #include "cli/console_view.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "logic_fixture.h"
 #include "workers/worker_messages.h"
 

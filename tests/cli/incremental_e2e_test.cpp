@@ -17,8 +17,8 @@
 #include <set>
 
 #include "app/registered_devices.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "device/page_cache.h"
 #include "logic_fixture.h"
 #include "tests/support/child_process.h"

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/locations.h"
 #include "database/database_sink.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"

@@ -12,6 +12,7 @@
 #include "e2e_checks.h"
 #include "files/idc_reader.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "logic_fixture.h"
 #include "pg_server.h"
 #include "store_checks.h"
@@ -112,7 +113,7 @@ TEST_F(CollectIntoDatabase, CallsPutEveryEntryOfTheirFilesInOnceAndTheContactsBe
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 2);
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts WHERE serial = 40123 AND "
                        "result = 'complete'").toInt(), 2);
-  EXPECT_EQ(Count(collect.Output(), LoadText(940, 0)), 0) << collect.Output();
+  EXPECT_EQ(Count(collect.Output(), LoadText(kTextDatabaseUnreachable, kEnglishBase)), 0) << collect.Output();
   EXPECT_EQ(FaultLines(collect.Output()), "");
 }
 
@@ -134,11 +135,12 @@ TEST_F(CollectIntoDatabase, AServerThatGoesAwayCostsNoFileAndItsRowsFollowWhenIt
   ASSERT_EQ(collect.Wait(90000), 0) << collect.Output();
 
   const std::string out = collect.Output();
-  EXPECT_EQ(Count(out, LoadText(940, 0)), 1) << out;  // said once, not at every call
-  EXPECT_EQ(Count(out, LoadText(941, 0)), 1) << out;
+  // Said once, not at every call.
+  EXPECT_EQ(Count(out, LoadText(kTextDatabaseUnreachable, kEnglishBase)), 1) << out;
+  EXPECT_EQ(Count(out, LoadText(kTextDatabaseCaughtUp, kEnglishBase)), 1) << out;
   QFile log(ProgramFolder() + "/varnel-collect.LOG");
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-  EXPECT_EQ(Count(log.readAll().toStdString(), LoadText(940, 0)), 1);
+  EXPECT_EQ(Count(log.readAll().toStdString(), LoadText(kTextDatabaseUnreachable, kEnglishBase)), 1);
   const std::vector<IdcFile> files = Files(40123);
   ASSERT_EQ(files.size(), 3u);
   // The logger recorded between calls: the last file holds every entry of the earlier.

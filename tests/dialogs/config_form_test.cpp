@@ -9,17 +9,17 @@
 #include <QRadioButton>
 #include <QtTest>
 
-#include "manual_timer.h"
-#include "recording_launcher.h"
-#include "recording_link.h"
-#include "recording_view.h"
 #include "app/main_logic.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "dialog_test_support.h"
 #include "dialogs/dialog_set.h"
 #include "dialogs/form_config.h"
 #include "dialogs/form_dir.h"
+#include "manual_timer.h"
+#include "recording_launcher.h"
+#include "recording_link.h"
+#include "recording_view.h"
 
 namespace varnel {
 

@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "fresh_user_store.h"
+#include "tests/common/fresh_user_store.h"
 
 // Helpers for driving modal dialogs from a test: a modal loop is never left waiting.
 namespace varnel::test {

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/program_log.h"
+#include "common/program_log.h"
 #include "dialog_test_support.h"
 #include "dialogs/form_log_file.h"
 #include "dialogs/form_message.h"

@@ -16,10 +16,10 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "app/locale_text.h"
 #include "app/registered_device_store.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "dialog_test_support.h"
 #include "dialogs/float_edit.h"
 #include "dialogs/form_add_dev.h"

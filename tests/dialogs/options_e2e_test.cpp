@@ -17,11 +17,11 @@
 #include <algorithm>
 
 #include "app/facade_link.h"
-#include "app/locale_text.h"
 #include "app/main_logic.h"
 #include "app/registered_device_store.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "dialog_test_support.h"
 #include "dialogs/dialog_set.h"
 #include "dialogs/float_edit.h"

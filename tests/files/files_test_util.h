@@ -9,6 +9,11 @@
 
 namespace varnel::test {
 
+// The writer tag of this program's data files: the writer's name and the version text.
+inline std::string WriterTag() {
+  return std::string(kIdcWriterName) + std::string(kIdcVersionText);
+}
+
 // A fresh folder below the system's temporary folder, removed again at the end.
 class TempDir {
  public:

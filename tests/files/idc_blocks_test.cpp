@@ -25,7 +25,7 @@ TEST(IdcBlocks, FileStartsWithWriterTagBlock) {
   const std::vector<std::uint8_t> head = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x0E, 0x00};
   ASSERT_GE(b.size(), 22u);
   EXPECT_TRUE(std::equal(head.begin(), head.end(), b.begin()));
-  EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 22), "Reader_ST 2.20");
+  EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 22), test::WriterTag());
   EXPECT_EQ(FindBlock(b, 0).Length, 16u);
 }
 

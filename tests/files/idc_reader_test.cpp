@@ -76,7 +76,7 @@ TEST(IdcReader, RoundTripOfEveryFieldAndEntryKind) {
   ASSERT_EQ(f.Blocks.size(), 7u);
   EXPECT_EQ(f.Blocks[3].Id, 2);
   EXPECT_EQ(f.Blocks[3].Length, 4u + 24u * entries.size());
-  EXPECT_EQ(f.WriterTag, "Reader_ST 2.20");
+  EXPECT_EQ(f.WriterTag, test::WriterTag());
   EXPECT_EQ(f.Identity, 0x0102030Au);
   EXPECT_EQ(f.SerialNumber, 123456u);
   EXPECT_EQ(f.WaterFlag, 0);

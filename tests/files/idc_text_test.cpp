@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "files/idc_text.h"
+#include "files_test_util.h"
 #include "link/byte_order.h"
 
 namespace varnel {
@@ -77,7 +78,7 @@ TEST(IdcText, JsonStringsFromTheCodePage) {
 
 IdcFile SmallFile() {
   IdcFile f;
-  f.WriterTag = "Reader_ST 2.20";
+  f.WriterTag = test::WriterTag();
   f.SerialNumber = 4242;
   f.IdentityText = "P\xFCtz";
   f.ChannelMask = 0x0003;
@@ -107,7 +108,7 @@ TEST(IdcText, JsonHoldsEveryPart) {
   const std::string j = out.str();
   EXPECT_EQ(j.front(), '{');
   EXPECT_EQ(j.substr(j.size() - 2), "}\n");
-  EXPECT_NE(j.find("\"WriterTag\": \"Reader_ST 2.20\""), std::string::npos);
+  EXPECT_NE(j.find("\"WriterTag\": \"" + test::WriterTag() + "\""), std::string::npos);
   EXPECT_NE(j.find("\"SerialNumber\": 4242"), std::string::npos);
   EXPECT_NE(j.find("\"IdentityText\": \"P\xC3\xBCtz\""), std::string::npos);
   EXPECT_NE(j.find("{\"Number\": 1, \"Unit\": \"bar\", \"Factor\": 1, \"Offset\": 0, \"Flag\": 0}"),

@@ -150,7 +150,7 @@ TEST(DataFileWriter, StoppedBetweenBlocksLeavesCompleteBlocksWithoutChecksum) {
     TDataFile f;
     f.Create(dir / "stop.idc");
     f.BeginBlock(0);
-    f.PutString("Reader_ST 2.20");
+    f.PutString(test::WriterTag());
     f.EndBlock();
     f.BeginBlock(1);
     f.PutU32(42);  // gathered, but the worker stops before EndBlock
@@ -171,7 +171,7 @@ TEST(DataFileWriter, FullDiskIsReportedAsError) {
   TDataFile f;
   f.Create("/dev/full");
   f.BeginBlock(0);
-  f.PutString("Reader_ST 2.20");
+  f.PutString(test::WriterTag());
   EXPECT_THROW(f.EndBlock(), FileError);
   EXPECT_FALSE(f.IsOpen());
 }
@@ -193,7 +193,7 @@ TEST(DataFileWriter, FailedWriteCutsBackToLastCompleteBlock) {
   try {
     f.Create(dir / "cut.idc");
     f.BeginBlock(0);
-    f.PutString("Reader_ST 2.20");
+    f.PutString(test::WriterTag());
     f.EndBlock();
     f.BeginBlock(2);
     const std::vector<std::uint8_t> big(10000, 1);

@@ -7,7 +7,7 @@
 #include <QTextEdit>
 #include <memory>
 
-#include "fresh_user_store.h"
+#include "tests/common/fresh_user_store.h"
 #include "gui/main_window.h"
 
 namespace varnel::test {

@@ -17,8 +17,8 @@
 #include <QTest>
 
 #include "app/facade_link.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "gui/fill_meter.h"
 #include "gui_fixture.h"
 #include "manual_timer.h"
@@ -84,7 +84,7 @@ class WindowE2eTest : public QObject {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-    auto* gauge = Find<QProgressBar>(w, "Gauge1");
+    auto* gauge = Find<QProgressBar>(w, "ProgressBar");
     int gaugeTop = 0;
     connect(gauge, &QProgressBar::valueChanged, this, [&](int v) { gaugeTop = std::max(gaugeTop, v); });
     auto* start = Find<QPushButton>(w, "SpBStartModem");
@@ -120,7 +120,7 @@ class WindowE2eTest : public QObject {
     QCOMPARE(records->item(0)->checkState(), Qt::Checked);  // the current record only
     QCOMPARE(records->item(1)->checkState(), Qt::Unchecked);
     QVERIFY(records->item(2)->text().startsWith("    3    "));
-    QCOMPARE(Find<QLabel>(w, "Label4")->text(), QString("Percent of Memory"));
+    QCOMPARE(Find<QLabel>(w, "LbRecordShare")->text(), QString("Percent of Memory"));
     // A long identity shows from its start.
     auto* identity = Find<QLineEdit>(w, "EditFilename");
     QCOMPARE(identity->text(), QString(kIdentity));
@@ -144,7 +144,7 @@ class WindowE2eTest : public QObject {
     QVERIFY(!w.Logic().StartDown());
     QVERIFY(!start->isChecked());
     QCOMPARE(start->text(), QString("Start"));
-    auto* activity = Find<FillMeter>(w, "LMDProgressFill1");
+    auto* activity = Find<FillMeter>(w, "ActivityBar");
     QCOMPARE(activity->Value(), 0);
     QVERIFY(activity->Caption().isEmpty());
     QVERIFY(w.Logic().WaitUntilIdle(20000));

@@ -22,12 +22,13 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui_fixture.h"
 #include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "manual_timer.h"
 #include "recording_link.h"
 #include "workers/worker_messages.h"
@@ -128,9 +129,9 @@ class WindowTest : public QObject {
     QVERIFY(!h.Button("btnClose")->isEnabled());
     QCOMPARE(h.link.jobs.size(), std::size_t{1});
     QCOMPARE(h.link.jobs[0].kind, 0u);
-    auto* activity = Find<FillMeter>(*h.window, "LMDProgressFill1");
+    auto* activity = Find<FillMeter>(*h.window, "ActivityBar");
     QCOMPARE(activity->Caption(), QString("Program active"));
-    // Timer3 animates the bar: up to 10, then back down filling from the right.
+    // ActivityTimer animates the bar: up to 10, then back down filling from the right.
     for (int i = 0; i < 11; ++i) h.timers.made.at(2)->Fire();
     QCOMPARE(activity->Value(), 10);
     QVERIFY(!activity->RightToLeft());
@@ -235,7 +236,7 @@ class WindowTest : public QObject {
       QVERIFY(!h.Action("Modem1")->isVisible());
       QVERIFY(!h.Action("Echo1")->isVisible());
       QVERIFY(!Find<QSpinBox>(*h.window, "spAddr")->isVisibleTo(h.window.get()));
-      QVERIFY(!Find<QLabel>(*h.window, "Label6")->isVisibleTo(h.window.get()));
+      QVERIFY(!Find<QLabel>(*h.window, "LbAddress")->isVisibleTo(h.window.get()));
     }
     {
       Harness detected({"xdebugx"}, {}, [](const GuiStore& store) {
@@ -377,13 +378,16 @@ class WindowTest : public QObject {
       env.Timers = &timers;
       TfrmMain w(env);
       QCOMPARE(w.windowTitle(), QString(" Varnel"));
-      QCOMPARE(w.menuBar()->actions()[0]->text(), QString::fromStdString(LoadText(1, base)));
-      QCOMPARE(Find<QPushButton>(w, "btnClose")->text(), QString::fromStdString(LoadText(22, base)));
-      QCOMPARE(Find<QLabel>(w, "Label9")->text(), QString::fromStdString(LoadText(20, base)));
-      QCOMPARE(w.findChild<QAction*>("pmuMinimize")->text(), QString::fromStdString(LoadText(33, base)));
-      QCOMPARE(w.findChild<QAction*>("muShowLogfile")->text(), QString::fromStdString(LoadText(11, base)));
+      const auto text = [base](int id) { return QString::fromStdString(LoadText(id, base)); };
+      QCOMPARE(w.menuBar()->actions()[0]->text(), text(kTextMenuFile));
+      QCOMPARE(Find<QPushButton>(w, "btnClose")->text(), text(kTextMainClose));
+      QCOMPARE(Find<QLabel>(w, "LbChosenModules")->text(), text(kTextChosenModules));
+      QCOMPARE(w.findChild<QAction*>("pmuMinimize")->text(), text(kTextTrayMinimize));
+      QCOMPARE(w.findChild<QAction*>("muShowLogfile")->text(), text(kTextMenuShowLogfile));
       if (base == 1000) QCOMPARE(w.menuBar()->actions()[0]->text(), QString("&Bestand"));
-      if (base == 2000) QCOMPARE(Find<QLabel>(w, "Label1")->text(), QString("Geräte-Identität (für Dateiname)"));
+      if (base == 2000) {
+        QCOMPARE(Find<QLabel>(w, "LbIdentity")->text(), QString("Geräte-Identität (für Dateiname)"));
+      }
 
       // The running captions too: "Stop" and the activity bar's text.
       w.show();
@@ -403,7 +407,7 @@ class WindowTest : public QObject {
         QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + icon + 12 <= button->width(),
                  qPrintable(QString("%1 in %2: \"%3\"").arg(button->objectName()).arg(base).arg(button->text())));
       }
-      auto* activity = Find<FillMeter>(w, "LMDProgressFill1");
+      auto* activity = Find<FillMeter>(w, "ActivityBar");
       QVERIFY(activity->fontMetrics().horizontalAdvance(activity->Caption()) < activity->width() - 8);
       QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
     }

@@ -22,12 +22,12 @@
 #include <functional>
 
 #include "app/facade_link.h"
-#include "app/locale_text.h"
-#include "app/registry_store.h"
-#include "app/settings.h"
+#include "common/locale_text.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "database/contact_store.h"
 #include "e2e_checks.h"
 #include "history/data_view.h"
-#include "history/history_store.h"
 #include "history/history_windows.h"
 #include "history/loggers_view.h"
 #include "logic_fixture.h"
@@ -90,7 +90,7 @@ class History : public TempStore {
     return QJsonDocument::fromJson(QByteArray::fromStdString(out));
   }
   std::vector<ContactFigures> Rows() {
-    HistoryStore store(HistoryPath());
+    ContactStore store(HistoryPath());
     std::string error;
     auto rows = store.Contacts(std::nullopt, &error);
     EXPECT_TRUE(error.empty()) << error;
@@ -303,7 +303,7 @@ TEST_F(History, ACallDroppedDuringTheReadoutIsRecordedAsPartial) {
   FacadeLink link;
   RecordingView view;
   ManualTimerFactory timers;
-  HistoryStore history(HistoryPath());
+  ContactStore history(HistoryPath());
   {
     LogicEnvironment env;
     env.ProgramPath = ProgramPath();

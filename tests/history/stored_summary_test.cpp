@@ -4,8 +4,8 @@
 
 #include <random>
 
+#include "database/contact_store.h"
 #include "history/history_report.h"
-#include "history/history_store.h"
 #include "history/history_summary.h"
 #include "tests/support/sim_process.h"
 
@@ -48,7 +48,7 @@ std::vector<ContactFigures> MixedHistory() {
 
 TEST(StoredHistory, SummaryAndPagedContactsMatchThoseOfEveryContact) {
   testsupport::TempDir dir("varnel-history");
-  HistoryStore store(QString::fromStdString(dir / "history.sqlite"));
+  ContactStore store(QString::fromStdString(dir / "history.sqlite"));
   const std::vector<ContactFigures> all = MixedHistory();
   for (const ContactFigures& c : all) ASSERT_EQ(store.Add(c), "");
 

@@ -19,6 +19,7 @@
 
 #include "link/bus.h"
 #include "link/link_state.h"
+#include "tests/support/bus_result_check.h"
 #include "tests/support/json_reader.h"
 
 namespace varnel {
@@ -94,7 +95,7 @@ TEST_F(Win32Port, OpensWithItsSettingsAndRefusesWhatItCannotOpen) {
   EXPECT_EQ(PortOpen(kPlainPort, 500, 14400, true), -1);
   ASSERT_TRUE(PortIsOpen());
   std::uint32_t serial = 0;
-  EXPECT_EQ(BusReadSerial(kAddress, serial), 0);
+  EXPECT_BUS_RESULT(BusReadSerial(kAddress, serial), kBusOk);
   EXPECT_EQ(serial, TruthSerial(kPlainPort));
 
   // Port 10 closes the open port first; a port without a device fails after the timeout.
@@ -110,26 +111,26 @@ TEST_F(Win32Port, OpensWithItsSettingsAndRefusesWhatItCannotOpen) {
 TEST_F(Win32Port, ExchangesGiveTheirResultCodes) {
   ASSERT_EQ(PortOpen(kPlainPort, 500, 9600, true), 0);
   std::uint8_t id[6] = {};
-  EXPECT_EQ(BusReadIdentity(kAddress, id), 0);
+  EXPECT_BUS_RESULT(BusReadIdentity(kAddress, id), kBusOk);
 
   // Address 0 expects no reply: 100 after the write and the pause of T.
   std::uint8_t frame[16] = {0, 0x30};
   auto t0 = Clock::now();
-  EXPECT_EQ(FrameTransfer(frame, 2, 8), 100);
+  EXPECT_BUS_RESULT(FrameTransfer(frame, 2, 8), kBusNoReplyExpected);
   EXPECT_GE(MsSince(t0), 500);
 
   // Nobody answers address 17: only the echo of the request comes back.
   t0 = Clock::now();
-  EXPECT_EQ(BusReadIdentity(17, id), -6);
+  EXPECT_BUS_RESULT(BusReadIdentity(17, id), kBusShortReply);
   EXPECT_LT(MsSince(t0), 3000);
 
   // A cancelled link writes nothing.
   const int before = FramesWithFunction(kPlainPort, 0x45);
   SetCancel();
   std::uint32_t serial = 0;
-  EXPECT_EQ(BusReadSerial(kAddress, serial), -1000);
+  EXPECT_BUS_RESULT(BusReadSerial(kAddress, serial), kBusCancelled);
   ClearCancel();
-  EXPECT_EQ(BusReadSerial(kAddress, serial), 0);
+  EXPECT_BUS_RESULT(BusReadSerial(kAddress, serial), kBusOk);
   EXPECT_EQ(FramesWithFunction(kPlainPort, 0x45), before + 1);
 }
 
@@ -137,18 +138,20 @@ TEST_F(Win32Port, RetriesRepeatBadRepliesButNotDeviceErrors) {
   ASSERT_EQ(PortOpen(kFaultyPort, 500, 9600, true), 0);
   std::uint8_t id[6] = {};
   int failed = 0;
-  for (int i = 0; i < 12; ++i) failed += BusReadIdentity(kAddress, id) == -5;
+  for (int i = 0; i < 12; ++i) failed += BusReadIdentity(kAddress, id) == kBusBadReply;
   EXPECT_GT(failed, 0) << "without retries some corrupted replies must show";
 
   SetRetryMode(true);
   const int sentBefore = FramesWithFunction(kFaultyPort, 0x30);
-  for (int i = 0; i < 12; ++i) EXPECT_EQ(BusReadIdentity(kAddress, id), 0) << "read " << i;
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_BUS_RESULT(BusReadIdentity(kAddress, id), kBusOk) << "read " << i;
+  }
   EXPECT_GT(FramesWithFunction(kFaultyPort, 0x30) - sentBefore, 12) << "no read was repeated";
 
   // A corrupted error reply is retried; the first clean one ends the command with its code.
   const std::size_t writes = NotesOfFrames(kFaultyPort, 0x5D).size();
   const std::uint8_t entry[5] = {0, 0, 0, 0, 1};
-  EXPECT_EQ(BusWriteConfig(kAddress, 4, entry), 2);
+  EXPECT_BUS_RESULT(BusWriteConfig(kAddress, 4, entry), kDeviceError2);
   const auto notes = NotesOfFrames(kFaultyPort, 0x5D);
   const std::size_t valueReads = writes;
   ASSERT_GT(notes.size(), valueReads);

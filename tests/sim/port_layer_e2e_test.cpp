@@ -7,6 +7,7 @@
 #include "link/bus.h"
 #include "link/link_state.h"
 #include "tests/sim/support/sim_session.h"
+#include "tests/support/bus_result_check.h"
 
 namespace varnel::simtest {
 namespace {
@@ -40,8 +41,9 @@ TEST_F(PortLayer, OpensTheLinkedPortAndIdentifiesTheLogger) {
   ASSERT_EQ(BusReadConfig(250, 2, layout), 0);
   EXPECT_EQ(layout[2] * 256 + layout[3], 2047);
   std::uint8_t page[64 * 50];
-  EXPECT_EQ(BusReadPageBlock(250, 0, 50, page), 0);
-  EXPECT_EQ(BusReadConfig(250, 12, layout), 2) << "the logger's error code comes through";
+  EXPECT_BUS_RESULT(BusReadPageBlock(250, 0, 50, page), kBusOk);
+  EXPECT_BUS_RESULT(BusReadConfig(250, 12, layout), kDeviceError2)
+      << "the logger's error code comes through";
   EXPECT_EQ(PortClose(), 0);
 }
 
@@ -55,7 +57,8 @@ TEST_F(PortLayer, IdentifiesTheLoggerBehindTheModem) {
   ASSERT_EQ(BusReadIdentity(251, id), 0);
   EXPECT_EQ(id[0], 5);
   std::uint8_t block[64 * 50];
-  EXPECT_EQ(BusReadPageBlock(251, 0, 50, block), 0) << "a 50-page block read byte by byte";
+  EXPECT_BUS_RESULT(BusReadPageBlock(251, 0, 50, block), kBusOk)
+      << "a 50-page block read byte by byte";
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ TempDir::~TempDir() {
 
 bool SimProcess::Start(const std::vector<std::string>& args, const std::string& portsFolder,
                        int timeoutMs) {
-  if (!process_.Start(SimProgram(), args, {{"VARNEL_PORTS", portsFolder}})) return false;
+  if (!process_.Start(program_, args, {{"VARNEL_PORTS", portsFolder}})) return false;
   return process_.WaitForOutput("vtq-sim: ready", timeoutMs);
 }
 
@@ -58,14 +58,16 @@ void SimSandbox::Stop() { sim_.Stop(SIGTERM, 20000); }
 
 Json SimSandbox::Truth() const { return Json::Parse(ReadWholeFile(folder_ / "truth.json")); }
 
-std::vector<Json> SimSandbox::Frames() const {
+std::vector<Json> ReadFrameLog(const std::filesystem::path& file) {
   std::vector<Json> frames;
-  std::istringstream in(ReadWholeFile(folder_ / "frames.jsonl"));
+  std::istringstream in(ReadWholeFile(file));
   for (std::string line; std::getline(in, line);) {
     if (!line.empty()) frames.push_back(Json::Parse(line));
   }
   return frames;
 }
+
+std::vector<Json> SimSandbox::Frames() const { return ReadFrameLog(folder_ / "frames.jsonl"); }
 
 std::vector<unsigned char> SimSandbox::MemoryAtStart() const {
   const std::string bytes = ReadWholeFile(folder_ / "memory.bin");

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -31,6 +32,8 @@ class TempDir {
 class SimProcess {
  public:
   SimProcess() = default;
+  // `program`: another build of vtq-sim than the one under test.
+  explicit SimProcess(std::string program) : program_(std::move(program)) {}
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
 
@@ -54,8 +57,12 @@ class SimProcess {
   const std::string& Error() const { return process_.Error(); }
 
  private:
+  std::string program_ = SimProgram();
   ChildProcess process_;
 };
+
+// The frame log vtq-sim writes with --frames: one object per request frame, in order.
+std::vector<Json> ReadFrameLog(const std::filesystem::path& file);
 
 // vtq-sim in a temporary folder of its own: COM `port` in its ports folder (this process's
 // VARNEL_PORTS is pointed there too), its truth file, frame log and start memory image, and

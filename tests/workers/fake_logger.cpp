@@ -1,8 +1,6 @@
 #include "fake_logger.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include "link/byte_order.h"
@@ -28,25 +26,12 @@ int RequestLength(std::uint8_t function) {
 
 FakeLogger::FakeLogger(Memory memory, std::uint8_t address)
     : memory_(std::move(memory)), address_(address) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varnel-fake-XXXXXX").string();
-  folder_ = ::mkdtemp(pattern.data());
-  ::setenv("VARNEL_PORTS", folder_.c_str(), 1);
-  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-    return;
-  }
-  std::filesystem::create_symlink(::ptsname(master_), folder_ / ("com" + std::to_string(kPort)));
-  thread_ = std::thread([this] { Serve(); });
+  if (pty_.Ok()) thread_ = std::thread([this] { Serve(); });
 }
 
 FakeLogger::~FakeLogger() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (master_ >= 0) ::close(master_);
-  std::error_code ec;
-  std::filesystem::remove_all(folder_, ec);
 }
 
 std::vector<int> FakeLogger::PagesAsked() const {
@@ -71,10 +56,10 @@ PageBytes FakeLogger::RecordPage(int page, int link, std::uint32_t time) {
 void FakeLogger::Serve() {
   std::vector<std::uint8_t> pending;
   while (!stop_) {
-    pollfd p{master_, POLLIN, 0};
+    pollfd p{pty_.Master(), POLLIN, 0};
     if (::poll(&p, 1, 20) <= 0) continue;
     std::uint8_t buffer[256];
-    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    const ssize_t n = ::read(pty_.Master(), buffer, sizeof buffer);
     if (n <= 0) continue;
     pending.insert(pending.end(), buffer, buffer + n);
     while (pending.size() >= 2) {
@@ -92,7 +77,7 @@ void FakeLogger::Serve() {
       const auto answer = Answer(request);
       reply.insert(reply.end(), answer.begin(), answer.end());
       for (std::size_t done = 0; done < reply.size();) {
-        const ssize_t w = ::write(master_, reply.data() + done, reply.size() - done);
+        const ssize_t w = ::write(pty_.Master(), reply.data() + done, reply.size() - done);
         if (w > 0) done += static_cast<std::size_t>(w);
       }
     }

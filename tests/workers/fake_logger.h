@@ -2,10 +2,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "tests/support/published_pty.h"
 
 namespace varnel::testing {
 
@@ -30,7 +31,7 @@ class FakeLogger {
   FakeLogger& operator=(const FakeLogger&) = delete;
 
   static constexpr int kPort = 3;
-  bool Ok() const { return master_ >= 0; }
+  bool Ok() const { return pty_.Ok(); }
   // The page numbers of the block reads received, in order.
   std::vector<int> PagesAsked() const;
 
@@ -44,8 +45,7 @@ class FakeLogger {
 
   Memory memory_;
   std::uint8_t address_;
-  std::filesystem::path folder_;
-  int master_ = -1;
+  testsupport::PublishedPty pty_{kPort, "varnel-fake"};
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;
   std::vector<int> pagesAsked_;

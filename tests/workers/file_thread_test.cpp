@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 
 #include "files/file_error.h"
 #include "files/idc_reader.h"
 #include "link/byte_order.h"
+#include "varnel_version.h"
 #include "workers/file_thread.h"
+#include "workers/message_queue.h"
 #include "workers/worker_messages.h"
 
 namespace varnel {
@@ -20,32 +20,27 @@ namespace {
 using namespace std::chrono_literals;
 
 // A host for the file worker alone: it keeps the posts for the test thread.
-class FileHost : public PostTarget {
+class FileHost : public MessageQueue {
  public:
   struct Message {
     unsigned message;
     std::int64_t w, l;
   };
 
-  void Post(unsigned message, std::int64_t w, std::int64_t l, std::string) override {
-    std::lock_guard lock(mutex_);
-    posts_.push_back({message, w, l});
-    changed_.notify_all();
-  }
-
   // Waits until WM_FILES_DONE has arrived; false after `limit`.
   bool RunUntilDone(std::chrono::milliseconds limit = 10s) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] {
-      for (const auto& m : posts_) {
-        if (m.message == WM_FILES_DONE) return true;
-      }
-      return false;
-    });
+    const auto until = Clock::now() + limit;
+    while (!SawFilesDone()) {
+      const auto m = Take(until);
+      if (!m) return false;
+      posts_.push_back({m->message, m->wParam, m->lParam});
+    }
+    return true;
   }
 
+  // Everything posted so far.
   std::vector<Message> Posts() {
-    std::lock_guard lock(mutex_);
+    while (const auto m = Take(Clock::now())) posts_.push_back({m->message, m->wParam, m->lParam});
     return posts_;
   }
 
@@ -60,8 +55,11 @@ class FileHost : public PostTarget {
   TDevice device;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  bool SawFilesDone() const {
+    return std::any_of(posts_.begin(), posts_.end(),
+                       [](const Message& m) { return m.message == WM_FILES_DONE; });
+  }
+
   std::vector<Message> posts_;
 };
 
@@ -122,7 +120,7 @@ class FileWorker : public ::testing::Test {
   }
 
   std::unique_ptr<TFileThread> Start(std::uint8_t mode = 0) {
-    return std::make_unique<TFileThread>(host_, mode, host_.device, " 2.20", folder_,
+    return std::make_unique<TFileThread>(host_, mode, host_.device, kFileVersionText, folder_,
                                          std::make_shared<FilesReport>(7));
   }
   // Everything in the logger's folder, by name.
@@ -153,7 +151,7 @@ TEST_F(FileWorker, WritesOneFilePerReadRecordWithItsPagesOldestFirst) {
   ASSERT_EQ(files.size(), 2u);
   const IdcFile newest = ReadIdcFile(files[0]);
   const IdcFile oldest = ReadIdcFile(files[1]);
-  EXPECT_EQ(newest.WriterTag, "Reader_ST 2.20");
+  EXPECT_EQ(newest.WriterTag, std::string(kIdcWriterName) + kFileVersionText);
   EXPECT_EQ(newest.SerialNumber, 4711u);
   EXPECT_EQ(newest.IdentityText, "Well 4");
   EXPECT_EQ(newest.CommentText, "note");

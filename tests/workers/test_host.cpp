@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "varnel_version.h"
 #include "workers/worker_messages.h"
 
 namespace varnel::testing {
@@ -31,34 +32,9 @@ TestHost::~TestHost() { Shutdown(); }
 
 void TestHost::Shutdown() {
   running_ = false;
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  syncDone_.notify_all();
   StopLink();
   if (!WaitForWorker(kShutdownLimitMs)) ADD_FAILURE() << "a worker did not end after the stop";
   fileThread_.reset();
-}
-
-void TestHost::Post(unsigned message, std::int64_t wParam, std::int64_t lParam,
-                    std::string text) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back({{message, wParam, lParam, std::move(text), Clock::now()}, nullptr});
-  }
-  queued_.notify_all();
-}
-
-bool TestHost::Synchronize(const std::function<void()>& call) {
-  auto sync = std::make_shared<SyncCall>();
-  sync->call = call;
-  std::unique_lock lock(mutex_);
-  if (stopping_) return false;
-  queue_.push_back({{}, sync});
-  queued_.notify_all();
-  syncDone_.wait(lock, [&] { return sync->done || stopping_; });
-  return sync->done;
 }
 
 bool TestHost::Start() {
@@ -111,30 +87,14 @@ bool TestHost::RunUntil(const std::function<bool()>& done, std::chrono::millisec
   const auto until = Clock::now() + limit;
   for (;;) {
     if (done()) return true;
-    Item item;
-    {
-      std::unique_lock lock(mutex_);
-      if (queue_.empty()) {
-        queued_.wait_until(lock, std::min(until, Clock::now() + std::chrono::milliseconds(20)));
-        if (queue_.empty()) {
-          if (Clock::now() >= until) return done();
-          continue;
-        }
-      }
-      item = std::move(queue_.front());
-      queue_.pop_front();
+    std::optional<WorkerMessage> m =
+        queue_.Take(std::min(until, Clock::now() + std::chrono::milliseconds(20)));
+    if (!m) {
+      if (Clock::now() >= until) return done();
+      continue;
     }
-    if (item.sync) {
-      item.sync->call();
-      {
-        std::lock_guard lock(mutex_);
-        item.sync->done = true;
-      }
-      syncDone_.notify_all();
-    } else {
-      messages_.push_back(item.message);
-      Handle(messages_.back());
-    }
+    messages_.push_back({m->message, m->wParam, m->lParam, std::move(m->text), m->posted});
+    Handle(messages_.back());
   }
 }
 
@@ -267,7 +227,7 @@ void TestHost::SelectRecords() {
 void TestHost::StartFileWorker() {
   fileThread_.reset();
   filesPending_ = true;
-  fileThread_ = std::make_unique<TFileThread>(*this, 0, device_, " 2.20", setup_.dataFolder);
+  fileThread_ = std::make_unique<TFileThread>(*this, 0, device_, kFileVersionText, setup_.dataFolder);
 }
 
 std::vector<int> TestHost::Results() const {

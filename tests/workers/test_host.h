@@ -1,20 +1,17 @@
 #pragma once
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "device/device.h"
 #include "workers/file_thread.h"
 #include "workers/link_facade.h"
-#include "workers/post_target.h"
+#include "workers/message_queue.h"
 
 namespace varnel::testing {
 
@@ -27,11 +24,11 @@ struct HostMessage {
   std::chrono::steady_clock::time_point At;
 };
 
-// A small host for the workers: it queues their posts for the test thread (its "main
+// A small host for the workers: its queue takes their posts for the test thread (its "main
 // thread") and, as it handles them there, starts the next job by the result codes the way
 // the main window does -- contents, records, files, hang-up, next call. It owns the device
 // image. Everything it saw is kept for the test to look at.
-class TestHost : public PostTarget, public SyncTarget {
+class TestHost : public PostTarget {
  public:
   enum class Selection {
     ByOptions,  // the first record, and with ReadActualRec off every record from the month
@@ -64,10 +61,11 @@ class TestHost : public PostTarget, public SyncTarget {
   explicit TestHost(Setup setup);
   ~TestHost() override;
 
-  // PostTarget / SyncTarget, called by the workers.
+  // Called by the workers.
   void Post(unsigned message, std::int64_t wParam, std::int64_t lParam,
-            std::string text = {}) override;
-  bool Synchronize(const std::function<void()>& call) override;
+            std::string text = {}) override {
+    queue_.Post(message, wParam, lParam, std::move(text));
+  }
 
   // Presses Start: resets the device for a contents reading, opens the port and starts the
   // first job. False when the port could not be opened.
@@ -102,16 +100,6 @@ class TestHost : public PostTarget, public SyncTarget {
   const std::vector<std::vector<TPage>>& PagesRead() const { return pagesRead_; }
 
  private:
-  struct SyncCall {
-    std::function<void()> call;
-    bool done = false;
-    bool refused = false;
-  };
-  struct Item {
-    HostMessage message;
-    std::shared_ptr<SyncCall> sync;
-  };
-
   void Handle(const HostMessage& m);
   void OnStatus(int event);
   void OnDone(int code);
@@ -120,6 +108,7 @@ class TestHost : public PostTarget, public SyncTarget {
   void Shutdown();
 
   Setup setup_;
+  MessageQueue queue_;  // before the workers that post to it: destroyed after them
   TDevice device_;
   bool running_ = false;
   int hangUps_ = 0;
@@ -129,12 +118,6 @@ class TestHost : public PostTarget, public SyncTarget {
   std::vector<std::filesystem::path> files_;
   std::vector<std::vector<TPage>> pagesRead_;
   std::unique_ptr<TFileThread> fileThread_;
-
-  std::mutex mutex_;
-  std::condition_variable queued_;
-  std::condition_variable syncDone_;
-  std::deque<Item> queue_;
-  bool stopping_ = false;
 };
 
 // Year and month (1-12) of a device time.
