@@ -5,7 +5,7 @@
 
 #include "app/registered_device_store.h"
 #include "dialogs/logger_options_model.h"
-#include "logic_fixture.h"
+#include "temp_store.h"
 
 namespace varnel {
 namespace {

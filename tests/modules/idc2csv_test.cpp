@@ -10,7 +10,7 @@
 #include "common/registry_store.h"
 #include "common/settings.h"
 #include "files/idc_blocks.h"
-#include "logic_fixture.h"
+#include "temp_store.h"
 #include "modules/idc2csv/csv_export.h"
 
 namespace varnel::idc2csv {
