@@ -6,6 +6,7 @@
 
 #include "app/main_logic.h"
 #include "app/program_parts.h"
+#include "common/locations.h"
 #include "common/program_log.h"
 #include "cli/collect_options.h"
 #include "cli/collector.h"
