@@ -27,7 +27,7 @@ std::optional<double> RingUse(const TDevice& d) {
 
 }  // namespace
 
-ContactTracker::ContactTracker(ContactSink& sink, std::function<std::uint64_t()> lineBytes,
+ContactTracker::ContactTracker(ContactService& sink, std::function<std::uint64_t()> lineBytes,
                                std::function<void(const std::string&)> failed)
     : sink_(sink), lineBytes_(std::move(lineBytes)), failed_(std::move(failed)) {}
 

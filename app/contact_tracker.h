@@ -18,7 +18,7 @@ class ContactTracker {
  public:
   // `lineBytes` reads the running count of bytes on the line; `failed` is told when the
   // sink refused a contact.
-  ContactTracker(ContactSink& sink, std::function<std::uint64_t()> lineBytes,
+  ContactTracker(ContactService& sink, std::function<std::uint64_t()> lineBytes,
                  std::function<void(const std::string&)> failed);
 
   // Called by the window logic as each of these happens, before it acts on it.
@@ -42,7 +42,7 @@ class ContactTracker {
   void FinishIfDone();
   void Finish();
 
-  ContactSink& sink_;
+  ContactService& sink_;
   std::function<std::uint64_t()> lineBytes_;
   std::function<void(const std::string&)> failed_;
 

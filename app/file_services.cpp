@@ -10,12 +10,12 @@
 namespace varnel {
 
 void ContactServices::FilesWritten(const CallFiles& files) {
-  for (ContactSink* service : list_) service->FilesWritten(files);
+  for (ContactService* service : list_) service->FilesWritten(files);
 }
 
 std::string ContactServices::ContactEnded(const ContactFigures& contact) {
   std::string reasons;
-  for (ContactSink* service : list_) {
+  for (ContactService* service : list_) {
     const std::string why = service->ContactEnded(contact);
     if (why.empty()) continue;
     if (!reasons.empty()) reasons += "; ";
@@ -25,7 +25,7 @@ std::string ContactServices::ContactEnded(const ContactFigures& contact) {
 }
 
 void ContactServices::CollectingStarted() {
-  for (ContactSink* service : list_) service->CollectingStarted();
+  for (ContactService* service : list_) service->CollectingStarted();
 }
 
 void BackupCopies::FilesWritten(const CallFiles& files) {

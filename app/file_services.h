@@ -16,16 +16,16 @@
 namespace varnel {
 
 // Every service of the list, called in the order added.
-class ContactServices : public ContactSink {
+class ContactServices : public ContactService {
  public:
-  void Add(ContactSink& service) { list_.push_back(&service); }
+  void Add(ContactService& service) { list_.push_back(&service); }
   void FilesWritten(const CallFiles& files) override;
   // Every service is told; the reasons of those that could not keep it, joined.
   std::string ContactEnded(const ContactFigures& contact) override;
   void CollectingStarted() override;
 
  private:
-  std::vector<ContactSink*> list_;
+  std::vector<ContactService*> list_;
 };
 
 // A line for the memo and the log, and the text of an id in the window's language.
@@ -34,7 +34,7 @@ using TextOf = std::function<std::string(int id)>;
 
 // Copies each new file to its "_BAK" copy while the backup setting is on; says "created"
 // only when every copy was made, and names each one that failed.
-class BackupCopies : public ContactSink {
+class BackupCopies : public ContactService {
  public:
   BackupCopies(std::function<bool()> enabled, SayLine say, TextOf text)
       : enabled_(std::move(enabled)), say_(std::move(say)), text_(std::move(text)) {}
@@ -51,7 +51,7 @@ std::filesystem::path PageCacheFileOf(std::uint32_t serialNumber);
 
 // Keeps the pages of the records read for the logger's option to read only new pages. A
 // cache that cannot be written costs a full readout next time, never a file.
-class PageCacheKeeper : public ContactSink {
+class PageCacheKeeper : public ContactService {
  public:
   PageCacheKeeper(SayLine say, TextOf text) : say_(std::move(say)), text_(std::move(text)) {}
   void FilesWritten(const CallFiles& files) override;
@@ -62,13 +62,13 @@ class PageCacheKeeper : public ContactSink {
 };
 
 // Replaces the stored list of the last readout's files, which other programs read.
-class FileListWriter : public ContactSink {
+class FileListWriter : public ContactService {
  public:
   void FilesWritten(const CallFiles& files) override;
 };
 
 // Starts the chosen modules on the new files, without waiting for them.
-class ModuleStarter : public ContactSink {
+class ModuleStarter : public ContactService {
  public:
   ModuleStarter(const TExecuteModuleList& chosen, std::function<QString()> fileListKey,
                 ModuleLauncher& launcher, std::function<void(int)> pause)

@@ -101,7 +101,7 @@ void MainLogic::RegisterServices() {
       FExecModules, [this] { return QString::fromStdString(FFileListKey); }, *env_.Launcher,
       env_.Pause));
   for (const auto& service : fileServices_) services_.Add(*service);
-  for (ContactSink* service : env_.Services) services_.Add(*service);
+  for (ContactService* service : env_.Services) services_.Add(*service);
 }
 
 std::string MainLogic::Text(int id) const { return LoadText(id, FLanguage); }

@@ -50,7 +50,7 @@ struct LogicEnvironment {
   std::function<void(int ms)> Pause;  // the pause between module starts
   // What else each contact goes to, in this order, after the data files' own steps
   // (backups, page cache, file list, modules): the history, the database, ...
-  std::vector<ContactSink*> Services;
+  std::vector<ContactService*> Services;
 };
 
 // Values that hold for one run only and are not stored at close (the console collector's
@@ -317,7 +317,7 @@ class MainLogic {
   std::unique_ptr<ModuleLauncher> ownLauncher_;
   std::unique_ptr<WorkerEventPump> pump_;
   // The data files' own steps and then the environment's services, registered at start.
-  std::vector<std::unique_ptr<ContactSink>> fileServices_;
+  std::vector<std::unique_ptr<ContactService>> fileServices_;
   ContactServices services_;
   std::unique_ptr<ContactTracker> tracker_;  // only with a history
   bool closed_ = false;

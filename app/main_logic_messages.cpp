@@ -107,7 +107,7 @@ void MainLogic::ActOnStatus(int code) {
       DeviceOptionNotes notes;
       if (LoadDeviceOptions(QString::number(d.SerialNumber), &notes)) {
         d.KnownDevice = true;
-        Memo(Text(67));
+        Memo(Text(kTextRegisteredDevice));
       }
       for (const std::string& refused : notes.Refused) {
         optionNotes_.push_back(Text(kTextValueRefused) + " " + refused);

@@ -62,15 +62,15 @@ struct CallFiles {
 // One consumer of what each contact gave, registered once at start (the data files' own
 // steps, the history, the database): the window logic calls every one in the order
 // registered, on its own thread, so a service hands slow work to a thread of its own.
-class ContactSink {
+class ContactService {
  public:
-  virtual ~ContactSink() = default;
+  virtual ~ContactService() = default;
   // The file worker of a contact wrote at least one data file.
   virtual void FilesWritten(const CallFiles& /*files*/) {}
   // The contact is over and its figures complete. Returns an empty text on success, else
   // the reason it could not be kept (the logic logs it and goes on).
   virtual std::string ContactEnded(const ContactFigures& /*contact*/) { return {}; }
-  // The operator (or the collector) started collecting: a sink may catch up with what it
+  // The operator (or the collector) started collecting: a service may catch up with what it
   // could not keep before. Must return at once.
   virtual void CollectingStarted() {}
 };

@@ -37,7 +37,7 @@ struct ContactPosition {
   std::int64_t Id = 0;
 };
 
-class ContactStore : public ContactSink {
+class ContactStore : public ContactService {
  public:
   // The version of the table layout this program writes (kept in the file's user_version).
   static constexpr int kSchemaVersion = 1;

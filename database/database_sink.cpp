@@ -49,7 +49,7 @@ struct DatabaseSink::Shared {
   }
 };
 
-DatabaseSink::DatabaseSink(ContactSink* local, std::function<QString()> url,
+DatabaseSink::DatabaseSink(ContactService* local, std::function<QString()> url,
                            std::function<void(DatabaseEvent, const std::string&)> report,
                            QString pendingList)
     : local_(local), url_(std::move(url)), shared_(std::make_shared<Shared>()) {

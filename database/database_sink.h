@@ -28,12 +28,12 @@ enum class DatabaseEvent {
   StillWriting, // not sent by the sink: its owner says it when Stop() found it still busy
 };
 
-class DatabaseSink : public ContactSink {
+class DatabaseSink : public ContactService {
  public:
   // `local`: the per-PC history, which gets every contact first (may be null). `url` is
   // asked at each contact (empty: no database). `report` is called on the thread that made
   // the sink, through its event loop.
-  DatabaseSink(ContactSink* local, std::function<QString()> url,
+  DatabaseSink(ContactService* local, std::function<QString()> url,
                std::function<void(DatabaseEvent, const std::string&)> report,
                QString pendingList = {});
   // Stops as Stop(15000); a thread still busy after that is left to end alone.
@@ -57,7 +57,7 @@ class DatabaseSink : public ContactSink {
   struct Shared;
   void Queue(const QString& url);
 
-  ContactSink* local_;
+  ContactService* local_;
   std::function<QString()> url_;
   std::shared_ptr<Shared> shared_;
   std::thread worker_;

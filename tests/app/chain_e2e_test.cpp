@@ -58,7 +58,7 @@ class Chain : public test::TempStore {
     qunsetenv("VARNEL_PORTS");
     TempStore::TearDown();
   }
-  void Make(ContactSink* history = nullptr) {
+  void Make(ContactService* history = nullptr) {
     LogicEnvironment env;
     env.ProgramPath = ProgramPath();
     env.Link = &link;
@@ -367,7 +367,7 @@ TEST_F(Chain, AnIdentityTextOutsideAsciiAndALargeSerialNameFilesBackupsAndModule
 }
 
 TEST_F(Chain, ADataFolderGoneSinceTheStartSendsTheFilesToTheFallbackFolderAndSaysWhy) {
-  struct Rows : ContactSink {
+  struct Rows : ContactService {
     std::vector<ContactFigures> rows;
     int starts = 0;
     std::string ContactEnded(const ContactFigures& c) override {

@@ -10,7 +10,7 @@
 namespace varnel {
 namespace {
 
-struct Sink : ContactSink {
+struct Sink : ContactService {
   std::vector<ContactFigures> rows;
   std::string ContactEnded(const ContactFigures& c) override {
     rows.push_back(c);

@@ -118,7 +118,7 @@ TEST(DatabaseSink, ADatabaseThatCannotBeReachedCostsNothingAcrossARestart) {
   blocker.close();
   const QString url = "sqlite://" + dir.path() + "/not-a-folder/db.sqlite";
 
-  struct History : ContactSink {
+  struct History : ContactService {
     int contacts = 0;
     std::string ContactEnded(const ContactFigures&) override { return ++contacts, ""; }
   } history;

@@ -272,6 +272,10 @@ void LoggerConfig::offsetsAndTextsKeepTheirLimits() {
 #endif
   QVERIFY(store_.Write("5", DeviceValues{}));
   WithDialog([&](TFormLoggerConfig& d) {
+    // Focus events reach a window only once it is active, and a loaded machine may run this
+    // before the platform has activated the new dialog.
+    d.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
     Tick(d.ChBOffset);
     d.FeP1->selectAll();
     QTest::keyClicks(d.FeP1, "-1.2.3--");  // one mark, one minus
