@@ -1,38 +1,23 @@
 #pragma once
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QString>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-#include "tests/common/fresh_user_store.h"
+#include "tests/common/temp_home.h"
 
 namespace varnel::test {
 
-// A fresh, empty per-user store for each test: $XDG_CONFIG_HOME points into a temporary
-// folder, which also holds the program's folder and its log.
+// A fresh, empty per-user store for each test (see TempHome).
 class TempStore : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    oldConfig_ = qgetenv("XDG_CONFIG_HOME");
-    oldData_ = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
-    FreshWindowsUserStore(dir_.path());
-    QDir().mkpath(ProgramFolder());
-  }
-  void TearDown() override {
-    qputenv("XDG_CONFIG_HOME", oldConfig_);
-    qputenv("XDG_DATA_HOME", oldData_);
-  }
-  QString Root() const { return dir_.path(); }
-  QString ProgramFolder() const { return dir_.path() + "/program"; }
-  QString ProgramPath() const { return ProgramFolder() + "/Varnel.exe"; }
-  QString LogPath() const { return ProgramFolder() + "/Varnel.LOG"; }
+  void SetUp() override { ASSERT_TRUE(home_.Valid()); }
+  QString Root() const { return home_.Root(); }
+  QString ProgramFolder() const { return home_.ProgramFolder(); }
+  QString ProgramPath() const { return home_.ProgramPath(); }
+  QString LogPath() const { return home_.LogPath(); }
   // The lines of the log (split at CR LF), without the final empty piece.
   std::vector<std::string> LogLines() const {
     QFile f(LogPath());
@@ -53,8 +38,7 @@ class TempStore : public ::testing::Test {
   }
 
  private:
-  QTemporaryDir dir_;
-  QByteArray oldConfig_, oldData_;
+  TempHome home_;
 };
 
 }  // namespace varnel::test

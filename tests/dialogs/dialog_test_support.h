@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "tests/common/fresh_user_store.h"
+#include "tests/common/temp_home.h"
 
 // Helpers for driving modal dialogs from a test: a modal loop is never left waiting.
 namespace varnel::test {
@@ -56,30 +56,5 @@ inline void ChooseFile(QFileDialog* dialog, const QString& path) {
   // A refused name (no such file) must not leave the dialog waiting.
   if (dialog->isVisible()) dialog->reject();
 }
-
-// A fresh per-user store and data folder for each test ($XDG_CONFIG_HOME, $XDG_DATA_HOME).
-class TempHome {
- public:
-  TempHome() {
-    oldConfig_ = qgetenv("XDG_CONFIG_HOME");
-    oldData_ = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
-    FreshWindowsUserStore(dir_.path());
-    QDir().mkpath(ProgramFolder());
-  }
-  ~TempHome() {
-    qputenv("XDG_CONFIG_HOME", oldConfig_);
-    qputenv("XDG_DATA_HOME", oldData_);
-  }
-  QString Root() const { return dir_.path(); }
-  QString ProgramFolder() const { return dir_.path() + "/program"; }
-  QString ProgramPath() const { return ProgramFolder() + "/Varnel.exe"; }
-  QString LogPath() const { return ProgramFolder() + "/Varnel.LOG"; }
-
- private:
-  QTemporaryDir dir_;
-  QByteArray oldConfig_, oldData_;
-};
 
 }  // namespace varnel::test

@@ -1,33 +1,18 @@
 #pragma once
 #include <QAction>
-#include <QByteArray>
-#include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <memory>
 
-#include "tests/common/fresh_user_store.h"
+#include "tests/common/temp_home.h"
 #include "gui/main_window.h"
 
 namespace varnel::test {
 
-// A fresh per-user store for each window: $XDG_CONFIG_HOME and $XDG_DATA_HOME point into a
-// temporary folder, which also holds the program's folder and its log.
-class GuiStore {
+// A fresh per-user store for each window, with the program as the window's own file.
+class GuiStore : public TempHome {
  public:
-  GuiStore() {
-    qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
-    FreshWindowsUserStore(dir_.path());
-    QDir().mkpath(ProgramFolder());
-  }
-  QString Root() const { return dir_.path(); }
-  QString ProgramFolder() const { return dir_.path() + "/program"; }
   QString ProgramPath() const { return ProgramFolder() + "/varnel"; }
-
- private:
-  QTemporaryDir dir_;
 };
 
 template <typename W>

@@ -1,101 +1,16 @@
-// The end of each job: what is shown and logged, and which job follows which result.
-#include <QDate>
+// The end of each worker job: what is shown and logged, and which job follows which result.
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "common/locale_text.h"
-#include "common/registry_store.h"
-#include "common/settings.h"
-#include "lang/text_ids.h"
-#include "logic_fixture.h"
-#include "varnel_version.h"
-#include "workers/worker_messages.h"
+#include "worker_done_fixture.h"
 
 namespace varnel {
 namespace {
 
+using test::SecondsOf;
+using test::WorkerDone;
 using Lines = std::vector<std::string>;
-
-std::uint32_t SecondsOf(int year, int month, int day) {
-  return static_cast<std::uint32_t>(QDate(2000, 1, 1).daysTo(QDate(year, month, day)) * 86400);
-}
-
-class WorkerDone : public test::LogicTest {
- protected:
-  void SetUp() override {
-    LogicTest::SetUp();
-    CreateRunning();
-  }
-  void CreateRunning() {
-    Create();
-    logic->SetShowTime(false);
-    link.modem = true;
-    StartRunning();
-    link.jobs.clear();
-    QFile::resize(LogPath(), 0);
-  }
-  // Registers modules (name, one-file flag) with program files in the test folder, chooses
-  // them in this order and starts the window again, as at the next program start.
-  QStringList ChooseModules(const std::vector<std::pair<QString, bool>>& modules) {
-    QStringList paths;
-    RegistryKey exec(kExecutableKey);
-    int i = 0;
-    for (const auto& [name, oneFile] : modules) {
-      const QString path = Root() + "/m/" + name.toLower();
-      QDir().mkpath(Root() + "/m");
-      QFile f(path);
-      EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-      RegistryKey key(QString(kModulesKey) + "\\" + name);
-      key.WriteString("Path", path);
-      key.WriteString("Description", name);
-      key.WriteFlag("OnlyOneFile", oneFile);
-      exec.WriteString("Exec" + QString::number(i++), name);
-      paths << path;
-    }
-    logic.reset();
-    CreateRunning();
-    return paths;
-  }
-  void AddRecords(std::initializer_list<std::uint32_t> starts) {
-    TDevice& d = *logic->FDevice;
-    d.LastRingPage = 1000;
-    for (std::uint32_t s : starts) {
-      auto rec = std::make_unique<TRec>();
-      rec->StartTime = s;
-      rec->Span = 100;
-      d.AddRec(std::move(rec));
-    }
-  }
-  std::vector<std::uint32_t> Kinds() const {
-    std::vector<std::uint32_t> k;
-    for (const auto& j : link.jobs) k.push_back(j.kind);
-    return k;
-  }
-  // A file worker's run with the files of its readout on disk in the data folder (named
-  // from `first` on); what its start showed is cleared.
-  QStringList MakeFiles(int n, int first = 1) {
-    logic->WMWorkerDone(wdRecordsRead);
-    view.memo.clear();
-    QFile::resize(LogPath(), 0);
-    QStringList names;
-    const QString folder = Root() + "/data/4711";
-    QDir().mkpath(folder);
-    for (int i = first; i < first + n; ++i) {
-      const QString name = folder + QString("/W_%1.idc").arg(i);
-      QFile f(name);
-      EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-      f.write("data" + QByteArray::number(i));
-      names << name;
-      link.fileThreads.back().report->AddFile(name.toStdString());
-    }
-    return names;
-  }
-  // The done message of the last file worker started (of none: an unknown one).
-  void FilesDone(std::int64_t flag) {
-    logic->WMFilesDone(flag, link.fileThreads.empty() ? 0 : link.fileThreads.back().report->Run);
-  }
-};
 
 TEST_F(WorkerDone, ContentsReadListsTheRecordsTicksByTheRuleAndReadsThem) {
   TDevice& d = *logic->FDevice;
@@ -316,105 +231,6 @@ TEST_F(WorkerDone, EveryEndResetsTheGaugeAndShowsTheTimeWhileRunning) {
   EXPECT_EQ(view.gaugePos, 0);
   ASSERT_EQ(view.memo.size(), 1u);
   EXPECT_EQ(view.memo[0].rfind("Time: \t\t", 0), 0u);
-}
-
-TEST_F(WorkerDone, FilesDoneListsTheFilesMakesBackupsAndStartsTheModules) {
-  const QStringList programs = ChooseModules({{"One", true}, {"All", false}});
-  const QStringList files = MakeFiles(2);
-  FilesDone(0x101);  // only the low byte counts
-  EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created",
-                              "Backup file(s) created !"}));
-  const auto log = LogLines();
-  ASSERT_EQ(log.size(), 4u);
-  EXPECT_EQ(AfterStamp(log[0]), "File W_1.idc created");
-  EXPECT_EQ(AfterStamp(log[1]), "File W_2.idc created");
-  EXPECT_EQ(log[2], "");  // the last file line is followed by an empty line
-  EXPECT_EQ(AfterStamp(log[3]), "Backup file(s) created !");
-
-  QFile backup(Root() + "/data/4711/W_2_BAK.idc");
-  ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
-  EXPECT_EQ(backup.readAll(), "data2");
-
-  // Full paths with the system's separators, as the device line's other programs read them.
-  const auto native = [&files](int i) { return QDir::toNativeSeparators(files[i]); };
-  RegistryKey list(QString(kCommonKeySlash) + "Files");
-  EXPECT_EQ(list.ReadString("File0"), native(0));
-  EXPECT_EQ(list.ReadString("File1"), native(1));
-  EXPECT_EQ(logic->FileListKey(), "Files");
-
-  ASSERT_EQ(launcher.starts.size(), 3u);
-  EXPECT_EQ(launcher.starts[0].arguments, QStringList{native(0)});
-  EXPECT_EQ(launcher.starts[1].arguments, QStringList{native(1)});
-  EXPECT_EQ(launcher.starts[0].program, programs[0]);
-  EXPECT_EQ(launcher.starts[2].program, programs[1]);
-  EXPECT_EQ(launcher.starts[2].arguments, QStringList{"Files"});
-  EXPECT_EQ(pauses, (std::vector<int>{200, 200, 200}));
-  EXPECT_TRUE(view.enabled["btnReadRec"]);
-  EXPECT_EQ(link.closes, 0);  // modem mode keeps the port open
-}
-
-TEST_F(WorkerDone, BackupsOverwriteEarlierCopiesAndCanBeSwitchedOff) {
-  const QStringList files = MakeFiles(1);
-  {
-    QFile old(Root() + "/data/4711/W_1_BAK.idc");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("stale backup");
-  }
-  FilesDone(1);
-  QFile b(Root() + "/data/4711/W_1_BAK.idc");
-  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
-  EXPECT_EQ(b.readAll(), "data1");
-  b.close();
-
-  QFile::remove(Root() + "/data/4711/W_1_BAK.idc");
-  RegistryKey(kSettingsKey).WriteFlag("Create-Backup", false);
-  logic.reset();
-  CreateRunning();
-  MakeFiles(1);
-  FilesDone(1);
-  EXPECT_FALSE(QFile::exists(Root() + "/data/4711/W_1_BAK.idc"));
-  EXPECT_EQ(view.memo, Lines{"File W_1.idc created"});
-}
-
-TEST_F(WorkerDone, ABackupThatCannotBeMadeIsNamedAndNotReportedAsCreated) {
-  const QStringList files = MakeFiles(2);
-  // A folder in the way of the first copy.
-  ASSERT_TRUE(QDir().mkpath(Root() + "/data/4711/W_1_BAK.idc/in-the-way"));
-  FilesDone(1);
-  const std::string failed = logic->Text(kTextBackupFailed) + " W_1_BAK.idc";
-  EXPECT_EQ(view.memo, (Lines{"File W_1.idc created", "File W_2.idc created", failed}));
-  EXPECT_EQ(LoggedTexts().back(), failed);
-  EXPECT_TRUE(QFile::exists(Root() + "/data/4711/W_2_BAK.idc"));
-  EXPECT_EQ(launcher.starts.size(), 0u);  // no module chosen; the list is still written
-  EXPECT_EQ(RegistryKey(QString(kCommonKeySlash) + "Files").ReadString("File1"),
-            QDir::toNativeSeparators(files[1]));
-}
-
-TEST_F(WorkerDone, NoFileCreatedRunsNoModule) {
-  ChooseModules({{"All", false}});
-  FilesDone(1);  // flag 1 but an empty list
-  FilesDone(0);
-  EXPECT_EQ(view.memo, (Lines{"No File created !", "No File created !"}));
-  EXPECT_EQ(LoggedTexts(), (Lines{"No File created !", "No File created !"}));
-  EXPECT_TRUE(launcher.starts.empty());
-  FilesDone(2);  // other values: nothing
-  EXPECT_EQ(view.memo.size(), 2u);
-}
-
-TEST_F(WorkerDone, FilesDoneOutsideModemModeClosesThePortUnlessKeptOpen) {
-  link.modem = false;
-  ASSERT_FALSE(logic->KeepPortOpen());  // Start opened the port itself
-  FilesDone(0);
-  EXPECT_EQ(link.closes, 1);
-  EXPECT_TRUE(view.enabled["btnStart"]);
-  // A record table read in modem mode chains the readout on the open port.
-  link.modem = true;
-  AddRecords({SecondsOf(2020, 1, 1)});
-  logic->WMWorkerDone(wdContentsRead);
-  ASSERT_TRUE(logic->KeepPortOpen());
-  link.modem = false;
-  FilesDone(0);
-  EXPECT_EQ(link.closes, 1);
 }
 
 }  // namespace
