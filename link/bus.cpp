@@ -56,7 +56,7 @@ constexpr std::size_t kWaitingBytesLimit = 1000;
 // counts as dropped. A next call that came at once is announced behind the report; it must
 // not be lost.
 bool TakeCallEnded(const std::uint8_t* bytes, std::size_t n) {
-  if (!BytesContainUpper(bytes, n, kCallEndedText)) return false;
+  if (!BytesContainCallEnded(bytes, n)) return false;
   SetLineDropped();
   if (BytesContainUpper(bytes, n, kCallConnectedText)) NoteCallAnnounced();
   return true;
@@ -67,10 +67,7 @@ bool TakeCallEnded(const std::uint8_t* bytes, std::size_t n) {
 bool EndsInsideModemLine(const std::uint8_t* bytes, std::size_t n) {
   if (n == 0) return false;
   if (bytes[n - 1] == '\r' || bytes[n - 1] == '\n') return true;
-  for (std::size_t k = std::min(n, kCallEndedText.size() - 1); k >= 1; --k) {
-    if (BytesContainUpper(bytes + n - k, k, kCallEndedText.substr(0, k))) return true;
-  }
-  return false;
+  return BytesEndInsideCallEnded(bytes, n);
 }
 
 // A reply cut short by the end of the call carries the modem's report of it. The report

@@ -22,6 +22,7 @@ constexpr int kConfiguredAnswerDelayMs = 500;
 constexpr int kProfileAnswerDelayMs = 2000;  // "AT&V" prints the whole profile
 constexpr int kUserAnswerDelayMs = 1000;
 constexpr int kAfterAnswerMs = 200;
+constexpr int kLookAtWaitingMs = 10;  // enough to see bytes that are waiting, no wait for more
 constexpr std::size_t kHeardTextLimit = 2 * kModemAnswerBytes;
 constexpr int kPresetSlots = 6;  // slots 0-5: the predefined commands and the loudspeaker
 constexpr int kUserSlot = 6;     // slot 6: the operator's own list, separated by ";"
@@ -49,11 +50,15 @@ void TContThread::Execute() {
     if (go) go = setUp == CommandOutcome::Connected ? TakeCall() : WaitForCall();
   }
   if (go) {
-    result_ = wdContentsFailed;
-    posts_.Range(kContentsProgressRange);
-    SetRetryMode(false);
-    SendWakeByte();  // in modem mode only; a logger that sleeps through it fails below
-    if (Identify() && ReadSerialAndOptions() && ReadState() && ScanRecords()) {
+    bool identified = LoggerAnswers();
+    // A call found waiting may have been given up by its logger since: the wait goes on,
+    // and nobody is told of a logger that was never there.
+    while (!identified && callFoundWaiting_ && !CancelFlag() && !PortVanished()) {
+      callFoundWaiting_ = false;
+      if (!WaitForCall()) break;
+      identified = LoggerAnswers();
+    }
+    if (identified && ReadSerialAndOptions() && ReadState() && ScanRecords()) {
       if (Device.RecCount() == 0) {
         result_ = wdNoRecord;
       } else if (DropOverwrittenRecords()) {
@@ -70,6 +75,14 @@ void TContThread::Execute() {
   }
   posts_.Advance(Device.LastRingPage);
   posts_.Done(result_);
+}
+
+bool TContThread::LoggerAnswers() {
+  result_ = wdContentsFailed;
+  posts_.Range(kContentsProgressRange);
+  SetRetryMode(false);
+  SendWakeByte();  // in modem mode only; a logger that sleeps through it fails below
+  return Identify();
 }
 
 bool TContThread::StartModem() {
@@ -187,9 +200,18 @@ bool TContThread::WaitForCall() {
   posts_.Status(wsWaitingForCall);
   // The announcement came with the end of the last call or with a command's answer.
   if (TakeCallAnnounced()) return TakeCall();
-  // What the modem said before this wait began is no call of it: a call the modem answered
-  // while nobody listened has been given up by the logger since.
-  if (Kind == kJobNextCall) ModemClearAndPurge();
+  // What the modem said before this wait began is looked at, not thrown away: a logger that
+  // called while the last call was being closed (a modem whose report of the end went
+  // unrecognised) is still on the line and is served. A call reported over since, and
+  // anything else, is stale.
+  if (Kind == kJobNextCall) {
+    CreatePortEvent();
+    if (LiveCallAnnounced(ReadWaitingText())) {
+      callFoundWaiting_ = true;
+      return TakeCall();
+    }
+    ModemClearAndPurge();
+  }
   for (;;) {
     if (CancelFlag()) return false;
     ModemClearLineError();
@@ -208,6 +230,12 @@ bool TContThread::WaitForCall() {
     }
     if (ContainsUpper(heard, kCallConnectedText)) return TakeCall();
   }
+}
+
+std::string TContThread::ReadWaitingText() {
+  const IoResult waiting = ModemWaitEvent(kMaskReceive, kLookAtWaitingMs);
+  if (!waiting.Completed() || (waiting.count & kEvRxChar) == 0) return {};
+  return ModemReadText(kModemAnswerBytes);
 }
 
 bool TContThread::TakeCall() {

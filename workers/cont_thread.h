@@ -36,10 +36,13 @@ class TContThread {
   CommandOutcome SendConfiguredCommands();
   bool WaitForCall();
   bool TakeCall();
+  // What the modem sent that waits in the port, as text; empty when nothing waits.
+  std::string ReadWaitingText();
   CommandOutcome SendModemCommand(const std::string& text, int answerDelayMs,
                                   AnswerCheck check, bool fixed);
 
   // The contents phase; each returns false when the job ends.
+  bool LoggerAnswers();  // wakes the logger and identifies it
   bool Identify();
   bool ReadSerialAndOptions();
   bool ReadState();
@@ -61,6 +64,8 @@ class TContThread {
   std::int32_t LastSpan = 0;
   int result_ = 0;
   bool recordingActive_ = false;
+  // The call was announced before the wait began: its logger may have given up since.
+  bool callFoundWaiting_ = false;
 };
 
 }  // namespace varnel

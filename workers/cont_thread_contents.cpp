@@ -37,9 +37,9 @@ constexpr int kStateValueBattery = 4;
 
 bool TContThread::Identify() {
   if (!IdentifyLogger(Device.Address, Device.Identity)) {
-    // A call that ended under the identification, or a modem that went, is no silent
-    // logger.
-    if (!LineDropped() && !PortVanished()) posts_.Status(wsNoCommunication);
+    // A call that ended under the identification, a modem that went, or a call found
+    // waiting whose logger gave up, is no silent logger.
+    if (!LineDropped() && !PortVanished() && !callFoundWaiting_) posts_.Status(wsNoCommunication);
     return false;
   }
   if (Device.Identity[4] > kMaxIdentityByte4) return false;

@@ -4,6 +4,8 @@
 #include "workers/read_write_thread.h"
 
 #include <array>
+#include <chrono>
+#include <string>
 
 #include "link/bus.h"
 #include "link/byte_order.h"
@@ -29,8 +31,8 @@ constexpr std::int64_t kStepsClock = 1;
 // The modem's report of the end of the call.
 constexpr int kHangUpLimitMs = 65000;
 constexpr int kBeforeHangUpWaitMs = 200;
-constexpr int kHangUpSettleMs = 2000;
-constexpr int kLookAtWaitingMs = 10;  // enough to see bytes that are waiting, no wait for more
+constexpr int kAfterReportMs = 200;
+constexpr std::size_t kHeardTextLimit = 2 * kModemAnswerBytes;
 }  // namespace
 
 TReadWriteThread::TReadWriteThread(PostTarget& window, JobKind kind, TDevice& device)
@@ -210,9 +212,12 @@ void TReadWriteThread::EndFullJob() {
   posts_.Advance(total_);
 }
 
-// The modem reports the end of the call with a text that contains the event character
-// ("DISCONNECTED"); the wait wakes on it, on a line error, on a stop or after 65 s. True
-// when the hang-up was reported.
+// The modem reports the end of the call with a text of its own ("DISCONNECTED") or with
+// the common "NO CARRIER"; the wait reads what the modem says until one of them comes, a
+// stop, a line error or 65 s. A modem that says neither still cannot connect the next
+// logger without the last call having ended: a connection heard here ends the wait as
+// well, and that call is handed on to the next wait instead of being thrown away. True when
+// the end of the call was seen.
 bool TReadWriteThread::WaitForHangUp() {
   posts_.Done(wdAwaitHangUp);
   // The frame layer already found the modem's report inside a reply: the call is over.
@@ -223,31 +228,35 @@ bool TReadWriteThread::WaitForHangUp() {
   // After a stop the port is closed and nothing can arrive: end at once instead of
   // sleeping through the whole wait.
   if (!SleepUnlessCancelled(kBeforeHangUpWaitMs)) return false;
-  // A logger that hangs up at once after its restart has the modem's report here before
-  // the purge below, which would throw it away: the tail would then wait in vain and the
-  // next call sit unserved. What is waiting is looked at first.
-  const IoResult waiting = ModemWaitEvent(kMaskReceive, kLookAtWaitingMs);
-  if (waiting.Completed() && (waiting.count & kEvRxChar) != 0 &&
-      TakeHangUpReport(ModemReadText(kModemAnswerBytes))) {
-    return true;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangUpLimitMs);
+  std::string heard;
+  for (;;) {
+    if (CancelFlag()) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    ModemClearLineError();
+    // Each pass starts from a fresh, unsignalled event, as the wait for a call does.
+    CreatePortEvent();
+    const IoResult event = ModemWaitEvent(kMaskReceive, static_cast<int>(left.count()));
+    if (!event.Completed() || event.count == 0) return false;  // a stop, or the time is up
+    if ((event.count & kEvRxChar) == 0) continue;              // a line error: go on waiting
+    // The rest of the modem's line follows within moments.
+    if (!SleepUnlessCancelled(kAfterReportMs)) return false;
+    heard += ModemReadText(kModemAnswerBytes);
+    if (heard.size() > kHeardTextLimit) heard.erase(0, heard.size() - kHeardTextLimit);
+    if (TakeHangUpReport(heard)) return true;
   }
-  ModemClearAndPurge();
-  CreatePortEvent();
-  if (CancelFlag()) return false;
-  const IoResult event = ModemWaitEvent(kMaskEventChar, kHangUpLimitMs);
-  if (!event.Completed() || (event.count & kEvRxFlag) == 0) return false;
-  if (!SleepUnlessCancelled(kHangUpSettleMs)) return false;
-  return TakeHangUpReport(ModemReadText(kModemAnswerBytes));
 }
 
 bool TReadWriteThread::TakeHangUpReport(const std::string& text) {
-  const std::size_t ended = UpperCase(text).find(kCallEndedText);
-  if (ended == std::string::npos) return false;
-  // The next call can follow within the pause above; its announcement came with this text
-  // and is the next wait's.
-  if (ContainsUpper(std::string_view(text).substr(ended), kCallConnectedText)) {
-    NoteCallAnnounced();
-  }
+  const bool ended = BytesContainCallEnded(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                           text.size());
+  const bool nextCall = LiveCallAnnounced(text);
+  if (!ended && !nextCall) return false;
+  // The next call can follow the end of this one at once; its announcement is the next
+  // wait's.
+  if (nextCall) NoteCallAnnounced();
   ReportHungUp();
   return true;
 }

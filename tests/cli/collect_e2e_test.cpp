@@ -266,6 +266,24 @@ TEST_F(Collect, ACallThatDropsDuringTheContentsCostsNotTheNextCall) {
   EXPECT_EQ(Faults(), "");
 }
 
+// A modem that ends each call with "NO CARRIER", and loggers that call again 3 s after
+// it: each call is the end of the last one and the start of the next, and none may wait
+// out the restart countdown or be thrown away by it.
+TEST_F(Collect, BackToBackCallsThroughANoCarrierModemAreAllServedAtOnce) {
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--calls", "3", "--hangup-text", "NO CARRIER",
+                         "--call-after", "3", "--records", "2"},
+                        ports_.toStdString()));
+  StartCollect({"--calls", "3", "--data", data_});
+  const int code = Finish(120000);
+  sim.Stop();
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  EXPECT_TRUE(out.contains("Run ended: 3 call(s) answered, 3 file(s) written, 0 failed"));
+  EXPECT_EQ(out.count("Modem disconnected"), 3);
+  EXPECT_FALSE(out.contains("Restart connection to modem in 70 seconds"));
+  EXPECT_EQ(Faults(), "");
+}
+
 // A logger whose ring fills its whole memory (no page reserved above it) is read all the
 // same: its identity text and comment count as empty, and the new texts its options ask
 // for are refused with a line each, not written past the end of its memory.

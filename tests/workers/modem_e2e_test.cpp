@@ -321,5 +321,27 @@ TEST(ModemWait, ACallTheModemReportedBeforeTheWaitBeganIsNotTakenForANewOne) {
   EXPECT_EQ(host.Results(), std::vector<int>{wdNoCall}) << Transcript(host);
 }
 
+// The logger calls while nobody listens (the restart countdown of the last call runs) and
+// is still on the line when the wait for the next call begins: it is served, not purged.
+TEST(ModemWait, ACallStillOnWhenTheWaitBeginsIsServed) {
+  SimSandbox sim({"--modem", "--no-setup-wait", "--call-after", "1", "--calls", "1",
+                  "--records", "1"});
+  ASSERT_TRUE(sim.Ok()) << sim.Error();
+  TestHost host(ModemHost(sim));
+  host.Device().Address = 251;
+  host.Device().ReplyTimeout = 2000;
+  SetLinkModem(true);
+  SetLinkEcho(false);
+  ASSERT_TRUE(LinkOpen(static_cast<std::int16_t>(sim.Port()), 2000));
+  std::this_thread::sleep_for(seconds(2));  // the modem connects the call meanwhile
+
+  host.Begin(kJobNextCall);
+  ASSERT_TRUE(host.RunUntil([&] { return !host.Results().empty(); }, seconds(30)))
+      << Transcript(host);
+  EXPECT_TRUE(host.SawEvent(wsModemConnected));
+  EXPECT_EQ(host.Results().front(), wdContentsRead) << Transcript(host);
+  EXPECT_LE(host.StopAndWait(), kStopLimit);
+}
+
 }  // namespace
 }  // namespace varnel::testing
