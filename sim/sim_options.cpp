@@ -118,6 +118,8 @@ std::map<std::string, OptionRule> OptionRules() {
     o.modemSettings.hangupText = v;
     return v.empty() ? "expects a text" : "";
   });
+  uint("--ring", 0, 100, [](SimOptions& o, std::uint64_t v) { o.modemSettings.rings = static_cast<int>(v); });
+  seconds("--ring-pause", [](SimOptions& o, double s) { o.modemSettings.ringPauseMs = Ms(s); });
   flag("--numeric", [](SimOptions& o) { o.modemSettings.numericResults = true; });
   flag("--no-setup-wait", [](SimOptions& o) { o.modemSettings.waitForSetup = false; });
   seconds("--linger", [](SimOptions& o, double s) { o.lingerSeconds = s; });
@@ -362,6 +364,8 @@ Modem (without --modem the logger is wired to the port and answers at once)
                          the host can still read the end-of-call report
   --hangup-text TEXT     the end-of-call report (default "Disconnected"; the collector wakes
                          on a lower-case "t" and looks for "DISCONNECTED" in upper case)
+  --ring N               report "RING" N times before each connection (default 0)
+  --ring-pause S         seconds after each "RING" (default 1); the modem is busy meanwhile
   --numeric              start with numeric result codes ("0" for OK), as after ATV0
 
 Logger
