@@ -43,10 +43,10 @@ Fleet::Fleet(const FleetSettings& settings, const LoggerSetup& shared) : setting
     const LoggerSetup setup = FleetLoggerSetup(shared, m.serial);
     m.seed = setup.seed;
     // Each offset follows from the seed and the serial, so adding loggers moves nobody.
-    m.firstCallMs = settings.windowMs <= 0
-                        ? 0
-                        : static_cast<std::int64_t>(Mix64(shared.seed, m.serial, kDueTag) %
-                                                    static_cast<std::uint64_t>(settings.windowMs + 1));
+    if (settings.windowMs > 0) {
+      const std::uint64_t span = static_cast<std::uint64_t>(settings.windowMs) + 1;
+      m.firstCallMs = static_cast<std::int64_t>(Mix64(shared.seed, m.serial, kDueTag) % span);
+    }
     m.logger = std::make_unique<Logger>(setup);
     if (error_.empty() && !m.logger->error().empty())
       error_ = "logger " + std::to_string(m.serial) + ": " + m.logger->error();
@@ -61,7 +61,8 @@ void Fleet::CallFinished(Member& m, std::int64_t fromMs) {
   m.dueMs = m.callsLeft > 0 ? fromMs + settings_.callEveryMs : -1;
 }
 
-void Fleet::Tick(std::int64_t nowMs, Modem& modem, Modem::Output& out, std::vector<std::string>& notes) {
+void Fleet::Tick(std::int64_t nowMs, Modem& modem, Modem::Output& out,
+                 std::vector<std::string>& notes) {
   if (members_.empty()) return;
   if (startMs_ < 0) {
     // The morning begins when the collector's modem could first take a call.
@@ -74,7 +75,9 @@ void Fleet::Tick(std::int64_t nowMs, Modem& modem, Modem::Output& out, std::vect
     if (members_[i].dueMs >= 0 && members_[i].dueMs <= nowMs) due.push_back(i);
   }
   std::sort(due.begin(), due.end(), [this](std::size_t a, std::size_t b) {
-    return std::tie(members_[a].dueMs, members_[a].serial) < std::tie(members_[b].dueMs, members_[b].serial);
+    const Member& x = members_[a];
+    const Member& y = members_[b];
+    return std::tie(x.dueMs, x.serial) < std::tie(y.dueMs, y.serial);
   });
   for (std::size_t i : due) {
     Member& m = members_[i];
@@ -98,7 +101,8 @@ void Fleet::Tick(std::int64_t nowMs, Modem& modem, Modem::Output& out, std::vect
       // order of the dials however late the tick came.
       m.dueMs += settings_.retryPauseMs;
       notes.push_back(who + ", retry " + std::to_string(m.failedDials) + " of " +
-                      std::to_string(settings_.retries) + " in " + Seconds(settings_.retryPauseMs) + " s");
+                      std::to_string(settings_.retries) + " in " +
+                      Seconds(settings_.retryPauseMs) + " s");
     } else {
       ++m.counts.givenUp;
       notes.push_back(who + " and gives up its call " +
@@ -113,7 +117,8 @@ Logger& Fleet::Connected(std::int64_t nowMs, int modemCall) {
   if (caller_ < 0) return first();  // cannot happen: a dialled modem connects only dialled calls
   Member& m = members_[static_cast<std::size_t>(caller_)];
   ++m.counts.answered;
-  m.calls.push_back({m.logger->callNumber(), modemCall, nowMs, -1, RecordsJson(*m.logger, "       ")});
+  m.calls.push_back(
+      {m.logger->callNumber(), modemCall, nowMs, -1, RecordsJson(*m.logger, "       ")});
   return *m.logger;
 }
 

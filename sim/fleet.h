@@ -67,7 +67,8 @@ class Fleet {
 
   // Dials for the loggers whose call is due. A call that rings or connects shows in `out`;
   // lines for the console (busy lines, calls given up) are added to `notes`.
-  void Tick(std::int64_t nowMs, Modem& modem, Modem::Output& out, std::vector<std::string>& notes);
+  void Tick(std::int64_t nowMs, Modem& modem, Modem::Output& out,
+            std::vector<std::string>& notes);
   // The modem has connected the call Tick dialled: returns the logger on the line, whose
   // records are noted for the truth file as they are now.
   Logger& Connected(std::int64_t nowMs, int modemCall);

@@ -130,9 +130,9 @@ std::string FleetTruthJson(const Fleet& fleet, std::uint64_t seed) {
     s += "    {\"serialNumber\": " + Num(m.serial) + ", \"identityText\": " + JsonString(text) +
          ", \"seed\": " + Num(m.seed) + ", \"firstCallMs\": " + Num(m.firstCallMs) + ",\n";
     const Fleet::Counts& c = m.counts;
-    s += "     \"counts\": {\"attempted\": " + Num(c.attempted) + ", \"answered\": " + Num(c.answered) +
-         ", \"busy\": " + Num(c.busy) + ", \"retried\": " + Num(c.retried) +
-         ", \"givenUp\": " + Num(c.givenUp) + "},\n";
+    s += "     \"counts\": {\"attempted\": " + Num(c.attempted) +
+         ", \"answered\": " + Num(c.answered) + ", \"busy\": " + Num(c.busy) +
+         ", \"retried\": " + Num(c.retried) + ", \"givenUp\": " + Num(c.givenUp) + "},\n";
     s += "     \"calls\": [";
     for (std::size_t k = 0; k < m.calls.size(); ++k) {
       const Fleet::CallTruth& call = m.calls[k];

@@ -51,7 +51,8 @@ TEST(Fleet, ALoggerIsTheSameWhateverTheSizeOfTheFleet) {
   for (const auto& m : b.members()) EXPECT_LE(m.firstCallMs, 60000);
   // The seed in the truth file rebuilds the logger on its own.
   LoggerSetup alone = Small();
-  alone.seed = static_cast<std::uint64_t>(Json::Parse(FleetTruthJson(b, 5))["loggers"][3]["seed"].AsNumber());
+  const Json truth = Json::Parse(FleetTruthJson(b, 5));
+  alone.seed = static_cast<std::uint64_t>(truth["loggers"][3]["seed"].AsNumber());
   alone.registers.serial = 703;
   alone.identityText = "Logger 703";
   EXPECT_EQ(Logger(alone).device().memory.bytes(), b.members()[3].logger->device().memory.bytes());

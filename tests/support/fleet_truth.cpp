@@ -22,8 +22,9 @@ FleetTruth ReadFleetTruth(const Json& truth) {
     l.retried = static_cast<int>(c["retried"].AsInt());
     l.givenUp = static_cast<int>(c["givenUp"].AsInt());
     for (const Json& k : j["calls"].AsArray()) {
-      l.calls.push_back({static_cast<int>(k["call"].AsInt()), static_cast<int>(k["modemCall"].AsInt()),
-                         k["connectedMs"].AsInt(), k["endedMs"].AsInt(), k["records"]});
+      l.calls.push_back({static_cast<int>(k["call"].AsInt()),
+                         static_cast<int>(k["modemCall"].AsInt()), k["connectedMs"].AsInt(),
+                         k["endedMs"].AsInt(), k["records"]});
     }
     t.loggers.push_back(std::move(l));
   }
