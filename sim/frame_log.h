@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,8 @@ namespace varnel::sim {
 // One JSON line per request frame received, written and flushed as it happens so a test can
 // follow the order of the commands on the wire:
 // {"t": seconds since start, "call": n, "address": a, "function": f, "data": hex,
-//  "reply": hex, "note": why the reply is missing or altered}.
+//  "reply": hex, "note": why the reply is missing or altered}. With several loggers behind
+// the modem "call" is the logger's own call number, and "serial" follows it.
 class FrameLog {
  public:
   FrameLog() = default;
@@ -22,7 +24,7 @@ class FrameLog {
   // Returns "" or why the file cannot be created.
   std::string Open(const std::string& path);
   void Write(std::int64_t nowMs, int call, const std::vector<std::uint8_t>& frame,
-             const Logger::Answer& answer);
+             const Logger::Answer& answer, std::optional<std::uint32_t> serial = std::nullopt);
 
  private:
   std::FILE* file_ = nullptr;

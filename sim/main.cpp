@@ -1,10 +1,13 @@
 // vtq-sim: the stand-in for a VTQ logger and the modems between it and the collector.
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "sim/fleet.h"
 #include "sim/json_text.h"
 #include "sim/logger.h"
 #include "sim/port_link.h"
@@ -29,6 +32,19 @@ void InstallSignals() {
   signal(SIGPIPE, SIG_IGN);
 }
 
+// Writes the memory image of `logger` to `path`; "" or why it failed.
+std::string DumpMemory(const varnel::sim::Logger& logger, const std::string& path) {
+  const auto& bytes = logger.device().memory.bytes();
+  return varnel::sim::WriteFileAtomically(path, std::string(bytes.begin(), bytes.end()));
+}
+
+// The image of one logger of a fleet: "memory.bin" becomes "memory-40123.bin".
+std::string FleetDumpPath(const std::string& path, std::uint32_t serial) {
+  std::filesystem::path p(path);
+  p.replace_filename(p.stem().string() + "-" + std::to_string(serial) + p.extension().string());
+  return p.string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,15 +62,28 @@ int main(int argc, char** argv) {
   }
   InstallSignals();
 
-  Logger logger(options.logger);
-  if (!logger.error().empty()) {
-    std::cerr << "vtq-sim: " << logger.error() << "\n";
+  // One logger, or a fleet of them behind the modem.
+  std::unique_ptr<Logger> single;
+  std::unique_ptr<Fleet> fleet;
+  if (options.fleet.loggers > 0) {
+    fleet = std::make_unique<Fleet>(options.fleet, options.logger);
+  } else {
+    single = std::make_unique<Logger>(options.logger);
+  }
+  if (const std::string& e = fleet ? fleet->error() : single->error(); !e.empty()) {
+    std::cerr << "vtq-sim: " << e << "\n";
     return 2;
   }
   if (!options.memoryDumpPath.empty()) {
-    const auto& bytes = logger.device().memory.bytes();
-    if (std::string e = WriteFileAtomically(options.memoryDumpPath, std::string(bytes.begin(), bytes.end()));
-        !e.empty()) {
+    std::string e;
+    if (fleet) {
+      for (const Fleet::Member& m : fleet->members()) {
+        if (e.empty()) e = DumpMemory(*m.logger, FleetDumpPath(options.memoryDumpPath, m.serial));
+      }
+    } else {
+      e = DumpMemory(*single, options.memoryDumpPath);
+    }
+    if (!e.empty()) {
       std::cerr << "vtq-sim: " << e << "\n";
       return 1;
     }
@@ -74,7 +103,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  Simulator sim(options, logger, line, std::cout);
+  Simulator sim = fleet ? Simulator(options, *fleet, line, std::cout)
+                        : Simulator(options, *single, line, std::cout);
   if (std::string e = sim.WriteTruth(); !e.empty()) {
     std::cerr << "vtq-sim: " << e << "\n";
     return 1;
@@ -84,10 +114,18 @@ int main(int argc, char** argv) {
   } else {
     std::cout << "vtq-sim: on " << line.peerPath() << "\n";
   }
-  std::cout << "vtq-sim: " << (options.modem ? "modem, the logger calls in" : "logger wired to the port")
-            << ", address " << options.address << ", serial " << options.logger.registers.serial << ", "
-            << logger.book().records().size() << " records\n"
-            << "vtq-sim: ready" << std::endl;
+  if (fleet) {
+    const auto& members = fleet->members();
+    std::cout << "vtq-sim: modem, " << members.size() << " loggers call in, address "
+              << options.address << ", serials " << members.front().serial << " to "
+              << members.back().serial << "\n";
+  } else {
+    std::cout << "vtq-sim: "
+              << (options.modem ? "modem, the logger calls in" : "logger wired to the port")
+              << ", address " << options.address << ", serial " << options.logger.registers.serial
+              << ", " << single->book().records().size() << " records\n";
+  }
+  std::cout << "vtq-sim: ready" << std::endl;
 
   const int status = sim.Run(g_stop);
   link.Remove();

@@ -44,14 +44,46 @@ void Modem::Tick(std::int64_t nowMs, Output& out) {
     }
     return;
   }
-  if (CallAllowed() && nowMs - quietSinceMs_ >= settings_.callAfterMs) {
-    online_ = true;
-    ++callsMade_;
-    lastActivityMs_ = nowMs;
-    hangupDueMs_ = -1;
-    out.toHost += Line(settings_.connectText);
-    out.callStarted = true;
+  if (ringing_) {
+    Ring(nowMs, out);
+  } else if (!settings_.dialled && Free(nowMs)) {
+    Dial(nowMs, out);
   }
+}
+
+bool Modem::Free(std::int64_t nowMs) const {
+  const std::int64_t from = FreeFrom();
+  return from >= 0 && nowMs >= from;
+}
+
+std::int64_t Modem::FreeFrom() const {
+  if (online_ || ringing_ || !CallAllowed()) return -1;
+  return quietSinceMs_ + settings_.callAfterMs;
+}
+
+void Modem::Dial(std::int64_t nowMs, Output& out) {
+  if (!Free(nowMs)) return;
+  ringing_ = true;
+  ringsSent_ = 0;
+  nextRingMs_ = nowMs;
+  Ring(nowMs, out);
+}
+
+void Modem::Ring(std::int64_t nowMs, Output& out) {
+  if (nowMs < nextRingMs_) return;
+  if (ringsSent_ < settings_.rings) {
+    out.toHost += Line("RING");
+    ++ringsSent_;
+    nextRingMs_ = nowMs + settings_.ringPauseMs;
+    return;
+  }
+  ringing_ = false;
+  online_ = true;
+  ++callsMade_;
+  lastActivityMs_ = nowMs;
+  hangupDueMs_ = -1;
+  out.toHost += Line(settings_.connectText);
+  out.callStarted = true;
 }
 
 std::int64_t Modem::NextDeadline() const {
@@ -64,7 +96,8 @@ std::int64_t Modem::NextDeadline() const {
     }
     return due;
   }
-  return CallAllowed() ? quietSinceMs_ + settings_.callAfterMs : -1;
+  if (ringing_) return nextRingMs_;
+  return settings_.dialled ? -1 : FreeFrom();
 }
 
 bool Modem::CallAllowed() const {

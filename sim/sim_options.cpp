@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "sim/command_handler.h"
 
@@ -118,9 +119,18 @@ std::map<std::string, OptionRule> OptionRules() {
     o.modemSettings.hangupText = v;
     return v.empty() ? "expects a text" : "";
   });
+  uint("--ring", 0, 100, [](SimOptions& o, std::uint64_t v) { o.modemSettings.rings = static_cast<int>(v); });
+  seconds("--ring-pause", [](SimOptions& o, double s) { o.modemSettings.ringPauseMs = Ms(s); });
   flag("--numeric", [](SimOptions& o) { o.modemSettings.numericResults = true; });
   flag("--no-setup-wait", [](SimOptions& o) { o.modemSettings.waitForSetup = false; });
   seconds("--linger", [](SimOptions& o, double s) { o.lingerSeconds = s; });
+
+  uint("--fleet", 1, 1000, [](SimOptions& o, std::uint64_t v) { o.fleet.loggers = static_cast<int>(v); });
+  uint("--fleet-calls", 1, 100000, [](SimOptions& o, std::uint64_t v) { o.fleet.callsEach = static_cast<int>(v); });
+  seconds("--fleet-window", [](SimOptions& o, double s) { o.fleet.windowMs = Ms(s); });
+  seconds("--call-every", [](SimOptions& o, double s) { o.fleet.callEveryMs = Ms(s); });
+  seconds("--retry-pause", [](SimOptions& o, double s) { o.fleet.retryPauseMs = Ms(s); });
+  uint("--retries", 0, 1000, [](SimOptions& o, std::uint64_t v) { o.fleet.retries = static_cast<int>(v); });
 
   uint("--address", 1, 254, [](SimOptions& o, std::uint64_t v) { o.address = static_cast<int>(v); });
   uint("--seed", 0, UINT64_MAX, [](SimOptions& o, std::uint64_t v) { o.logger.seed = v; });
@@ -230,6 +240,25 @@ std::map<std::string, OptionRule> OptionRules() {
   return m;
 }
 
+// Why the fleet options cannot be used together with the rest, or "".
+std::string CheckFleet(SimOptions& o, const std::set<std::string>& given) {
+  if (o.fleet.loggers == 0) {
+    for (const char* name : {"--fleet-calls", "--fleet-window", "--call-every", "--retry-pause", "--retries"}) {
+      if (given.count(name)) return std::string(name) + " needs --fleet";
+    }
+    return "";
+  }
+  if (!o.modem) return "--fleet needs --modem (the loggers call in through it)";
+  if (given.count("--calls")) return "--calls does not go with --fleet: each logger makes --fleet-calls calls";
+  if (given.count("--id-text"))
+    return "--id-text does not go with --fleet: each logger's identity text is \"Logger <serial>\"";
+  if (given.count("--next-serial")) return "--next-serial does not go with --fleet: the serials would collide";
+  if (std::uint64_t{o.logger.registers.serial} + static_cast<std::uint64_t>(o.fleet.loggers) - 1 > 0xFFFFFFFFull)
+    return "--fleet: the serial numbers from --serial on would pass 4294967295";
+  o.modemSettings.dialled = true;
+  return "";
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> ParseDeviceTime(const std::string& text) {
@@ -261,6 +290,7 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
   SimOptions& o = r.options;
   o.logger.commentText = "Stand-in logger\r\nbehind a simulated modem";
   const auto rules = OptionRules();
+  std::set<std::string> given;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i], value;
     bool inlineValue = false;
@@ -289,8 +319,13 @@ ParsedOptions ParseSimOptions(const std::vector<std::string>& args) {
       r.error = name + " " + complaint;
       return r;
     }
+    given.insert(name);
   }
   if (o.help) return r;
+  if (std::string why = CheckFleet(o, given); !why.empty()) {
+    r.error = why;
+    return r;
+  }
 
   if (o.address < 0) o.address = o.modem ? 251 : 250;
   o.logger.address = static_cast<std::uint8_t>(o.address);
@@ -362,7 +397,28 @@ Modem (without --modem the logger is wired to the port and answers at once)
                          the host can still read the end-of-call report
   --hangup-text TEXT     the end-of-call report (default "Disconnected"; the collector wakes
                          on a lower-case "t" and looks for "DISCONNECTED" in upper case)
+  --ring N               report "RING" N times before each connection (default 0)
+  --ring-pause S         seconds after each "RING" (default 1); the modem is busy meanwhile
   --numeric              start with numeric result codes ("0" for OK), as after ATV0
+
+Fleet (several loggers behind the one modem, as on an operator's morning)
+  --fleet N              N loggers call the modem (needs --modem). Their serial numbers run
+                         from --serial on, each has the identity text "Logger <serial>" and
+                         a memory of its own, generated from a seed that follows from --seed
+                         and its serial alone (so it does not depend on N); the other logger
+                         options apply to each. The schedule starts when the modem could
+                         first take a call (set up by the host and quiet for --call-after)
+  --fleet-calls K        calls each logger makes (default 1); then, once every logger is
+                         done, vtq-sim lingers and exits 0
+  --fleet-window S       the first calls fall within S seconds from the start, each at an
+                         offset that follows from --seed and the serial (default 0: all due
+                         at once)
+  --call-every S         seconds from the end of a logger's call to its next (default 60)
+  --retry-pause S        a logger that finds the line busy (the modem online, ringing or
+                         within its quiet time) dials again after S seconds (default 30);
+                         loggers due at once dial in the order of their due time, then serial
+  --retries R            dials after the first before the logger gives the call up
+                         (default 5); its next call is then due --call-every later
 
 Logger
   --address A            bus address, 1..254 (default 250, or 251 with --modem)
@@ -407,10 +463,16 @@ Output
                          time, decoded entries), identity, comment, serial number, channel
                          mask, battery, the settings a host copies (entries 4..9, floats
                          80..111), and everything the logger received. Written at start,
-                         after every call and at exit
+                         after every call and at exit. With --fleet: for each logger its
+                         serial, identity text, seed, the counts of its calls (attempted,
+                         answered, busy, retried, given up) and, per call answered, the
+                         records it held when it answered
   --frames PATH          one JSON line per request frame: time, call, address, function,
-                         data, reply and a note on faults
+                         data, reply and a note on faults (with --fleet also the serial;
+                         the call is then the logger's own call number)
   --memory-dump PATH     the generated memory image, (last page + 1) * 64 bytes, at start
+                         (with --fleet one per logger: PATH with "-<serial>" before its
+                         extension)
 
 Faults
   --ignore-identity N    leave the first N identity requests of the run unanswered

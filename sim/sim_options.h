@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/fleet.h"
 #include "sim/logger.h"
 #include "sim/modem.h"
 
@@ -21,6 +22,7 @@ struct SimOptions {
   bool modem = false;
   ModemSettings modemSettings;
   double lingerSeconds = 3.0;  // after the last call, before exiting
+  FleetSettings fleet;         // several loggers behind the modem
   // logger
   int address = -1;            // -1: 250 direct, 251 behind the modem
   LoggerSetup logger;

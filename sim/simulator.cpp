@@ -20,17 +20,25 @@ std::int64_t SteadyNs() {
 }  // namespace
 
 Simulator::Simulator(const SimOptions& options, Logger& logger, SerialEndpoint& line, std::ostream& out)
-    : options_(options), logger_(logger), line_(line), out_(out), pacer_(options.baud),
+    : options_(options), logger_(&logger), line_(line), out_(out), pacer_(options.baud),
       inPacer_(options.baud) {
   startNs_ = SteadyNs();
   if (options.modem) modem_ = std::make_unique<Modem>(options.modemSettings, 0);
+}
+
+Simulator::Simulator(const SimOptions& options, Fleet& fleet, SerialEndpoint& line,
+                     std::ostream& out)
+    : Simulator(options, fleet.first(), line, out) {
+  fleet_ = &fleet;
 }
 
 std::int64_t Simulator::NowMs() const { return (SteadyNs() - startNs_) / 1'000'000; }
 
 std::string Simulator::WriteTruth() {
   if (options_.truthPath.empty()) return "";
-  return WriteFileAtomically(options_.truthPath, TruthJson(logger_, options_.logger.seed, NowMs()));
+  const std::uint64_t seed = options_.logger.seed;
+  return WriteFileAtomically(options_.truthPath, fleet_ ? FleetTruthJson(*fleet_, seed)
+                                                       : TruthJson(*logger_, seed, NowMs()));
 }
 
 void Simulator::Send(const std::uint8_t* data, std::size_t n) {
@@ -44,8 +52,13 @@ void Simulator::Send(const std::string& text) {
 
 void Simulator::CallEnded() {
   ++callsEnded_;
-  logger_.CallEnded();
-  out_ << "vtq-sim: call " << callsEnded_ << " ended" << std::endl;
+  logger_->CallEnded();
+  out_ << "vtq-sim: call " << callsEnded_ << " ended";
+  if (fleet_) {
+    out_ << ", serial " << logger_->device().regs.serial;
+    fleet_->Ended(NowMs());
+  }
+  out_ << std::endl;
   if (std::string e = WriteTruth(); !e.empty()) out_ << "vtq-sim: " << e << std::endl;
   const int limit = options_.modemSettings.calls;
   if (limit > 0 && callsEnded_ >= limit && lingerFromMs_ < 0) lingerFromMs_ = NowMs();
@@ -55,7 +68,12 @@ void Simulator::HandleModemOutput(Modem::Output& out) {
   Send(out.toHost);
   if (out.callStarted) {
     assembler_ = FrameAssembler();
-    out_ << "vtq-sim: call " << modem_->callsMade() << " connected" << std::endl;
+    out_ << "vtq-sim: call " << modem_->callsMade() << " connected";
+    if (fleet_) {
+      logger_ = &fleet_->Connected(NowMs(), modem_->callsMade());
+      out_ << ", serial " << logger_->device().regs.serial;
+    }
+    out_ << std::endl;
   }
   if (!out.toLogger.empty()) {
     if (options_.echo) Send(out.toLogger.data(), out.toLogger.size());
@@ -71,10 +89,11 @@ void Simulator::HandleFrames(std::vector<FrameAssembler::Frame>& frames) {
   for (const auto& frame : frames) {
     if (modem_ && !modem_->online()) break;  // the line dropped under the rest
     const std::int64_t now = NowMs();
-    Logger::Answer a = logger_.Handle(frame.bytes, now);
+    Logger::Answer a = logger_->Handle(frame.bytes, now);
     if (a.forUs && modem_) modem_->LoggerBusy(now);
     if (!frame.complete && a.reply.empty() && a.note.empty()) a.note = "incomplete";
-    frameLog_.Write(now, logger_.callNumber(), frame.bytes, a);
+    frameLog_.Write(now, logger_->callNumber(), frame.bytes, a,
+                    fleet_ ? std::optional(logger_->device().regs.serial) : std::nullopt);
     if (!a.reply.empty() && options_.replyDelayMs > 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(options_.replyDelayMs));
     if (a.hangUpAfter != Logger::Answer::kNoHangUp && modem_) {
@@ -95,6 +114,18 @@ void Simulator::HandleFrames(std::vector<FrameAssembler::Frame>& frames) {
     }
   }
   frames.clear();
+}
+
+void Simulator::DialFleet() {
+  Modem::Output out;
+  std::vector<std::string> notes;
+  fleet_->Tick(NowMs(), *modem_, out, notes);
+  for (const std::string& note : notes) out_ << "vtq-sim: " << note << std::endl;
+  HandleModemOutput(out);
+  if (fleet_->Done() && lingerFromMs_ < 0) {
+    out_ << "vtq-sim: every logger has made its calls" << std::endl;
+    lingerFromMs_ = NowMs();
+  }
 }
 
 void Simulator::FromHost(const std::uint8_t* data, std::size_t n) {
@@ -133,7 +164,8 @@ int Simulator::Run(const volatile std::sig_atomic_t& stop) {
       break;
     // Sleep until the next timer at most, and never long, so a stop is seen quickly.
     std::int64_t wait = 100;
-    for (std::int64_t due : {assembler_.NextDeadline(), modem_ ? modem_->NextDeadline() : -1}) {
+    for (std::int64_t due : {assembler_.NextDeadline(), modem_ ? modem_->NextDeadline() : -1,
+                             fleet_ ? fleet_->NextDeadline(*modem_) : -1}) {
       if (due >= 0) wait = std::min(wait, std::max<std::int64_t>(0, due - now));
     }
     pollfd p{line_.fd(), POLLIN, 0};
@@ -158,6 +190,7 @@ int Simulator::Run(const volatile std::sig_atomic_t& stop) {
       Modem::Output out;
       modem_->Tick(NowMs(), out);
       HandleModemOutput(out);
+      if (fleet_) DialFleet();
     }
   }
   if (std::string e = WriteTruth(); !e.empty()) out_ << "vtq-sim: " << e << std::endl;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/frame_assembler.h"
+#include "sim/fleet.h"
 #include "sim/frame_log.h"
 #include "sim/line_pacer.h"
 #include "sim/logger.h"
@@ -17,10 +18,12 @@ namespace varnel::sim {
 
 // Runs the line: bytes from the host go to the modem (command mode) or, during a call or
 // without a modem, through the frame assembler to the logger; replies and modem texts go
-// back paced. Single-threaded; time is milliseconds since Run began.
+// back paced. Single-threaded; time is milliseconds since Run began. With a fleet, the
+// fleet decides which logger calls when, and the logger on the line changes with each call.
 class Simulator {
  public:
   Simulator(const SimOptions& options, Logger& logger, SerialEndpoint& line, std::ostream& out);
+  Simulator(const SimOptions& options, Fleet& fleet, SerialEndpoint& line, std::ostream& out);
 
   // Returns the exit status: 0 after a stop or the last call, 1 when the line failed.
   int Run(const volatile std::sig_atomic_t& stop);
@@ -35,9 +38,11 @@ class Simulator {
   void Send(const std::uint8_t* data, std::size_t n);
   void Send(const std::string& text);
   void CallEnded();
+  void DialFleet();
 
   const SimOptions& options_;
-  Logger& logger_;
+  Logger* logger_;          // the logger on the line
+  Fleet* fleet_ = nullptr;
   SerialEndpoint& line_;
   std::ostream& out_;
   std::unique_ptr<Modem> modem_;

@@ -9,17 +9,18 @@ namespace {
 
 std::string Num(std::uint64_t v) { return std::to_string(v); }
 
-void AppendRecord(std::string& s, const RecordTruth& r) {
-  s += "    {\"firstPage\": " + Num(r.FirstPage()) + ", \"lastPage\": " + Num(r.LastPage()) +
+void AppendRecord(std::string& s, const RecordTruth& r, const std::string& indent) {
+  s += indent + "  {\"firstPage\": " + Num(r.FirstPage()) + ", \"lastPage\": " + Num(r.LastPage()) +
        ", \"span\": " + Num(r.pages.size() - 1) + ", \"startTime\": " + Num(r.VisibleStartTime()) +
        ", \"runStartTime\": " + Num(r.startTime) + ", \"type\": " + Num(r.type) +
-       ", \"lostPages\": " + (r.lostPages ? "true" : "false") + ",\n     \"pages\": [";
+       ", \"lostPages\": " + (r.lostPages ? "true" : "false") + ",\n" + indent + "   \"pages\": [";
   for (std::size_t i = 0; i < r.pages.size(); ++i) s += (i ? ", " : "") + Num(r.pages[i].page);
-  s += "],\n     \"entries\": [";
+  s += "],\n" + indent + "   \"entries\": [";
   const auto entries = r.DecodedEntries();
+  const std::string entryIndent = indent + "     ";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const DecodedEntry& e = entries[i];
-    s += i ? ",\n       " : "\n       ";
+    s += (i ? ",\n" : "\n") + entryIndent;
     s += "{\"t\": " + Num(e.time) + ", \"kind\": " + Num(e.kind) +
          ", \"value\": " + (e.value ? JsonFloat(*e.value) : std::string("null")) +
          ", \"extra\": " + Num(e.extra) + "}";
@@ -28,6 +29,19 @@ void AppendRecord(std::string& s, const RecordTruth& r) {
 }
 
 }  // namespace
+
+std::string RecordsJson(const Logger& logger, const std::string& indent) {
+  std::string s = "[\n";
+  const auto& recs = logger.book().records();
+  bool first = true;
+  for (auto it = recs.rbegin(); it != recs.rend(); ++it) {
+    if (it->pages.empty()) continue;
+    if (!first) s += ",\n";
+    first = false;
+    AppendRecord(s, *it, indent);
+  }
+  return s + "\n" + indent + "]";
+}
 
 std::string TruthJson(const Logger& logger, std::uint64_t seed, std::int64_t nowMs) {
   const LoggerDevice& d = logger.device();
@@ -68,16 +82,7 @@ std::string TruthJson(const Logger& logger, std::uint64_t seed, std::int64_t now
     s += (i ? ", \"" : "\"") + Num(kFirstFloat + i) + "\": " + JsonFloat(r.floats[i]);
   s += "},\n";
 
-  s += "  \"records\": [\n";
-  const auto& recs = logger.book().records();
-  bool first = true;
-  for (auto it = recs.rbegin(); it != recs.rend(); ++it) {
-    if (it->pages.empty()) continue;
-    if (!first) s += ",\n";
-    first = false;
-    AppendRecord(s, *it);
-  }
-  s += "\n  ],\n";
+  s += "  \"records\": " + RecordsJson(logger, "  ") + ",\n";
 
   const ReceivedLog& rx = d.received;
   s += "  \"received\": {\n    \"config\": [";
@@ -106,6 +111,40 @@ std::string TruthJson(const Logger& logger, std::uint64_t seed, std::int64_t now
   std::size_t restarts = 0;
   for (auto c : rx.controls) restarts += c == kControlRestart;
   s += "],\n    \"restarts\": " + Num(restarts) + "\n  }\n}\n";
+  return s;
+}
+
+std::string FleetTruthJson(const Fleet& fleet, std::uint64_t seed) {
+  const auto& members = fleet.members();
+  std::string s = "{\n";
+  s += "  \"fleet\": " + Num(members.size()) + ",\n";
+  s += "  \"seed\": " + Num(seed) + ",\n";
+  s += "  \"address\": " + Num(members.front().logger->device().address) + ",\n";
+  s += "  \"startMs\": " + std::to_string(fleet.startMs()) + ",\n";
+  s += "  \"loggers\": [";
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    const Fleet::Member& m = members[i];
+    const LoggerMemory& memory = m.logger->device().memory;
+    const std::string text = memory.ReadText(memory.layout().IdPage(), memory.layout().IdPage());
+    s += i ? ",\n" : "\n";
+    s += "    {\"serialNumber\": " + Num(m.serial) + ", \"identityText\": " + JsonString(text) +
+         ", \"seed\": " + Num(m.seed) + ", \"firstCallMs\": " + Num(m.firstCallMs) + ",\n";
+    const Fleet::Counts& c = m.counts;
+    s += "     \"counts\": {\"attempted\": " + Num(c.attempted) +
+         ", \"answered\": " + Num(c.answered) + ", \"busy\": " + Num(c.busy) +
+         ", \"retried\": " + Num(c.retried) + ", \"givenUp\": " + Num(c.givenUp) + "},\n";
+    s += "     \"calls\": [";
+    for (std::size_t k = 0; k < m.calls.size(); ++k) {
+      const Fleet::CallTruth& call = m.calls[k];
+      s += k ? ",\n" : "\n";
+      s += "      {\"call\": " + Num(call.call) + ", \"modemCall\": " + Num(call.modemCall) +
+           ", \"connectedMs\": " + std::to_string(call.connectedMs) +
+           ", \"endedMs\": " + std::to_string(call.endedMs) + ",\n";
+      s += "       \"records\": " + call.records + "}";
+    }
+    s += m.calls.empty() ? "]}" : "\n     ]}";
+  }
+  s += "\n  ]\n}\n";
   return s;
 }
 

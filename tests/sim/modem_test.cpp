@@ -166,5 +166,47 @@ TEST(ModemCalls, IdleLineAndDroppedLineEndTheCall) {
   EXPECT_EQ(m.callsEnded(), 2);
 }
 
+TEST(ModemCalls, ACallRingsFirstAndADialledModemWaitsForItsCaller) {
+  ModemSettings s = Fast();
+  s.rings = 2;
+  s.ringPauseMs = 400;
+  Modem m(s, 0);
+  Modem::Output out;
+  m.Tick(1000, out);
+  EXPECT_EQ(out.toHost, "\r\nRING\r\n");
+  EXPECT_FALSE(out.callStarted);
+  EXPECT_FALSE(m.Free(1000)) << "a ringing modem takes no other call";
+  EXPECT_EQ(m.NextDeadline(), 1400);
+  // What the host types meanwhile is a command; the ringing goes on.
+  const std::uint8_t at[] = {'A', 'T', '\r'};
+  m.FromHost(at, 3, 1200, out);
+  m.Tick(1400, out);
+  m.Tick(1799, out);
+  EXPECT_FALSE(m.online());
+  m.Tick(1800, out);
+  EXPECT_TRUE(m.online());
+  EXPECT_EQ(out.toHost, "\r\nRING\r\nAT\r\r\nOK\r\n\r\nRING\r\n\r\nCONNECTION OK\r\n");
+  EXPECT_EQ(m.callsMade(), 1);
+
+  // A dialled modem never calls by itself: it is free after the quiet time, and a call
+  // comes when a logger dials.
+  s.dialled = true;
+  s.rings = 0;
+  Modem d(s, 0);
+  out = {};
+  d.Tick(50000, out);
+  EXPECT_FALSE(d.online());
+  EXPECT_EQ(d.NextDeadline(), -1);
+  EXPECT_EQ(d.FreeFrom(), 1000);
+  d.FromHost(at, 3, 50000, out);
+  EXPECT_FALSE(d.Free(50999));
+  d.Dial(50999, out);
+  EXPECT_FALSE(d.online()) << "dialling a modem that is not free does nothing";
+  d.Dial(51000, out);
+  EXPECT_TRUE(d.online());
+  EXPECT_TRUE(out.callStarted);
+  EXPECT_EQ(d.FreeFrom(), -1);
+}
+
 }  // namespace
 }  // namespace varnel::sim

@@ -59,12 +59,16 @@ TEST(SimOptions, BadCommandLinesAreRefusedWithAReason) {
       {"--modem=yes"},         {"--frobnicate"},          {"--hangup-after-pages", "3"},
       {"--id-text", std::string(65, 'x')},
       {"--last-page", "20", "--reserved-pages", "4", "--comment", std::string(200, 'c')},
+      {"--fleet", "3"},        {"--modem", "--fleet", "0"}, {"--retries", "2"},
+      {"--modem", "--fleet", "2", "--calls", "3"}, {"--modem", "--fleet", "2", "--id-text", "x"},
+      {"--modem", "--fleet", "3", "--serial", "4294967294"},
   };
   for (const auto& args : bad) {
     const auto p = Parse(args);
     EXPECT_NE(p.error, "") << args[0];
   }
   EXPECT_EQ(Parse({"--last-page", "8200", "--reserved-pages", "9"}).error, "");
+  EXPECT_EQ(Parse({"--modem", "--fleet", "3", "--serial", "4294967293"}).error, "");
 }
 
 TEST(SimOptions, HelpDocumentsEveryOption) {
