@@ -12,7 +12,7 @@
 
 namespace varnel {
 
-void MainLogic::StartFileThread() {
+void MainLogic::StartFileThread(bool partial) {
   // The worker takes its own copy of the records now and lists its files in its own
   // report, so its end -- however late -- speaks only of this call.
   FDevice->ClearFiles();
@@ -21,6 +21,7 @@ void MainLogic::StartFileThread() {
   if (FDevice->ReadOnlyNewPages) run.Cache = PageCacheOf(*FDevice);
   if (tracker_) run.Contact = tracker_->Contact();
   run.Logger = loggerOnLine_;
+  run.Partial = partial;
   const auto report = run.Report;
   fileRuns_.emplace(report->Run, std::move(run));
   Observe().FileWorkerStarted();
@@ -49,8 +50,9 @@ void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
   const int low = static_cast<int>(flag & 0xFF);
   const int count = FDevice->FileCount();
   if (IsFilesDoneResult(low)) {
+    const std::string partial = done.Partial ? ", " + Text(kTextPartial) : std::string();
     CallEnded(count == 0 ? Text(kTextNoFileCreated)
-                         : std::to_string(count) + " " + Text(kTextFilesWritten),
+                         : std::to_string(count) + " " + Text(kTextFilesWritten) + partial,
               done.Logger);
   }
   if (IsFilesDoneResult(low) && count == 0) {
@@ -63,6 +65,8 @@ void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
       Memo(line);
       AddToLogFile(i == count - 1 ? line + "\r\n" : line);
     }
+    // The call broke off during the last record: its file is all there is of it.
+    if (done.Partial) MemoAndLog(Text(kTextReadoutBrokenOff), MemoTone::Warning);
     // A worker that stopped or failed after some files: those files are complete and are
     // treated as any others; the line says that not every record got its file.
     if (low == kFilesIncomplete) {

@@ -275,7 +275,8 @@ class MainLogic {
   void SetGauge(int maximum, int position);
   void ResetActivity();
   void StartJob(JobKind kind);
-  void StartFileThread();
+  // `partial`: the reading of the last record broke off, and its file says so.
+  void StartFileThread(bool partial = false);
   // The folder the files of this call go to: the data folder, or when it cannot take them
   // (missing, not a folder, not writable) the fallback folder in the per-user data folder,
   // with memo and log saying why and where.
@@ -309,6 +310,7 @@ class MainLogic {
     std::optional<PageCache> Cache;  // the pages of its records, for the page cache
     std::uint64_t Contact = 0;       // the contact of the history it belongs to
     std::optional<std::uint32_t> Logger;  // the serial number of the logger it read
+    bool Partial = false;                 // its last record was read only in part
   };
 
   MainView& view_;

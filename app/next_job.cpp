@@ -19,10 +19,12 @@ void MainLogic::WMWorkerDone(int code) {
   if (!modem) SetButtonsAtRest();
 
   switch (code) {
+    // The operator's Stop says "Cancelled !" itself; the ends below come while Start is down,
+    // when nobody cancelled anything, and say what happened instead.
     case wdContentsFailed:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
-        CallEnded(Text(kTextCancelled), loggerOnLine_);
+        MemoAndLog(Text(kTextCallEndedUnread), MemoTone::Warning);
+        CallEnded(Text(kTextCallEndedUnread), loggerOnLine_);
         FDevice->ClearRecs();
         StartJob(kJobHangUp);
       }
@@ -61,10 +63,10 @@ void MainLogic::WMWorkerDone(int code) {
       }
       break;
     case wdRecordsPartly:
-      MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
+      // The files of the pages read are written all the same; their end says they are partial.
       FDevice->ConfigKnown = true;
       MemoAndLog(Text(kTextCreatingFiles));
-      StartFileThread();
+      StartFileThread(true);
       Memo(std::string());
       break;
     case wdAwaitHangUp:
@@ -83,13 +85,13 @@ void MainLogic::WMWorkerDone(int code) {
       break;
     case wdNothingRead:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
-        CallEnded(Text(kTextCancelled), loggerOnLine_);
+        MemoAndLog(Text(kTextCallEndedUnread), MemoTone::Warning);
+        CallEnded(Text(kTextCallEndedUnread), loggerOnLine_);
       }
       break;
     case wdInitFailed:
+      // The modem's answer (or its silence) was shown; the retry line says what follows.
       if (SpBStartModemDown) {
-        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
         FDevice->ClearRecs();
         SetupFailed();
       }
@@ -99,7 +101,7 @@ void MainLogic::WMWorkerDone(int code) {
       break;
     case wdNoCall:
       if (SpBStartModemDown) {
-        MemoAndLog(Text(kTextCancelled), MemoTone::Warning);
+        MemoAndLog(Text(kTextWaitBrokenOff), MemoTone::Warning);
         FDevice->ClearRecs();
         StartJob(kJobNextCall);
       }

@@ -160,6 +160,9 @@ StatusText DescribeStatus(const StatusEvent& event, const TDevice& d,
     case wsMemoryLayoutInvalid:
       say(Text(kTextMemoryLayoutInvalid) + LayoutFigures(d) + ", W " + std::to_string(value) + ")", MemoTone::Error);
       break;
+    case wsCallInProgress:
+      say(Text(kTextCallInProgress), MemoTone::Warning);
+      break;
     case wsNoTextPages:
     case wsTextNotWritten: {
       const int id = event.Code == wsNoTextPages ? kTextNoTextPages

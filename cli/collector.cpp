@@ -83,13 +83,17 @@ void Collector::OnWorkerStatus(int code) {
   if (code == wsModemConnected && !finishing_) {
     ++callsAnswered_;
     callFailed_ = false;
+    callPartial_ = false;
   }
   if (code == wsWaitingForCall) state_.Set("waiting for a call");
   if (code == wsSerialNumber) state_.Set("reading " + Logger());
 }
 
 void Collector::OnJobStarted(int kind) {
-  if (kind == kJobModemContents && options_.direct) callFailed_ = false;  // the readout on the line
+  if (kind == kJobModemContents && options_.direct) {  // the readout on the line
+    callFailed_ = false;
+    callPartial_ = false;
+  }
   if (kind == kJobModemContents) {
     state_.Set(options_.direct ? "reading the record table" : "setting up the modem");
   }
@@ -111,6 +115,7 @@ void Collector::OnJobStarted(int kind) {
 void Collector::OnFilesDone(int flag) {
   if (!finishing_) {
     filesWritten_ += logic_.FDevice->FileCount();
+    if (callPartial_ && logic_.FDevice->FileCount() > 0) ++partialFiles_;
     if ((flag & 0xFF) != kFilesComplete) CallFailed();
   }
   if (options_.direct) {
@@ -120,7 +125,9 @@ void Collector::OnFilesDone(int flag) {
   }
   if (inCall_) {
     const int files = logic_.FDevice->FileCount();
-    callResult_ = std::string((flag & 0xFF) == kFilesComplete ? "done, " : "incomplete, ") +
+    callResult_ = std::string(callPartial_                      ? "partial, "
+                              : (flag & 0xFF) == kFilesComplete ? "done, "
+                                                                : "incomplete, ") +
                   std::to_string(files) + (files == 1 ? " file" : " files");
     callFiles_ = true;
     CountCallIfComplete();
@@ -151,8 +158,11 @@ std::string Collector::Summary() const {
   if (!options_.direct) {
     line += std::to_string(callsAnswered_) + " " + logic_.Text(kTextCallsAnswered) + ", ";
   }
-  return line + std::to_string(filesWritten_) + " " + logic_.Text(kTextRunFilesWritten) + ", " +
-         std::to_string(failures_) + " " + logic_.Text(kTextRunFailed);
+  line += std::to_string(filesWritten_) + " " + logic_.Text(kTextRunFilesWritten) + ", ";
+  if (partialFiles_ > 0) {
+    line += std::to_string(partialFiles_) + " " + logic_.Text(kTextPartial) + ", ";
+  }
+  return line + std::to_string(failures_) + " " + logic_.Text(kTextRunFailed);
 }
 
 void Collector::OnWorkerDone(int code) {
@@ -163,6 +173,7 @@ void Collector::OnWorkerDone(int code) {
     if (code == wdContentsFailed) state_.SetLastCall("failed: the record table was not read");
     if (code == wdNothingRead) state_.SetLastCall("failed: no page was read");
     if (code == wdNoRecord) state_.SetLastCall("no record in the logger");
+    if (code == wdRecordsPartly) callPartial_ = true;
     if (code == wdContentsFailed || code == wdNothingRead || code == wdRecordsPartly) {
       CallFailed();
     }

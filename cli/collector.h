@@ -55,10 +55,12 @@ class Collector : public QObject {
   bool callRestarted_ = false;
   std::string callResult_;
   bool callFailed_ = false;
+  bool callPartial_ = false;  // the reading of the call broke off in a record
   // Over the whole run: calls the modem answered, data files written, readouts that failed
   // (record table not read, nothing or not everything read, files not all written).
   int callsAnswered_ = 0;
   int filesWritten_ = 0;
+  int partialFiles_ = 0;  // of those, files of a record whose reading broke off
   int failures_ = 0;
   RunState state_;
 };

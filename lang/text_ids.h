@@ -335,4 +335,13 @@ inline constexpr int kTextDatabaseRefused = 945;
 // "Database still being written at the end; the rest follows at the next start"
 inline constexpr int kTextDatabaseStillWriting = 946;
 
+// What ended a call or a wait when nobody cancelled it.
+inline constexpr int kTextCallEndedUnread = 960;  // "Call ended, nothing read"
+// "Readout broken off; the data file holds the pages read so far"
+inline constexpr int kTextReadoutBrokenOff = 961;
+inline constexpr int kTextWaitBrokenOff = 962;  // "Waiting for a call broke off, waiting again"
+inline constexpr int kTextPartial = 963;  // "partial"
+// "Modem was still in a call at its set-up; serving the logger on the line"
+inline constexpr int kTextCallInProgress = 964;
+
 }  // namespace varnel

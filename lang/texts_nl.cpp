@@ -297,6 +297,11 @@ constexpr TextEntry kTexts[] = {
     {944, "Database (URL, leeg: geen)"},
     {945, "Geweigerd door de database; opnieuw geprobeerd bij volgende oproepen, max. 3x"},
     {946, "Database bij het einde nog bezig; de rest volgt bij de volgende start"},
+    {960, "Gesprek beëindigd, niets gelezen"},
+    {961, "Uitlezen afgebroken; het databestand bevat de tot dan gelezen pagina's"},
+    {962, "Wachten op een oproep afgebroken, opnieuw wachten"},
+    {963, "onvolledig"},
+    {964, "Modem was bij het instellen nog in gesprek; de logger aan de lijn wordt uitgelezen"},
 };
 
 }  // namespace

@@ -13,7 +13,8 @@ std::string PortsFolder();
 std::string PortLinkPath(int portNumber);
 
 // The device that COM n opens: the link when it exists, otherwise the default device
-// /dev/ttyS<n-1> (COM1 is /dev/ttyS0). COM0 has no default and gives "".
+// /dev/ttyS<n-1> (COM1 is /dev/ttyS0). COM0 has no default and gives "", and so does a
+// port whose link this process has seen before and that is gone now.
 std::string ResolveComPort(int portNumber);
 
 }  // namespace varnel

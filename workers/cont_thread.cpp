@@ -157,6 +157,13 @@ TContThread::CommandOutcome TContThread::SendModemCommand(const std::string& tex
 
   const IoResult event = ModemWaitEvent(kMaskReceive, kModemAnswerLimitMs);
   if (event.TimedOut()) {
+    // A modem still in a call (it answered a logger on its own while nobody listened)
+    // passes the command on to the logger and says nothing. The logger is served instead
+    // of the set-up being tried again and again until it gives up.
+    if (text == "AT\r\n" && LoggerOnTheLine()) {
+      posts_.Status(wsCallInProgress);
+      return CommandOutcome::Connected;
+    }
     posts_.Status(wsModemTimeout);
     return CommandOutcome::Failed;
   }
@@ -230,6 +237,14 @@ bool TContThread::WaitForCall() {
     }
     if (ContainsUpper(heard, kCallConnectedText)) return TakeCall();
   }
+}
+
+bool TContThread::LoggerOnTheLine() {
+  if (CancelFlag()) return false;
+  SetRetryMode(false);
+  SendWakeByte();
+  std::uint8_t identity[6] = {};
+  return BusReadIdentity(Device.Address, identity) == 0;
 }
 
 std::string TContThread::ReadWaitingText() {

@@ -36,6 +36,8 @@ class TContThread {
   CommandOutcome SendConfiguredCommands();
   bool WaitForCall();
   bool TakeCall();
+  // One identity request: true when a logger answers it, through a modem in a call.
+  bool LoggerOnTheLine();
   // What the modem sent that waits in the port, as text; empty when nothing waits.
   std::string ReadWaitingText();
   CommandOutcome SendModemCommand(const std::string& text, int answerDelayMs,

@@ -69,6 +69,9 @@ enum WorkerStatus : int {
   // 1 for the comment):
   wsNoTextPages = 110,     // its identity text and comment are taken as empty
   wsTextNotWritten = 111,  // lParam 0: the new identity text, 1: the new comment refused
+  // The modem was still in a call when its set-up began (no answer to "AT", a logger
+  // answered instead): that logger is served.
+  wsCallInProgress = 120,
 };
 
 // lParam of wsTextNotWritten.

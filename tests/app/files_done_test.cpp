@@ -12,6 +12,18 @@ using test::SecondsOf;
 using test::WorkerDone;
 using Lines = std::vector<std::string>;
 
+// A call that broke off in its last record: its file is kept, and every place that tells
+// of the call says it is partial.
+TEST_F(WorkerDone, APartialReadoutIsCalledPartialInTheMemoAndTheTray) {
+  MakeFiles(1, 1, wdRecordsPartly);
+  FilesDone(kFilesComplete);
+  EXPECT_EQ(view.memo, (Lines{"File W_1.idc created",
+                              "Readout broken off; the data file holds the pages read so far",
+                              "Backup file(s) created !"}));
+  EXPECT_NE(view.activityText.find(": 1 file(s) written, partial"), std::string::npos)
+      << view.activityText;
+}
+
 TEST_F(WorkerDone, FilesDoneListsTheFilesMakesBackupsAndStartsTheModules) {
   const QStringList programs = ChooseModules({{"One", true}, {"All", false}});
   const QStringList files = MakeFiles(2);

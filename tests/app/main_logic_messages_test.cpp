@@ -295,7 +295,7 @@ TEST_F(WorkerStatus, ALogDeletedDuringTheRunStaysDeletedAndTheMemoGoesOn) {
   view.memo.clear();
   logic->WMWorkerStatus(wsModemConnected, 0);
   logic->WMWorkerDone(wdNothingRead);
-  EXPECT_EQ(view.memo, (Lines{"Modem connected to device", "Cancelled !"}));
+  EXPECT_EQ(view.memo, (Lines{"Modem connected to device", "Call ended, nothing read"}));
   EXPECT_FALSE(QFile::exists(LogPath()));
 }
 

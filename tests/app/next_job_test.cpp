@@ -61,11 +61,12 @@ TEST_F(WorkerDone, ContentsReadWithoutModemModeOnlyListsAndWaitsForTheOperator) 
   EXPECT_TRUE(view.enabled["btnClose"]);
 }
 
-TEST_F(WorkerDone, ContentsFailedCancelsAndWaitsForTheHangUp) {
+// Nobody cancelled the ends below: they say what happened, and "Cancelled !" is the Stop's.
+TEST_F(WorkerDone, ContentsFailedSaysSoAndWaitsForTheHangUp) {
   AddRecords({1});
   logic->WMWorkerDone(wdContentsFailed);
-  EXPECT_EQ(view.memo, Lines{"Cancelled !"});
-  EXPECT_EQ(LoggedTexts(), Lines{"Cancelled !"});
+  EXPECT_EQ(view.memo, Lines{"Call ended, nothing read"});
+  EXPECT_EQ(LoggedTexts(), Lines{"Call ended, nothing read"});
   EXPECT_EQ(logic->FDevice->RecCount(), 0);
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{9});
 }
@@ -92,10 +93,10 @@ TEST_F(WorkerDone, RecordsReadStartTheFileWorkerOnTheDataFolder) {
   EXPECT_EQ(link.fileThreads[0].folder, logic->DataFolder());
 }
 
-TEST_F(WorkerDone, RecordsPartlyCancelsButStillWritesTheFiles) {
+TEST_F(WorkerDone, RecordsPartlyStillWritesTheFiles) {
   logic->WMWorkerDone(wdRecordsPartly);
-  EXPECT_EQ(view.memo, (Lines{"Cancelled !", "Create file(s)...", ""}));
-  EXPECT_EQ(LoggedTexts(), (Lines{"Cancelled !", "Create file(s)..."}));
+  EXPECT_EQ(view.memo, (Lines{"Create file(s)...", ""}));
+  EXPECT_EQ(LoggedTexts(), (Lines{"Create file(s)..."}));
   EXPECT_EQ(link.fileThreads.size(), 1u);
   EXPECT_TRUE(logic->FDevice->ConfigKnown);
 }
@@ -167,9 +168,9 @@ TEST_F(WorkerDone, HangUpWaitsForTheNextCallEvenAfterStartWasReleased) {
   EXPECT_EQ(Kinds(), std::vector<std::uint32_t>{2});
 }
 
-TEST_F(WorkerDone, NothingReadOnlyCancels) {
+TEST_F(WorkerDone, NothingReadOnlySaysSo) {
   logic->WMWorkerDone(wdNothingRead);
-  EXPECT_EQ(view.memo, Lines{"Cancelled !"});
+  EXPECT_EQ(view.memo, Lines{"Call ended, nothing read"});
   EXPECT_TRUE(Kinds().empty());
 }
 
@@ -184,10 +185,11 @@ TEST_F(WorkerDone, InitFailedSetsTheModemUpAgainAfterThePauseAndNoCallWaitsAgain
     ASSERT_TRUE(retry.Fire());
     EXPECT_FALSE(retry.active);
   }
-  EXPECT_EQ(view.memo, (Lines{"Cancelled !", "Modem set-up failed, next try in 60 seconds",
-                              "Cancelled !", "Modem set-up failed, next try in 60 seconds"}));
+  EXPECT_EQ(view.memo, (Lines{"Modem set-up failed, next try in 60 seconds",
+                              "Modem set-up failed, next try in 60 seconds"}));
   EXPECT_EQ(LoggedTexts(), view.memo);
   logic->WMWorkerDone(wdNoCall);
+  EXPECT_EQ(view.memo.back(), "Waiting for a call broke off, waiting again");
   EXPECT_EQ(Kinds(), (std::vector<std::uint32_t>{0, 0, 2}));
 
   logic->WMWorkerDone(wdInitFailed);

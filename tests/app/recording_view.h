@@ -30,6 +30,7 @@ class RecordingView : public MainView, public RunObserver {
     records.at(static_cast<std::size_t>(index)).Ticked = ticked;
   }
   void SetFileNameText(const std::string& text) override { fileName = text; }
+  void SetActivityText(const std::string& text) override { activityText = text; }
   void ShowPortMenu(const std::vector<PortMenuItem>& items) override { ports = items; }
   void SetAddressField(int minimum, int maximum, int value) override {
     addrMin = minimum;
@@ -55,6 +56,7 @@ class RecordingView : public MainView, public RunObserver {
   bool startDown = false;
   std::vector<RecordEntry> records;
   std::string fileName;
+  std::string activityText;  // the tray icon's tooltip
   std::vector<PortMenuItem> ports;
   int addrMin = 0, addrMax = 0, addrValue = 0;
   std::vector<std::string> available, chosen, warnings;

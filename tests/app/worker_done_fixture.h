@@ -73,8 +73,8 @@ class WorkerDone : public LogicTest {
   }
   // A file worker's run with the files of its readout on disk in the data folder (named
   // from `first` on); what its start showed is cleared.
-  QStringList MakeFiles(int n, int first = 1) {
-    logic->WMWorkerDone(wdRecordsRead);
+  QStringList MakeFiles(int n, int first = 1, int readResult = wdRecordsRead) {
+    logic->WMWorkerDone(readResult);
     view.memo.clear();
     QFile::resize(LogPath(), 0);
     QStringList names;

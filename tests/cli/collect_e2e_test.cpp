@@ -284,6 +284,63 @@ TEST_F(Collect, BackToBackCallsThroughANoCarrierModemAreAllServedAtOnce) {
   EXPECT_EQ(Faults(), "");
 }
 
+// A fleet's morning in small: six loggers on one modem that says "NO CARRIER" and rings
+// twice, their first calls packed so closely that some find the line busy during the call
+// before theirs and call again. Every logger is collected, each file as its logger held it.
+TEST_F(Collect, SixLoggersBackToBackThroughANoCarrierModemAreAllCollected) {
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--fleet", "6", "--fleet-window", "20",
+                         "--retry-pause", "3", "--retries", "30", "--hangup-text", "NO CARRIER",
+                         "--ring", "2", "--call-after", "1", "--records", "2", "--truth",
+                         truth_.toStdString()},
+                        ports_.toStdString()));
+  StartCollect({"--calls", "6", "--data", data_});
+  const int code = Finish(240000);
+  sim.Stop();
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString() << sim.Output();
+  EXPECT_TRUE(out.contains("Run ended: 6 call(s) answered, 6 file(s) written, 0 failed"));
+  const QJsonArray loggers = ReadTruth(truth_).value("loggers").toArray();
+  ASSERT_EQ(loggers.size(), 6);
+  int busy = 0;
+  for (const QJsonValue& value : loggers) {
+    const QJsonObject logger = value.toObject();
+    const QString serial = QString::number(logger.value("serialNumber").toInteger());
+    const QJsonObject counts = logger.value("counts").toObject();
+    busy += counts.value("busy").toInt();
+    ASSERT_EQ(counts.value("answered").toInt(), 1) << serial.toStdString();
+    const QStringList files =
+        QDir(data_ + "/" + serial).entryList({"*.IDC"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << serial.toStdString();  // the file and its backup
+    const QString file = files[0].contains("_BAK") ? files[1] : files[0];
+    const QJsonObject newest = logger.value("calls").toArray().first().toObject()
+                                   .value("records").toArray().first().toObject();
+    EXPECT_EQ(CompareWithTruth(DumpIdc(data_ + "/" + serial + "/" + file), newest), "")
+        << serial.toStdString();
+  }
+  EXPECT_GE(busy, 2);
+  EXPECT_FALSE(out.contains("Restart connection to modem in 70 seconds"));
+  EXPECT_EQ(Faults(), "");
+}
+
+// The modem answered a logger on its own before the collector started: the set-up's "AT"
+// goes into the call and no answer comes. The logger on the line is served, and the log
+// says why the set-up did not go on.
+TEST_F(Collect, AModemStillInACallAtItsSetUpHasItsLoggerServed) {
+  ASSERT_TRUE(sim.Start({"--port", "1", "--modem", "--no-setup-wait", "--call-after", "0.5",
+                         "--calls", "1", "--records", "1"},
+                        ports_.toStdString()));
+  QThread::msleep(1500);  // the call is on before anybody listens
+  StartCollect({"--calls", "1", "--data", data_});
+  const int code = Finish(90000);
+  sim.Stop();
+  const QString out = Output();
+  ASSERT_EQ(code, 0) << out.toStdString();
+  EXPECT_TRUE(out.contains("Modem was still in a call at its set-up; serving the logger on the line"));
+  EXPECT_FALSE(out.contains("Timeout-error"));
+  EXPECT_EQ(DataFiles().size(), 2);
+  EXPECT_EQ(Faults(), "");
+}
+
 // A logger whose ring fills its whole memory (no page reserved above it) is read all the
 // same: its identity text and comment count as empty, and the new texts its options ask
 // for are refused with a line each, not written past the end of its memory.

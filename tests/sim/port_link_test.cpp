@@ -61,5 +61,20 @@ TEST_F(PortLinkFolder, LinkIsMadeRemovedAndNeverStealsALiveOne) {
   EXPECT_TRUE(fs::is_regular_file(PortLinkPath(7)));
 }
 
+// A port whose link went (its modem unplugged) is missing until the link is back; it never
+// falls back to the default device, which is some other line.
+TEST_F(PortLinkFolder, APortOnceLinkedNeverFallsBackToTheDefaultDevice) {
+  EXPECT_EQ(ResolveComPort(8), "/dev/ttyS7");
+  {
+    PortLink link;
+    ASSERT_EQ(link.Publish(8, "/dev/null", false), "");
+    EXPECT_EQ(ResolveComPort(8), PortLinkPath(8));
+  }
+  EXPECT_EQ(ResolveComPort(8), "");
+  PortLink back;
+  ASSERT_EQ(back.Publish(8, "/dev/null", false), "");
+  EXPECT_EQ(ResolveComPort(8), PortLinkPath(8));
+}
+
 }  // namespace
 }  // namespace varnel::sim
