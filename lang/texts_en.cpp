@@ -297,6 +297,7 @@ constexpr TextEntry kTexts[] = {
     {944, "Database (URL, empty: none)"},
     {945, "Refused by the database; tried again at the next calls, at most 3 times"},
     {946, "Database still being written at the end; the rest follows at the next start"},
+    {950, "Port in use by another program:"},
 };
 
 }  // namespace
