@@ -27,13 +27,14 @@ std::string SystemMessage(DWORD code) {
 std::string PortOpenProblem(int port) {
   const std::string com = "COM" + std::to_string(port);
   const std::string device = "\\\\.\\" + com;
+  if (const auto holder = FindPortHolder(port)) return InUseProblem(com, *holder);
   // A serial port opens for one program only: a second open fails with "access denied".
   HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
-      return com + " is in use by another program; a second collector never shares a port";
+      return InUseProblem(com, PortOwner{});
     }
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
       return com + " has no device";

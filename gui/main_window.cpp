@@ -87,6 +87,9 @@ TfrmMain::TfrmMain(LogicEnvironment env, WindowOptions options, QWidget* parent)
   BuildTray();
 
   const bool pressStart = StartRequested(env.Arguments);
+  portInUse_ = std::make_unique<PortInUseNotice>(
+      env.Observer, [this](int port, const PortOwner& holder) { ShowPortInUse(port, holder); });
+  env.Observer = portInUse_.get();
   logic_ = std::make_unique<MainLogic>(*this, std::move(env));
   // The end of the session reaches the program as a request to quit (see eventFilter).
   qApp->installEventFilter(this);
@@ -623,6 +626,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmMain::ShowWarning(const std::string& text) {
   warningBox_(this, Q(logic_ ? logic_->Text(kTextProgramName) : std::string()), Q(text));
+}
+
+void TfrmMain::ShowPortInUse(int port, const PortOwner& holder) {
+  const std::string who = DescribePortOwner(holder);
+  const std::string text = logic_->Text(kTextPortInUse) + " COM" + std::to_string(port) +
+                           (who.empty() ? "" : " (" + who + ")");
+  // After the logic has released Start and written its memo line: the box waits for OK.
+  QTimer::singleShot(0, this, [this, text] { ShowWarning(text); });
 }
 
 }  // namespace varnel

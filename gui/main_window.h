@@ -8,6 +8,7 @@
 
 #include "app/main_logic.h"
 #include "app/main_view.h"
+#include "gui/port_in_use.h"
 
 class QAction;
 class QActionGroup;
@@ -97,6 +98,8 @@ class TfrmMain : public QMainWindow, public MainView {
   void SetWindowPosition(WindowPosition position) override;
   std::optional<WindowPosition> CurrentWindowPosition() const override;
   void ShowWarning(const std::string& text) override;
+  // The box that names the program holding the port Start could not open.
+  void ShowPortInUse(int port, const PortOwner& holder);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -121,6 +124,8 @@ class TfrmMain : public QMainWindow, public MainView {
   QLabel* MakeLabel(Control control, QWidget* parent);
   QPushButton* MakeButton(Control control, QWidget* parent);
 
+  // Created before the logic, which is told of it; names the holder of a port in use.
+  std::unique_ptr<PortInUseNotice> portInUse_;
   std::unique_ptr<MainLogic> logic_;
   bool trayAvailable_ = false;
   bool shown_ = false;

@@ -335,6 +335,10 @@ inline constexpr int kTextDatabaseRefused = 945;
 // "Database still being written at the end; the rest follows at the next start"
 inline constexpr int kTextDatabaseStillWriting = 946;
 
+// The window's message when its port is held by another program, followed by the port and,
+// where known, the holder ("COM1 (varnel-collect, pid 812)").
+inline constexpr int kTextPortInUse = 950;  // "Port in use by another program:"
+
 // What ended a call or a wait when nobody cancelled it.
 inline constexpr int kTextCallEndedUnread = 960;  // "Call ended, nothing read"
 // "Readout broken off; the data file holds the pages read so far"

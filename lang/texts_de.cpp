@@ -297,6 +297,7 @@ constexpr TextEntry kTexts[] = {
     {944, "Datenbank (URL, leer: keine)"},
     {945, "Von der Datenbank abgelehnt; bei nächsten Anrufen erneut versucht, max. 3-mal"},
     {946, "Datenbank beim Beenden noch beschäftigt; der Rest folgt beim nächsten Start"},
+    {950, "Anschluss wird von einem anderen Programm benutzt:"},
     {960, "Anruf beendet, nichts gelesen"},
     {961, "Auslesen abgebrochen; die Datendatei enthält die bis dahin gelesenen Seiten"},
     {962, "Warten auf einen Anruf abgebrochen, warte erneut"},

@@ -297,6 +297,7 @@ constexpr TextEntry kTexts[] = {
     {944, "Database (URL, empty: none)"},
     {945, "Refused by the database; tried again at the next calls, at most 3 times"},
     {946, "Database still being written at the end; the rest follows at the next start"},
+    {950, "Port in use by another program:"},
     {960, "Call ended, nothing read"},
     {961, "Readout broken off; the data file holds the pages read so far"},
     {962, "Waiting for a call broke off, waiting again"},

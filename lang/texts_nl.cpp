@@ -297,6 +297,7 @@ constexpr TextEntry kTexts[] = {
     {944, "Database (URL, leeg: geen)"},
     {945, "Geweigerd door de database; opnieuw geprobeerd bij volgende oproepen, max. 3x"},
     {946, "Database bij het einde nog bezig; de rest volgt bij de volgende start"},
+    {950, "Poort in gebruik door een ander programma:"},
     {960, "Gesprek beëindigd, niets gelezen"},
     {961, "Uitlezen afgebroken; het databestand bevat de tot dan gelezen pagina's"},
     {962, "Wachten op een oproep afgebroken, opnieuw wachten"},

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "link/port_owner.h"
 #include "link/serial_port.h"
 
 namespace varnel {
@@ -80,7 +81,8 @@ constexpr DWORD kLineErrors = CE_FRAME | CE_OVERRUN | CE_RXPARITY;
 
 class Win32SerialPort final : public SerialPort {
 public:
-  Win32SerialPort(HANDLE handle, HANDLE done) : handle_(handle), done_(done) {}
+  Win32SerialPort(HANDLE handle, HANDLE done, std::unique_ptr<PortClaim> claim)
+      : handle_(handle), done_(done), claim_(std::move(claim)) {}
 
   ~Win32SerialPort() override {
     ::CloseHandle(handle_);
@@ -265,6 +267,9 @@ public:
   bool Close() override {
     std::lock_guard lock(startMutex_);
     if (closed_.exchange(true)) return true;
+    // The line is free for the next opener at once, even while a worker still holds this
+    // object for a moment.
+    claim_->Release();
     // Ends every pending read, write and event wait of the handle; nothing pending is fine.
     if (!::CancelIoEx(handle_, nullptr)) return ::GetLastError() == ERROR_NOT_FOUND;
     return true;
@@ -346,6 +351,7 @@ private:
 
   const HANDLE handle_;
   const HANDLE done_;  // manual-reset completion event of the operation in progress
+  const std::unique_ptr<PortClaim> claim_;  // released by Close() or with the port
   std::atomic<bool> closed_{false};
   std::atomic<bool> vanished_{false};
   std::mutex opMutex_;     // one operation at a time; guards pending_
@@ -360,6 +366,12 @@ private:
 std::shared_ptr<SerialPort> OpenSerialPort(int portNumber, bool overlapped) {
   // The device namespace form also reaches ports numbered 10 and above.
   const std::string name = "\\\\.\\COM" + std::to_string(portNumber);
+  // Claimed first: Wine would let a second program open the device itself.
+  std::unique_ptr<PortClaim> claim = PortClaim::Take(portNumber);
+  if (!claim) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
   const HANDLE handle =
       ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                     overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
@@ -369,7 +381,7 @@ std::shared_ptr<SerialPort> OpenSerialPort(int portNumber, bool overlapped) {
     ::CloseHandle(handle);
     return nullptr;
   }
-  return std::make_shared<Win32SerialPort>(handle, done);
+  return std::make_shared<Win32SerialPort>(handle, done, std::move(claim));
 }
 
 }  // namespace varnel

@@ -1,9 +1,11 @@
 // The window against vtq-sim on a pseudo-terminal: a real click on Start runs a modem call
 // through to the hang-up and the restart countdown; Stop in the middle of the next call's
-// readout cancels it and brings the window back to rest.
+// readout cancels it and brings the window back to rest. A port held by another program is
+// refused with a box that names the holder.
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,6 +23,7 @@
 #include "common/settings.h"
 #include "gui/fill_meter.h"
 #include "gui_fixture.h"
+#include "link/serial_port.h"
 #include "manual_timer.h"
 #include "tests/support/sim_process.h"
 
@@ -154,6 +157,43 @@ class WindowE2eTest : public QObject {
     QVERIFY(Find<QLabel>(w, "StatusPanel0")->text().isEmpty());
     QVERIFY(w.TrayIcon()->toolTip().startsWith("Varnel\nStopped\nLast call "));
 
+    QVERIFY(w.close());
+    sim.Stop();
+    qunsetenv("VARNEL_PORTS");
+  }
+
+  // The second window of the Startup entry and a menu click: its Start meets the port
+  // already held (here by this test, which opens it as any program of ours does).
+  void PortHeldByAnotherProgramIsRefusedWithABoxNamingIt() {
+    test::GuiStore store;
+    const QString ports = store.Root() + "/ports";
+    QDir().mkpath(ports);
+    qputenv("VARNEL_PORTS", ports.toLocal8Bit());
+    testsupport::SimProcess sim;
+    QVERIFY2(sim.Start({"--port", "1", "--modem"}, ports.toStdString()), sim.Output().c_str());
+    const std::shared_ptr<SerialPort> held = OpenSerialPort(1, true);
+    QVERIFY(held);
+
+    FacadeLink link;
+    LogicEnvironment env;
+    env.ProgramPath = store.ProgramPath();
+    env.Link = &link;
+    TfrmMain w(env);
+    QStringList boxes;
+    w.SetWarningBox([&](QWidget*, const QString&, const QString& text) { boxes << text; });
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
+
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 10000);
+    const QString holder = QString("%1, pid %2")
+                               .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName())
+                               .arg(QCoreApplication::applicationPid());
+    QCOMPARE(boxes[0], "Port in use by another program: COM1 (" + holder + ")");
+    QVERIFY(test::MemoLines(w).contains("ERROR: Comport Nr.1 not available !"));
+    QVERIFY(!w.Logic().StartDown());
+
+    held->Close();
     QVERIFY(w.close());
     sim.Stop();
     qunsetenv("VARNEL_PORTS");

@@ -3,6 +3,7 @@
 // with the settings in the registry. scripts/test --win starts the simulators natively and
 // names their folders in VARNEL_LINE_SIMS (COM5 for varnel-collect, COM6 for the window
 // program, COM8 for the collector as a service) and the deployed folder in VARNEL_WIN_DEPLOY.
+// COM1, the plain line of tests/link, is held by a test to see a second opener refused.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 
 #include "e2e_support.h"
 #include "files/idc_reader.h"
+#include "link/serial_port.h"
 
 namespace varnel::testing {
 namespace {
@@ -29,6 +31,7 @@ namespace fs = std::filesystem;
 constexpr int kCollectPort = 5;
 constexpr int kWindowPort = 6;
 constexpr int kServicePort = 8;
+constexpr int kHeldPort = 1;
 const std::string kMakerKey = "HKCU\\Software\\Halvark Drovantek";
 const std::string kSettingsKey = kMakerKey + "\\Corvane";
 const std::string kDevicesKey = kSettingsKey + "\\RegistredDevices";
@@ -310,6 +313,26 @@ TEST(WinePrograms, WindowProgramStartedWithStartCollectsACall) {
   ExpectCallWritten(data, kWindowPort);
   ExpectDeviceEntryReset(kWindowPort);
   EXPECT_NE(FileText(program / "varnel.LOG").find("created"), std::string::npos);
+}
+
+// Wine by itself lets a second program open a COM port: the claim of the port must refuse it,
+// and the refused program must name the holder.
+TEST(WinePrograms, CollectorOnAPortHeldByAnotherProgramNamesItAndExitsThree) {
+  if (SimFolder(kHeldPort).empty()) GTEST_SKIP() << "run by scripts/test --win";
+  const std::shared_ptr<SerialPort> held = OpenSerialPort(kHeldPort, true);
+  ASSERT_TRUE(held);
+  const fs::path program = CopyOfProgramFolder("varnel-wine-held");
+  std::string out;
+  const int status = RunCommand("\"" + (program / "varnel-collect.exe").string() + "\" --port " +
+                                    std::to_string(kHeldPort) + " --once --timeout 60 --data \"" +
+                                    FreshFolder("varnel-wine-held-data").string() + "\"",
+                                &out);
+  held->Close();
+  EXPECT_EQ(status, 3) << out;
+  const std::string holder = "COM" + std::to_string(kHeldPort) +
+                             " is in use by another program (test_wine_programs.exe, pid " +
+                             std::to_string(GetCurrentProcessId()) + ")";
+  EXPECT_NE(out.find(holder), std::string::npos) << out;
 }
 
 // The STATE word of `sc query` (RUNNING, STOPPED, ...); "" when there is no such service.
