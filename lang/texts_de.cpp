@@ -302,7 +302,7 @@ constexpr TextEntry kTexts[] = {
     {961, "Auslesen abgebrochen; die Datendatei enthält die bis dahin gelesenen Seiten"},
     {962, "Warten auf einen Anruf abgebrochen, warte erneut"},
     {963, "unvollständig"},
-    {964, "Modem war beim Einrichten noch in einem Anruf; der Logger in der Leitung wird bedient"},
+    {964, "Modem beim Einrichten noch im Anruf; der Logger in der Leitung wird bedient"},
 };
 
 }  // namespace

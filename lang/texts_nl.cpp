@@ -302,7 +302,7 @@ constexpr TextEntry kTexts[] = {
     {961, "Uitlezen afgebroken; het databestand bevat de tot dan gelezen pagina's"},
     {962, "Wachten op een oproep afgebroken, opnieuw wachten"},
     {963, "onvolledig"},
-    {964, "Modem was bij het instellen nog in gesprek; de logger aan de lijn wordt uitgelezen"},
+    {964, "Modem bij instellen nog in gesprek; de logger aan de lijn wordt uitgelezen"},
 };
 
 }  // namespace
