@@ -169,7 +169,15 @@ void Collector::OnWorkerDone(int code) {
   if (!finishing_) {
     // A job that the stop itself ended says nothing about the call.
     if (code == wdAwaitHangUp) state_.Set("waiting for " + Logger() + " to hang up");
-    if (code == wdPortLost) state_.Set("waiting for the modem's port to return");
+    if (code == wdPortLost) {
+      state_.Set("waiting for the modem's port to return");
+      // A modem that goes takes the call with it: no hang-up will be reported, and the
+      // call that wrote its files is done all the same.
+      if (inCall_) {
+        callRestarted_ = true;
+        CountCallIfComplete();
+      }
+    }
     if (code == wdContentsFailed) state_.SetLastCall("failed: the record table was not read");
     if (code == wdNothingRead) state_.SetLastCall("failed: no page was read");
     if (code == wdNoRecord) state_.SetLastCall("no record in the logger");

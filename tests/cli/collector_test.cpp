@@ -144,6 +144,26 @@ TEST_F(CollectorRun, StopsAfterTheGivenNumberOfCalls) {
   EXPECT_EQ(text.find(restart, text.find(restart) + 1), std::string::npos);
 }
 
+// The modem went just after the call, before its report of the hang-up: the call that
+// wrote its files is counted all the same.
+TEST_F(CollectorRun, ACallWhoseModemWentBeforeTheHangUpIsCounted) {
+  CollectOptions o;
+  o.calls = 1;
+  Make(o);
+  link.modem = true;
+  ASSERT_TRUE(collector->Begin());
+  logic->WMWorkerStatus(wsModemConnected, 0);
+  Records(2);
+  logic->WMWorkerDone(wdContentsRead);
+  logic->WMWorkerDone(wdRecordsRead);
+  logic->WMWorkerDone(wdAwaitHangUp);
+  WorkerWrote(Root() + "/f.idc");
+  logic->WMWorkerDone(wdPortLost);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(collector->CallsDone(), 1);
+  EXPECT_EQ(collector->ExitCode(), kExitDone);
+}
+
 TEST_F(CollectorRun, ACallWithoutFilesIsNotCounted) {
   CollectOptions o;
   o.calls = 1;
