@@ -2,7 +2,11 @@
 // whole program): the store's key on this engine, and varnel-collect against the simulator
 // writing into it -- call after call, with the server gone for a while, three at once.
 #include <QDir>
+#include <QCoreApplication>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -19,6 +23,10 @@
 #include "store_checks.h"
 #include "store_core.h"
 #include "database/contact_store.h"
+#include "database/database_sink.h"
+#include "database/sql_connection.h"
+#include "files/idc_blocks.h"
+#include "files/idc_format.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"
 #include "database/outbox.h"
@@ -52,6 +60,54 @@ TEST(PostgreSQL, StoreKeepsEveryEntryOnce) {
   const QString url = server->NewDatabase("t_store", &why_);
   ASSERT_FALSE(url.isEmpty()) << why_;
   CheckEveryEntryOnce(url);
+}
+
+// A table that somebody keeps locked: the sink's write runs into the lock time-out, says
+// "not answering" once, keeps what it could not write, and sends it once the lock is gone.
+TEST(PostgreSQL, ALockedTableIsSaidOnceAsNotAnsweringAndItsRowsFollowWhenItIsFree) {
+  REQUIRE_SERVER(server);
+  const QString url = server->NewDatabase("t_locked", &why_);
+  ASSERT_FALSE(url.isEmpty()) << why_;
+  const DatabaseTarget target = *ParseDatabaseUrl(url, nullptr);
+  ASSERT_EQ(MeasurementStore(target).Open(), "");
+  ASSERT_EQ(OpenSqlConnection("locker", target), "");
+  QSqlDatabase locker = QSqlDatabase::database("locker");
+  ASSERT_TRUE(QSqlQuery(locker).exec("BEGIN"));
+  ASSERT_TRUE(QSqlQuery(locker).exec("LOCK TABLE measurements IN ACCESS EXCLUSIVE MODE"));
+
+  QTemporaryDir dir;
+  std::vector<std::pair<DatabaseEvent, std::string>> events;
+  DatabaseSink sink(nullptr, [&url] { return url; },
+                    [&](DatabaseEvent e, const std::string& d) { events.push_back({e, d}); },
+                    dir.path());
+  const IdcFile file = SampleRecordFile(40);
+  const QString path = dir.path() + "/a.IDC";
+  IdcLoggerInfo logger;
+  logger.SerialNumber = file.SerialNumber;
+  logger.ChannelMask = file.ChannelMask;
+  WriteIdcFile(path.toStdString(), kIdcVersionText, logger, {file.StartTime, 0}, file.Measurements);
+  ContactFigures contact;
+  contact.Time = 1733000000;
+  contact.SerialNumber = file.SerialNumber;
+  contact.Result = ContactResult::Complete;
+  contact.Files = {path.toStdString()};
+  sink.ContactEnded(contact);
+  ASSERT_TRUE(sink.WaitIdle(60000));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].first, DatabaseEvent::NotAnswering) << events[0].second;
+  EXPECT_NE(events[0].second.find("55P03"), std::string::npos) << events[0].second;
+
+  ASSERT_TRUE(QSqlQuery(locker).exec("ROLLBACK"));
+  locker = QSqlDatabase();
+  CloseSqlConnection("locker");
+  sink.CollectingStarted();
+  ASSERT_TRUE(sink.WaitIdle(60000));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].first, DatabaseEvent::CaughtUp);
+  EXPECT_EQ(CompareWithFile(url, file), "");
+  EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts").toInt(), 1);
 }
 
 class CollectIntoDatabase : public TempStore {
