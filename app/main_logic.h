@@ -332,7 +332,7 @@ class MainLogic {
   std::string lastCall_;
   std::optional<std::uint32_t> loggerOnLine_;
   // Lines about the options just loaded, said after the serial number's own line.
-  std::vector<std::string> optionNotes_;
+  std::vector<std::pair<std::string, MemoTone>> optionNotes_;
 };
 
 }  // namespace varnel

@@ -163,6 +163,8 @@ bool RegisteredDeviceStore::Reset(const QString& serial, const QDate& today,
   v.LastContact = lastContact;
   std::bitset<kDeviceValueCount> which;
   which.set();
+  // The description is the operator's note about the station, not a one-shot option.
+  which.reset(static_cast<std::size_t>(DeviceValue::Description));
   which.reset(static_cast<std::size_t>(DeviceValue::CustomUnit));
   const bool ok = WriteValues(serial, v, which);
   const auto listeners = Listeners();  // a listener may remove itself

@@ -97,7 +97,8 @@ class RegisteredDeviceStore {
   // store could not be written or `serial` is not allowed as a name (nothing is written).
   bool Write(const QString& serial, const DeviceValues& values);
   // The reset after the options were carried out: the defaults of a carried-out contact
-  // (read-from date from `today`) and `lastContact`; "CustomUnit" keeps its text. False when
+  // (read-from date from `today`) and `lastContact`; "Description" and "CustomUnit" keep
+  // their texts. False when
   // `serial` is not registered (nothing is written) or the store could not be written.
   bool Reset(const QString& serial, const QDate& today, const QString& lastContact);
   // Removes the entry with all its values.

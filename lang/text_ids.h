@@ -348,4 +348,10 @@ inline constexpr int kTextPartial = 963;  // "partial"
 // "Modem was still in a call at its set-up; serving the logger on the line"
 inline constexpr int kTextCallInProgress = 964;
 
+// A configuration box ticked without a file (no failure: the texts are written); a typed
+// serial number that no logger could report.
+inline constexpr int kTextNoConfigFile = 970;  // "No configuration file chosen"
+// "A serialnumber holds digits only, without leading zeros (e.g. 40123) !"
+inline constexpr int kTextSerialDigitsOnly = 971;
+
 }  // namespace varnel

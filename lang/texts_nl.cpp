@@ -303,6 +303,8 @@ constexpr TextEntry kTexts[] = {
     {962, "Wachten op een oproep afgebroken, opnieuw wachten"},
     {963, "onvolledig"},
     {964, "Modem bij instellen nog in gesprek; de logger aan de lijn wordt uitgelezen"},
+    {970, "Geen configuratiebestand gekozen"},
+    {971, "Een serienummer bevat alleen cijfers, zonder voorloopnullen (bijv. 40123) !"},
 };
 
 }  // namespace
