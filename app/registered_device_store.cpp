@@ -125,6 +125,13 @@ bool SerialNameAllowed(const QString& serial) {
          !serial.contains(QLatin1Char('\\'));
 }
 
+bool SerialReportable(const QString& serial) {
+  bool ok = false;
+  const uint number = serial.toUInt(&ok, 10);
+  // toUInt takes blanks and a sign around the digits: the text must be the number's own.
+  return ok && QString::number(number) == serial;
+}
+
 QString OffsetText(double value) { return FixedText(value, 7, 6); }
 
 QStringList RegisteredDeviceStore::List() const {

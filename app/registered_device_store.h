@@ -82,6 +82,10 @@ struct StoredDevice {
 // which the store would take as a path of nested keys.
 bool SerialNameAllowed(const QString& serial);
 
+// True for the decimal text of a serial number as a logger reports it (an unsigned 32-bit
+// number, no leading zero): only such an entry is ever found when a logger calls in.
+bool SerialReportable(const QString& serial);
+
 // An offset as the store writes it: rounded to seven significant digits, six decimals.
 QString OffsetText(double value);
 
