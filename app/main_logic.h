@@ -101,6 +101,8 @@ class MainLogic {
   void btnAddClick(const std::vector<int>& selectedAvailable);
   void btnDelClick(int selectedChosen);
   void btnClearClick();
+  // The operator dragged a chosen module to another place: the run order changes.
+  void MoveChosenModule(int from, int to);
   void SetShowTime(bool on);
   // The operator ticked or cleared one entry of the record list.
   void SetRecordTicked(int index, bool ticked);

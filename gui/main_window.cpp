@@ -355,8 +355,16 @@ void TfrmMain::BuildControls() {
     logic_->btnDelClick(selected.isEmpty() ? -1 : selected.first().row());
   });
   connect(clear, &QPushButton::clicked, this, [this] { logic_->btnClearClick(); });
-  // Dropping an entry does what the button between the lists does.
-  ConnectModuleDrops(available, chosen, [add] { add->click(); }, [del] { del->click(); });
+  // A drag between the lists moves the dragged entries; within the chosen list it changes
+  // the run order.
+  ConnectModuleDrops(
+      available, chosen,
+      [this](const QList<int>& rows) { logic_->btnAddClick({rows.begin(), rows.end()}); },
+      [this](int row) { logic_->btnDelClick(row); },
+      [this](int from, int to) {
+        logic_->MoveChosenModule(from, to);
+        lbExModuls_->setCurrentRow(to);
+      });
   available->PathOfRow = [this](int row) {
     const TModule* m = logic_->Modules().Item(row);
     return m ? QString::fromStdString(m->Path) : QString();

@@ -78,25 +78,25 @@ void RegisterModule(const GuiStore& store, const QString& name) {
   key.WriteString("Description", name);
 }
 
-// Drags entry `row` of `from` onto the middle of `to` and drops it there, as the mouse
-// does: the entry is selected when the drag starts.
-void DragEntry(QListWidget* from, int row, QListWidget* to) {
+// Drags entry `row` of `from` onto `to` at `at` (its middle when not given) and drops it
+// there, as the mouse does: the entry is selected when the drag starts. False when `to`
+// refuses the drag.
+bool DragEntry(QListWidget* from, int row, QListWidget* to, QPoint at = {}) {
   from->clearSelection();
   from->item(row)->setSelected(true);
   std::unique_ptr<QMimeData> mime(from->model()->mimeData({from->model()->index(row, 0)}));
-  const QPoint at = to->viewport()->rect().center();
+  if (at.isNull()) at = to->viewport()->rect().center();
   const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
   QDragEnterEvent enter(at, offered, mime.get(), Qt::LeftButton, {});
+  enter.setDropAction(Qt::MoveAction);
   QApplication::sendEvent(to->viewport(), &enter);
-  QVERIFY(enter.isAccepted());
+  if (!enter.isAccepted()) return false;
   QDragMoveEvent move(at, offered, mime.get(), Qt::LeftButton, {});
   QApplication::sendEvent(to->viewport(), &move);
-  QVERIFY(move.isAccepted());
   QDropEvent drop(QPointF(at), offered, mime.get(), Qt::LeftButton, {});
   QApplication::sendEvent(to->viewport(), &drop);
-  QVERIFY(drop.isAccepted());
   // A move would take the entry out of the list it was dragged from.
-  QCOMPARE(drop.dropAction(), Qt::CopyAction);
+  return move.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
 QStringList Items(const QListWidget* list) {
@@ -304,32 +304,49 @@ class WindowTest : public QObject {
     QCOMPARE(exec.ReadString("Exec2"), QString("Beta"));
   }
 
-  // Dropping on the chosen list adds the selected available module, dropping on the
-  // available list takes the selected chosen one out; what is left is stored at close. An
-  // entry's tooltip gives the module's whole name and program path.
+  // A drag between the lists moves the dragged module, whatever else is selected; a drag
+  // within the chosen list changes the run order (stored at close), one within the
+  // available list does nothing. An entry's tooltip gives the module's name and path.
   void ModuleListDragAndDrop() {
     Harness h({}, {}, [](const GuiStore& store) {
-      for (const char* n : {"Alpha", "Beta"}) RegisterModule(store, n);
+      for (const char* n : {"Alpha", "Beta", "Gamma"}) RegisterModule(store, n);
     });
     h.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
     auto* available = Find<QListWidget>(*h.window, "LbAvModuls");
     auto* chosen = Find<QListWidget>(*h.window, "LbExModuls");
-    DragEntry(available, 1, chosen);
-    DragEntry(available, 0, chosen);
-    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha"}));
-    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta"}));
-    DragEntry(chosen, 0, available);
-    QCOMPARE(Items(chosen), QStringList{"Alpha"});
+    QVERIFY(DragEntry(available, 1, chosen));
+    QVERIFY(DragEntry(available, 0, chosen));
+    QVERIFY(DragEntry(available, 2, chosen));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha", "Gamma"}));
+    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta", "Gamma"}));
 
-    QHelpEvent tip(QEvent::ToolTip, chosen->visualItemRect(chosen->item(0)).center(), QPoint(1, 1));
+    // Gamma stays selected in the available list while the chosen list is reordered.
+    const auto upperHalf = [chosen](int row) {
+      const QRect r = chosen->visualItemRect(chosen->item(row));
+      return QPoint(r.center().x(), r.top() + 1);
+    };
+    QVERIFY(DragEntry(chosen, 2, chosen, upperHalf(0)));
+    QCOMPARE(Items(chosen), (QStringList{"Gamma", "Beta", "Alpha"}));
+    QVERIFY(DragEntry(chosen, 0, chosen, chosen->viewport()->rect().bottomLeft() + QPoint(5, -2)));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha", "Gamma"}));
+    QCOMPARE(chosen->currentRow(), 2);
+    QVERIFY(!DragEntry(available, 0, available));
+    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta", "Gamma"}));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha", "Gamma"}));
+
+    QVERIFY(DragEntry(chosen, 1, available));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Gamma"}));
+
+    QHelpEvent tip(QEvent::ToolTip, chosen->visualItemRect(chosen->item(1)).center(), QPoint(1, 1));
     QApplication::sendEvent(chosen->viewport(), &tip);
-    QCOMPARE(QToolTip::text(), "Alpha\n" + h.store.Root() + "/Alpha");
+    QCOMPARE(QToolTip::text(), "Gamma\n" + h.store.Root() + "/Gamma");
 
     h.Click("btnClose");
     RegistryKey exec(kExecutableKey);
-    QCOMPARE(exec.ValueNames().size(), 1);
-    QCOMPARE(exec.ReadString("Exec0"), QString("Alpha"));
+    QCOMPARE(exec.ValueNames().size(), 2);
+    QCOMPARE(exec.ReadString("Exec0"), QString("Beta"));
+    QCOMPARE(exec.ReadString("Exec1"), QString("Gamma"));
   }
 
   // Ticking one entry of the record list changes that entry only, in the list and in the
