@@ -492,14 +492,22 @@ bool TfrmMain::InNormalState() const {
   return !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
 }
 
+// The normal place is noted once the events of the moment are handled: a window manager
+// may report the maximised size before the maximised state, and that size is no normal one.
 void TfrmMain::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  if (InNormalState() && isVisible()) normalPos_ = pos();
+  QTimer::singleShot(0, this, &TfrmMain::NoteNormalPlace);
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  if (InNormalState() && isVisible()) normalSize_ = size();
+  QTimer::singleShot(0, this, &TfrmMain::NoteNormalPlace);
+}
+
+void TfrmMain::NoteNormalPlace() {
+  if (!InNormalState() || !isVisible()) return;
+  normalPos_ = pos();
+  normalSize_ = size();
 }
 
 // ---------------------------------------------------------------- commands and events

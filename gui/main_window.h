@@ -118,6 +118,7 @@ class TfrmMain : public QMainWindow, public MainView {
   // stored), fully on the screen, maximised when it was.
   void ApplyPlace();
   bool InNormalState() const;
+  void NoteNormalPlace();
   void SpBStartModemClick(bool down);
   void LbRecordsItemChanged(QListWidgetItem* item);
   QWidget* Widget(Control control) const;
