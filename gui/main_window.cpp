@@ -94,6 +94,13 @@ TfrmMain::TfrmMain(LogicEnvironment env, WindowOptions options, QWidget* parent)
   // The end of the session reaches the program as a request to quit (see eventFilter).
   qApp->installEventFilter(this);
   logic_->FormCreate();
+  FitRightColumn();
+  // Below this size the controls would lie over each other (the memo under the buttons): the
+  // window's own minimum, which the desktop's resizing keeps to, taken once the captions of
+  // the language are in.
+  centralWidget()->layout()->activate();
+  layout()->activate();
+  setMinimumSize(minimumSizeHint());
   // The menu bar's height is known once its captions are set.
   ApplyPlace();
   if (pressStart) {
@@ -307,8 +314,10 @@ void TfrmMain::BuildControls() {
   QLabel* l9 = MakeLabel(Control::LbChosenModules, client);
   l9->setAlignment(Qt::AlignRight | Qt::AlignBottom);
   l9->setWordWrap(true);
-  modules->addWidget(l5, 0, 0, 1, 2);
-  modules->addWidget(l9, 0, 1, 1, 2);
+  // Each over its own list: spanning the buttons' column as well, the two would lie over
+  // each other when the window is narrow.
+  modules->addWidget(l5, 0, 0);
+  modules->addWidget(l9, 0, 2);
   auto* available = new ModuleListBox(client);
   lbAvModuls_ = available;
   lbAvModuls_->setObjectName(QStringLiteral("LbAvModuls"));
@@ -439,6 +448,20 @@ void TfrmMain::BuildControls() {
   close->setFixedSize(kRightWidth, 26);
   right->addWidget(close);
   connect(close, &QPushButton::clicked, this, &QWidget::close);
+}
+
+// The right column is as wide as the longest caption the activity bar shows in this language
+// ("Waiting for the modem"), so that no caption is cut; the buttons above and below go along.
+void TfrmMain::FitRightColumn() {
+  const QFontMetrics fm(activity_->font());
+  int width = kRightWidth;
+  for (int id : {kTextProgramActive, kTextWaitingForModem}) {
+    width = std::max(width, fm.horizontalAdvance(Q(logic_->Text(id))) + 16);
+  }
+  for (QWidget* w : {static_cast<QWidget*>(spbStartModem_), static_cast<QWidget*>(activity_),
+                     static_cast<QWidget*>(chbShowTime_), Widget(Control::btnClose)}) {
+    w->setFixedWidth(width);
+  }
 }
 
 // The headings stand over the columns of the record entries: the number (five places),

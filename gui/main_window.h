@@ -114,6 +114,7 @@ class TfrmMain : public QMainWindow, public MainView {
   void BuildTray();
   void BuildControls();
   void PlaceRecordHeadings(int entryLength);
+  void FitRightColumn();
   // Puts the window where the settings say, at their size (the design size when none is
   // stored), fully on the screen, maximised when it was.
   void ApplyPlace();

@@ -4,9 +4,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -25,6 +27,12 @@
 
 #include "common/registry_store.h"
 #include "common/settings.h"
+#include "dialogs/dialog_set.h"
+#include "dialogs/form_add_dev.h"
+#include "dialogs/form_config.h"
+#include "dialogs/form_dir.h"
+#include "dialogs/form_log_file.h"
+#include "dialogs/form_logger_config.h"
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui_fixture.h"
@@ -383,8 +391,10 @@ class WindowTest : public QObject {
     h.Click("SpBStartModem");
   }
 
-  // Captions come from the language in effect, and every caption fits its control.
+  // Captions come from the language in effect, and every caption of the window and of the
+  // dialogs fits its box, in each language, also the running ones.
   void CaptionsInThreeLanguages() {
+    QStringList unfit;
     for (int base : {0, 1000, 2000}) {
       GuiStore store;
       RegistryKey(kSettingsKey).WriteInt("Language", base);
@@ -407,28 +417,65 @@ class WindowTest : public QObject {
         QCOMPARE(Find<QLabel>(w, "LbIdentity")->text(), QString("Geräte-Identität (für Dateiname)"));
       }
 
-      // The running captions too: "Stop" and the activity bar's text.
+      // The running captions too: "Stop" and the activity bar's texts.
       w.show();
       QVERIFY(QTest::qWaitForWindowExposed(&w));
       QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
-      for (auto* label : w.findChildren<QLabel*>()) {
-        if (!label->isVisible() || label->text().isEmpty()) continue;
-        const QRect need = label->fontMetrics().boundingRect(
-            label->contentsRect(), int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0),
-            label->text());
-        QVERIFY2(label->contentsRect().contains(need),
-                 qPrintable(QString("%1 in %2: \"%3\"").arg(label->objectName()).arg(base).arg(label->text())));
+      const QString language = QString::number(base) + " ";
+      for (const QString& u : test::UnfitCaptions(&w)) unfit << language + u;
+      for (int id : {kTextProgramActive, kTextWaitingForModem}) {
+        w.SetCaption(Control::ActivityBar, LoadText(id, base));
+        auto* activity = Find<FillMeter>(w, "ActivityBar");
+        if (activity->fontMetrics().horizontalAdvance(activity->Caption()) > activity->width() - 8) {
+          unfit << language + "ActivityBar: " + activity->Caption();
+        }
       }
-      for (auto* button : w.findChildren<QAbstractButton*>()) {
-        if (!button->isVisible() || button->text().isEmpty()) continue;
-        const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
-        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + icon + 12 <= button->width(),
-                 qPrintable(QString("%1 in %2: \"%3\"").arg(button->objectName()).arg(base).arg(button->text())));
-      }
-      auto* activity = Find<FillMeter>(w, "ActivityBar");
-      QVERIFY(activity->fontMetrics().horizontalAdvance(activity->Caption()) < activity->width() - 8);
       QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
+
+      DialogSet dialogs(&w, w.Logic());
+      for (QDialog* d : std::initializer_list<QDialog*>{
+               &dialogs.FormConfig(), &dialogs.FormLoggerConfig(), &dialogs.FormDir(),
+               &dialogs.FormAddDev(), &dialogs.FormLogFile()}) {
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        for (const QString& u : test::UnfitCaptions(d)) unfit << language + u;
+        if (d == &dialogs.FormLoggerConfig()) {
+          // The field for a new identity shows one of the 63 characters it takes whole.
+          QLineEdit* id = dialogs.FormLoggerConfig().EdID;
+          const QString full = "Pumping station 12, Lindenstrasse 5, P1 inlet and P2 outlet 2026";
+          if (id->fontMetrics().horizontalAdvance(full.left(63)) > id->width() - 12) unfit << "EdID";
+        }
+        d->hide();
+      }
     }
+    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join("\n")));
+  }
+
+  // At the smallest size the window allows no control lies over another and every button
+  // is whole inside the window.
+  void NothingOverlapsAtTheMinimumSize() {
+    Harness h;
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    h.window->resize(400, 300);
+    QTRY_COMPARE(h.window->size(), h.window->minimumSize());
+    QCoreApplication::processEvents();
+    QWidget* client = h.window->centralWidget();
+    QList<QWidget*> controls;
+    for (QWidget* c : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (c->isVisible()) controls << c;
+    }
+    const auto place = [&h](const QWidget* c) { return QRect(c->mapTo(h.window.get(), QPoint()), c->size()); };
+    for (int i = 0; i < controls.size(); ++i) {
+      for (int j = i + 1; j < controls.size(); ++j) {
+        QVERIFY2(!place(controls[i]).intersects(place(controls[j])),
+                 qPrintable(controls[i]->objectName() + " / " + controls[j]->objectName()));
+      }
+    }
+    for (auto* b : h.window->findChildren<QAbstractButton*>()) {
+      if (b->isVisible()) QVERIFY2(h.window->rect().contains(place(b)), qPrintable(b->objectName()));
+    }
+    QVERIFY(!place(client).intersects(place(h.window->statusBar())));
   }
 
   // The window grows: the memo and the record list take the room. Its place, size and
