@@ -314,10 +314,10 @@ void TfrmMain::BuildControls() {
   QLabel* l9 = MakeLabel(Control::LbChosenModules, client);
   l9->setAlignment(Qt::AlignRight | Qt::AlignBottom);
   l9->setWordWrap(true);
-  // Each over its own list: spanning the buttons' column as well, the two would lie over
-  // each other when the window is narrow.
+  // The longer heading (of the chosen list) takes the buttons' column as well; both doing so
+  // would lay them over each other when the window is narrow.
   modules->addWidget(l5, 0, 0);
-  modules->addWidget(l9, 0, 2);
+  modules->addWidget(l9, 0, 1, 1, 2);
   auto* available = new ModuleListBox(client);
   lbAvModuls_ = available;
   lbAvModuls_->setObjectName(QStringLiteral("LbAvModuls"));
