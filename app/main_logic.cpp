@@ -459,6 +459,11 @@ void MainLogic::btnClearClick() {
   ShowModuleLists();
 }
 
+void MainLogic::MoveChosenModule(int from, int to) {
+  FExecModules.Move(from, to);
+  ShowModuleLists();
+}
+
 // ---------------------------------------------------------------- timers
 
 void MainLogic::ClockTimerTick() { view_.SetStatusPanel(1, NowText().toStdString()); }

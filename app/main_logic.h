@@ -102,6 +102,8 @@ class MainLogic {
   void btnAddClick(const std::vector<int>& selectedAvailable);
   void btnDelClick(int selectedChosen);
   void btnClearClick();
+  // The operator dragged a chosen module to another place: the run order changes.
+  void MoveChosenModule(int from, int to);
   void SetShowTime(bool on);
   // The operator ticked or cleared one entry of the record list.
   void SetRecordTicked(int index, bool ticked);
@@ -340,7 +342,7 @@ class MainLogic {
   std::string lastCall_;
   std::optional<std::uint32_t> loggerOnLine_;
   // Lines about the options just loaded, said after the serial number's own line.
-  std::vector<std::string> optionNotes_;
+  std::vector<std::pair<std::string, MemoTone>> optionNotes_;
 };
 
 }  // namespace varnel

@@ -89,9 +89,7 @@ void MainLogic::WMWorkerStatus(int code, std::int64_t value, const std::string& 
   for (const MemoLine& line : said.Memo) Memo(line.Text, line.Tone);
   ActOnStatus(code);
   for (const std::string& line : said.Log) AddToLogFile(line);
-  for (const std::string& note : std::exchange(optionNotes_, {})) {
-    MemoAndLog(note, MemoTone::Warning);
-  }
+  for (const auto& [note, tone] : std::exchange(optionNotes_, {})) MemoAndLog(note, tone);
 }
 
 void MainLogic::ActOnStatus(int code) {
@@ -110,12 +108,15 @@ void MainLogic::ActOnStatus(int code) {
         Memo(Text(kTextRegisteredDevice));
       }
       for (const std::string& refused : notes.Refused) {
-        optionNotes_.push_back(Text(kTextValueRefused) + " " + refused);
+        optionNotes_.emplace_back(Text(kTextValueRefused) + " " + refused, MemoTone::Warning);
       }
       // Whatever else the options ask for is carried out; this is not.
       if (notes.ConfigNotWritten) {
-        optionNotes_.push_back(Text(kTextConfigNotWritten) + " " + *notes.ConfigNotWritten);
+        optionNotes_.emplace_back(Text(kTextConfigNotWritten) + " " + *notes.ConfigNotWritten,
+                                  MemoTone::Warning);
       }
+      // Ticked only to reach "Write new text": the texts go, and nothing failed.
+      if (notes.NoConfigFile) optionNotes_.emplace_back(Text(kTextNoConfigFile), MemoTone::Plain);
       LoadPageCache();
       break;
     }

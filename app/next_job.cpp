@@ -151,7 +151,12 @@ void MainLogic::PortLost() {
   FKeepPortOpen = false;
   if (!SpBStartModemDown) return;
   MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
-  SayActivity(Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")");
+  const std::string waiting = Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")";
+  SayActivity(waiting);
+  // The state of the logger that was on the line is no longer true; the status bar says what
+  // the program waits for until the set-up of the returned modem clears it.
+  StatusPanel0 = waiting;
+  view_.SetStatusPanel(0, StatusPanel0);
   // Nothing runs until the modem is back; the bar says so instead of moving.
   ActivityTimer->Stop();
   ResetActivity();

@@ -125,6 +125,13 @@ bool SerialNameAllowed(const QString& serial) {
          !serial.contains(QLatin1Char('\\'));
 }
 
+bool SerialReportable(const QString& serial) {
+  bool ok = false;
+  const uint number = serial.toUInt(&ok, 10);
+  // toUInt takes blanks and a sign around the digits: the text must be the number's own.
+  return ok && QString::number(number) == serial;
+}
+
 QString OffsetText(double value) { return FixedText(value, 7, 6); }
 
 QStringList RegisteredDeviceStore::List() const {
@@ -163,6 +170,8 @@ bool RegisteredDeviceStore::Reset(const QString& serial, const QDate& today,
   v.LastContact = lastContact;
   std::bitset<kDeviceValueCount> which;
   which.set();
+  // The description is the operator's note about the station, not a one-shot option.
+  which.reset(static_cast<std::size_t>(DeviceValue::Description));
   which.reset(static_cast<std::size_t>(DeviceValue::CustomUnit));
   const bool ok = WriteValues(serial, v, which);
   const auto listeners = Listeners();  // a listener may remove itself

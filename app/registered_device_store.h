@@ -82,6 +82,10 @@ struct StoredDevice {
 // which the store would take as a path of nested keys.
 bool SerialNameAllowed(const QString& serial);
 
+// True for the decimal text of a serial number as a logger reports it (an unsigned 32-bit
+// number, no leading zero): only such an entry is ever found when a logger calls in.
+bool SerialReportable(const QString& serial);
+
 // An offset as the store writes it: rounded to seven significant digits, six decimals.
 QString OffsetText(double value);
 
@@ -97,7 +101,8 @@ class RegisteredDeviceStore {
   // store could not be written or `serial` is not allowed as a name (nothing is written).
   bool Write(const QString& serial, const DeviceValues& values);
   // The reset after the options were carried out: the defaults of a carried-out contact
-  // (read-from date from `today`) and `lastContact`; "CustomUnit" keeps its text. False when
+  // (read-from date from `today`) and `lastContact`; "Description" and "CustomUnit" keep
+  // their texts. False when
   // `serial` is not registered (nothing is written) or the store could not be written.
   bool Reset(const QString& serial, const QDate& today, const QString& lastContact);
   // Removes the entry with all its values.

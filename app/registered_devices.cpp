@@ -113,8 +113,12 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device, DeviceOptionNotes
 
   if (entry.Has(V::WriteConfig)) device.WriteConfig = v.WriteConfig;
   if (device.WriteConfig) {
-    if (!v.ConfigFile.isEmpty()) LoadConfigFile(v.ConfigFile, device);
-    if (!device.ConfigFileOk) note.ConfigNotWritten = v.ConfigFile.toStdString();
+    if (v.ConfigFile.isEmpty()) {
+      note.NoConfigFile = true;
+    } else {
+      LoadConfigFile(v.ConfigFile, device);
+      if (!device.ConfigFileOk) note.ConfigNotWritten = v.ConfigFile.toStdString();
+    }
     if (entry.Has(V::WriteText)) device.WriteText = v.WriteText;
     if (device.WriteText) {
       if (entry.Has(V::NewID)) device.NewID = v.NewID;

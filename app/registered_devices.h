@@ -25,9 +25,11 @@ struct DeviceOptionNotes {
   // Stored values the device image cannot hold ("ReadFromMonth=2147483647"); the defaults
   // stand in for them.
   std::vector<std::string> Refused;
-  // The configuration was to be written but its file was not accepted (or none was named):
-  // the file's name.
+  // The configuration was to be written but its file was not accepted: the file's name.
   std::optional<std::string> ConfigNotWritten;
+  // "Write Configuration" is ticked without a file: the box is the way to "Write new text",
+  // so this is no failure (the identity and comment are still written).
+  bool NoConfigFile = false;
 };
 
 // Looks for the registered device whose key name equals `serial` exactly and applies its
@@ -40,7 +42,7 @@ bool LoadDeviceOptions(const QString& serial, TDevice& device,
                        DeviceOptionNotes* notes = nullptr);
 
 // After a readout of the registered device `serial`: writes the default one-shot values back
-// to its key and stamps `lastContact` ("CustomUnit" is kept). Returns true when found.
+// to its key and stamps `lastContact` (the description and "CustomUnit" are kept). Returns true when found.
 bool ResetDeviceOptions(const QString& serial, const QDate& today, const QString& lastContact);
 
 }  // namespace varnel

@@ -105,9 +105,16 @@ StatusText DescribeStatus(const StatusEvent& event, const TDevice& d,
       // The command was sent with CR LF; it is shown without.
       say(Text(kTextModemWrite) + ": " + event.Text.substr(0, event.Text.size() >= 2 ? event.Text.size() - 2 : 0));
       break;
-    case wsModemRead:
-      say(Text(kTextModemRead) + ": " + event.Text);
+    case wsModemRead: {
+      // The modem's lines (its echo of the command, then its answer) each get a line.
+      std::size_t from = 0;
+      for (std::size_t end; (end = event.Text.find('\n', from)) != std::string::npos; from = end + 1) {
+        say(Text(kTextModemRead) + ": " + event.Text.substr(from, end - from));
+        out.Log.push_back(L);
+      }
+      say(Text(kTextModemRead) + ": " + event.Text.substr(from));
       break;
+    }
     case wsWaitingForCall:
       say(Text(kTextWaitingForCall));
       break;

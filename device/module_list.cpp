@@ -17,4 +17,11 @@ void TModuleRefList::Delete(int i) {
   items_.erase(items_.begin() + i);
 }
 
+void TModuleRefList::Move(int from, int to) {
+  if (from < 0 || from >= Count() || to < 0 || to >= Count() || from == to) return;
+  TModule* module = items_[static_cast<std::size_t>(from)];
+  items_.erase(items_.begin() + from);
+  items_.insert(items_.begin() + to, module);
+}
+
 }  // namespace varnel

@@ -29,6 +29,9 @@ class TModuleRefList {
   int Add(TModule* module);
   // Removes entry i (never frees the module); nothing happens when i is out of range.
   void Delete(int i);
+  // Takes entry `from` out and puts it back so that it ends at index `to`; nothing happens
+  // when either is out of range.
+  void Move(int from, int to);
   // Removes every entry without freeing the modules.
   void Clear() { items_.clear(); }
 

@@ -67,6 +67,15 @@ void TFormAddDev::btnOKClick() {
     Accepted = false;
     return;
   }
+  if (!SerialReportable(sn)) {
+    // "SN 40123" or "040123" would be stored, and never match the number a logger reports.
+    if (message_) {
+      message_->ShowMessageBox(Tx(kTextSerialDigitsOnly), Tx(kTextAddDeviceCaption), mkOk,
+                               MessageIcon::Warning);
+    }
+    Accepted = false;
+    return;
+  }
   if (devices_.contains(sn, Qt::CaseSensitive)) {
     if (message_) {
       message_->ShowMessageBox(Tx(kTextSerialKnown), Tx(kTextAddDeviceCaption), mkOk,

@@ -6,9 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The prompt for the serial number of a device to register. Any non-empty text without "/"
-// or "\" that is not already in the device list (compared exactly, case-sensitively) is
-// accepted.
+// The prompt for the serial number of a device to register. A number as a logger reports it
+// (decimal digits, no leading zero) that is not already in the device list is accepted.
 namespace varnel {
 
 class TFormMessage;

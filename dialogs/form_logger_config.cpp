@@ -304,11 +304,15 @@ void TFormLoggerConfig::BuildLayout() {
   writeSide->addWidget(ChBWL);
   writeSide->addWidget(ChBWriteID);
   writeSide->addWidget(LbHint);
-  row(writeSide, {ChBID, EdID}, 1);
+  writeSide->addWidget(ChBID);
+  writeSide->addWidget(EdID);
   writeSide->addWidget(ChBComment);
   writeSide->addWidget(Memo1, 1);
 
   for (TFloatEdit* fe : {FeP1, FeP2}) fe->setMaximumWidth(110);
+  // A whole identity of 63 characters in view (the logger's name in every file name); its
+  // own row under the box gives it the column's width.
+  EdID->setMinimumWidth(EdID->fontMetrics().averageCharWidth() * kMaxIdLength + 16);
   // Long texts wrap within their column instead of widening the dialog.
   for (QLabel* l : {LbCorrInfo, LbHint, LbResetHint, LbConfigFile}) {
     l->setWordWrap(true);
@@ -361,6 +365,9 @@ void TFormLoggerConfig::ApplyLanguage() {
   btnClose->setText(Tx(kTextOptionsClose));
   CbMonth->clear();
   for (int id = kTextJanuary; id <= kTextDecember; ++id) CbMonth->addItem(Tx(id));
+  // The longest month name ("Dezember") whole, however narrow the column gets.
+  CbMonth->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  CbMonth->setMinimumWidth(CbMonth->sizeHint().width());
   ChBWriteID->setText(Tx(kTextWriteNewText));
   LbHint->setText(KeepMarksWithWord(Tx(kTextTransferHint)));
   btnReset->setText(Tx(kTextClearOptions));

@@ -94,6 +94,13 @@ TfrmMain::TfrmMain(LogicEnvironment env, WindowOptions options, QWidget* parent)
   // The end of the session reaches the program as a request to quit (see eventFilter).
   qApp->installEventFilter(this);
   logic_->FormCreate();
+  FitRightColumn();
+  // Below this size the controls would lie over each other (the memo under the buttons): the
+  // window's own minimum, which the desktop's resizing keeps to, taken once the captions of
+  // the language are in.
+  centralWidget()->layout()->activate();
+  layout()->activate();
+  setMinimumSize(minimumSizeHint());
   // The menu bar's height is known once its captions are set.
   ApplyPlace();
   if (pressStart) {
@@ -307,7 +314,9 @@ void TfrmMain::BuildControls() {
   QLabel* l9 = MakeLabel(Control::LbChosenModules, client);
   l9->setAlignment(Qt::AlignRight | Qt::AlignBottom);
   l9->setWordWrap(true);
-  modules->addWidget(l5, 0, 0, 1, 2);
+  // The longer heading (of the chosen list) takes the buttons' column as well; both doing so
+  // would lay them over each other when the window is narrow.
+  modules->addWidget(l5, 0, 0);
   modules->addWidget(l9, 0, 1, 1, 2);
   auto* available = new ModuleListBox(client);
   lbAvModuls_ = available;
@@ -355,8 +364,16 @@ void TfrmMain::BuildControls() {
     logic_->btnDelClick(selected.isEmpty() ? -1 : selected.first().row());
   });
   connect(clear, &QPushButton::clicked, this, [this] { logic_->btnClearClick(); });
-  // Dropping an entry does what the button between the lists does.
-  ConnectModuleDrops(available, chosen, [add] { add->click(); }, [del] { del->click(); });
+  // A drag between the lists moves the dragged entries; within the chosen list it changes
+  // the run order.
+  ConnectModuleDrops(
+      available, chosen,
+      [this](const QList<int>& rows) { logic_->btnAddClick({rows.begin(), rows.end()}); },
+      [this](int row) { logic_->btnDelClick(row); },
+      [this](int from, int to) {
+        logic_->MoveChosenModule(from, to);
+        lbExModuls_->setCurrentRow(to);
+      });
   available->PathOfRow = [this](int row) {
     const TModule* m = logic_->Modules().Item(row);
     return m ? QString::fromStdString(m->Path) : QString();
@@ -433,6 +450,20 @@ void TfrmMain::BuildControls() {
   connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
+// The right column is as wide as the longest caption the activity bar shows in this language
+// ("Waiting for the modem"), so that no caption is cut; the buttons above and below go along.
+void TfrmMain::FitRightColumn() {
+  const QFontMetrics fm(activity_->font());
+  int width = kRightWidth;
+  for (int id : {kTextProgramActive, kTextWaitingForModem}) {
+    width = std::max(width, fm.horizontalAdvance(Q(logic_->Text(id))) + 16);
+  }
+  for (QWidget* w : {static_cast<QWidget*>(spbStartModem_), static_cast<QWidget*>(activity_),
+                     static_cast<QWidget*>(chbShowTime_), Widget(Control::btnClose)}) {
+    w->setFixedWidth(width);
+  }
+}
+
 // The headings stand over the columns of the record entries: the number (five places),
 // the start time after four blanks, and the share of memory, which ends four blanks before
 // the end of an entry of `entryLength` characters.
@@ -484,14 +515,22 @@ bool TfrmMain::InNormalState() const {
   return !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
 }
 
+// The normal place is noted once the events of the moment are handled: a window manager
+// may report the maximised size before the maximised state, and that size is no normal one.
 void TfrmMain::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  if (InNormalState() && isVisible()) normalPos_ = pos();
+  QTimer::singleShot(0, this, &TfrmMain::NoteNormalPlace);
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  if (InNormalState() && isVisible()) normalSize_ = size();
+  QTimer::singleShot(0, this, &TfrmMain::NoteNormalPlace);
+}
+
+void TfrmMain::NoteNormalPlace() {
+  if (!InNormalState() || !isVisible()) return;
+  normalPos_ = pos();
+  normalSize_ = size();
 }
 
 // ---------------------------------------------------------------- commands and events

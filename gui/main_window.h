@@ -114,10 +114,12 @@ class TfrmMain : public QMainWindow, public MainView {
   void BuildTray();
   void BuildControls();
   void PlaceRecordHeadings(int entryLength);
+  void FitRightColumn();
   // Puts the window where the settings say, at their size (the design size when none is
   // stored), fully on the screen, maximised when it was.
   void ApplyPlace();
   bool InNormalState() const;
+  void NoteNormalPlace();
   void SpBStartModemClick(bool down);
   void LbRecordsItemChanged(QListWidgetItem* item);
   QWidget* Widget(Control control) const;

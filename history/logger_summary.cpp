@@ -48,10 +48,16 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, bool tru
   s.LastContact = last.Time;
   s.DaysSince = std::max(0.0, Days(last.Time, now));
   s.LastResult = last.Result;
+  // The latest clock reading was taken before that call set the clock: what it found is
+  // history, not how far the clock is off now.
+  bool clockSetSince = false;
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
     if (s.IdentityText.empty() && !(*it)->IdentityText.empty()) s.IdentityText = (*it)->IdentityText;
     if (!s.Battery && (*it)->Battery) s.Battery = (*it)->Battery;
-    if (!s.ClockOffset && (*it)->ClockOffset) s.ClockOffset = (*it)->ClockOffset;
+    if (!s.ClockOffset && (*it)->ClockOffset) {
+      s.ClockOffset = (*it)->ClockOffset;
+      clockSetSince = (*it)->ClockSet;
+    }
     if (!s.RingUse && (*it)->RingUse) s.RingUse = (*it)->RingUse;
   }
   bool needMore = s.IdentityText.empty() || !s.Battery || !s.ClockOffset || !s.RingUse;
@@ -109,7 +115,8 @@ LoggerSummary Summarize(const std::vector<const ContactFigures*>& rows, bool tru
   if (s.BatteryPerDay && *s.BatteryPerDay < -limits.BatteryFallPerDay) {
     w.push_back(HistoryWarning::BatteryFalling);
   }
-  if (s.ClockOffset && std::abs(static_cast<double>(*s.ClockOffset)) > limits.ClockOffsetSeconds) {
+  if (s.ClockOffset && !clockSetSince &&
+      std::abs(static_cast<double>(*s.ClockOffset)) > limits.ClockOffsetSeconds) {
     w.push_back(HistoryWarning::ClockOff);
   }
   if (s.DriftPerDay && std::abs(*s.DriftPerDay) > limits.ClockDriftPerDay) {

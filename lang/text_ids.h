@@ -348,6 +348,12 @@ inline constexpr int kTextPartial = 963;  // "partial"
 // "Modem was still in a call at its set-up; serving the logger on the line"
 inline constexpr int kTextCallInProgress = 964;
 
+// A configuration box ticked without a file (no failure: the texts are written); a typed
+// serial number that no logger could report.
+inline constexpr int kTextNoConfigFile = 970;  // "No configuration file chosen"
+// "A serialnumber holds digits only, without leading zeros (e.g. 40123) !"
+inline constexpr int kTextSerialDigitsOnly = 971;
+
 // The database's outbox, after the events above: a server that does not answer, an entry it
 // refused for its content, an outbox that cannot be written.
 // "Database not answering; files kept, measurements follow later"

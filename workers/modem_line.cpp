@@ -46,8 +46,15 @@ void ModemClearLineError() {
 
 std::string PrintableText(const std::uint8_t* bytes, std::size_t n) {
   std::string text;
+  bool lineEnd = false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (bytes[i] >= 0x20 && bytes[i] <= 0x7E) text.push_back(static_cast<char>(bytes[i]));
+    if (bytes[i] == '\r' || bytes[i] == '\n') {
+      lineEnd = !text.empty();
+    } else if (bytes[i] >= 0x20 && bytes[i] <= 0x7E) {
+      if (lineEnd) text.push_back('\n');
+      lineEnd = false;
+      text.push_back(static_cast<char>(bytes[i]));
+    }
   }
   return text;
 }

@@ -21,15 +21,16 @@ IoResult ModemWrite(std::string_view text, int waitLimitMs);
 // Waits for one of the comm events of `mask`; waitLimitMs < 0 waits without limit.
 IoResult ModemWaitEvent(std::uint32_t mask, int waitLimitMs);
 
-// Reads up to maxBytes under the port's time limits and returns the printable characters
-// (0x20 ... 0x7E) among them, in order.
+// Reads up to maxBytes under the port's time limits and returns their text (PrintableText).
 std::string ModemReadText(std::size_t maxBytes);
 
 // Clears a pending line error and empties both driver buffers.
 void ModemClearAndPurge();
 void ModemClearLineError();
 
-// The printable characters (0x20 ... 0x7E) of a byte sequence, in order.
+// The printable characters (0x20 ... 0x7E) of a byte sequence, in order, its lines apart: a
+// run of CR and LF between two lines becomes one "\n" (none before the first or after the
+// last), so that the echo "AT" and the answer "OK" stay two lines.
 std::string PrintableText(const std::uint8_t* bytes, std::size_t n);
 
 std::string UpperCase(std::string_view text);

@@ -75,6 +75,17 @@ TEST_F(WorkerStatus, SerialNumberSaysWhatTheStoredOptionsCannotHaveDone) {
   EXPECT_EQ(Memo(), (Lines{"SN 4711", "Found registred device", said[0], said[1]}));
   EXPECT_EQ(LoggedTexts(), (Lines{"SN 4711", said[0], said[1]}));
   EXPECT_TRUE(logic->FDevice->OptionsReady);
+
+  // The box ticked without a file only to write a new identity: said, and no failure.
+  {
+    RegistryKey dev(QString(kRegisteredDevicesKey) + "\\4712");
+    for (const char* flag : {"WriteConfig", "WriteText", "NewID"}) dev.WriteFlag(flag, true);
+    dev.WriteString("ID", "Well 12");
+  }
+  logic->FDevice->SerialNumber = 4712;
+  Event(wsSerialNumber);
+  EXPECT_EQ(Memo(), (Lines{"SN 4712", "Found registred device", "No configuration file chosen"}));
+  EXPECT_TRUE(logic->FDevice->NewID);
 }
 
 TEST_F(WorkerStatus, SerialsFrom2To31OnAreOneUnsignedNumberInMemoAndLookup) {
@@ -186,6 +197,9 @@ TEST_F(WorkerStatus, ModemDialogueTextsTravelWithTheMessage) {
   EXPECT_EQ(Memo(), Lines{"Write to modem: ATE0"});
   Event(wsModemRead, 0, "OK  ");
   EXPECT_EQ(Memo(), Lines{"Read from modem: OK  "});
+  Event(wsModemRead, 0, "AT\nOK");  // the echo and the answer, as the modem's lines
+  EXPECT_EQ(Memo(), (Lines{"Read from modem: AT", "Read from modem: OK"}));
+  EXPECT_EQ(LoggedTexts(), Memo());
   Event(wsModemWrite, 0, "A");
   EXPECT_EQ(Memo(), Lines{"Write to modem: "});
 }

@@ -198,6 +198,20 @@ TEST_F(WorkerDone, InitFailedSetsTheModemUpAgainAfterThePauseAndNoCallWaitsAgain
   EXPECT_EQ(Kinds().size(), 3u);
 }
 
+// The state of the logger that was on the line is no longer true once the modem is gone:
+// the status bar says what the program waits for, until the modem is set up again.
+TEST_F(WorkerDone, AGoneModemReplacesTheLoggerStateInTheStatusBar) {
+  logic->WMWorkerStatus(wsDeviceState, 0);
+  EXPECT_EQ(view.panels[0], "State: Record stopped");
+  link.portPresent = false;
+  logic->WMWorkerDone(wdPortLost);
+  EXPECT_EQ(view.panels[0], "Waiting for the modem (COM1)");
+  link.portPresent = true;
+  ASSERT_TRUE(static_cast<test::ManualTimer&>(*logic->PortWatchTimer).Fire());
+  EXPECT_EQ(view.panels[0], "");
+  EXPECT_EQ(Kinds().back(), 0u);
+}
+
 TEST_F(WorkerDone, TheSetUpPauseIsTakenFromTheSettingsWithinItsBounds) {
   for (const auto& [stored, seconds] : std::vector<std::pair<QString, int>>{
            {"7", 7}, {"0", 5}, {"-40", 5}, {"86400000", 3600}, {"soon", 60}}) {

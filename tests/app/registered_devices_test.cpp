@@ -237,7 +237,7 @@ TEST_F(RegisteredDevices, ABrokenConfigurationFileLeavesTheImageUntouched) {
   EXPECT_TRUE(d.ConfigFile.empty());
 }
 
-TEST_F(RegisteredDevices, ResetWritesTheOneShotDefaultsAndTheContactButKeepsTheUnit) {
+TEST_F(RegisteredDevices, ResetWritesTheOneShotDefaultsAndTheContactButKeepsUnitAndDescription) {
   {
     auto k = Device("4711");
     k.WriteString("Description", "Well 3");
@@ -251,7 +251,7 @@ TEST_F(RegisteredDevices, ResetWritesTheOneShotDefaultsAndTheContactButKeepsTheU
   ASSERT_TRUE(ResetDeviceOptions("4711", QDate(2024, 1, 20), "stamp"));
   EXPECT_FALSE(ResetDeviceOptions("4712", QDate(2024, 1, 20), "stamp"));
   auto k = Device("4711");
-  EXPECT_EQ(k.ReadString("Description", "?"), "");
+  EXPECT_EQ(k.ReadString("Description", "?"), "Well 3");
   EXPECT_TRUE(k.ReadFlag("ReadActualRec", false));
   EXPECT_EQ(k.ReadInt("ReadFromMonth", -1), 0);
   EXPECT_EQ(k.ReadInt("ReadFromYear", -1), 2024);

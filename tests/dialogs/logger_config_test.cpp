@@ -376,15 +376,15 @@ void LoggerConfig::anEntryChangedWhileShownKeepsWhatWasTypedAndSaysSo() {
     QVERIFY(!d.CbSyncClock->isChecked());
     QVERIFY(!d.ChBWriteConfig->isChecked() && !d.BtnOpenFile->isEnabled());
     QCOMPARE(d.EdIntPath->text(), QString());
-    QCOMPARE(d.EdDescription->text(), QString());
+    QCOMPARE(d.EdDescription->text(), QString("before"));  // the reset keeps it
     QCOMPARE(d.LbLastExecDate->text(), QString("09.03.2026 10:00:00"));
     QVERIFY(d.LbStoreNotice->isVisible());
     QCOMPARE(d.LbStoreNotice->text(),
              QString("The stored options of device 40123 were changed meanwhile (by a call or by "
                      "another program).\n"
                      "Kept as you changed them: Offset correction\n"
-                     "Now as stored: Description of the device, Readout Options, "
-                     "Write Configuration, Last contact to device"));
+                     "Now as stored: Readout Options, Write Configuration, Last contact to "
+                     "device"));
   });
   DeviceValues after = store_.Read("40123").Values;
   QVERIFY(after.OffsetCorr && !after.SynchTime && !after.WriteConfig);

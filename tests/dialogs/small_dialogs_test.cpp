@@ -23,8 +23,7 @@ class SmallDialogs : public QObject {
   void messageBoxShowsTheButtonsAndAnswersOfEachKind();
   void messageBoxIgnoresEscape();
   void messageBoxShowsALongTextWhole();
-  void addDeviceRefusesADuplicateButNotALeadingZero();
-  void addDeviceRefusesAKeySeparatorInTheSerial();
+  void addDeviceTakesOnlyANewNumberALoggerCanReport();
   void addDeviceIgnoresEnterOnAnEmptyEditAndCancelsOnEscape();
   void floatEditTakesOnlyANumber();
   void folderChooserNeverShrinksBelowItsMinimum();
@@ -117,63 +116,50 @@ void SmallDialogs::messageBoxShowsALongTextWhole() {
   QCOMPARE(box.width(), width);
 }
 
-void SmallDialogs::addDeviceRefusesADuplicateButNotALeadingZero() {
+void SmallDialogs::addDeviceTakesOnlyANewNumberALoggerCanReport() {
   TFormMessage box;
   TFormAddDev add;
   add.SetMessageBox(&box);
-  add.SetDeviceList({"4711", "abc"});
-  QString duplicateText;
-  bool keptText = false, failed = false;
-  WhenModal<TFormAddDev>([&](TFormAddDev* d) {
-    QTest::keyClicks(d->EdSN, "4711");
-    WhenModal<TFormMessage>([&](TFormMessage* m) {
-      duplicateText = m->LbText->text();
-      QTest::mouseClick(m->BtM, Qt::LeftButton);
-      // Back in the prompt: still open, text unchanged; the same digits with a leading zero
-      // are another serial number.
-      QTimer::singleShot(0, [&, d] {
-        keptText = d->isVisible() && d->EdSN->text() == "4711";
-        d->EdSN->setText("04711");
-        QTest::mouseClick(d->btnOK, Qt::LeftButton);
-      });
+  add.SetDeviceList({"4711"});
+  const QString digits = "A serialnumber holds digits only, without leading zeros (e.g. 40123) !";
+  const std::vector<std::pair<QString, QString>> refused = {
+      {"4711", "This serialnumber is already registred !"},
+      {"12\\34", "A serialnumber cannot hold \"/\" or \"\\\" !"},
+      {"SN 40123", digits},
+      {"04711", digits},  // the logger reports 4711, which this never matches
+      {"40123x", digits}};
+  for (const auto& [typed, expected] : refused) {
+    QString said;
+    bool keptOpen = false, failed = false;
+    WhenModal<TFormAddDev>([&](TFormAddDev* d) {
+      QTest::keyClicks(d->EdSN, typed);
+      WhenModal<TFormMessage>([&, d](TFormMessage* m) {
+        said = m->LbText->text();
+        QTest::mouseClick(m->BtM, Qt::LeftButton);
+        // Back in the prompt, still open with the text as typed.
+        QTimer::singleShot(0, [&, d] {
+          keptOpen = d->isVisible() && d->EdSN->text() == typed;
+          QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+        });
+      }, &failed);
+      QTest::keyClick(d->EdSN, Qt::Key_Return);
     }, &failed);
-    QTest::keyClick(d->EdSN, Qt::Key_Return);
-  }, &failed);
-  add.exec();
-  QVERIFY(!failed);
-  QCOMPARE(duplicateText, QString("This serialnumber is already registred !"));
+    add.exec();
+    QVERIFY2(!failed, qPrintable(typed));
+    QCOMPARE(said, expected);
+    QVERIFY2(keptOpen, qPrintable(typed));
+    QVERIFY(!add.Accepted);
+  }
   QCOMPARE(box.ShownIcon(), MessageIcon::Warning);
-  QVERIFY(keptText);
-  QVERIFY(add.Accepted);
-  QCOMPARE(add.EdSN->text(), QString("04711"));
 
-  // "ABC" differs from "abc": the comparison is exact.
   WhenModal<TFormAddDev>([&](TFormAddDev* d) {
     QVERIFY(d->EdSN->text().isEmpty());  // emptied at every showing
-    QTest::keyClicks(d->EdSN, "ABC");
+    QTest::keyClicks(d->EdSN, "4294967295");  // the largest number a logger reports
     QTest::keyClick(d->EdSN, Qt::Key_Enter);
   });
   add.exec();
   QVERIFY(add.Accepted);
-}
-
-void SmallDialogs::addDeviceRefusesAKeySeparatorInTheSerial() {
-  TFormMessage box;
-  TFormAddDev add;
-  add.SetMessageBox(&box);
-  QString refusal;
-  WhenModal<TFormAddDev>([&](TFormAddDev* d) {
-    QTest::keyClicks(d->EdSN, "12\\34");
-    WhenModal<TFormMessage>([&, d](TFormMessage* m) {
-      refusal = m->LbText->text();
-      QTest::mouseClick(m->BtM, Qt::LeftButton);
-      QTimer::singleShot(0, [d] { QTest::mouseClick(d->btnCancel, Qt::LeftButton); });
-    });
-    QTest::keyClick(d->EdSN, Qt::Key_Return);
-  });
-  add.exec();
-  QCOMPARE(refusal, QString("A serialnumber cannot hold \"/\" or \"\\\" !"));
-  QVERIFY(!add.Accepted);
+  QCOMPARE(add.EdSN->text(), QString("4294967295"));
 }
 
 void SmallDialogs::addDeviceIgnoresEnterOnAnEmptyEditAndCancelsOnEscape() {

@@ -4,9 +4,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +19,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QWindow>
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -24,6 +27,12 @@
 
 #include "common/registry_store.h"
 #include "common/settings.h"
+#include "dialogs/dialog_set.h"
+#include "dialogs/form_add_dev.h"
+#include "dialogs/form_config.h"
+#include "dialogs/form_dir.h"
+#include "dialogs/form_log_file.h"
+#include "dialogs/form_logger_config.h"
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui_fixture.h"
@@ -78,25 +87,25 @@ void RegisterModule(const GuiStore& store, const QString& name) {
   key.WriteString("Description", name);
 }
 
-// Drags entry `row` of `from` onto the middle of `to` and drops it there, as the mouse
-// does: the entry is selected when the drag starts.
-void DragEntry(QListWidget* from, int row, QListWidget* to) {
+// Drags entry `row` of `from` onto `to` at `at` (its middle when not given) and drops it
+// there, as the mouse does: the entry is selected when the drag starts. False when `to`
+// refuses the drag.
+bool DragEntry(QListWidget* from, int row, QListWidget* to, QPoint at = {}) {
   from->clearSelection();
   from->item(row)->setSelected(true);
   std::unique_ptr<QMimeData> mime(from->model()->mimeData({from->model()->index(row, 0)}));
-  const QPoint at = to->viewport()->rect().center();
+  if (at.isNull()) at = to->viewport()->rect().center();
   const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
   QDragEnterEvent enter(at, offered, mime.get(), Qt::LeftButton, {});
+  enter.setDropAction(Qt::MoveAction);
   QApplication::sendEvent(to->viewport(), &enter);
-  QVERIFY(enter.isAccepted());
+  if (!enter.isAccepted()) return false;
   QDragMoveEvent move(at, offered, mime.get(), Qt::LeftButton, {});
   QApplication::sendEvent(to->viewport(), &move);
-  QVERIFY(move.isAccepted());
   QDropEvent drop(QPointF(at), offered, mime.get(), Qt::LeftButton, {});
   QApplication::sendEvent(to->viewport(), &drop);
-  QVERIFY(drop.isAccepted());
   // A move would take the entry out of the list it was dragged from.
-  QCOMPARE(drop.dropAction(), Qt::CopyAction);
+  return move.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
 QStringList Items(const QListWidget* list) {
@@ -304,32 +313,49 @@ class WindowTest : public QObject {
     QCOMPARE(exec.ReadString("Exec2"), QString("Beta"));
   }
 
-  // Dropping on the chosen list adds the selected available module, dropping on the
-  // available list takes the selected chosen one out; what is left is stored at close. An
-  // entry's tooltip gives the module's whole name and program path.
+  // A drag between the lists moves the dragged module, whatever else is selected; a drag
+  // within the chosen list changes the run order (stored at close), one within the
+  // available list does nothing. An entry's tooltip gives the module's name and path.
   void ModuleListDragAndDrop() {
     Harness h({}, {}, [](const GuiStore& store) {
-      for (const char* n : {"Alpha", "Beta"}) RegisterModule(store, n);
+      for (const char* n : {"Alpha", "Beta", "Gamma"}) RegisterModule(store, n);
     });
     h.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
     auto* available = Find<QListWidget>(*h.window, "LbAvModuls");
     auto* chosen = Find<QListWidget>(*h.window, "LbExModuls");
-    DragEntry(available, 1, chosen);
-    DragEntry(available, 0, chosen);
-    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha"}));
-    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta"}));
-    DragEntry(chosen, 0, available);
-    QCOMPARE(Items(chosen), QStringList{"Alpha"});
+    QVERIFY(DragEntry(available, 1, chosen));
+    QVERIFY(DragEntry(available, 0, chosen));
+    QVERIFY(DragEntry(available, 2, chosen));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha", "Gamma"}));
+    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta", "Gamma"}));
 
-    QHelpEvent tip(QEvent::ToolTip, chosen->visualItemRect(chosen->item(0)).center(), QPoint(1, 1));
+    // Gamma stays selected in the available list while the chosen list is reordered.
+    const auto upperHalf = [chosen](int row) {
+      const QRect r = chosen->visualItemRect(chosen->item(row));
+      return QPoint(r.center().x(), r.top() + 1);
+    };
+    QVERIFY(DragEntry(chosen, 2, chosen, upperHalf(0)));
+    QCOMPARE(Items(chosen), (QStringList{"Gamma", "Beta", "Alpha"}));
+    QVERIFY(DragEntry(chosen, 0, chosen, chosen->viewport()->rect().bottomLeft() + QPoint(5, -2)));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha", "Gamma"}));
+    QCOMPARE(chosen->currentRow(), 2);
+    QVERIFY(!DragEntry(available, 0, available));
+    QCOMPARE(Items(available), (QStringList{"Alpha", "Beta", "Gamma"}));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Alpha", "Gamma"}));
+
+    QVERIFY(DragEntry(chosen, 1, available));
+    QCOMPARE(Items(chosen), (QStringList{"Beta", "Gamma"}));
+
+    QHelpEvent tip(QEvent::ToolTip, chosen->visualItemRect(chosen->item(1)).center(), QPoint(1, 1));
     QApplication::sendEvent(chosen->viewport(), &tip);
-    QCOMPARE(QToolTip::text(), "Alpha\n" + h.store.Root() + "/Alpha");
+    QCOMPARE(QToolTip::text(), "Gamma\n" + h.store.Root() + "/Gamma");
 
     h.Click("btnClose");
     RegistryKey exec(kExecutableKey);
-    QCOMPARE(exec.ValueNames().size(), 1);
-    QCOMPARE(exec.ReadString("Exec0"), QString("Alpha"));
+    QCOMPARE(exec.ValueNames().size(), 2);
+    QCOMPARE(exec.ReadString("Exec0"), QString("Beta"));
+    QCOMPARE(exec.ReadString("Exec1"), QString("Gamma"));
   }
 
   // Ticking one entry of the record list changes that entry only, in the list and in the
@@ -365,8 +391,10 @@ class WindowTest : public QObject {
     h.Click("SpBStartModem");
   }
 
-  // Captions come from the language in effect, and every caption fits its control.
+  // Captions come from the language in effect, and every caption of the window and of the
+  // dialogs fits its box, in each language, also the running ones.
   void CaptionsInThreeLanguages() {
+    QStringList unfit;
     for (int base : {0, 1000, 2000}) {
       GuiStore store;
       RegistryKey(kSettingsKey).WriteInt("Language", base);
@@ -389,28 +417,65 @@ class WindowTest : public QObject {
         QCOMPARE(Find<QLabel>(w, "LbIdentity")->text(), QString("Geräte-Identität (für Dateiname)"));
       }
 
-      // The running captions too: "Stop" and the activity bar's text.
+      // The running captions too: "Stop" and the activity bar's texts.
       w.show();
       QVERIFY(QTest::qWaitForWindowExposed(&w));
       QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
-      for (auto* label : w.findChildren<QLabel*>()) {
-        if (!label->isVisible() || label->text().isEmpty()) continue;
-        const QRect need = label->fontMetrics().boundingRect(
-            label->contentsRect(), int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0),
-            label->text());
-        QVERIFY2(label->contentsRect().contains(need),
-                 qPrintable(QString("%1 in %2: \"%3\"").arg(label->objectName()).arg(base).arg(label->text())));
+      const QString language = QString::number(base) + " ";
+      for (const QString& u : test::UnfitCaptions(&w)) unfit << language + u;
+      for (int id : {kTextProgramActive, kTextWaitingForModem}) {
+        w.SetCaption(Control::ActivityBar, LoadText(id, base));
+        auto* activity = Find<FillMeter>(w, "ActivityBar");
+        if (activity->fontMetrics().horizontalAdvance(activity->Caption()) > activity->width() - 8) {
+          unfit << language + "ActivityBar: " + activity->Caption();
+        }
       }
-      for (auto* button : w.findChildren<QAbstractButton*>()) {
-        if (!button->isVisible() || button->text().isEmpty()) continue;
-        const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
-        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + icon + 12 <= button->width(),
-                 qPrintable(QString("%1 in %2: \"%3\"").arg(button->objectName()).arg(base).arg(button->text())));
-      }
-      auto* activity = Find<FillMeter>(w, "ActivityBar");
-      QVERIFY(activity->fontMetrics().horizontalAdvance(activity->Caption()) < activity->width() - 8);
       QTest::mouseClick(Find<QPushButton>(w, "SpBStartModem"), Qt::LeftButton);
+
+      DialogSet dialogs(&w, w.Logic());
+      for (QDialog* d : std::initializer_list<QDialog*>{
+               &dialogs.FormConfig(), &dialogs.FormLoggerConfig(), &dialogs.FormDir(),
+               &dialogs.FormAddDev(), &dialogs.FormLogFile()}) {
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        for (const QString& u : test::UnfitCaptions(d)) unfit << language + u;
+        if (d == &dialogs.FormLoggerConfig()) {
+          // The field for a new identity shows one of the 63 characters it takes whole.
+          QLineEdit* id = dialogs.FormLoggerConfig().EdID;
+          const QString full = "Pumping station 12, Lindenstrasse 5, P1 inlet and P2 outlet 2026";
+          if (id->fontMetrics().horizontalAdvance(full.left(63)) > id->width() - 12) unfit << "EdID";
+        }
+        d->hide();
+      }
     }
+    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join("\n")));
+  }
+
+  // At the smallest size the window allows no control lies over another and every button
+  // is whole inside the window.
+  void NothingOverlapsAtTheMinimumSize() {
+    Harness h;
+    h.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+    h.window->resize(400, 300);
+    QTRY_COMPARE(h.window->size(), h.window->minimumSize());
+    QCoreApplication::processEvents();
+    QWidget* client = h.window->centralWidget();
+    QList<QWidget*> controls;
+    for (QWidget* c : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (c->isVisible()) controls << c;
+    }
+    const auto place = [&h](const QWidget* c) { return QRect(c->mapTo(h.window.get(), QPoint()), c->size()); };
+    for (int i = 0; i < controls.size(); ++i) {
+      for (int j = i + 1; j < controls.size(); ++j) {
+        QVERIFY2(!place(controls[i]).intersects(place(controls[j])),
+                 qPrintable(controls[i]->objectName() + " / " + controls[j]->objectName()));
+      }
+    }
+    for (auto* b : h.window->findChildren<QAbstractButton*>()) {
+      if (b->isVisible()) QVERIFY2(h.window->rect().contains(place(b)), qPrintable(b->objectName()));
+    }
+    QVERIFY(!place(client).intersects(place(h.window->statusBar())));
   }
 
   // The window grows: the memo and the record list take the room. Its place, size and
@@ -450,7 +515,8 @@ class WindowTest : public QObject {
 
     auto second = reopen();
     QCOMPARE(QRect(second->pos(), second->size()), placed);
-    second->showMaximized();
+    // Maximised by the system (the title bar's button), not by the program.
+    second->windowHandle()->setWindowStates(Qt::WindowMaximized);
     QTRY_VERIFY(second->isMaximized());
     QVERIFY(second->close());
     auto third = reopen();

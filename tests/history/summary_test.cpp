@@ -51,10 +51,13 @@ TEST(LoggerSummary, WarningsFollowTheFiguresOfEachLogger) {
   // Logger 3: two calls five minutes apart, clock ten minutes off: no trend, no interval.
   h.push_back(Contact(3, 0.01, 80, 600, 0.1, ContactResult::Complete));
   h.push_back(Contact(3, 0.01 - 300.0 / kDay, 79, 600, 0.1, ContactResult::Complete));
+  // Logger 4: ten minutes off, and set in that very call.
+  h.push_back(Contact(4, 0.01, 80, 600, 0.1, ContactResult::Complete, true));
   std::reverse(h.begin(), h.end());  // any order in, by serial and time out
 
   const auto loggers = SummarizeHistory(h, kNow, HistoryThresholds{});
-  ASSERT_EQ(loggers.size(), 3u);
+  ASSERT_EQ(loggers.size(), 4u);
+  EXPECT_TRUE(loggers[3].Warnings.empty());
 
   const LoggerSummary& a = loggers[0];
   EXPECT_EQ(a.SerialNumber, 1u);
