@@ -10,6 +10,7 @@
 #include "dialogs/dialog_set.h"
 #include "gui/desktop_check.h"
 #include "gui/main_window.h"
+#include "gui/qt_translations.h"
 #include "gui/stop_signals.h"
 #include "database/database_url.h"
 #include "history/history_windows.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
   TfrmMain frmMain(env);
   MainLogic& logic = frmMain.Logic();
   parts.Attach(logic);
+  // The language is known once the settings are read; Qt's standard dialogs follow it.
+  InstallQtTranslation(logic.Language());
 
   DialogSet dialogs(&frmMain, logic);
   const auto wire = [&frmMain](Control item, auto show) {
