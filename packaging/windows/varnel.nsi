@@ -133,7 +133,6 @@ Section "Uninstall"
   RMDir /r "$INSTDIR\sqldrivers"
   RMDir /r "$INSTDIR\styles"
   RMDir /r "$INSTDIR\translations"
-  RMDir /r "$INSTDIR\fonts"
   RMDir "$INSTDIR"
 
   ; The entries under every name they may have had: the system's language may have changed

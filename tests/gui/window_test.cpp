@@ -29,6 +29,7 @@
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
 #include "gui/qt_translations.h"
+#include "gui/ui_font.h"
 #include "gui_fixture.h"
 #include "lang/lang.h"
 #include "lang/text_ids.h"
@@ -523,6 +524,19 @@ class WindowTest : public QObject {
     QCOMPARE(buttons(), QString("&Ja|&Nee"));
     QVERIFY(InstallQtTranslation(kEnglishBase).isEmpty());
     QCOMPARE(buttons(), QString("&Yes|&No"));
+  }
+
+  // Wine names "MS Shell Dlg" as the dialog font without having it: the window takes a
+  // sans-serif family that is drawn as itself, at the same size; a font that is there stays.
+  void MissingDialogFontGivesWayToASansSerifOne() {
+    const QFont chosen = UsableUiFont(QFont("MS Shell Dlg", 8));
+    const QFontInfo drawn(chosen);
+    QCOMPARE(drawn.family(), chosen.family());
+    QVERIFY2(!chosen.family().contains("Serif") && !chosen.family().contains("Math") &&
+                 !drawn.fixedPitch(),
+             qPrintable(chosen.family()));
+    QCOMPARE(chosen.pointSize(), 8);
+    QCOMPARE(UsableUiFont(chosen), chosen);
   }
 };
 
