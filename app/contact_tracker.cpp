@@ -35,10 +35,7 @@ void ContactTracker::JobStarted(JobKind kind, bool /*modem*/) {
   if (kind == kJobModemContents || kind == kJobNextCall || kind == kJobDirectContents) {
     // A new wait or contents reading: whatever came before is over -- once the files of
     // its readout, still being written, have come.
-    if (open_) {
-      lineEnded_ = true;
-      FinishIfDone();
-    }
+    if (open_) LineEnded();
     pendingStart_ = SysClock::now();
     pendingBytes_ = lineBytes_();
   } else if (kind == kJobReadRecords && !open_) {
@@ -48,22 +45,33 @@ void ContactTracker::JobStarted(JobKind kind, bool /*modem*/) {
 }
 
 void ContactTracker::Open() {
-  c_ = ContactFigures{};
-  start_ = pendingStart_.value_or(SysClock::now());
-  bytesAtStart_ = pendingStart_ ? pendingBytes_ : lineBytes_();
+  s_ = State{};
+  s_.start = pendingStart_.value_or(SysClock::now());
+  s_.bytesAtStart = pendingStart_ ? pendingBytes_ : lineBytes_();
   pendingStart_.reset();
-  ++contacts_;
-  lineEnded_ = filesPending_ = stopping_ = readingEnded_ = false;
-  sawPartial_ = sawRead_ = sawNoRecord_ = sawChanged_ = sawNoCommunication_ = false;
-  stoppedWhileReading_ = filesFailed_ = false;
-  filesInFallback_ = false;
+  s_.c.Number = ++contacts_;
+  s_.c.Time =
+      std::chrono::duration_cast<std::chrono::seconds>(s_.start.time_since_epoch()).count();
   open_ = true;
+  sink_.ContactOpened(s_.c);
+}
+
+void ContactTracker::LineEnded() {
+  s_.lineEnded = true;
+  open_ = false;
+  if (s_.filesPending) {
+    // Its files are still being written: it ends when they come, and the next may begin.
+    const std::uint64_t number = s_.c.Number;
+    awaiting_.emplace(number, std::move(s_));
+  } else {
+    Finish(s_);
+  }
 }
 
 void ContactTracker::WorkerStatus(int code, std::int64_t value, const TDevice& d) {
   switch (code) {
     case wsModemConnected:
-      if (open_) Finish();
+      if (open_) LineEnded();  // whatever the last call still did, its line is gone now
       pendingStart_ = SysClock::now();
       pendingBytes_ = lineBytes_();
       Open();
@@ -83,35 +91,35 @@ void ContactTracker::WorkerStatus(int code, std::int64_t value, const TDevice& d
   }
   switch (code) {
     case wsDeviceDetected:
-      c_.DeviceId = Dotted(d.Identity[0], d.Identity[1]);
-      c_.Firmware = Dotted(d.Identity[2], d.Identity[3]);
+      s_.c.DeviceId = Dotted(d.Identity[0], d.Identity[1]);
+      s_.c.Firmware = Dotted(d.Identity[2], d.Identity[3]);
       break;
     case wsSerialNumber:
-      c_.SerialNumber = d.SerialNumber;
+      s_.c.SerialNumber = d.SerialNumber;
       break;
     case wsDeviceError:
-      if (value >= 0 && value <= 2) c_.ErrorBits |= 1 << value;
+      if (value >= 0 && value <= 2) s_.c.ErrorBits |= 1 << value;
       break;
     case wsDeviceState:
-      if (value >= 0 && value <= 3) c_.StateBits |= 1 << value;
-      if (value == 4) c_.Battery = d.BatteryCapacity;
+      if (value >= 0 && value <= 3) s_.c.StateBits |= 1 << value;
+      if (value == 4) s_.c.Battery = d.BatteryCapacity;
       break;
     case wsMemorySize:
-      c_.LastPage = d.LastPage;
-      c_.ReservedPages = d.ReservedPages;
+      s_.c.LastPage = d.LastPage;
+      s_.c.ReservedPages = d.ReservedPages;
       break;
     case wsDeviceTime:
-      c_.ClockOffset = static_cast<std::int64_t>(static_cast<std::uint32_t>(value)) -
+      s_.c.ClockOffset = static_cast<std::int64_t>(static_cast<std::uint32_t>(value)) -
                        static_cast<std::int64_t>(DeviceTimeNow());
       break;
     case wsTimeSynchronized:
-      c_.ClockSet = true;
+      s_.c.ClockSet = true;
       break;
     case wsDeviceChanged:
-      sawChanged_ = true;
+      s_.sawChanged = true;
       break;
     case wsNoCommunication:
-      sawNoCommunication_ = true;
+      s_.sawNoCommunication = true;
       break;
     default:
       break;
@@ -122,110 +130,127 @@ void ContactTracker::WorkerDone(int code, const TDevice& d, bool modem) {
   if (!open_) return;
   switch (code) {
     case wdContentsRead:
-      c_.RecordsListed = d.RecCount();
-      c_.IdentityText = CodePageToUtf8(d.IdentityText);
-      c_.RingUse = RingUse(d);
+      s_.c.RecordsListed = d.RecCount();
+      s_.c.IdentityText = CodePageToUtf8(d.IdentityText);
+      s_.c.RingUse = RingUse(d);
       break;
     case wdNoRecord:
-      sawNoRecord_ = true;
-      c_.RecordsListed = 0;
-      c_.IdentityText = CodePageToUtf8(d.IdentityText);
-      c_.RingUse = 0.0;
+      s_.sawNoRecord = true;
+      s_.c.RecordsListed = 0;
+      s_.c.IdentityText = CodePageToUtf8(d.IdentityText);
+      s_.c.RingUse = 0.0;
       break;
     case wdRecordsRead:
     case wdRecordsPartly: {
-      (code == wdRecordsRead ? sawRead_ : sawPartial_) = true;
+      (code == wdRecordsRead ? s_.sawRead : s_.sawPartial) = true;
       int records = 0, pages = 0;
       for (int i = 0; i < d.RecCount(); ++i) {
         const int n = d.Rec(i)->PageCount();
         if (n > 0) ++records;
         pages += n;
       }
-      c_.RecordsRead = records;
-      c_.PagesRead = pages;
-      filesPending_ = true;  // the logic starts the file worker on these two
+      s_.c.RecordsRead = records;
+      s_.c.PagesRead = pages;
+      s_.filesPending = true;  // the logic starts the file worker on these two
       break;
     }
     case wdHungUp:
     case wdPortLost:
-      lineEnded_ = true;
+      s_.lineEnded = true;
       break;
     default:
       break;
   }
   if (code == wdContentsFailed || code == wdNoRecord || code == wdRecordsRead ||
       code == wdRecordsPartly || code == wdNothingRead || code == wdHungUp) {
-    readingEnded_ = true;
+    s_.readingEnded = true;
   }
   // Without a modem nothing follows a failed or empty reading; after a stop nothing but
   // the worker's own end.
   const bool endsDirect = !modem && (code == wdContentsFailed || code == wdNoRecord ||
                                      code == wdNothingRead);
-  if (endsDirect || (stopping_ && code != wdRecordsRead && code != wdRecordsPartly)) {
-    lineEnded_ = true;
+  if (endsDirect || (s_.stopping && code != wdRecordsRead && code != wdRecordsPartly)) {
+    s_.lineEnded = true;
   }
   FinishIfDone();
 }
 
-void ContactTracker::FilesDone(std::int64_t flag, const TDevice& d, bool modem) {
-  if (!open_) return;
-  filesPending_ = false;
+void ContactTracker::TakeFiles(State& s, std::int64_t flag, const TDevice& d) {
+  s.filesPending = false;
   // The files made before a failure stay on disk and are listed all the same.
-  for (int i = 0; i < d.FileCount(); ++i) c_.Files.push_back(PathToUtf8(d.FileName(i)->Name));
-  if (c_.PagesRead > 0 && ((flag & 0xFF) != kFilesComplete || d.FileCount() == 0)) {
-    filesFailed_ = true;
+  for (int i = 0; i < d.FileCount(); ++i) s.c.Files.push_back(PathToUtf8(d.FileName(i)->Name));
+  if (s.c.PagesRead > 0 && ((flag & 0xFF) != kFilesComplete || d.FileCount() == 0)) {
+    s.filesFailed = true;
   }
-  if (!modem || stopping_) lineEnded_ = true;
+}
+
+void ContactTracker::FilesDone(std::uint64_t contact, std::int64_t flag, const TDevice& d,
+                               bool modem) {
+  if (const auto it = awaiting_.find(contact); it != awaiting_.end()) {
+    TakeFiles(it->second, flag, d);
+    Finish(it->second);
+    awaiting_.erase(it);
+    return;
+  }
+  if (!open_ || s_.c.Number != contact) return;
+  TakeFiles(s_, flag, d);
+  if (!modem || s_.stopping) s_.lineEnded = true;
   FinishIfDone();
 }
 
 void ContactTracker::FilesInFallbackFolder() {
-  if (open_) filesInFallback_ = true;
+  if (open_) s_.filesInFallback = true;
 }
 
 void ContactTracker::RunStopped(bool workerRunning) {
   if (!open_) return;
-  stopping_ = true;
-  if (!readingEnded_) stoppedWhileReading_ = true;
-  if (!workerRunning) lineEnded_ = true;
+  s_.stopping = true;
+  if (!s_.readingEnded) s_.stoppedWhileReading = true;
+  if (!workerRunning) s_.lineEnded = true;
   FinishIfDone();
 }
 
 void ContactTracker::Flush() {
-  if (!open_) return;
   // The program ends: a reading still going on is cut off, and files not yet reported
   // were not finished.
-  if (!readingEnded_) stoppedWhileReading_ = true;
-  if (filesPending_ && c_.PagesRead > 0) filesFailed_ = true;
-  Finish();
+  for (auto& [number, s] : awaiting_) {
+    if (s.c.PagesRead > 0) s.filesFailed = true;
+    Finish(s);
+  }
+  awaiting_.clear();
+  if (!open_) return;
+  if (!s_.readingEnded) s_.stoppedWhileReading = true;
+  if (s_.filesPending && s_.c.PagesRead > 0) s_.filesFailed = true;
+  open_ = false;
+  Finish(s_);
 }
 
 void ContactTracker::FinishIfDone() {
-  if (open_ && lineEnded_ && !filesPending_) Finish();
+  if (open_ && s_.lineEnded) LineEnded();
 }
 
-void ContactTracker::Finish() {
-  open_ = false;
+void ContactTracker::Finish(State& s) {
+  ContactFigures& c = s.c;
   const auto now = SysClock::now();
-  c_.Time = std::chrono::duration_cast<std::chrono::seconds>(start_.time_since_epoch()).count();
-  c_.Duration = std::chrono::duration<double>(now - start_).count();
-  c_.LineBytes = lineBytes_() - bytesAtStart_;
-  if (sawChanged_) {
-    c_.Result = ContactResult::DeviceChanged;
-  } else if (stoppedWhileReading_) {
-    c_.Result = ContactResult::Stopped;
-  } else if (sawNoCommunication_ && !sawRead_ && !sawPartial_) {
-    c_.Result = ContactResult::NoCommunication;
-  } else if (filesFailed_) {
-    c_.Result = ContactResult::FilesNotWritten;
-  } else if (sawPartial_) {
-    c_.Result = ContactResult::Partial;
-  } else if (sawRead_ || sawNoRecord_) {
-    c_.Result = filesInFallback_ ? ContactResult::FallbackFolder : ContactResult::Complete;
+  c.Time = std::chrono::duration_cast<std::chrono::seconds>(s.start.time_since_epoch()).count();
+  c.Duration = std::chrono::duration<double>(now - s.start).count();
+  c.LineBytes = lineBytes_() - s.bytesAtStart;
+  if (s.sawChanged) {
+    c.Result = ContactResult::DeviceChanged;
+  } else if (s.stoppedWhileReading) {
+    c.Result = ContactResult::Stopped;
+  } else if (s.sawNoCommunication && !s.sawRead && !s.sawPartial) {
+    c.Result = ContactResult::NoCommunication;
+  } else if (s.filesFailed) {
+    c.Result = ContactResult::FilesNotWritten;
+  } else if (s.sawPartial) {
+    c.Result = ContactResult::Partial;
+  } else if (s.sawRead || s.sawNoRecord) {
+    c.Result = s.filesInFallback ? ContactResult::FallbackFolder : ContactResult::Complete;
   } else {
-    c_.Result = ContactResult::Dropped;
+    c.Result = ContactResult::Dropped;
   }
-  const std::string error = sink_.ContactEnded(c_);
+  const std::string error = sink_.ContactEnded(c);
   if (!error.empty() && failed_) failed_(error);
 }
 

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "common/contact_figures.h"
@@ -9,9 +10,11 @@
 #include "workers/job_kind.h"
 
 // Follows the workers' messages of a run and assembles the figures of each contact with a
-// logger. A contact opens with the modem connection or the first word of a logger; it ends
-// when the line is gone (hang-up, countdown, next job, stop, a direct readout done) and the
-// file worker has handed over its files. Then the figures go to the sink.
+// logger. A contact opens with the modem connection or the first word of a logger (and the
+// sink is told at once); it ends when the line is gone (hang-up, countdown, next job, stop, a
+// direct readout done) and the file worker has handed over its files. Then the figures go to
+// the sink. A contact whose line went while its files are still being written waits for them
+// beside the next contact, which may already have begun.
 namespace varnel {
 
 class ContactTracker {
@@ -25,7 +28,8 @@ class ContactTracker {
   void JobStarted(JobKind kind, bool modem);
   void WorkerStatus(int code, std::int64_t value, const TDevice& device);
   void WorkerDone(int code, const TDevice& device, bool modem);
-  void FilesDone(std::int64_t flag, const TDevice& device, bool modem);
+  // The file worker of contact `contact` (a value of Contact()) ended.
+  void FilesDone(std::uint64_t contact, std::int64_t flag, const TDevice& device, bool modem);
   // The data folder could not take this contact's files: they go to the fallback folder.
   void FilesInFallbackFolder();
   // Start released; `workerRunning`: a worker may still post its end.
@@ -34,13 +38,37 @@ class ContactTracker {
   void Flush();
 
   bool ContactOpen() const { return open_; }
+  // Contacts whose line has gone and whose files are still being written.
+  std::size_t ContactsAwaitingFiles() const { return awaiting_.size(); }
   // Counts the contacts opened: tells the files of one contact from those of the next.
   std::uint64_t Contact() const { return contacts_; }
 
  private:
+  // What is kept of one contact from its start to its end.
+  struct State {
+    ContactFigures c;
+    std::chrono::system_clock::time_point start{};
+    std::uint64_t bytesAtStart = 0;
+    bool lineEnded = false;
+    bool filesPending = false;
+    bool stopping = false;
+    bool sawPartial = false;
+    bool sawRead = false;
+    bool sawNoRecord = false;
+    bool sawChanged = false;
+    bool sawNoCommunication = false;
+    bool readingEnded = false;         // the contents or records reading is over
+    bool stoppedWhileReading = false;  // Start released (or the program ended) before that
+    bool filesFailed = false;          // the file worker did not write every file
+    bool filesInFallback = false;
+  };
+
   void Open();
+  // The open contact's line is over: it ends now, or once its files have come.
+  void LineEnded();
   void FinishIfDone();
-  void Finish();
+  void Finish(State& s);
+  void TakeFiles(State& s, std::int64_t flag, const TDevice& d);
 
   ContactService& sink_;
   std::function<std::uint64_t()> lineBytes_;
@@ -48,24 +76,11 @@ class ContactTracker {
 
   bool open_ = false;
   std::uint64_t contacts_ = 0;
-  ContactFigures c_;
-  std::chrono::system_clock::time_point start_{};
-  std::uint64_t bytesAtStart_ = 0;
+  State s_;  // the open contact
+  std::map<std::uint64_t, State> awaiting_;  // by number: line gone, files still coming
   // Where the next contact starts when its first word comes (a direct job's start).
   std::optional<std::chrono::system_clock::time_point> pendingStart_;
   std::uint64_t pendingBytes_ = 0;
-  bool lineEnded_ = false;
-  bool filesPending_ = false;
-  bool stopping_ = false;
-  bool sawPartial_ = false;
-  bool sawRead_ = false;
-  bool sawNoRecord_ = false;
-  bool sawChanged_ = false;
-  bool sawNoCommunication_ = false;
-  bool readingEnded_ = false;         // the contents or records reading is over
-  bool stoppedWhileReading_ = false;  // Start released (or the program ended) before that
-  bool filesFailed_ = false;          // the file worker did not write every file
-  bool filesInFallback_ = false;
 };
 
 }  // namespace varnel

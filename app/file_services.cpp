@@ -9,6 +9,14 @@
 
 namespace varnel {
 
+void ContactServices::ContactOpened(const ContactFigures& contact) {
+  for (ContactService* service : list_) service->ContactOpened(contact);
+}
+
+void ContactServices::FileCommitted(const std::string& path) {
+  for (ContactService* service : list_) service->FileCommitted(path);
+}
+
 void ContactServices::FilesWritten(const CallFiles& files) {
   for (ContactService* service : list_) service->FilesWritten(files);
 }

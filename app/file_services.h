@@ -19,6 +19,9 @@ namespace varnel {
 class ContactServices : public ContactService {
  public:
   void Add(ContactService& service) { list_.push_back(&service); }
+  void ContactOpened(const ContactFigures& contact) override;
+  // The list is complete before the first worker starts, so this may run on any thread.
+  void FileCommitted(const std::string& path) override;
   void FilesWritten(const CallFiles& files) override;
   // Every service is told; the reasons of those that could not keep it, joined.
   std::string ContactEnded(const ContactFigures& contact) override;

@@ -18,6 +18,10 @@ void MainLogic::StartFileThread(bool partial) {
   FDevice->ClearFiles();
   FileRun run;
   run.Report = std::make_shared<FilesReport>(++lastRun_);
+  run.Report->Committed = [gate = commitGate_](const std::filesystem::path& file) {
+    std::lock_guard<std::mutex> lock(gate->Mutex);
+    if (gate->Services) gate->Services->FileCommitted(PathToUtf8(file));
+  };
   if (FDevice->ReadOnlyNewPages) run.Cache = PageCacheOf(*FDevice);
   if (tracker_) run.Contact = tracker_->Contact();
   run.Logger = loggerOnLine_;
@@ -39,10 +43,8 @@ void MainLogic::WMFilesDone(std::int64_t flag, std::int64_t run) {
   if (done.Report) {
     for (auto& name : done.Report->Files()) FDevice->AddFile(std::move(name));
   }
-  // The files go to their own contact; one that a later call has closed gets no others.
-  if (tracker_ && tracker_->ContactOpen() && tracker_->Contact() == done.Contact) {
-    tracker_->FilesDone(flag, *FDevice, env_.Link->ModemMode());
-  }
+  // The files go to their own contact, also when the next call has begun meanwhile.
+  if (tracker_) tracker_->FilesDone(done.Contact, flag, *FDevice, env_.Link->ModemMode());
   if (!env_.Link->ModemMode()) {
     SetButtonsAtRest();
     if (!FKeepPortOpen) env_.Link->LinkClose();

@@ -53,6 +53,7 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
         HandleMessage(message, w, l, text);
       });
   RegisterServices();
+  commitGate_->Services = &services_;
   if (!env_.Services.empty()) {
     tracker_ = std::make_unique<ContactTracker>(services_, [] { return LineBytes(); },
                                                 [this](const std::string& why) {
@@ -73,6 +74,10 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
 }
 
 MainLogic::~MainLogic() {
+  {
+    std::lock_guard<std::mutex> lock(commitGate_->Mutex);
+    commitGate_->Services = nullptr;
+  }
   // The device image and the pump must outlive every worker that may still touch them.
   pump_->SetShuttingDown();
   if (!closed_ && env_.Link) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -321,6 +322,13 @@ class MainLogic {
   // The data files' own steps and then the environment's services, registered at start.
   std::vector<std::unique_ptr<ContactService>> fileServices_;
   ContactServices services_;
+  // File workers tell the services of each file they commit, on their own thread, through
+  // this gate: it closes when the logic goes, and a worker left to end alone finds it shut.
+  struct CommitGate {
+    std::mutex Mutex;
+    ContactServices* Services = nullptr;
+  };
+  std::shared_ptr<CommitGate> commitGate_ = std::make_shared<CommitGate>();
   std::unique_ptr<ContactTracker> tracker_;  // only with a history
   bool closed_ = false;
   bool unknownLanguage_ = false;  // the stored language had no block; English is used

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "cli/port_probe.h"
 #include "cli/stop_requests.h"
 #include "common/locations.h"
@@ -85,7 +87,6 @@ void Collector::OnWorkerStatus(int code) {
   if (code == wsModemConnected && !finishing_) {
     ++callsAnswered_;
     callFailed_ = false;
-    callPartial_ = false;
   }
   if (code == wsWaitingForCall) state_.Set("waiting for a call");
   if (code == wsSerialNumber) state_.Set("reading " + Logger());
@@ -94,7 +95,6 @@ void Collector::OnWorkerStatus(int code) {
 void Collector::OnJobStarted(int kind) {
   if (kind == kJobModemContents && options_.direct) {  // the readout on the line
     callFailed_ = false;
-    callPartial_ = false;
   }
   if (kind == kJobModemContents) {
     state_.Set(options_.direct ? "reading the record table" : "setting up the modem");
@@ -102,22 +102,26 @@ void Collector::OnJobStarted(int kind) {
   if (kind == kJobNextCall) state_.Set("waiting for a call");
   if (kind == kJobHangUp) state_.Set("waiting for the hang-up");
   if (kind == kJobReadRecords) {
-    inCall_ = true;
-    callFiles_ = false;
-    callRestarted_ = false;
+    // A call before it that started no file worker will never have files: it does not count.
+    if (!calls_.empty() && !calls_.back().filesComing) calls_.pop_back();
+    calls_.push_back({});
     // The call that completes the count ends the run: its hang-up is awaited without
     // announcing a restart.
-    logic_.SetLastCallOfRun(options_.calls > 0 && callsDone_ + 1 >= options_.calls);
-  } else if (kind == kJobNextCall && inCall_) {
-    callRestarted_ = true;
-    CountCallIfComplete();
+    logic_.SetLastCallOfRun(options_.calls > 0 &&
+                            callsDone_ + static_cast<int>(calls_.size()) >= options_.calls);
+  } else if (kind == kJobNextCall) {
+    CallLineEnded();
   }
 }
 
 void Collector::OnFilesDone(int flag) {
+  // File workers end in the order they were started: this is the oldest call still waiting.
+  const auto call = std::find_if(calls_.begin(), calls_.end(),
+                                 [](const CallInHand& c) { return c.filesComing && !c.files; });
+  const bool partial = call != calls_.end() && call->partial;
   if (!finishing_) {
     filesWritten_ += logic_.FDevice->FileCount();
-    if (callPartial_ && logic_.FDevice->FileCount() > 0) ++partialFiles_;
+    if (partial && logic_.FDevice->FileCount() > 0) ++partialFiles_;
     if ((flag & 0xFF) != kFilesComplete) CallFailed();
   }
   if (options_.direct) {
@@ -125,25 +129,36 @@ void Collector::OnFilesDone(int flag) {
     QTimer::singleShot(0, this, [this, wrote] { Finish(wrote ? kExitDone : kExitNoData); });
     return;
   }
-  if (inCall_) {
+  if (call != calls_.end()) {
     const int files = logic_.FDevice->FileCount();
-    callResult_ = std::string(callPartial_                      ? "partial, "
-                              : (flag & 0xFF) == kFilesComplete ? "done, "
-                                                                : "incomplete, ") +
-                  std::to_string(files) + (files == 1 ? " file" : " files");
-    callFiles_ = true;
-    CountCallIfComplete();
+    call->result = std::string(partial                            ? "partial, "
+                               : (flag & 0xFF) == kFilesComplete ? "done, "
+                                                                 : "incomplete, ") +
+                   std::to_string(files) + (files == 1 ? " file" : " files");
+    call->files = true;
+    CountCalls();
   }
 }
 
-void Collector::CountCallIfComplete() {
-  if (!callFiles_ || !callRestarted_) return;
-  inCall_ = false;
-  ++callsDone_;
-  state_.SetLastCall(callResult_);
-  view_.Note("call " + std::to_string(callsDone_) + " done");
-  if (options_.calls > 0 && callsDone_ >= options_.calls) {
-    QTimer::singleShot(0, this, [this] { Finish(kExitDone); });
+void Collector::CallLineEnded() {
+  if (calls_.empty()) return;
+  calls_.back().ended = true;
+  CountCalls();
+}
+
+void Collector::CountCalls() {
+  while (!calls_.empty() && calls_.front().ended &&
+         (calls_.front().files || !calls_.front().filesComing)) {
+    const CallInHand call = calls_.front();
+    calls_.pop_front();
+    if (!call.files) continue;  // nothing was read: not a call of the count
+    ++callsDone_;
+    state_.SetLastCall(call.result);
+    view_.Note("call " + std::to_string(callsDone_) + " done");
+    if (options_.calls > 0 && callsDone_ >= options_.calls) {
+      QTimer::singleShot(0, this, [this] { Finish(kExitDone); });
+      return;
+    }
   }
 }
 
@@ -175,15 +190,15 @@ void Collector::OnWorkerDone(int code) {
       state_.Set("waiting for the modem's port to return");
       // A modem that goes takes the call with it: no hang-up will be reported, and the
       // call that wrote its files is done all the same.
-      if (inCall_) {
-        callRestarted_ = true;
-        CountCallIfComplete();
-      }
+      CallLineEnded();
     }
     if (code == wdContentsFailed) state_.SetLastCall("failed: the record table was not read");
     if (code == wdNothingRead) state_.SetLastCall("failed: no page was read");
     if (code == wdNoRecord) state_.SetLastCall("no record in the logger");
-    if (code == wdRecordsPartly) callPartial_ = true;
+    if (code == wdRecordsPartly && !calls_.empty()) calls_.back().partial = true;
+    if ((code == wdRecordsRead || code == wdRecordsPartly) && !calls_.empty()) {
+      calls_.back().filesComing = true;
+    }
     if (code == wdContentsFailed || code == wdNothingRead || code == wdRecordsPartly) {
       CallFailed();
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <string>
 
 #include "app/main_logic.h"
@@ -38,7 +39,10 @@ class Collector : public QObject {
   void OnWorkerDone(int code);
   void OnWorkerStatus(int code);
   void OnPortOpenFailed(int port);
-  void CountCallIfComplete();
+  // Counts the calls at the front that have their files and their end.
+  void CountCalls();
+  // The call on the line now gave up its line.
+  void CallLineEnded();
   void CallFailed();
   // What the run did, for its planned end.
   std::string Summary() const;
@@ -50,12 +54,17 @@ class Collector : public QObject {
   int exitCode_ = kExitDone;
   bool finishing_ = false;
   int callsDone_ = 0;
-  bool inCall_ = false;
-  bool callFiles_ = false;
-  bool callRestarted_ = false;
-  std::string callResult_;
+  // The calls whose records were read, oldest first, until each has both its files and its
+  // end: the files of one call may come after the next call began.
+  struct CallInHand {
+    bool filesComing = false;  // its records were read: a file worker was started
+    bool files = false;        // that worker ended
+    bool ended = false;        // the line was given up for the next call
+    bool partial = false;      // the reading broke off in a record
+    std::string result;
+  };
+  std::deque<CallInHand> calls_;
   bool callFailed_ = false;
-  bool callPartial_ = false;  // the reading of the call broke off in a record
   // Over the whole run: calls the modem answered, data files written, readouts that failed
   // (record table not read, nothing or not everything read, files not all written).
   int callsAnswered_ = 0;

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <map>
 
-#include "cli/process_identity.h"
+#include "common/process_identity.h"
 
 namespace varnel::cli {
 

@@ -32,9 +32,11 @@ std::string CheckServiceOptions(ServiceAction action, const CollectOptions& o) {
   if (action == ServiceAction::None) return "";
   if (o.port == 0 && action != ServiceAction::Remove) return "a service serves one port: give --port N";
   if (o.calls > 0 || o.direct || o.debug || o.timeoutSeconds > 0 || o.status || o.help) {
-    return "a service takes only --port and --data";
+    return "a service takes only --port, --data and --database";
   }
-  if (action == ServiceAction::Remove && !o.dataDir.empty()) return "--remove-service takes only --port";
+  if (action == ServiceAction::Remove && (!o.dataDir.empty() || !o.database.empty())) {
+    return "--remove-service takes only --port";
+  }
   return "";
 }
 
@@ -65,15 +67,17 @@ std::FILE* OpenServiceOutput(int port) {
 std::string ServiceHelpText() {
   return R"(
 As a Windows service (from an administrator's command prompt):
-  --install-service --port N [--data DIR]
+  --install-service --port N [--data DIR] [--database URL]
                 registers the service VarnelCollectCOM<N> ("Varnel collector on COMN"),
                 started with Windows as LocalSystem and restarted 15 s after a failure; its
-                data folder is DIR, else %ProgramData%\Varnel\COM<N>
+                data folder is DIR, else %ProgramData%\Varnel\COM<N>; with --database its
+                database is URL (keep a password out of it: the client library's
+                %APPDATA%\postgresql\pgpass.conf of the service's account holds it)
   --remove-service [--port N]
                 stops the service of COM N (as releasing Start) and removes it; without
                 --port, every collector service (the uninstaller does this)
 A stopped service releases Start: the pages read so far become files and the settings are
-stored. Its log varnel-collect-COM<N>.LOG, its state file and what it printed in its latest
+stored; Windows' shutdown waits for that, and for the last rows of the database, as for a stop. Its log varnel-collect-COM<N>.LOG, its state file and what it printed in its latest
 run (varnel-collect-COM<N>-output.txt) lie in %LOCALAPPDATA%\Varnel of its account. Exit status 6: the service manager refused (reason printed).
 )";
 }

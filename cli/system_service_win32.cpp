@@ -3,19 +3,27 @@
 #include <QDir>
 #include <QString>
 #include <cstdio>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
 #include "cli/stop_requests.h"
 #include "cli/system_service.h"
+#include "database/database_url.h"
 
 namespace varnel::cli {
 
 namespace {
 
-// A stop waits for the workers and the files of the pages read so far (the close's bound
-// is 20 s); the manager gives up on a service that says nothing for longer than its hint.
-constexpr DWORD kStopWaitHintMs = 30000;
+// A stop waits for the workers and the files of the pages read so far (up to 20 s) and then
+// for the database's last rows (up to 15 s). The manager gives up on a service whose
+// checkpoint stands still longer than its hint: while stopping, the checkpoint moves on
+// every few seconds, and the hint covers a few of those.
+constexpr DWORD kStopWaitHintMs = 15000;
+constexpr DWORD kStopHeartbeatMs = 3000;
+// Windows waits this long at its shutdown for a service that asked to be told beforehand
+// (its default is 10 s for all of them together, too short for a call in progress).
+constexpr DWORD kPreshutdownTimeoutMs = 45000;
 constexpr DWORD kRestartDelayMs = 15000;
 
 std::wstring Wide(const std::string& s) { return QString::fromStdString(s).toStdWString(); }
@@ -78,15 +86,20 @@ std::mutex g_statusMutex;
 DWORD g_checkPoint = 0;
 HANDLE g_started = nullptr;   // ServiceMain registered its handler (or failed to)
 HANDLE g_finished = nullptr;  // the collector's run is over
+std::atomic<HANDLE> g_heartbeat{nullptr};  // moves the stop's checkpoint on until the end
+bool g_stopReported = false;  // nothing is reported after SERVICE_STOPPED
 int g_exitCode = 0;
 
 void Report(DWORD state, int exitCode = 0, DWORD waitHint = 0) {
   std::lock_guard lock(g_statusMutex);
-  if (!g_handle) return;
+  if (!g_handle || g_stopReported) return;
+  g_stopReported = state == SERVICE_STOPPED;
   SERVICE_STATUS s{};
   s.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   s.dwCurrentState = state;
-  s.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+  // Told before the shutdown, not at it: then there is still time to finish a call's files.
+  s.dwControlsAccepted =
+      state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PRESHUTDOWN : 0;
   s.dwWin32ExitCode = exitCode == 0 ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
   s.dwServiceSpecificExitCode = static_cast<DWORD>(exitCode);
   s.dwCheckPoint = state == SERVICE_STOP_PENDING ? ++g_checkPoint : 0;
@@ -94,12 +107,22 @@ void Report(DWORD state, int exitCode = 0, DWORD waitHint = 0) {
   SetServiceStatus(g_handle, &s);
 }
 
+// Says "still stopping" with a new checkpoint every few seconds until the run is over.
+DWORD WINAPI StopHeartbeat(void*) {
+  while (WaitForSingleObject(g_finished, kStopHeartbeatMs) == WAIT_TIMEOUT) {
+    Report(SERVICE_STOP_PENDING, 0, kStopWaitHintMs);
+  }
+  return 0;
+}
+
 // Called on the dispatcher's thread.
 DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
   switch (control) {
     case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_PRESHUTDOWN:
     case SERVICE_CONTROL_SHUTDOWN:
       Report(SERVICE_STOP_PENDING, 0, kStopWaitHintMs);
+      if (!g_heartbeat) g_heartbeat = CreateThread(nullptr, 0, StopHeartbeat, nullptr, 0, nullptr);
       RequestStop();
       return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
@@ -139,9 +162,11 @@ int InstallService(const CollectOptions& options) {
                            ? DefaultServiceDataFolder(port)
                            : QDir::toNativeSeparators(
                                  QDir(QString::fromStdString(options.dataDir)).absolutePath());
-  const QString commandLine = Quoted(QDir::toNativeSeparators(ProgramPath())) +
-                              QStringLiteral(" --service --port %1 --data ").arg(port) +
-                              Quoted(data);
+  QString commandLine = Quoted(QDir::toNativeSeparators(ProgramPath())) +
+                        QStringLiteral(" --service --port %1 --data ").arg(port) + Quoted(data);
+  if (!options.database.empty()) {
+    commandLine += QStringLiteral(" --database ") + Quoted(QString::fromStdString(options.database));
+  }
   ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
   if (!manager.h) return Refused("cannot open the service manager", GetLastError());
   const std::string name = ServiceName(port);
@@ -174,7 +199,18 @@ int InstallService(const CollectOptions& options) {
   failure.cActions = 3;
   failure.lpsaActions = restart;
   SERVICE_FAILURE_ACTIONS_FLAG onExitStatus{TRUE};
-  std::printf("installed %s: %s\n", name.c_str(), commandLine.toStdString().c_str());
+  // Never the password of a database URL on the screen.
+  QString shown = commandLine;
+  if (!options.database.empty()) {
+    shown.replace(QString::fromStdString(options.database),
+                  UrlForMessages(QString::fromStdString(options.database)));
+  }
+  std::printf("installed %s: %s\n", name.c_str(), shown.toStdString().c_str());
+  SERVICE_PRESHUTDOWN_INFO preshutdown{kPreshutdownTimeoutMs};
+  if (!ChangeServiceConfig2W(service.h, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown)) {
+    std::printf("note: Windows' shutdown may not wait for the last call's files: %s\n",
+                SystemMessage(GetLastError()).c_str());
+  }
   if (!ChangeServiceConfig2W(service.h, SERVICE_CONFIG_FAILURE_ACTIONS, &failure)) {
     std::printf("note: the restart after a failure could not be set: %s\n",
                 SystemMessage(GetLastError()).c_str());
@@ -276,6 +312,7 @@ int RunAsService(const CollectOptions& options, const std::function<int()>& coll
   }
   g_exitCode = collect();
   SetEvent(g_finished);
+  if (g_heartbeat) WaitForSingleObject(g_heartbeat, kStopHeartbeatMs);
   WaitForSingleObject(dispatcher, 10000);
   return g_exitCode;
 }

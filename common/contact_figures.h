@@ -49,6 +49,9 @@ struct ContactFigures {
   double Duration = 0.0;        // seconds from the connection (or the job start) to its end
   ContactResult Result = ContactResult::Dropped;
   std::vector<std::string> Files;  // data files written, full paths
+  // Which contact of this run it is (counted from 1; 0: not counted). Not stored: it tells
+  // a service the contact that ends from the one it was told of when it began.
+  std::uint64_t Number = 0;
 };
 
 // The data files that one file worker wrote for a contact.
@@ -65,6 +68,11 @@ struct CallFiles {
 class ContactService {
  public:
   virtual ~ContactService() = default;
+  // A contact began (its Number and Time are set, little else yet).
+  virtual void ContactOpened(const ContactFigures& /*contact*/) {}
+  // A data file was committed under its name. Called on the file worker's thread, at once:
+  // a service must be safe to call from there and must not hold it up.
+  virtual void FileCommitted(const std::string& /*path*/) {}
   // The file worker of a contact wrote at least one data file.
   virtual void FilesWritten(const CallFiles& /*files*/) {}
   // The contact is over and its figures complete. Returns an empty text on success, else

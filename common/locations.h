@@ -64,8 +64,8 @@ QString DefaultHistoryPath();
 // the per-user data folder.
 QString DefaultDatabasePath();
 
-// What the database has not got yet: database-pending.txt in the per-user data folder (the
-// contacts' list lies beside it).
+// Where an earlier version kept what the database had not got yet: database-pending.txt in
+// the per-user data folder (the contacts' list beside it). Read once into the outbox.
 QString DefaultPendingListPath();
 
 // The page cache of the loggers read with "only new pages": "page-cache" in the per-user

@@ -70,10 +70,7 @@ CREATE TABLE IF NOT EXISTS contacts (
   files          TEXT NOT NULL
 ))";
 
-std::string Why(const QSqlError& e) {
-  const QString text = e.text().trimmed();
-  return (text.isEmpty() ? QStringLiteral("unknown database error") : text).toStdString();
-}
+std::string Why(const QSqlError& e) { return SqlWhy(e); }
 
 // How long one statement waits for another program's write to end, and how often a write
 // that still found the file busy is tried again: a collector's main thread never waits

@@ -1,26 +1,50 @@
 #include "database/database_sink.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QObject>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "common/locations.h"
 #include "database/contact_store.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"
+#include "database/pending_lists.h"
+#include "database/sql_connection.h"
 
 namespace varnel {
 
 namespace {
-// Rounds a file or contact that the database refuses is tried in, before its mark goes.
-constexpr int kRefusedRounds = 3;
+
+using Clock = std::chrono::steady_clock;
+
+// After a round that could not reach the database, the next comes by itself after this
+// pause, doubled each time up to the longest; a contact or a start of collecting brings it
+// forward.
+constexpr std::chrono::seconds kFirstRetry{30};
+constexpr std::chrono::seconds kLongestRetry{15 * 60};
+
+// The lists of the version before the outbox, in the per-user data folder: what they still
+// hold goes into the outbox of the first database this program reaches.
+void TakeOverOldLists(Outbox& outbox) {
+  const QString files = DefaultPendingListPath();
+  const QString contacts = PendingContactsPath(files);
+  for (const QString& path : ReadPendingFiles(files)) outbox.AddFile(path);
+  for (const QString& line : ReadPendingContacts(contacts)) {
+    if (const auto c = ParseContactLine(line)) outbox.EndContact(0, *c);
+  }
+  QFile::remove(files);
+  QFile::remove(contacts);
+}
+
 }  // namespace
 
 struct DatabaseSink::Shared {
@@ -36,8 +60,10 @@ struct DatabaseSink::Shared {
   bool Ended = false;
   QObject* Owner = nullptr;  // cleared when the sink goes
   std::function<void(DatabaseEvent, const std::string&)> Report;
-  QString PendingList;
-  QString PendingContacts;
+  QString Folder;
+  QString MarkOutbox;  // where a committed file is marked (the URL of the last contact)
+  std::set<std::string> Committed;  // files marked as they were committed, until their contact ends
+  bool Backlog = false;  // the outbox held something when the sink was made
 
   // Hands an event to the owner's thread (dropped when the sink has gone).
   void Tell(DatabaseEvent event, const std::string& detail) {
@@ -49,123 +75,169 @@ struct DatabaseSink::Shared {
   }
 };
 
-DatabaseSink::DatabaseSink(ContactService* local, std::function<QString()> url,
-                           std::function<void(DatabaseEvent, const std::string&)> report,
-                           QString pendingList)
-    : local_(local), url_(std::move(url)), shared_(std::make_shared<Shared>()) {
-  shared_->Owner = new QObject();  // lives on this thread; deleted with the sink
-  shared_->Report = std::move(report);
-  shared_->PendingList = pendingList.isEmpty() ? DefaultPendingListPath() : pendingList;
+// The database thread: each round sends what the outbox of the round's URL holds.
+class SinkRounds {
+ public:
+  explicit SinkRounds(std::shared_ptr<DatabaseSink::Shared> s) : s_(std::move(s)) {}
 
-  shared_->PendingContacts = PendingContactsPath(shared_->PendingList);
-  // Marks left by an earlier run (read before this run adds its own): their catching up is
-  // said like after a database that was away.
-  const bool marked = !ReadPendingContacts(shared_->PendingContacts).isEmpty() ||
-                      !ReadPendingFiles(shared_->PendingList).isEmpty();
-
-  worker_ = std::thread([s = shared_, backlog = marked]() mutable {
-    QString currentUrl;
-    std::unique_ptr<MeasurementStore> measurements;
-    std::unique_ptr<ContactStore> contacts;
-    bool down = false;
-    QString badUrl;
-    // Rounds in which a file or contact was refused (by its path or its line).
-    std::map<QString, int> refusals;
+  void Run() {
+    QString url;
+    auto retry = Clock::time_point::max();
     for (;;) {
-      Shared::Job job;
       {
-        std::unique_lock<std::mutex> lock(s->Mutex);
-        s->Busy = false;
-        s->Idle.notify_all();
-        s->Wake.wait(lock, [&] { return s->Stop || !s->Queue.empty(); });
-        if (s->Queue.empty()) break;
-        job = std::move(s->Queue.front());
-        s->Queue.pop_front();
-        s->Busy = true;
-      }
-      if (job.Url != currentUrl) {
-        measurements.reset();
-        contacts.reset();
-        currentUrl = job.Url;
-        std::string why;
-        if (const auto target = ParseDatabaseUrl(job.Url, &why)) {
-          measurements = std::make_unique<MeasurementStore>(*target);
-          contacts = std::make_unique<ContactStore>(*target, true);
-        } else if (badUrl != job.Url) {
-          badUrl = job.Url;
-          s->Tell(DatabaseEvent::BadUrl, why);
+        std::unique_lock<std::mutex> lock(s_->Mutex);
+        s_->Busy = false;
+        s_->Idle.notify_all();
+        const auto woken = [&] { return s_->Stop || !s_->Queue.empty(); };
+        if (retry == Clock::time_point::max()) {
+          s_->Wake.wait(lock, woken);
+        } else {
+          s_->Wake.wait_until(lock, retry, woken);
         }
+        if (s_->Stop && s_->Queue.empty()) break;
+        if (!s_->Queue.empty()) {
+          url = std::move(s_->Queue.front().Url);
+          s_->Queue.pop_front();
+        }
+        s_->Busy = true;
       }
-      if (!measurements) continue;  // the marks stay for a usable URL
+      retry = Clock::time_point::max();
+      if (!Target(url)) continue;  // the marks stay for a usable URL
+      if (!Round()) {
+        retry = Clock::now() + pause_;
+        pause_ = std::min(pause_ * 2, kLongestRetry);
+      } else {
+        pause_ = kFirstRetry;
+      }
+    }
+    measurements_.reset();
+    contacts_.reset();
+    std::lock_guard<std::mutex> lock(s_->Mutex);
+    s_->Ended = true;
+    s_->Idle.notify_all();
+  }
 
-      // A statement that fails may be the server gone, or the database refusing this one
-      // file or contact (a broken table, a constraint): the first stops the round, the
-      // second must not hold up the rest. The store closed itself; opening it again tells.
-      std::string failure;
-      const auto refused = [&](const QString& what, const std::string& error,
-                               const std::function<std::string()>& reopen) {
-        if (const std::string e = reopen(); !e.empty()) {
-          failure = e;
-          return false;
-        }
-        if (++refusals[what] == 1) s->Tell(DatabaseEvent::Refused, error);
-        return refusals[what] >= kRefusedRounds;  // given up: its mark goes
-      };
-      QStringList done;
-      int late = 0;
-      for (const QString& path : ReadPendingFiles(s->PendingList)) {
-        if (!QFileInfo::exists(path)) {
-          done << path;  // moved or deleted since: nothing left to send
+ private:
+  // Makes the stores of `url` when it changed; false when it cannot be used.
+  bool Target(const QString& url) {
+    if (url == url_) return measurements_ != nullptr;
+    url_ = url;
+    measurements_.reset();
+    contacts_.reset();
+    std::string why;
+    const auto target = ParseDatabaseUrl(url, &why);
+    if (!target) {
+      if (badUrl_ != url) s_->Tell(DatabaseEvent::BadUrl, why);
+      badUrl_ = url;
+      return false;
+    }
+    measurements_ = std::make_unique<MeasurementStore>(*target);
+    contacts_ = std::make_unique<ContactStore>(*target, true);
+    outbox_ = std::make_unique<Outbox>(Outbox::PathFor(*target, s_->Folder));
+    if (!tookOver_ && s_->Folder.isEmpty()) {
+      tookOver_ = true;
+      TakeOverOldLists(*outbox_);
+    }
+    return true;
+  }
+
+  // One pass over what is due. False when the database could not be reached.
+  bool Round() {
+    outbox_->ReleaseOrphans();
+    std::string error;
+    const std::vector<OutboxEntry> due = outbox_->Due(&error);
+    if (!error.empty()) {
+      s_->Tell(DatabaseEvent::OutboxFailed, error);
+      return false;
+    }
+    std::vector<std::int64_t> done;
+    std::string failure;
+    int late = 0;
+    for (const OutboxEntry& entry : due) {
+      std::string why;
+      if (entry.Kind == OutboxKind::File) {
+        if (!QFileInfo::exists(entry.Item)) {
+          done.push_back(entry.Id);  // moved or deleted since: nothing left to send
           continue;
         }
         FileExport result;
         bool unreadable = false;
-        const std::string error = measurements->AddFile(path, &result, &unreadable);
+        why = measurements_->AddFile(entry.Item, &result, &unreadable);
         if (unreadable) {
-          s->Tell(DatabaseEvent::FileRefused, error);
-          done << path;
-        } else if (error.empty()) {
-          done << path;
-          ++late;
-        } else if (refused(path, path.toStdString() + ": " + error,
-                           [&] { return measurements->Open(); })) {
-          done << path;
-        } else if (!failure.empty()) {
-          break;
+          s_->Tell(DatabaseEvent::FileRefused, why);
+          done.push_back(entry.Id);
+          continue;
         }
+        if (why.empty()) ++late;
+      } else if (const auto contact = ParseContactLine(entry.Item)) {
+        why = contacts_->Add(*contact);
+      }  // a line that is no contact is dropped
+      if (why.empty()) {
+        done.push_back(entry.Id);
+        continue;
       }
-      RemovePendingFiles(s->PendingList, done);
-      done.clear();
-      if (failure.empty()) {
-        for (const QString& line : ReadPendingContacts(s->PendingContacts)) {
-          const auto contact = ParseContactLine(line);
-          const std::string error = contact ? contacts->Add(*contact) : std::string();
-          if (error.empty()) {
-            done << line;
-          } else if (refused(line,
-                             "contact with " + std::to_string(contact->SerialNumber) + ": " + error,
-                             [&] { return contacts->Open(); })) {
-            done << line;
-          } else if (!failure.empty()) {
-            break;
-          }
-        }
-        RemovePendingContacts(s->PendingContacts, done);
+      const std::string what =
+          entry.Kind == OutboxKind::File
+              ? entry.Item.toStdString()
+              : "contact of " + std::to_string(ParseContactLine(entry.Item)->SerialNumber);
+      const SqlFailure kind = FailureOf(why);
+      if (kind == SqlFailure::Refused) {
+        const std::string aside = outbox_->SetAside(entry, why);
+        s_->Tell(aside.empty() ? DatabaseEvent::RefusedSetAside : DatabaseEvent::OutboxFailed,
+                 aside.empty() ? what + ": " + why + " -> " +
+                                     outbox_->RefusedListPath().toStdString()
+                               : aside);
+        continue;
       }
-      if (!failure.empty()) {
-        if (!down) s->Tell(DatabaseEvent::Unreachable, failure);
-        down = true;
-      } else if (down || backlog) {
-        down = backlog = false;
-        s->Tell(DatabaseEvent::CaughtUp, std::to_string(late));
-      }
+      outbox_->CountAttempt(entry.Id, why);
+      failure = why;
+      failureKind_ = kind;
+      break;  // the rest waits for the next round
     }
-    measurements.reset();
-    contacts.reset();
-    std::lock_guard<std::mutex> lock(s->Mutex);
-    s->Ended = true;
-    s->Idle.notify_all();
-  });
+    outbox_->Remove(done);
+    if (!failure.empty()) {
+      if (!down_) {
+        s_->Tell(failureKind_ == SqlFailure::NotAnswering ? DatabaseEvent::NotAnswering
+                                                           : DatabaseEvent::Unreachable,
+                 failure);
+      }
+      down_ = true;
+      return false;
+    }
+    if (down_ || backlog_) s_->Tell(DatabaseEvent::CaughtUp, std::to_string(late));
+    down_ = backlog_ = false;
+    return true;
+  }
+
+  std::shared_ptr<DatabaseSink::Shared> s_;
+  QString url_, badUrl_;
+  std::unique_ptr<MeasurementStore> measurements_;
+  std::unique_ptr<ContactStore> contacts_;
+  std::unique_ptr<Outbox> outbox_;
+  bool tookOver_ = false;
+  bool down_ = false;
+  // What an earlier run left is said like after a database that was away.
+  bool backlog_ = s_->Backlog;
+  SqlFailure failureKind_ = SqlFailure::Unreachable;
+  std::chrono::seconds pause_ = kFirstRetry;
+};
+
+DatabaseSink::DatabaseSink(ContactService* local, std::function<QString()> url,
+                           std::function<void(DatabaseEvent, const std::string&)> report,
+                           QString outboxFolder)
+    : local_(local), url_(std::move(url)), folder_(std::move(outboxFolder)),
+      shared_(std::make_shared<Shared>()) {
+  shared_->Owner = new QObject();  // lives on this thread; deleted with the sink
+  shared_->Report = std::move(report);
+  shared_->Folder = folder_;
+  QString urlNow;
+  const QString outbox = OutboxNow(&urlNow);
+  const bool oldLists = folder_.isEmpty() &&
+                        (QFile::exists(DefaultPendingListPath()) ||
+                         QFile::exists(PendingContactsPath(DefaultPendingListPath())));
+  shared_->Backlog =
+      oldLists || (!outbox.isEmpty() && QFile::exists(outbox) && Outbox(outbox).Waiting() > 0);
+  worker_ = std::thread([s = shared_] { SinkRounds(s).Run(); });
 }
 
 DatabaseSink::~DatabaseSink() {
@@ -197,22 +269,82 @@ bool DatabaseSink::Stop(int ms) {
   return true;
 }
 
+QString DatabaseSink::OutboxNow(QString* url) {
+  *url = url_ ? url_() : QString();
+  QString path;
+  if (!url->isEmpty()) {
+    if (const auto target = ParseDatabaseUrl(*url, nullptr)) {
+      path = Outbox::PathFor(*target, folder_);
+    }
+  }
+  std::lock_guard<std::mutex> lock(shared_->Mutex);
+  shared_->MarkOutbox = path;
+  return path;
+}
+
+void DatabaseSink::ContactOpened(const ContactFigures& contact) {
+  if (local_) local_->ContactOpened(contact);
+  QString url;
+  const QString path = OutboxNow(&url);
+  if (path.isEmpty()) return;
+  std::int64_t id = 0;
+  if (const std::string error = Outbox(path).OpenContact(contact, &id); !error.empty()) {
+    shared_->Tell(DatabaseEvent::OutboxFailed, error);
+    return;
+  }
+  openContacts_[contact.Number] = id;
+}
+
+void DatabaseSink::FileCommitted(const std::string& path) {
+  if (local_) local_->FileCommitted(path);
+  QString outbox;
+  {
+    std::lock_guard<std::mutex> lock(shared_->Mutex);
+    outbox = shared_->MarkOutbox;
+  }
+  if (outbox.isEmpty()) return;  // marked at the contact's end, when a database is set then
+  if (const std::string error = Outbox(outbox).AddFile(QString::fromStdString(path));
+      !error.empty()) {
+    shared_->Tell(DatabaseEvent::OutboxFailed, error);  // tried again at the contact's end
+    return;
+  }
+  std::lock_guard<std::mutex> lock(shared_->Mutex);
+  shared_->Committed.insert(path);
+}
+
 std::string DatabaseSink::ContactEnded(const ContactFigures& contact) {
   const std::string localError = local_ ? local_->ContactEnded(contact) : std::string();
-  const QString url = url_ ? url_() : QString();
-  if (url.isEmpty()) return localError;
-  // Marked before anything is sent: a program that ends before they are in leaves the
-  // marks, and the next contact (or start) sends them.
-  QStringList files;
-  for (const std::string& f : contact.Files) files << QString::fromStdString(f);
-  AddPendingFiles(shared_->PendingList, files);
-  AddPendingContact(shared_->PendingContacts, contact);
+  std::int64_t id = 0;
+  if (const auto it = openContacts_.find(contact.Number); it != openContacts_.end()) {
+    id = it->second;
+    openContacts_.erase(it);
+  }
+  QString url;
+  const QString path = OutboxNow(&url);
+  if (path.isEmpty()) {
+    if (!url.isEmpty()) Queue(url);  // says once why the URL cannot be used
+    return localError;
+  }
+  // Files are marked as they are committed; one that was not (no database set then, or an
+  // outbox that could not be written) is marked now.
+  Outbox outbox(path);
+  std::string error;
+  for (const std::string& f : contact.Files) {
+    {
+      std::lock_guard<std::mutex> lock(shared_->Mutex);
+      if (shared_->Committed.erase(f) > 0) continue;
+    }
+    if (error.empty()) error = outbox.AddFile(QString::fromStdString(f));
+  }
+  if (error.empty()) error = outbox.EndContact(id, contact);
   Queue(url);
-  return localError;
+  if (error.empty()) return localError;
+  return localError.empty() ? error : localError + "; " + error;
 }
 
 void DatabaseSink::CollectingStarted() {
-  const QString url = url_ ? url_() : QString();
+  QString url;
+  OutboxNow(&url);
   if (!url.isEmpty()) Queue(url);
 }
 

@@ -7,8 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QSaveFile>
-#include <QSet>
 
 namespace varnel {
 
@@ -45,38 +43,9 @@ QStringList ReadList(const QString& list) {
   return lines;
 }
 
-bool WriteList(const QString& list, const QStringList& lines) {
-  if (lines.isEmpty()) return !QFile::exists(list) || QFile::remove(list);
-  QSaveFile f(list);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  for (const QString& line : lines) f.write(line.toUtf8() + '\n');
-  return f.commit();
-}
-
 QStringList ReadLocked(const QString& list) {
   ListLock lock(list);
   return ReadList(list);
-}
-
-bool AddLines(const QString& list, const QStringList& lines) {
-  if (lines.isEmpty()) return true;
-  ListLock lock(list);
-  if (!lock.Locked()) return false;
-  QStringList all = ReadList(list);
-  for (const QString& line : lines) {
-    if (!all.contains(line)) all << line;
-  }
-  return WriteList(list, all);
-}
-
-bool RemoveLines(const QString& list, const QStringList& lines) {
-  if (lines.isEmpty()) return true;
-  ListLock lock(list);
-  if (!lock.Locked()) return false;
-  QStringList all = ReadList(list);
-  const QSet<QString> done(lines.begin(), lines.end());
-  all.removeIf([&done](const QString& line) { return done.contains(line); });
-  return WriteList(list, all);
 }
 
 template <typename T>
@@ -87,20 +56,7 @@ QJsonValue Opt(const std::optional<T>& v) {
 }  // namespace
 
 QStringList ReadPendingFiles(const QString& list) { return ReadLocked(list); }
-bool AddPendingFiles(const QString& list, const QStringList& files) {
-  return AddLines(list, files);
-}
-bool RemovePendingFiles(const QString& list, const QStringList& files) {
-  return RemoveLines(list, files);
-}
-
 QStringList ReadPendingContacts(const QString& list) { return ReadLocked(list); }
-bool AddPendingContact(const QString& list, const ContactFigures& contact) {
-  return AddLines(list, {ContactLine(contact)});
-}
-bool RemovePendingContacts(const QString& list, const QStringList& lines) {
-  return RemoveLines(list, lines);
-}
 
 // JSON keeps every figure exactly (numbers up to 2^53, doubles to the last bit), so a
 // contact sent twice is the same row twice and the database's key keeps one.

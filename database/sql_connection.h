@@ -23,8 +23,20 @@ namespace varnel {
 std::string OpenSqlConnection(const QString& name, const DatabaseTarget& target);
 void CloseSqlConnection(const QString& name);
 
-// The text of an error; never empty.
+// The text of an error; never empty. A server's error ends in "(SQLSTATE xxxxx)", SQLite's in
+// "(SQLite n)": FailureOf reads them back.
 std::string SqlWhy(const QSqlError& e);
+
+// What a failed write means for what it was writing.
+enum class SqlFailure {
+  Unreachable,   // the server or its connection is away: keep, try again later
+  NotAnswering,  // a statement or lock time-out: the server is there but stuck; as above
+  Transient,     // out of disk or memory, shut down by its operator, a deadlock or a
+                 // serialisation conflict: as above
+  Refused,       // the database refuses this one row (its data or the table's definition):
+                 // trying again changes nothing
+};
+SqlFailure FailureOf(const std::string& error);
 
 // Runs `body` in one transaction. On SQLite it begins IMMEDIATE, so two writers queue at
 // the BEGIN under the busy timeout, and a write that still finds the file busy is tried

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 
 #include <cstdio>
@@ -15,7 +16,10 @@
 
 #include "common/database_setting.h"
 #include "database/database_url.h"
+#include "database/contact_store.h"
 #include "database/measurement_store.h"
+#include "database/outbox.h"
+#include "database/pending_lists.h"
 
 namespace {
 
@@ -32,7 +36,7 @@ bool StderrIsTerminal() {
 #endif
 }
 
-const char* kHelp = R"(Usage: varnel-export [--database URL] [--quiet] DIR|FILE...
+const char* kHelp = R"(Usage: varnel-export [--database URL] [--quiet] [--refused] DIR|FILE...
 
 Puts every entry of the .idc data files in the given folders (searched with their
 subfolders; the _BAK copies are left out) into the database, with the files' records.
@@ -42,6 +46,9 @@ wanted, also while collectors write into the same database.
   --database URL  sqlite:///path/file.sqlite or postgresql://user@host:port/db
                   (default: the [Database] Url= setting of the collector)
   --quiet         no progress bar
+  --refused       also the files and contacts that the collectors set aside because the
+                  database refused them (once the cause is mended): those taken now
+                  leave the list of refused entries, the others stay in it
 
 Exit status: 0 every file is in the database; 1 a file could not be read or the
 database failed (the summary says which); 2 bad command line or no database.
@@ -68,6 +75,7 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
   QString url;
   bool quiet = false;
+  bool refused = false;
   QStringList inputs;
   const QStringList args = app.arguments().mid(1);
   for (int i = 0; i < args.size(); ++i) {
@@ -83,6 +91,8 @@ int main(int argc, char** argv) {
       url = args[++i];
     } else if (a == QLatin1String("--quiet")) {
       quiet = true;
+    } else if (a == QLatin1String("--refused")) {
+      refused = true;
     } else if (a.startsWith(QLatin1String("--"))) {
       std::fprintf(stderr, "varnel-export: unknown option %s (see --help)\n", qPrintable(a));
       return kExitUsage;
@@ -96,7 +106,7 @@ int main(int argc, char** argv) {
                          "Url= (see --help)\n");
     return kExitUsage;
   }
-  if (inputs.isEmpty()) {
+  if (inputs.isEmpty() && !refused) {
     std::fprintf(stderr, "varnel-export: no folder given (see --help)\n");
     return kExitUsage;
   }
@@ -128,6 +138,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The entries set aside: their files go with the others, their contacts follow them.
+  const QString refusedList = Outbox(Outbox::PathFor(*target)).RefusedListPath();
+  std::vector<RefusedEntry> refusedEntries;
+  if (refused) {
+    refusedEntries = ReadRefusedList(refusedList);
+    for (const RefusedEntry& e : refusedEntries) {
+      if (e.Kind == OutboxKind::File) files << e.Item;
+    }
+  }
+  QSet<QString> filesIn;
+
   MeasurementStore store(*target);
   if (std::string error = store.Open(); !error.empty()) {
     std::fprintf(stderr, "varnel-export: %s\n", error.c_str());
@@ -155,6 +176,7 @@ int main(int argc, char** argv) {
     } else {
       entries += result.Entries;
       added += result.Added;
+      filesIn.insert(files[done]);
       ++(result.AlreadyThere ? already : taken);
     }
   }
@@ -171,6 +193,31 @@ int main(int argc, char** argv) {
                 databaseError.c_str());
   }
   std::printf("\n");
-  const bool allIn = databaseError.empty() && unreadable == 0 && missingInputs == 0;
+  int stillRefused = 0;
+  if (refused && !refusedEntries.empty()) {
+    ContactStore contacts(*target, true);
+    std::vector<RefusedEntry> left;
+    for (const RefusedEntry& e : refusedEntries) {
+      bool in = e.Kind == OutboxKind::File && filesIn.contains(e.Item);
+      if (e.Kind == OutboxKind::Contact && databaseError.empty()) {
+        const auto contact = ParseContactLine(e.Item);
+        std::string error = contact ? contacts.Add(*contact) : "not a contact";
+        if (!error.empty() && contact) error = contacts.Add(*contact);
+        if (!error.empty()) std::fprintf(stderr, "varnel-export: contact: %s\n", error.c_str());
+        in = error.empty();
+      }
+      if (!in) left.push_back(e);
+    }
+    stillRefused = static_cast<int>(left.size());
+    if (!WriteRefusedList(refusedList, left)) {
+      std::fprintf(stderr, "varnel-export: cannot rewrite %s\n", qPrintable(refusedList));
+    }
+    std::printf("%d of %zu refused entries taken now", static_cast<int>(refusedEntries.size()) -
+                                                           stillRefused, refusedEntries.size());
+    if (stillRefused > 0) std::printf("; the others stay in %s", qPrintable(refusedList));
+    std::printf("\n");
+  }
+  const bool allIn = databaseError.empty() && unreadable == 0 && missingInputs == 0 &&
+                     stillRefused == 0;
   return allIn ? kExitAllIn : kExitSomeMissing;
 }

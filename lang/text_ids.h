@@ -348,4 +348,13 @@ inline constexpr int kTextPartial = 963;  // "partial"
 // "Modem was still in a call at its set-up; serving the logger on the line"
 inline constexpr int kTextCallInProgress = 964;
 
+// The database's outbox, after the events above: a server that does not answer, an entry it
+// refused for its content, an outbox that cannot be written.
+// "Database not answering; files kept, measurements follow later"
+inline constexpr int kTextDatabaseNotAnswering = 980;
+// "Refused by the database and set aside for varnel-export --refused"
+inline constexpr int kTextDatabaseSetAside = 981;
+// "Database outbox not writable; the data files are kept"
+inline constexpr int kTextDatabaseOutboxFailed = 982;
+
 }  // namespace varnel

@@ -303,6 +303,9 @@ constexpr TextEntry kTexts[] = {
     {962, "Warten auf einen Anruf abgebrochen, warte erneut"},
     {963, "unvollständig"},
     {964, "Modem beim Einrichten noch im Anruf; der Logger in der Leitung wird bedient"},
+    {980, "Datenbank antwortet nicht; Dateien bleiben, Messwerte folgen später"},
+    {981, "Von der Datenbank abgelehnt, beiseitegelegt für varnel-export --refused"},
+    {982, "Datenbank-Warteschlange nicht beschreibbar; die Datendateien bleiben"},
 };
 
 }  // namespace

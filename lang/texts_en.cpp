@@ -303,6 +303,9 @@ constexpr TextEntry kTexts[] = {
     {962, "Waiting for a call broke off, waiting again"},
     {963, "partial"},
     {964, "Modem was still in a call at its set-up; serving the logger on the line"},
+    {980, "Database not answering; files kept, measurements follow later"},
+    {981, "Refused by the database and set aside for varnel-export --refused"},
+    {982, "Database outbox not writable; the data files are kept"},
 };
 
 }  // namespace

@@ -303,6 +303,9 @@ constexpr TextEntry kTexts[] = {
     {962, "Wachten op een oproep afgebroken, opnieuw wachten"},
     {963, "onvolledig"},
     {964, "Modem bij instellen nog in gesprek; de logger aan de lijn wordt uitgelezen"},
+    {980, "Database antwoordt niet; bestanden blijven, meetwaarden volgen later"},
+    {981, "Geweigerd door de database, apart gezet voor varnel-export --refused"},
+    {982, "Database-wachtrij niet schrijfbaar; de gegevensbestanden blijven"},
 };
 
 }  // namespace

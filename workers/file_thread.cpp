@@ -46,6 +46,7 @@ std::string FilesReport::Error() const {
 }
 
 void FilesReport::AddFile(std::filesystem::path name) {
+  if (Committed) Committed(name);
   std::lock_guard lock(mutex_);
   files_.push_back(std::move(name));
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,6 +27,9 @@ class FilesReport {
   explicit FilesReport(std::int64_t run = 0) : Run(run) {}
 
   const std::int64_t Run;
+  // Told of each file on the worker's thread the moment it has its name, before anything
+  // else hears of it; set before the worker starts.
+  std::function<void(const std::filesystem::path&)> Committed;
 
   std::vector<std::filesystem::path> Files() const;
   // Why the worker stopped before its last record; empty when it did not.

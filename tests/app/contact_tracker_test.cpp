@@ -12,6 +12,8 @@ namespace {
 
 struct Sink : ContactService {
   std::vector<ContactFigures> rows;
+  std::vector<std::uint64_t> opened;
+  void ContactOpened(const ContactFigures& c) override { opened.push_back(c.Number); }
   std::string ContactEnded(const ContactFigures& c) override {
     rows.push_back(c);
     return {};
@@ -44,7 +46,7 @@ TEST(ContactTracker, EachContactEndsWithItsTrueResult) {
     read(d);
     t.WorkerDone(wdRecordsRead, d, true);
     d.AddFile("/data/1/a.IDC");
-    t.FilesDone(1, d, true);
+    t.FilesDone(t.Contact(), 1, d, true);
     t.WorkerDone(wdAwaitHangUp, d, true);
     t.RunStopped(true);  // during the wait for the hang-up: the call was read in full
     t.WorkerDone(wdHungUp, d, true);
@@ -58,7 +60,7 @@ TEST(ContactTracker, EachContactEndsWithItsTrueResult) {
     read(d);
     t.WorkerDone(wdRecordsRead, d, true);
     d.AddFile("/data/1/a.IDC");
-    t.FilesDone(0, d, true);
+    t.FilesDone(t.Contact(), 0, d, true);
     t.WorkerDone(wdHungUp, d, true);
   });
   EXPECT_EQ(notWritten.Result, ContactResult::FilesNotWritten);
@@ -70,7 +72,7 @@ TEST(ContactTracker, EachContactEndsWithItsTrueResult) {
     t.RunStopped(true);
     t.WorkerDone(wdRecordsPartly, d, true);
     d.AddFile("/data/1/a.IDC");
-    t.FilesDone(1, d, true);
+    t.FilesDone(t.Contact(), 1, d, true);
   });
   EXPECT_EQ(stopped.Result, ContactResult::Stopped);
   EXPECT_EQ(stopped.PagesRead, 3);
@@ -82,6 +84,45 @@ TEST(ContactTracker, EachContactEndsWithItsTrueResult) {
     t.Flush();
   });
   EXPECT_EQ(closed.Result, ContactResult::FilesNotWritten);
+}
+
+TEST(ContactTracker, FilesThatComeAfterTheNextCallBeganStayWithTheirOwnContact) {
+  Sink sink;
+  ContactTracker t(sink, [] { return 0; }, nullptr);
+  TDevice d;
+  d.AddRec(std::make_unique<TRec>());
+  const std::array<std::uint8_t, kPageSize> bytes{};
+  d.Rec(0)->AddPage(std::make_unique<TPage>(0, bytes.data(), 0, 0));
+  const auto readCall = [&] {
+    t.WorkerStatus(wsModemConnected, 0, d);
+    t.WorkerDone(wdContentsRead, d, true);
+    t.WorkerDone(wdRecordsRead, d, true);  // its file worker starts, and is slow
+  };
+  readCall();
+  const std::uint64_t first = t.Contact();
+  t.WorkerDone(wdHungUp, d, true);
+  readCall();  // the next call: the first waits for its files beside it
+  EXPECT_TRUE(sink.rows.empty());
+  EXPECT_EQ(t.ContactsAwaitingFiles(), 1u);
+  EXPECT_EQ(sink.opened, (std::vector<std::uint64_t>{1, 2}));
+
+  d.ClearFiles();
+  d.AddFile("/data/1/first.IDC");
+  t.FilesDone(first, 1, d, true);
+  ASSERT_EQ(sink.rows.size(), 1u);
+  EXPECT_EQ(sink.rows[0].Number, first);
+  EXPECT_EQ(sink.rows[0].Result, ContactResult::Complete);
+  EXPECT_EQ(sink.rows[0].Files, std::vector<std::string>{"/data/1/first.IDC"});
+
+  // The second ends with its own file, and the program's end leaves nothing behind.
+  d.ClearFiles();
+  d.AddFile("/data/1/second.IDC");
+  t.FilesDone(t.Contact(), 1, d, true);
+  t.WorkerDone(wdHungUp, d, true);
+  ASSERT_EQ(sink.rows.size(), 2u);
+  EXPECT_EQ(sink.rows[1].Files, std::vector<std::string>{"/data/1/second.IDC"});
+  t.Flush();
+  EXPECT_EQ(sink.rows.size(), 2u);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "cli/process_identity.h"
+#include "common/process_identity.h"
 
 #include <windows.h>
 
-namespace varnel::cli {
+namespace varnel {
 
 qint64 CurrentProcessId() { return static_cast<qint64>(GetCurrentProcessId()); }
 
@@ -19,4 +19,4 @@ bool ProcessAlive(qint64 pid) {
 // against running processes only.
 QString BootId() { return {}; }
 
-}  // namespace varnel::cli
+}  // namespace varnel

@@ -1,11 +1,11 @@
-#include "cli/process_identity.h"
+#include "common/process_identity.h"
 
 #include <QFile>
 #include <cerrno>
 #include <csignal>
 #include <unistd.h>
 
-namespace varnel::cli {
+namespace varnel {
 
 qint64 CurrentProcessId() { return static_cast<qint64>(::getpid()); }
 
@@ -20,4 +20,4 @@ QString BootId() {
   return QString::fromLatin1(f.readAll()).trimmed();
 }
 
-}  // namespace varnel::cli
+}  // namespace varnel

@@ -2,8 +2,8 @@
 #include <QString>
 #include <QtGlobal>
 
-// What the state file needs to tell a live collector from one that ended.
-namespace varnel::cli {
+// What a file left by a program needs to tell a live program from one that ended.
+namespace varnel {
 
 qint64 CurrentProcessId();
 // Whether process `pid` runs (also when it belongs to another user).
@@ -13,4 +13,4 @@ bool ProcessAlive(qint64 pid);
 // the system does not say.
 QString BootId();
 
-}  // namespace varnel::cli
+}  // namespace varnel
