@@ -418,7 +418,7 @@ TEST(WinePrograms, ServiceStoppedDuringAReadoutWritesThePagesReadSoFar) {
 TEST(WinePrograms, CollectorPutsACallIntoAPostgreSQLServerOverTcp) {
   const int port = kDatabasePort;
   const fs::path program = CopyOfProgramFolder("varnel wine database");
-  for (const std::string& url : {Env("VARNEL_WINE_PG_URL")}) {
+  for (const std::string& url : {Env("VARNEL_WINE_PG_URL"), Env("VARNEL_WINE_PG_TLS_URL")}) {
     if (SimFolder(port).empty() || url.empty()) GTEST_SKIP() << "run by scripts/test --win";
     SCOPED_TRACE(url);
     const fs::path data = FreshFolder("varnel-wine-database-data");
