@@ -23,6 +23,11 @@ int ReasonText(FolderState state) {
   }
 }
 
+// A folder as the operator reads it: with the platform's separators.
+std::string Shown(const std::string& folder) {
+  return QDir::toNativeSeparators(QString::fromStdString(folder)).toStdString();
+}
+
 }  // namespace
 
 void MainLogic::CheckDataFolderAtStart() {
@@ -30,22 +35,24 @@ void MainLogic::CheckDataFolderAtStart() {
     QDir().mkpath(QString::fromStdString(FInternalPath));
     // A stored folder that is away says so below, naming it.
     if (replacedDataFolder_.empty()) {
-      MemoAndLog(Text(kTextNoFolderSet) + " - " + Text(kTextFilesGoTo) + " " + FInternalPath);
+      MemoAndLog(Text(kTextNoFolderSet) + " - " + Text(kTextFilesGoTo) + " " + Shown(FInternalPath));
     }
     documentsDataFolder_.clear();
   }
   if (!replacedDataFolder_.empty()) {
     const FolderState stored = DataFolderState(PathFromUtf8(replacedDataFolder_));
     if (stored != FolderState::Usable) {
-      MemoAndLog(Text(kTextFolderUnusable) + " " + replacedDataFolder_ + " (" +
-                 Text(ReasonText(stored)) + ") - " + Text(kTextFilesGoTo) + " " + FInternalPath,
+      MemoAndLog(Text(kTextFolderUnusable) + " " + Shown(replacedDataFolder_) + " (" +
+                 Text(ReasonText(stored)) + ") - " + Text(kTextFilesGoTo) + " " +
+                     Shown(FInternalPath),
                  MemoTone::Warning);
     }
   }
   const FolderState state = DataFolderState(PathFromUtf8(FInternalPath));
   if (state == FolderState::Usable) return;
-  MemoAndLog(Text(kTextFolderUnusable) + " " + FInternalPath + " (" + Text(ReasonText(state)) +
-             ") - " + Text(kTextFilesGoTo) + " " + FallbackDataFolder().toStdString(),
+  MemoAndLog(Text(kTextFolderUnusable) + " " + Shown(FInternalPath) + " (" +
+                 Text(ReasonText(state)) + ") - " + Text(kTextFilesGoTo) + " " +
+                 Shown(FallbackDataFolder().toStdString()),
              MemoTone::Warning);
 }
 

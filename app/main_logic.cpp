@@ -195,7 +195,11 @@ void MainLogic::ReadSettings() {
   FInternalPath = dataFolder.toStdString();
   storedInternalPath_.reset();
   replacedDataFolder_.clear();
-  if (!s.InternalPath.isEmpty() && QDir::cleanPath(s.InternalPath) != QDir::cleanPath(dataFolder)) {
+  // An installed copy's own folder, stored by an older copy, is no setting worth keeping.
+  const bool storedOwnFolder = QDir::cleanPath(s.InternalPath) == QDir::cleanPath(programFolder) &&
+                               InstalledProgramFolder(programFolder);
+  if (!s.InternalPath.isEmpty() && !storedOwnFolder &&
+      QDir::cleanPath(s.InternalPath) != QDir::cleanPath(dataFolder)) {
     // A folder that is away at start (a network drive not yet there) stays the setting:
     // only this run writes elsewhere, and Start says so.
     storedInternalPath_ = replacedDataFolder_ = s.InternalPath.toStdString();

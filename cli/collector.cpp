@@ -51,8 +51,10 @@ bool Collector::Begin() {
   }
   logic_.ApplyRunOverrides(overrides);
   if (options_.direct && logic_.ModemChecked()) logic_.Modem1Click();
-  view_.Note("data folder: " + logic_.DataFolder());
-  view_.Note("log file: " + logic_.Log().Path().toStdString());
+  // Named as the operator writes them: with the platform's separators.
+  view_.Note("data folder: " +
+             QDir::toNativeSeparators(QString::fromStdString(logic_.DataFolder())).toStdString());
+  view_.Note("log file: " + QDir::toNativeSeparators(logic_.Log().Path()).toStdString());
 
   if (options_.timeoutSeconds > 0) {
     QTimer::singleShot(options_.timeoutSeconds * 1000, this, [this] {

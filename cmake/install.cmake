@@ -47,6 +47,8 @@ endif()
 
 if(TARGET varnel)
   install(TARGETS varnel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Qt's standard dialogs (files, printing, message-box buttons) in the window's language.
+  set(_depends "${_depends}, qt6-translations-l10n")
   install(FILES ${_pkg}/varnel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${_pkg}/icons/varnel.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

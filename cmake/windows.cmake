@@ -39,6 +39,14 @@ endif()
 
 install(TARGETS ${VARNEL_WINDOWS_PROGRAMS} RUNTIME DESTINATION .)
 
+# The installer puts the mark "installed" beside the programs: an installed copy keeps its
+# data files in Documents\Varnel and its log in %LOCALAPPDATA%\Varnel, never in its own
+# folder, even where it could write there (an elevated start). The deploy folder has no mark
+# and runs as a copy of its own.
+if(TARGET varnel_common)
+  target_compile_definitions(varnel_common PRIVATE VARNEL_INSTALLED_MARK="installed")
+endif()
+
 # The MinGW runtime that the programs and Qt's DLLs link against, found where the compiler
 # finds it.
 if(NOT VARNEL_CORE_ONLY)
@@ -64,6 +72,35 @@ if(NOT VARNEL_CORE_ONLY)
                 $<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin> DESTINATION platforms)
   install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> DESTINATION sqldrivers)
   install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+
+  # The PostgreSQL driver for --database postgresql://..., with the client library and the
+  # OpenSSL it uses for TLS and password hashing (the Qt tree's PostgreSQL add-on, see
+  # scripts/win-qt).
+  if(TARGET Qt6::QPSQLDriverPlugin)
+    install(FILES $<TARGET_FILE:Qt6::QPSQLDriverPlugin> DESTINATION sqldrivers)
+    foreach(dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll)
+      if(NOT EXISTS "${QT6_INSTALL_PREFIX}/bin/${dll}")
+        message(FATAL_ERROR "Qt's PostgreSQL driver is there but not ${QT6_INSTALL_PREFIX}/bin/${dll}")
+      endif()
+      install(FILES "${QT6_INSTALL_PREFIX}/bin/${dll}" DESTINATION .)
+    endforeach()
+  else()
+    message(STATUS "No PostgreSQL driver in the Qt for Windows: the programs reach SQLite only")
+  endif()
+
+  # Qt's own texts in German and Dutch (file and print dialogs, message-box buttons), loaded
+  # by the window program in its language. The files do not depend on the platform: from
+  # the Qt tree when it has them, else from the host's Qt of the same version
+  # (qt6-translations-l10n).
+  set(_qm_dirs "${QT6_INSTALL_PREFIX}/translations" "${QT_HOST_PATH}/share/qt6/translations")
+  foreach(lang de nl)
+    find_file(VARNEL_QTBASE_QM_${lang} qtbase_${lang}.qm PATHS ${_qm_dirs} NO_DEFAULT_PATH
+              NO_CMAKE_FIND_ROOT_PATH)
+    if(NOT VARNEL_QTBASE_QM_${lang})
+      message(FATAL_ERROR "qtbase_${lang}.qm not found in ${_qm_dirs} (Debian: qt6-translations-l10n)")
+    endif()
+    install(FILES ${VARNEL_QTBASE_QM_${lang}} DESTINATION translations)
+  endforeach()
 
   # `cmake --install --strip` strips the programs; the DLLs come with their debugging
   # symbols (the C++ runtime alone carries 20 MB of them) and are stripped here alike.

@@ -43,7 +43,11 @@ QString ResolveFolderSetting(const QString& stored, const QString& programFolder
                              bool* toDocuments) {
   if (toDocuments) *toDocuments = false;
   QString folder = stored;
-  const bool byRule = folder.isEmpty() || !QFileInfo(folder).isDir();
+  // An installed copy's own folder is never the operator's choice, even when stored (an
+  // older copy that took itself for a build folder stored it): it goes as an unset one.
+  const bool ownFolder = !folder.isEmpty() && QDir::cleanPath(folder) == QDir::cleanPath(programFolder) &&
+                         InstalledProgramFolder(programFolder);
+  const bool byRule = folder.isEmpty() || ownFolder || !QFileInfo(folder).isDir();
   if (byRule) {
     const QString commonData = programFolder + QStringLiteral("/CommonData");
     folder = QFileInfo(commonData).isDir() ? commonData : programFolder;
@@ -52,7 +56,8 @@ QString ResolveFolderSetting(const QString& stored, const QString& programFolder
                                folder.endsWith(QLatin1Char('\\')))) {
     folder.chop(1);
   }
-  const bool installed = folder == programFolder && InstalledProgramFolder(programFolder);
+  const bool installed =
+      QDir::cleanPath(folder) == QDir::cleanPath(programFolder) && InstalledProgramFolder(programFolder);
   const bool canWrite = !installed && (writable ? writable(folder) : FolderWritable(folder));
   if (canWrite) return folder;
   if (byRule) {

@@ -24,7 +24,8 @@ QString DocumentsDataFolder();
 // exists, else "CommonData" in the program's folder when that exists, else the program's
 // folder (no trailing separator). A folder that the rule chose and that cannot be written to
 // (or the program's folder of an installed copy) gives way to the documents data folder,
-// which is not created here; `toDocuments` is then set. A stored folder that cannot be
+// which is not created here; `toDocuments` is then set. A stored folder that is an installed
+// program's own folder counts as none. A stored folder that cannot be
 // written to is replaced by "C:" on Windows, by the per-user data folder elsewhere.
 // `writable` tells whether a folder can be written to (the default asks the system).
 QString ResolveFolderSetting(const QString& stored, const QString& programFolder,
@@ -50,7 +51,8 @@ QString DefaultLogFilePath(const QString& programPath,
 bool FolderWritable(const QString& folder);
 
 // True when `programFolder` is the program folder of an installed copy (the install puts a
-// mark in its data folder, ../share/varnel/installed from the programs). An installed
+// mark in its data folder, ../share/varnel/installed from the programs; the Windows installer
+// puts "installed" beside the programs). An installed
 // program keeps nothing beside itself, even where it could write (root may write to
 // /usr/bin): its log and its default data folder are the per-user data folder.
 bool InstalledProgramFolder(const QString& programFolder);

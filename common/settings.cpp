@@ -1,5 +1,7 @@
 #include "common/settings.h"
 
+#include <QDir>
+
 #include <algorithm>
 
 #include "common/registry_store.h"
@@ -10,8 +12,10 @@ StoredSettings ReadStoredSettings() {
   StoredSettings s;
   {
     RegistryKey common(QString::fromLatin1(kCommonKey));
-    s.InternalPath = common.ReadString(QStringLiteral("Internal-Path"));
-    s.ConfigFilePath = common.ReadString(QStringLiteral("ConfigFile-Path"));
+    // Stored with the platform's separators, worked with in Qt's form.
+    s.InternalPath = QDir::fromNativeSeparators(common.ReadString(QStringLiteral("Internal-Path")));
+    s.ConfigFilePath =
+        QDir::fromNativeSeparators(common.ReadString(QStringLiteral("ConfigFile-Path")));
   }
   RegistryKey key(QString::fromLatin1(kSettingsKey));
   s.Language = static_cast<std::int16_t>(key.ReadInt(QStringLiteral("Language"), 0));
@@ -44,8 +48,9 @@ StoredSettings ReadStoredSettings() {
 
 void WriteCommonFolders(const QString& internalPath, const QString& configFilePath) {
   RegistryKey common(QString::fromLatin1(kCommonKey));
-  common.WriteString(QStringLiteral("Internal-Path"), internalPath);
-  common.WriteString(QStringLiteral("ConfigFile-Path"), configFilePath);
+  // Other programs of the device line read these paths: backslashes on Windows.
+  common.WriteString(QStringLiteral("Internal-Path"), QDir::toNativeSeparators(internalPath));
+  common.WriteString(QStringLiteral("ConfigFile-Path"), QDir::toNativeSeparators(configFilePath));
 }
 
 void WriteSettingsKey(const StoredSettings& s) {

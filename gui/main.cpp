@@ -10,7 +10,9 @@
 #include "dialogs/dialog_set.h"
 #include "gui/desktop_check.h"
 #include "gui/main_window.h"
+#include "gui/qt_translations.h"
 #include "gui/stop_signals.h"
+#include "gui/ui_font.h"
 #include "database/database_url.h"
 #include "history/history_windows.h"
 #include "lang/text_ids.h"
@@ -23,6 +25,11 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
+#ifdef Q_OS_WIN
+  // Where the system's dialog font is missing (Wine), a sans-serif one instead of Qt's
+  // first-known family.
+  QApplication::setFont(UsableUiFont(QApplication::font()));
+#endif
 
   ProgramParts parts;
   LogicEnvironment env = parts.Environment();
@@ -30,6 +37,8 @@ int main(int argc, char** argv) {
   TfrmMain frmMain(env);
   MainLogic& logic = frmMain.Logic();
   parts.Attach(logic);
+  // The language is known once the settings are read; Qt's standard dialogs follow it.
+  InstallQtTranslation(logic.Language());
 
   DialogSet dialogs(&frmMain, logic);
   const auto wire = [&frmMain](Control item, auto show) {

@@ -162,15 +162,18 @@ TEST_F(Settings, FolderRuleTakesCommonDataBesideTheProgramForAMissingFolder) {
   QDir().mkpath(ProgramFolder() + "/CommonData");
   Create();
   EXPECT_EQ(QString::fromStdString(logic->DataFolder()), ProgramFolder() + "/CommonData");
-  // Start says why; the folder that is away (a drive not yet there) stays the setting.
+  // Start says why, naming the folders as the operator writes them; the folder that is away
+  // (a drive not yet there) stays the setting.
   logic->PressStart();
-  const std::string why = "Data folder cannot be used: " + (Root() + "/gone").toStdString() +
-                          " (it does not exist) - files are written to " +
-                          (ProgramFolder() + "/CommonData").toStdString();
+  const std::string why =
+      "Data folder cannot be used: " + QDir::toNativeSeparators(Root() + "/gone").toStdString() +
+      " (it does not exist) - files are written to " +
+      QDir::toNativeSeparators(ProgramFolder() + "/CommonData").toStdString();
   EXPECT_EQ(std::count(view.memo.begin(), view.memo.end(), why), 1);
   logic->ReleaseStart();
   ASSERT_TRUE(logic->FormClose());
-  EXPECT_EQ(RegistryKey(kCommonKey).ReadString("Internal-Path"), Root() + "/gone");
+  EXPECT_EQ(RegistryKey(kCommonKey).ReadString("Internal-Path"),
+            QDir::toNativeSeparators(Root() + "/gone"));
 }
 
 TEST_F(Settings, FolderRuleKeepsAnExistingStoredFolder) {
@@ -229,7 +232,9 @@ TEST_F(Settings, CloseWritesEveryValueWithTheLanguageChosenForTheNextStart) {
   EXPECT_EQ(key.ReadString("SpeakerModemCmd", "?"), "");
   EXPECT_TRUE(key.HasValue("UserDefModemCmd"));
   EXPECT_TRUE(key.HasValue("MainLeft"));
-  EXPECT_EQ(RegistryKey(kCommonKey).ReadString("Internal-Path"), ProgramFolder());
+  // Stored with the platform's separators: other programs of the device line read it.
+  EXPECT_EQ(RegistryKey(kCommonKey).ReadString("Internal-Path"),
+            QDir::toNativeSeparators(ProgramFolder()));
 
   // The next start speaks Dutch.
   test::RecordingView next;

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QToolTip>
 #include <QProgressBar>
@@ -24,6 +25,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "common/registry_store.h"
 #include "common/settings.h"
@@ -35,6 +37,8 @@
 #include "dialogs/form_logger_config.h"
 #include "gui/fill_meter.h"
 #include "gui/pictures.h"
+#include "gui/qt_translations.h"
+#include "gui/ui_font.h"
 #include "gui_fixture.h"
 #include "lang/lang.h"
 #include "lang/text_ids.h"
@@ -566,6 +570,39 @@ class WindowTest : public QObject {
     QCOMPARE(h.link.jobs.size(), std::size_t{1});
     QCOMPARE(h.link.jobs[0].kind, 0u);
     h.Click("SpBStartModem");
+  }
+
+  // Qt's standard dialogs speak the program's language: a message box's buttons in German
+  // and Dutch, and English again without a translation.
+  void StandardDialogsSpeakTheProgramsLanguage() {
+    const auto buttons = [] {
+      QMessageBox box(QMessageBox::Question, "Varnel", "?", QMessageBox::Yes | QMessageBox::No);
+      QString texts;
+      QTimer::singleShot(0, &box, [&] {
+        texts = box.button(QMessageBox::Yes)->text() + "|" + box.button(QMessageBox::No)->text();
+        QTest::mouseClick(box.button(QMessageBox::No), Qt::LeftButton);
+      });
+      return box.exec() == QMessageBox::No ? texts : QString("not answered");
+    };
+    QVERIFY(!InstallQtTranslation(kGermanBase).isEmpty());
+    QCOMPARE(buttons(), QString("&Ja|&Nein"));
+    QVERIFY(!InstallQtTranslation(kDutchBase).isEmpty());
+    QCOMPARE(buttons(), QString("&Ja|&Nee"));
+    QVERIFY(InstallQtTranslation(kEnglishBase).isEmpty());
+    QCOMPARE(buttons(), QString("&Yes|&No"));
+  }
+
+  // Wine names "MS Shell Dlg" as the dialog font without having it: the window takes a
+  // sans-serif family that is drawn as itself, at the same size; a font that is there stays.
+  void MissingDialogFontGivesWayToASansSerifOne() {
+    const QFont chosen = UsableUiFont(QFont("MS Shell Dlg", 8));
+    const QFontInfo drawn(chosen);
+    QCOMPARE(drawn.family(), chosen.family());
+    QVERIFY2(!chosen.family().contains("Serif") && !chosen.family().contains("Math") &&
+                 !drawn.fixedPitch(),
+             qPrintable(chosen.family()));
+    QCOMPARE(chosen.pointSize(), 8);
+    QCOMPARE(UsableUiFont(chosen), chosen);
   }
 };
 

@@ -3,7 +3,9 @@
 // with the settings in the registry. scripts/test --win starts the simulators natively and
 // names their folders in VARNEL_LINE_SIMS (COM5 for varnel-collect, COM6 for the window
 // program, COM8 for the collector as a service) and the deployed folder in VARNEL_WIN_DEPLOY.
-// COM1, the plain line of tests/link, is held by a test to see a second opener refused.
+// COM1, the plain line of tests/link, is held by a test to see a second opener refused. COM7
+// calls twice, for the collector writing into a PostgreSQL server of the script's own (named
+// in VARNEL_WINE_PG_URL and VARNEL_WINE_PG_TLS_URL).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,7 +23,10 @@
 
 #include "e2e_support.h"
 #include "files/idc_reader.h"
+#include "lang/lang.h"
+#include "lang/text_ids.h"
 #include "link/serial_port.h"
+#include "store_checks.h"
 
 namespace varnel::testing {
 namespace {
@@ -32,6 +37,7 @@ constexpr int kCollectPort = 5;
 constexpr int kWindowPort = 6;
 constexpr int kServicePort = 8;
 constexpr int kHeldPort = 1;
+constexpr int kDatabasePort = 7;
 const std::string kMakerKey = "HKCU\\Software\\Halvark Drovantek";
 const std::string kSettingsKey = kMakerKey + "\\Corvane";
 const std::string kDevicesKey = kSettingsKey + "\\RegistredDevices";
@@ -404,6 +410,38 @@ TEST(WinePrograms, ServiceStoppedDuringAReadoutWritesThePagesReadSoFar) {
 
   ASSERT_EQ(RunCommand(collect + " --remove-service --port " + std::to_string(kServicePort), &out), 0) << out;
   EXPECT_EQ(ServiceState(name), "");
+}
+
+// The Windows collector writes a call's measurements into a PostgreSQL server over TCP with
+// a password, through the driver, client library and OpenSSL deployed beside it; the second
+// server user is admitted over TLS only (sslmode=require).
+TEST(WinePrograms, CollectorPutsACallIntoAPostgreSQLServerOverTcp) {
+  const int port = kDatabasePort;
+  const fs::path program = CopyOfProgramFolder("varnel wine database");
+  for (const std::string& url : {Env("VARNEL_WINE_PG_URL"), Env("VARNEL_WINE_PG_TLS_URL")}) {
+    if (SimFolder(port).empty() || url.empty()) GTEST_SKIP() << "run by scripts/test --win";
+    SCOPED_TRACE(url);
+    const fs::path data = FreshFolder("varnel-wine-database-data");
+    FreshRegistryWithLogger(port);
+    std::string out;
+    const int status = RunCommand("\"" + (program / "varnel-collect.exe").string() + "\" --port " +
+                                      std::to_string(port) + " --calls 1 --timeout 150 --data \"" +
+                                      data.string() + "\" --database \"" + url + "\"",
+                                  &out);
+    ASSERT_EQ(status, 0) << out;
+    ExpectCallWritten(data, port);
+    const auto files = DataFiles(data, false);
+    ASSERT_EQ(files.size(), 1u);
+    const IdcFile file = ReadIdcFile(files[0]);
+    ASSERT_FALSE(file.Measurements.empty());
+    EXPECT_EQ(test::CompareWithFile(QString::fromStdString(url), file), "");
+    const std::string log = FileText(program / "varnel-collect.LOG");
+    for (int id : {kTextDatabaseUnreachable, kTextDatabaseRefused, kTextDatabaseBadUrl}) {
+      EXPECT_EQ(out.find(LoadText(id, kEnglishBase)), std::string::npos) << out;
+      EXPECT_EQ(log.find(LoadText(id, kEnglishBase)), std::string::npos) << log;
+    }
+    EXPECT_EQ(out.find("varnel-collect: "), std::string::npos) << out;
+  }
 }
 
 }  // namespace
