@@ -31,6 +31,7 @@ constexpr const char* kCreateSQLite[] = {
   units         TEXT NOT NULL,     -- "k=unit" per channel, comma-separated
   file_name     TEXT NOT NULL,
   entries       INTEGER NOT NULL,
+  utc_offset    INTEGER,           -- the collector's seconds east of UTC at the readout
   PRIMARY KEY (serial, file_name)))",
     R"(CREATE TABLE IF NOT EXISTS measurements (
   serial       INTEGER NOT NULL,
@@ -41,6 +42,26 @@ constexpr const char* kCreateSQLite[] = {
   value        REAL,               -- NULL for a value that is not a number
   extra        INTEGER NOT NULL,
   PRIMARY KEY (serial, record_start, time, kind, seq)) WITHOUT ROWID)",
+    R"(CREATE TABLE IF NOT EXISTS record_units (
+  serial    INTEGER NOT NULL,
+  file_name TEXT NOT NULL,
+  channel   INTEGER NOT NULL,      -- 0..14, the kind of its measurements
+  unit      TEXT NOT NULL,
+  PRIMARY KEY (serial, file_name, channel)) WITHOUT ROWID)",
+    // One logger, one channel, a span of time.
+    "CREATE INDEX IF NOT EXISTS measurements_span ON measurements (serial, kind, time)",
+    // The logger's times placed in time: its clock runs on the local time of the PC that set
+    // it, taken here as the collector's offset at the readout.
+    R"(CREATE VIEW IF NOT EXISTS measurements_utc AS
+SELECT m.serial, m.record_start, m.time,
+       CASE WHEN o.utc_offset IS NOT NULL THEN
+         strftime('%Y-%m-%d %H:%M:%f', m.time, printf('%+d seconds', -o.utc_offset)) END
+         AS time_utc,
+       m.kind, m.seq, m.value, m.extra
+FROM measurements m LEFT JOIN
+     (SELECT serial, record_start, MAX(utc_offset) AS utc_offset FROM records
+      GROUP BY serial, record_start) o
+     ON o.serial = m.serial AND o.record_start = m.record_start)",
 };
 
 constexpr const char* kCreatePostgreSQL[] = {
@@ -52,6 +73,7 @@ constexpr const char* kCreatePostgreSQL[] = {
   units         TEXT NOT NULL,
   file_name     TEXT NOT NULL,
   entries       INTEGER NOT NULL,
+  utc_offset    INTEGER,
   PRIMARY KEY (serial, file_name)))",
     R"(CREATE TABLE IF NOT EXISTS measurements (
   serial       BIGINT NOT NULL,
@@ -62,6 +84,21 @@ constexpr const char* kCreatePostgreSQL[] = {
   value        DOUBLE PRECISION,
   extra        BIGINT NOT NULL,
   PRIMARY KEY (serial, record_start, time, kind, seq)))",
+    "ALTER TABLE records ADD COLUMN IF NOT EXISTS utc_offset INTEGER",
+    R"(CREATE TABLE IF NOT EXISTS record_units (
+  serial    BIGINT NOT NULL,
+  file_name TEXT NOT NULL,
+  channel   SMALLINT NOT NULL,
+  unit      TEXT NOT NULL,
+  PRIMARY KEY (serial, file_name, channel)))",
+    R"(CREATE OR REPLACE VIEW measurements_utc AS
+SELECT m.serial, m.record_start, m.time,
+       (m.time - make_interval(secs => o.utc_offset)) AT TIME ZONE 'UTC' AS time_utc,
+       m.kind, m.seq, m.value, m.extra
+FROM measurements m LEFT JOIN
+     (SELECT serial, record_start, MAX(utc_offset) AS utc_offset FROM records
+      GROUP BY serial, record_start) o
+     ON o.serial = m.serial AND o.record_start = m.record_start)",
 };
 
 // Rows per INSERT: SQLite takes at most 999 bound values per statement in older builds;
@@ -133,11 +170,26 @@ std::string MeasurementStore::Open() {
   const bool sqlite = Engine() == DatabaseEngine::SQLite;
   const std::string error = WriteTransaction(db, Engine(), [&](QSqlQuery& q) -> std::string {
     if (!LockSchema(q, Engine())) return SqlWhy(q.lastError());
+    // Tables made by an earlier version lack the offset; SQLite knows no ADD COLUMN IF NOT
+    // EXISTS. Before the view, which names it.
+    if (sqlite && q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'records'")) &&
+        q.next()) {
+      bool has = false;
+      q.finish();
+      if (!q.exec(QStringLiteral("PRAGMA table_info(records)"))) return SqlWhy(q.lastError());
+      while (q.next()) has = has || q.value(1).toString() == QLatin1String("utc_offset");
+      q.finish();
+      if (!has && !q.exec(QStringLiteral("ALTER TABLE records ADD COLUMN utc_offset INTEGER"))) {
+        return SqlWhy(q.lastError());
+      }
+    }
+    q.finish();
     for (const char* sql : sqlite ? kCreateSQLite : kCreatePostgreSQL) {
       if (!q.exec(QString::fromLatin1(sql))) return SqlWhy(q.lastError());
     }
     return {};
   });
+  if (error.empty() && !sqlite) AddSpanIndex(db);
   if (!error.empty()) {
     db = QSqlDatabase();  // the connection is removed next: no handle may outlive it
     Close();
@@ -145,6 +197,29 @@ std::string MeasurementStore::Open() {
   }
   open_ = true;
   return {};
+}
+
+void MeasurementStore::AddSpanIndex(QSqlDatabase& db) {
+  // Built beside the writers of other collectors (a big table takes a while), and without the
+  // session's statement time-out, which would leave it half made. A build that broke off
+  // left an invalid index: it goes and is made again. It only speeds queries up, so a failure
+  // is left for the next start.
+  QSqlQuery q(db);
+  bool valid = false, there = false;
+  if (q.exec(QStringLiteral(
+          "SELECT i.indisvalid FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+          "WHERE c.relname = 'measurements_span' AND pg_table_is_visible(c.oid)")) &&
+      q.next()) {
+    there = true;
+    valid = q.value(0).toBool();
+  }
+  q.finish();
+  if (valid) return;
+  if (there) q.exec(QStringLiteral("DROP INDEX CONCURRENTLY IF EXISTS measurements_span"));
+  q.exec(QStringLiteral("SET statement_timeout = 0"));
+  q.exec(QStringLiteral(
+      "CREATE INDEX CONCURRENTLY IF NOT EXISTS measurements_span ON measurements (serial, kind, time)"));
+  q.exec(QStringLiteral("RESET statement_timeout"));
 }
 
 std::string MeasurementStore::AddFile(const QString& path, FileExport* result, bool* readError) {
@@ -156,11 +231,15 @@ std::string MeasurementStore::AddFile(const QString& path, FileExport* result, b
     if (readError) *readError = true;
     return path.toStdString() + ": " + e.what();
   }
-  return AddFile(file, QFileInfo(path).fileName(), result);
+  // Written at the readout: its time's offset is the collector's then.
+  const QDateTime written = QFileInfo(path).lastModified();
+  const std::optional<int> offset =
+      written.isValid() ? std::optional<int>(written.offsetFromUtc()) : std::nullopt;
+  return AddFile(file, QFileInfo(path).fileName(), result, offset);
 }
 
 std::string MeasurementStore::AddFile(const IdcFile& f, const QString& fileName,
-                                      FileExport* result) {
+                                      FileExport* result, std::optional<int> utcOffset) {
   FileExport out;
   out.Entries = static_cast<std::int64_t>(f.Measurements.size());
   if (!open_) {
@@ -211,8 +290,9 @@ std::string MeasurementStore::AddFile(const IdcFile& f, const QString& fileName,
     }
     q.prepare(QStringLiteral(
         "INSERT INTO records (serial, record_start, identity_text, channel_mask, units, "
-        "file_name, entries) VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (serial, file_name) "
-        "DO UPDATE SET entries = excluded.entries"));
+        "file_name, entries, utc_offset) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+        "ON CONFLICT (serial, file_name) DO UPDATE SET entries = excluded.entries, "
+        "utc_offset = COALESCE(excluded.utc_offset, records.utc_offset)"));
     q.addBindValue(serial);
     q.addBindValue(recordStart);
     q.addBindValue(NotNull(CodePageToUtf8(f.IdentityText)));
@@ -220,7 +300,17 @@ std::string MeasurementStore::AddFile(const IdcFile& f, const QString& fileName,
     q.addBindValue(NotNull(Units(f)));
     q.addBindValue(fileName);
     q.addBindValue(QVariant::fromValue<qint64>(out.Entries));
+    q.addBindValue(utcOffset ? QVariant(*utcOffset) : QVariant(QMetaType(QMetaType::Int)));
     if (!q.exec()) return SqlWhy(q.lastError());
+    q.prepare(QStringLiteral("INSERT INTO record_units (serial, file_name, channel, unit) "
+                             "VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+    for (const IdcChannel& c : f.Channels) {
+      q.addBindValue(serial);
+      q.addBindValue(fileName);
+      q.addBindValue(static_cast<int>(c.Number));
+      q.addBindValue(NotNull(CodePageToUtf8(c.Unit)));
+      if (!q.exec()) return SqlWhy(q.lastError());
+    }
     return {};
   });
   if (!error.empty()) {

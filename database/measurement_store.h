@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "database/database_url.h"
@@ -10,6 +11,10 @@
 // kind and its place among the entries of that record with the same time and kind, and a
 // row that is there already is left alone: a record read again, the next piece of an
 // incremental readout or a backfill of old folders adds only what is new.
+QT_BEGIN_NAMESPACE
+class QSqlDatabase;
+QT_END_NAMESPACE
+
 namespace varnel {
 
 struct IdcFile;
@@ -43,9 +48,11 @@ class MeasurementStore {
   // store first when needed). `fileName` is the file's name without its folder. Empty on
   // success; on failure nothing of the file is written and the store is closed, to be
   // opened afresh next time.
-  std::string AddFile(const IdcFile& file, const QString& fileName, FileExport* result);
+  // `utcOffset`: seconds east of UTC of the collector's clock at the readout, where known.
+  std::string AddFile(const IdcFile& file, const QString& fileName, FileExport* result,
+                      std::optional<int> utcOffset = std::nullopt);
 
-  // Reads the data file and adds it. *readError tells a file that cannot be read (it
+  // Reads the data file and adds it, with the offset of its modification time. *readError tells a file that cannot be read (it
   // will not get better by trying again) from a database that failed.
   std::string AddFile(const QString& path, FileExport* result, bool* readError = nullptr);
 
@@ -53,6 +60,8 @@ class MeasurementStore {
   const QString& Connection() const { return connection_; }
 
  private:
+  void AddSpanIndex(QSqlDatabase& db);
+
   DatabaseTarget target_;
   QString connection_;
   bool open_ = false;

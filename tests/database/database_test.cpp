@@ -88,6 +88,11 @@ TEST(MeasurementStore, SQLiteKeepsEveryEntryOnce) {
   CheckEveryEntryOnce("sqlite://" + dir.path() + "/m.sqlite");
 }
 
+TEST(MeasurementStore, SQLiteTablesOfTheLastVersionAreTakenOver) {
+  QTemporaryDir dir;
+  CheckTablesOfTheLastVersionAreTakenOver("sqlite://" + dir.path() + "/m.sqlite", dir.path());
+}
+
 // A data file on disk, as the file worker leaves it.
 QString WriteFile(const QString& path, const IdcFile& f) {
   IdcLoggerInfo logger;

@@ -62,6 +62,14 @@ TEST(PostgreSQL, StoreKeepsEveryEntryOnce) {
   CheckEveryEntryOnce(url);
 }
 
+TEST(PostgreSQL, TablesOfTheLastVersionAreTakenOver) {
+  REQUIRE_SERVER(server);
+  const QString url = server->NewDatabase("t_migrate", &why_);
+  ASSERT_FALSE(url.isEmpty()) << why_;
+  QTemporaryDir dir;
+  CheckTablesOfTheLastVersionAreTakenOver(url, dir.path());
+}
+
 // A table that somebody keeps locked: the sink's write runs into the lock time-out, says
 // "not answering" once, keeps what it could not write, and sends it once the lock is gone.
 TEST(PostgreSQL, ALockedTableIsSaidOnceAsNotAnsweringAndItsRowsFollowWhenItIsFree) {

@@ -16,4 +16,9 @@ IdcFile SampleRecordFile(int count, std::uint32_t serial = 40123);
 // exactly once and as the file has it.
 void CheckEveryEntryOnce(const QString& url);
 
+// Tables made by the version before (with a file in them) are taken over in place by the
+// first collector of this one: old rows stay, new ones get the offset, the units' rows and
+// the view, and the span index is made. `folder` takes the data file it writes.
+void CheckTablesOfTheLastVersionAreTakenOver(const QString& url, const QString& folder);
+
 }  // namespace varnel::test
