@@ -63,6 +63,17 @@ struct DatabaseSink::Shared {
   QString Folder;
   QString MarkOutbox;  // where a committed file is marked (the URL of the last contact)
   std::set<std::string> Committed;  // files marked as they were committed, until their contact ends
+  // Marks of committed files, written on the sink's own marker thread: Qt's SQL must not run
+  // on a file worker's thread, whose end Qt would then have to clean up after, perhaps when
+  // the program is already going.
+  struct Mark {
+    QString Outbox;
+    std::string Path;
+  };
+  std::deque<Mark> Marks;
+  std::condition_variable MarkWake, MarkDone;
+  std::uint64_t MarksQueued = 0, MarksDone = 0;
+  bool MarkStop = false;
   bool Backlog = false;  // the outbox held something when the sink was made
 
   // Hands an event to the owner's thread (dropped when the sink has gone).
@@ -74,6 +85,29 @@ struct DatabaseSink::Shared {
         Qt::QueuedConnection);
   }
 };
+
+namespace {
+
+// The marker thread: puts each committed file into its outbox, in the order committed.
+void MarkFiles(const std::shared_ptr<DatabaseSink::Shared>& s) {
+  std::unique_lock<std::mutex> lock(s->Mutex);
+  for (;;) {
+    s->MarkWake.wait(lock, [&] { return s->MarkStop || !s->Marks.empty(); });
+    if (s->Marks.empty()) return;
+    const DatabaseSink::Shared::Mark mark = std::move(s->Marks.front());
+    s->Marks.pop_front();
+    lock.unlock();
+    const std::string error = Outbox(mark.Outbox).AddFile(QString::fromStdString(mark.Path));
+    // Not marked: tried again at the contact's end.
+    if (!error.empty()) s->Tell(DatabaseEvent::OutboxFailed, error);
+    lock.lock();
+    if (error.empty()) s->Committed.insert(mark.Path);
+    ++s->MarksDone;
+    s->MarkDone.notify_all();
+  }
+}
+
+}  // namespace
 
 // The database thread: each round sends what the outbox of the round's URL holds.
 class SinkRounds {
@@ -238,6 +272,7 @@ DatabaseSink::DatabaseSink(ContactService* local, std::function<QString()> url,
   shared_->Backlog =
       oldLists || (!outbox.isEmpty() && QFile::exists(outbox) && Outbox(outbox).Waiting() > 0);
   worker_ = std::thread([s = shared_] { SinkRounds(s).Run(); });
+  marker_ = std::thread([s = shared_] { MarkFiles(s); });
 }
 
 DatabaseSink::~DatabaseSink() {
@@ -256,6 +291,12 @@ DatabaseSink::~DatabaseSink() {
 
 bool DatabaseSink::Stop(int ms) {
   stopTried_ = true;
+  {
+    std::lock_guard<std::mutex> lock(shared_->Mutex);
+    shared_->MarkStop = true;
+    shared_->MarkWake.notify_all();
+  }
+  if (marker_.joinable()) marker_.join();  // what was committed is marked first
   {
     std::unique_lock<std::mutex> lock(shared_->Mutex);
     shared_->Stop = true;
@@ -297,19 +338,16 @@ void DatabaseSink::ContactOpened(const ContactFigures& contact) {
 
 void DatabaseSink::FileCommitted(const std::string& path) {
   if (local_) local_->FileCommitted(path);
-  QString outbox;
-  {
-    std::lock_guard<std::mutex> lock(shared_->Mutex);
-    outbox = shared_->MarkOutbox;
-  }
-  if (outbox.isEmpty()) return;  // marked at the contact's end, when a database is set then
-  if (const std::string error = Outbox(outbox).AddFile(QString::fromStdString(path));
-      !error.empty()) {
-    shared_->Tell(DatabaseEvent::OutboxFailed, error);  // tried again at the contact's end
-    return;
-  }
-  std::lock_guard<std::mutex> lock(shared_->Mutex);
-  shared_->Committed.insert(path);
+  std::unique_lock<std::mutex> lock(shared_->Mutex);
+  // Without a database at the contact's start it is marked at the contact's end, if one is
+  // set by then.
+  if (shared_->MarkOutbox.isEmpty() || shared_->MarkStop) return;
+  shared_->Marks.push_back({shared_->MarkOutbox, path});
+  const std::uint64_t ticket = ++shared_->MarksQueued;
+  shared_->MarkWake.notify_all();
+  // The worker goes on once its file is marked; a disk that hangs holds it at most this long.
+  shared_->MarkDone.wait_for(lock, std::chrono::seconds(10),
+                             [&] { return shared_->MarksDone >= ticket; });
 }
 
 std::string DatabaseSink::ContactEnded(const ContactFigures& contact) {

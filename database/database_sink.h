@@ -62,8 +62,12 @@ class DatabaseSink : public ContactService {
   bool Stop(int ms);
 
  private:
-  struct Shared;
   friend class SinkRounds;
+
+ public:
+  struct Shared;  // what the sink's threads share; defined with them
+
+ private:
   void Queue(const QString& url);
   // The outbox of the URL asked for now (empty: no database, or one that cannot be used).
   QString OutboxNow(QString* url);
@@ -74,6 +78,7 @@ class DatabaseSink : public ContactService {
   std::map<std::uint64_t, std::int64_t> openContacts_;  // contact number -> outbox row
   std::shared_ptr<Shared> shared_;
   std::thread worker_;
+  std::thread marker_;  // marks committed files in the outbox (see FileCommitted)
   bool stopTried_ = false;
 };
 
