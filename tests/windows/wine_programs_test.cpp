@@ -415,12 +415,11 @@ TEST(WinePrograms, ServiceStoppedDuringAReadoutWritesThePagesReadSoFar) {
 // The Windows collector writes a call's measurements into a PostgreSQL server over TCP with
 // a password, through the driver, client library and OpenSSL deployed beside it; the second
 // server user is admitted over TLS only (sslmode=require).
-TEST(WinePrograms, CollectorPutsACallIntoAPostgreSQLServerOverTcp) {
+// varnel-collect.exe writes every row, but under Wine it then ends with an access violation in
+// Qt's clean-up of its database threads (2 of 3 runs): disabled until that is mended, so that
+// the rest of the suite keeps guarding (run it with --gtest_also_run_disabled_tests).
+TEST(WinePrograms, DISABLED_CollectorPutsACallIntoAPostgreSQLServerOverTcp) {
   const int port = kDatabasePort;
-  // varnel-collect.exe writes every row, but under Wine it then ends with an access
-  // violation in Qt's clean-up of its database threads (2 of 3 runs); until that is
-  // mended the case stays out of the suite, so that the rest of it keeps guarding.
-  if (!std::getenv("VARNEL_WINE_DATABASE_CASE")) GTEST_SKIP() << "known crash at exit under Wine";
   const fs::path program = CopyOfProgramFolder("varnel wine database");
   for (const std::string& url : {Env("VARNEL_WINE_PG_URL"), Env("VARNEL_WINE_PG_TLS_URL")}) {
     if (SimFolder(port).empty() || url.empty()) GTEST_SKIP() << "run by scripts/test --win";
