@@ -13,6 +13,7 @@
 #include "cli/console_view.h"
 #include "cli/run_state.h"
 #include "cli/system_service.h"
+#include "common/thread_end_safety.h"
 
 namespace {
 int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
@@ -20,6 +21,7 @@ int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
 }  // namespace
 
 int main(int argc, char** argv) {
+  varnel::PrepareForEndingThreads();
   using namespace varnel;
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string serviceError;

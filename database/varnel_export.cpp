@@ -15,6 +15,7 @@
 #endif
 
 #include "common/database_setting.h"
+#include "common/thread_end_safety.h"
 #include "database/database_url.h"
 #include "database/contact_store.h"
 #include "database/measurement_store.h"
@@ -70,6 +71,7 @@ void Progress(std::size_t done, std::size_t total, long long added) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  varnel::PrepareForEndingThreads();
   using namespace varnel;
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Varnel"));

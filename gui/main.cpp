@@ -7,6 +7,7 @@
 #include <QMenu>
 
 #include "app/program_parts.h"
+#include "common/thread_end_safety.h"
 #include "dialogs/dialog_set.h"
 #include "gui/desktop_check.h"
 #include "gui/main_window.h"
@@ -18,6 +19,7 @@
 #include "lang/text_ids.h"
 
 int main(int argc, char** argv) {
+  varnel::PrepareForEndingThreads();
   using namespace varnel;
   if (const std::string problem = MissingDesktopProblem(argc, argv); !problem.empty()) {
     std::fprintf(stderr, "%s\n", problem.c_str());

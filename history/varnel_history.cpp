@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/locations.h"
+#include "common/thread_end_safety.h"
 #include "database/contact_store.h"
 #include "history/history_report.h"
 #include "history/history_settings.h"
@@ -35,6 +36,7 @@ constexpr int kPageRows = 500;
 }  // namespace
 
 int main(int argc, char** argv) {
+  varnel::PrepareForEndingThreads();
   using namespace varnel;
   QCoreApplication app(argc, argv);
   ReportFormat format = ReportFormat::Table;
