@@ -28,8 +28,12 @@ std::optional<double> RingUse(const TDevice& d) {
 }  // namespace
 
 ContactTracker::ContactTracker(ContactService& sink, std::function<std::uint64_t()> lineBytes,
-                               std::function<void(const std::string&)> failed)
-    : sink_(sink), lineBytes_(std::move(lineBytes)), failed_(std::move(failed)) {}
+                               std::function<void(const std::string&)> failed,
+                               std::function<Place()> place)
+    : sink_(sink),
+      lineBytes_(std::move(lineBytes)),
+      failed_(std::move(failed)),
+      place_(std::move(place)) {}
 
 void ContactTracker::JobStarted(JobKind kind, bool /*modem*/) {
   if (kind == kJobModemContents || kind == kJobNextCall || kind == kJobDirectContents) {
@@ -52,6 +56,12 @@ void ContactTracker::Open() {
   s_.c.Number = ++contacts_;
   s_.c.Time =
       std::chrono::duration_cast<std::chrono::seconds>(s_.start.time_since_epoch()).count();
+  if (place_) {
+    Place p = place_();
+    s_.c.Collector = std::move(p.Collector);
+    s_.c.Port = p.Port;
+    s_.c.DataFolder = std::move(p.DataFolder);
+  }
   open_ = true;
   sink_.ContactOpened(s_.c);
 }

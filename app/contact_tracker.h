@@ -19,10 +19,18 @@ namespace varnel {
 
 class ContactTracker {
  public:
+  // Where the calls are taken, as each contact opens.
+  struct Place {
+    std::string Collector;  // the PC's host name
+    int Port = 0;
+    std::string DataFolder;
+  };
+
   // `lineBytes` reads the running count of bytes on the line; `failed` is told when the
-  // sink refused a contact.
+  // sink refused a contact; `place` (when given) tells where the calls are taken.
   ContactTracker(ContactService& sink, std::function<std::uint64_t()> lineBytes,
-                 std::function<void(const std::string&)> failed);
+                 std::function<void(const std::string&)> failed,
+                 std::function<Place()> place = {});
 
   // Called by the window logic as each of these happens, before it acts on it.
   void JobStarted(JobKind kind, bool modem);
@@ -73,6 +81,7 @@ class ContactTracker {
   ContactService& sink_;
   std::function<std::uint64_t()> lineBytes_;
   std::function<void(const std::string&)> failed_;
+  std::function<Place()> place_;
 
   bool open_ = false;
   std::uint64_t contacts_ = 0;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QThread>
 #include <algorithm>
 #include <chrono>
@@ -59,6 +60,11 @@ MainLogic::MainLogic(MainView& view, LogicEnvironment env)
                                                 [this](const std::string& why) {
                                                   AddToLogFile(Text(kTextHistoryNotWritten) +
                                                                ": " + why);
+                                                },
+                                                [this] {
+                                                  return ContactTracker::Place{
+                                                      QSysInfo::machineHostName().toStdString(),
+                                                      FPort, FInternalPath};
                                                 });
   }
   ClockTimer = env_.Timers->Create();

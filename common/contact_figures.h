@@ -49,6 +49,9 @@ struct ContactFigures {
   double Duration = 0.0;        // seconds from the connection (or the job start) to its end
   ContactResult Result = ContactResult::Dropped;
   std::vector<std::string> Files;  // data files written, full paths
+  std::string DataFolder;          // the data folder of the run (a file may lie outside it)
+  std::string Collector;           // the PC that took the call (its host name)
+  int Port = 0;                    // its COM port number; 0: not known
   // Which contact of this run it is (counted from 1; 0: not counted). Not stored: it tells
   // a service the contact that ends from the one it was told of when it began.
   std::uint64_t Number = 0;

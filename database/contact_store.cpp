@@ -41,7 +41,10 @@ CREATE TABLE IF NOT EXISTS contacts (
   line_bytes     INTEGER NOT NULL,
   duration       REAL NOT NULL,     -- seconds
   result         TEXT NOT NULL,
-  files          TEXT NOT NULL      -- one path per line
+  files          TEXT NOT NULL,     -- one path per line
+  collector      TEXT,              -- the PC's host name
+  port           INTEGER,           -- its COM port number
+  file_names     TEXT               -- the files relative to the data folder, one per line
 ))";
 
 // The same table on a PostgreSQL server, where several collectors add their contacts.
@@ -67,8 +70,16 @@ CREATE TABLE IF NOT EXISTS contacts (
   line_bytes     BIGINT NOT NULL,
   duration       DOUBLE PRECISION NOT NULL,
   result         TEXT NOT NULL,
-  files          TEXT NOT NULL
+  files          TEXT NOT NULL,
+  collector      TEXT,
+  port           INTEGER,
+  file_names     TEXT
 ))";
+
+// Columns that tables of earlier versions lack, added where missing. Older programs go on
+// writing into the table (their rows leave them empty), so the layout version stays.
+constexpr const char* kLaterColumns[][2] = {
+    {"collector", "TEXT"}, {"port", "INTEGER"}, {"file_names", "TEXT"}};
 
 std::string Why(const QSqlError& e) { return SqlWhy(e); }
 
@@ -169,10 +180,14 @@ std::string ContactStore::Open(bool readOnly) {
       QSqlDatabase db = QSqlDatabase::database(connection_, false);
       const std::string error =
           varnel::WriteTransaction(db, target_.Engine, [](QSqlQuery& w) -> std::string {
-            const bool ok = LockSchema(w, DatabaseEngine::PostgreSQL) &&
-                            w.exec(QString::fromLatin1(kCreatePostgreSQL)) &&
-                            w.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS contacts_serial "
-                                                  "ON contacts(serial, contact_time)"));
+            bool ok = LockSchema(w, DatabaseEngine::PostgreSQL) &&
+                      w.exec(QString::fromLatin1(kCreatePostgreSQL));
+            for (const auto& column : kLaterColumns) {
+              ok = ok && w.exec(QStringLiteral("ALTER TABLE contacts ADD COLUMN IF NOT EXISTS %1 %2")
+                                    .arg(QLatin1String(column[0]), QLatin1String(column[1])));
+            }
+            ok = ok && w.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS contacts_serial "
+                                             "ON contacts(serial, contact_time)"));
             return ok ? std::string() : Why(w.lastError());
           });
       if (!error.empty()) {
@@ -233,6 +248,7 @@ std::string ContactStore::Open(bool readOnly) {
           });
           if (e.isValid()) error = "cannot set up " + path_.toStdString() + ": " + Why(e);
         }
+        if (error.empty()) error = AddLaterColumns(db);
         if (error.empty() && once_) AddOnceIndex();
       }
     }
@@ -243,6 +259,36 @@ std::string ContactStore::Open(bool readOnly) {
   }
   open_ = true;
   return {};
+}
+
+// SQLite knows no ADD COLUMN IF NOT EXISTS: the table's columns are looked at first.
+std::string ContactStore::AddLaterColumns(QSqlDatabase& db) {
+  QStringList have;
+  {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(contacts)"))) {
+      return "cannot read " + path_.toStdString() + ": " + Why(q.lastError());
+    }
+    while (q.next()) have << q.value(1).toString();
+  }
+  QStringList missing;
+  for (const auto& column : kLaterColumns) {
+    if (!have.contains(QLatin1String(column[0]))) {
+      missing << QStringLiteral("ALTER TABLE contacts ADD COLUMN %1 %2")
+                     .arg(QLatin1String(column[0]), QLatin1String(column[1]));
+    }
+  }
+  if (missing.isEmpty()) return {};
+  const QSqlError e = WriteTransaction(db, [&missing](QSqlQuery& w) {
+    for (const QString& sql : missing) {
+      // A second program may have added it meanwhile.
+      if (!w.exec(sql) && !w.lastError().text().contains(QLatin1String("duplicate column"))) {
+        return false;
+      }
+    }
+    return true;
+  });
+  return e.isValid() ? "cannot set up " + path_.toStdString() + ": " + Why(e) : std::string();
 }
 
 // Tables made before the key had no such index. Where rows that are the same contact twice
@@ -263,7 +309,22 @@ const QString kInsert = QStringLiteral(
     "INSERT INTO contacts (contact_time, serial, identity_text, device_id, firmware, "
     "battery, clock_offset, clock_set, last_page, reserved_pages, ring_use, state_bits, "
     "error_bits, records_listed, records_read, pages_read, line_bytes, duration, result, "
-    "files) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    "files, collector, port, file_names) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+
+// The files as the data folder holds them: relative to it, with '/' (a file outside it, in
+// the fallback folder, keeps its whole path).
+QString FileNames(const ContactFigures& c) {
+  QStringList names;
+  const QString folder = QDir::cleanPath(QString::fromStdString(c.DataFolder));
+  for (const std::string& f : c.Files) {
+    const QString path = QDir::cleanPath(QString::fromStdString(f));
+    const bool inside = !folder.isEmpty() &&
+                        path.startsWith(folder + QLatin1Char('/'), Qt::CaseInsensitive);
+    names << (inside ? path.mid(folder.size() + 1) : path);
+  }
+  return names.join(QLatin1Char('\n'));
+}
 }  // namespace
 
 std::string ContactStore::Add(const ContactFigures& c) {
@@ -293,6 +354,10 @@ std::string ContactStore::Add(const ContactFigures& c) {
       c.Duration,
       NotNull(QString::fromLatin1(ContactResultName(c.Result))),
       NotNull(files.join(QLatin1Char('\n'))),  // a contact without files has its row too
+      c.Collector.empty() ? QVariant(QMetaType(QMetaType::QString))
+                          : QVariant(QString::fromStdString(c.Collector)),
+      c.Port > 0 ? QVariant(c.Port) : QVariant(QMetaType(QMetaType::Int)),
+      c.DataFolder.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(FileNames(c)),
   };
   const QString insert = once_ ? kInsert + QStringLiteral(" ON CONFLICT DO NOTHING") : kInsert;
   QSqlError error;

@@ -11,6 +11,10 @@
 #include "common/contact_figures.h"
 #include "database/database_url.h"
 
+QT_BEGIN_NAMESPACE
+class QSqlDatabase;
+QT_END_NAMESPACE
+
 // The contact history: one SQLite file (through Qt SQL) with one row per contact. Every
 // contact is one transaction, so a crash in the middle of a write leaves the file as it
 // was before that contact (SQLite's write-ahead log). Several programs may write the same
@@ -82,6 +86,7 @@ class ContactStore : public ContactService {
  private:
   void Close();
   void AddOnceIndex();
+  std::string AddLaterColumns(QSqlDatabase& db);
   // Runs a read (opening the store when needed); false and *error set on failure.
   bool Select(QSqlQuery& q, const QString& sql, const QVariantList& values, std::string* error);
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "database/sql_connection.h"
 #include "files/file_error.h"
@@ -143,6 +144,48 @@ std::string Units(const IdcFile& f) {
   return units;
 }
 
+// Where the file's first entries of each kind take their places among the stored entries of
+// the same time and kind. A piece of a record that begins where an earlier one ended may
+// begin inside such a run (two events in one second): its entries follow the stored ones
+// instead of taking their places and being dropped as already there. The run lines up at
+// the first place where what is stored agrees with what the file has.
+std::string FirstRunPlaces(QSqlQuery& q, const IdcFile& f, const QVariant& serial,
+                           const QString& recordStart, std::map<std::uint8_t, int>* places) {
+  if (f.Measurements.empty()) return {};
+  const std::int64_t first = EntryMsecs(f.Measurements.front().DateTime);
+  std::map<std::uint8_t, std::vector<const IdcEntry*>> runs;
+  for (const IdcEntry& e : f.Measurements) {
+    if (EntryMsecs(e.DateTime) == first) runs[e.Kind].push_back(&e);
+  }
+  for (const auto& [kind, run] : runs) {
+    q.prepare(QStringLiteral("SELECT value, extra FROM measurements WHERE serial = ? AND "
+                             "record_start = ? AND time = ? AND kind = ? ORDER BY seq"));
+    q.addBindValue(serial);
+    q.addBindValue(recordStart);
+    q.addBindValue(TimeText(first));
+    q.addBindValue(static_cast<int>(kind));
+    if (!q.exec()) return SqlWhy(q.lastError());
+    std::vector<std::pair<QVariant, qint64>> stored;
+    while (q.next()) stored.emplace_back(q.value(0), q.value(1).toLongLong());
+    q.finish();
+    const auto same = [](const std::pair<QVariant, qint64>& s, const IdcEntry& e) {
+      if (s.second != static_cast<qint64>(e.Extra)) return false;
+      return std::isnan(e.Value) ? s.first.isNull()
+                                 : !s.first.isNull() && s.first.toDouble() == double{e.Value};
+    };
+    std::size_t at = 0;
+    for (; at < stored.size(); ++at) {
+      bool agrees = true;
+      for (std::size_t i = 0; agrees && i < run.size() && at + i < stored.size(); ++i) {
+        agrees = same(stored[at + i], *run[i]);
+      }
+      if (agrees) break;
+    }
+    (*places)[kind] = static_cast<int>(at);
+  }
+  return {};
+}
+
 }  // namespace
 
 QString EntryTimeText(double dateTime) { return TimeText(EntryMsecs(dateTime)); }
@@ -263,6 +306,13 @@ std::string MeasurementStore::AddFile(const IdcFile& f, const QString& fileName,
     }
     q.finish();
 
+    std::map<std::uint8_t, int> firstPlaces;  // kind -> place of the file's first run
+    if (std::string why = FirstRunPlaces(q, f, serial, recordStart, &firstPlaces); !why.empty()) {
+      return why;
+    }
+    const std::int64_t firstTime =
+        f.Measurements.empty() ? 0 : EntryMsecs(f.Measurements.front().DateTime);
+
     const int batch = BatchRows(Engine());
     QSqlQuery full(db), rest(db);
     if (!full.prepare(InsertText(batch))) return SqlWhy(full.lastError());
@@ -275,7 +325,7 @@ std::string MeasurementStore::AddFile(const IdcFile& f, const QString& fileName,
       for (int i = 0; i < rows; ++i) {
         const IdcEntry& e = f.Measurements[start + static_cast<std::size_t>(i)];
         const std::int64_t ms = EntryMsecs(e.DateTime);
-        const int seq = seen[{ms, e.Kind}]++;
+        const int seq = seen[{ms, e.Kind}]++ + (ms == firstTime ? firstPlaces[e.Kind] : 0);
         ins.addBindValue(serial);
         ins.addBindValue(recordStart);
         ins.addBindValue(TimeText(ms));

@@ -84,6 +84,9 @@ QString ContactLine(const ContactFigures& c) {
       {QStringLiteral("duration"), c.Duration},
       {QStringLiteral("result"), QString::fromLatin1(ContactResultName(c.Result))},
       {QStringLiteral("files"), files},
+      {QStringLiteral("dataFolder"), QString::fromStdString(c.DataFolder)},
+      {QStringLiteral("collector"), QString::fromStdString(c.Collector)},
+      {QStringLiteral("port"), c.Port},
   };
   return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
@@ -125,6 +128,10 @@ std::optional<ContactFigures> ParseContactLine(const QString& line) {
   for (const QJsonValue& f : o.value(QStringLiteral("files")).toArray()) {
     c.Files.push_back(f.toString().toStdString());
   }
+  // (Absent from the lines of earlier versions.)
+  c.DataFolder = text("dataFolder");
+  c.Collector = text("collector");
+  c.Port = static_cast<int>(number("port"));
   return c;
 }
 

@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -198,6 +200,14 @@ TEST_F(CollectIntoDatabase, CallsPutEveryEntryOfTheirFilesInOnceAndTheContactsBe
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 2);
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM contacts WHERE serial = 40123 AND "
                        "result = 'complete'").toInt(), 2);
+  // Each says where it was taken, and its file as the data folder holds it.
+  const auto where = Rows(url, "SELECT collector, port, file_names FROM contacts", &why_);
+  ASSERT_EQ(where.size(), 2u) << why_;
+  for (const auto& row : where) {
+    EXPECT_EQ(row[0].toString(), QSysInfo::machineHostName());
+    EXPECT_EQ(row[1].toInt(), 1);
+    EXPECT_TRUE(QFileInfo::exists(data_ + "/" + row[2].toString())) << row[2].toString().toStdString();
+  }
   EXPECT_EQ(Count(collect.Output(), LoadText(kTextDatabaseUnreachable, kEnglishBase)), 0) << collect.Output();
   EXPECT_EQ(FaultLines(collect.Output()), "");
 }

@@ -3,8 +3,10 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
+#include "database/contact_store.h"
 #include "database/database_url.h"
 #include "database/measurement_store.h"
 #include "files/idc_blocks.h"
@@ -67,6 +69,24 @@ void CheckEveryEntryOnce(const QString& url) {
   EXPECT_EQ(done.Added, 32);
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM measurements").toInt(), 64);
   EXPECT_EQ(Value(url, "SELECT COUNT(*) FROM records").toInt(), 4);
+
+  // Two pieces of one record, the second beginning between the two events of one minute:
+  // its event follows the first one instead of being taken for it.
+  const IdcFile whole = SampleRecordFile(15, 40125);
+  const auto split = std::find_if(whole.Measurements.begin(), whole.Measurements.end(),
+                                  [](const IdcEntry& e) { return e.Kind == 15; }) + 1;
+  IdcFile head = whole, tail = whole;
+  head.Measurements.assign(whole.Measurements.begin(), split);
+  tail.Measurements.assign(split, whole.Measurements.end());
+  ASSERT_EQ(store.AddFile(head, "Piece 1.IDC", &done), "");
+  ASSERT_EQ(store.AddFile(tail, "Piece 2.IDC", &done), "");
+  EXPECT_EQ(done.Added, static_cast<std::int64_t>(tail.Measurements.size()));
+  // The whole record read again, and a copy that lost its start (a ring that wrapped).
+  ASSERT_EQ(store.AddFile(whole, "Whole.IDC", &done), "");
+  EXPECT_EQ(done.Added, 0);
+  ASSERT_EQ(store.AddFile(tail, "Wrapped.IDC", &done), "");
+  EXPECT_EQ(done.Added, 0);
+  EXPECT_EQ(CompareWithFile(url, whole), "");
 }
 
 void CheckTablesOfTheLastVersionAreTakenOver(const QString& url, const QString& folder) {
@@ -132,6 +152,43 @@ void CheckTablesOfTheLastVersionAreTakenOver(const QString& url, const QString& 
                                  "i.indexrelid WHERE c.relname = 'measurements_span' AND "
                                  "i.indisvalid";
   EXPECT_EQ(Value(url, index).toInt(), 1);
+
+  // Its contacts table gains where each call was taken; the old row stays as it was.
+  const QString old = QString(
+      "CREATE TABLE contacts (id %1 PRIMARY KEY, contact_time %2 NOT NULL, serial %2 NOT NULL, "
+      "identity_text TEXT NOT NULL, device_id TEXT NOT NULL, firmware TEXT NOT NULL, battery "
+      "INTEGER, clock_offset %2, clock_set INTEGER NOT NULL, last_page INTEGER, reserved_pages "
+      "INTEGER, ring_use %3, state_bits INTEGER NOT NULL, error_bits INTEGER NOT NULL, "
+      "records_listed INTEGER NOT NULL, records_read INTEGER NOT NULL, pages_read INTEGER NOT "
+      "NULL, line_bytes %2 NOT NULL, duration %3 NOT NULL, result TEXT NOT NULL, files TEXT NOT "
+      "NULL)").arg(sqlite ? "INTEGER" : "BIGSERIAL", integer, real);
+  for (const QString& sql :
+       {old, QString("INSERT INTO contacts (contact_time, serial, identity_text, device_id, "
+                     "firmware, clock_set, state_bits, error_bits, records_listed, records_read, "
+                     "pages_read, line_bytes, duration, result, files) VALUES (1700000000, 40999, "
+                     "'Old', '1.2', '3.4', 0, 0, 0, 1, 1, 3, 900, 12.5, 'complete', 'old.IDC')")}) {
+    Rows(url, sql, &why);
+    ASSERT_EQ(why, "") << sql.toStdString();
+  }
+  ContactFigures call;
+  call.Time = 1700000500;
+  call.SerialNumber = 40123;
+  call.Result = ContactResult::FallbackFolder;
+  call.DataFolder = folder.toStdString();
+  call.Files = {call.DataFolder + "/40123/Well 4.IDC", "/var/tmp/fallback/Well 4.IDC"};
+  call.Collector = "station-pc";
+  call.Port = 3;
+  auto contacts = ContactStoreFor(url, &why);
+  ASSERT_TRUE(contacts) << why;
+  ASSERT_EQ(contacts->Add(call), "");
+  const auto taken = Rows(url, "SELECT serial, collector, port, file_names FROM contacts "
+                               "ORDER BY id", &why);
+  ASSERT_EQ(why, "");
+  ASSERT_EQ(taken.size(), 2u);
+  EXPECT_TRUE(taken[0][1].isNull() && taken[0][2].isNull() && taken[0][3].isNull());
+  EXPECT_EQ(taken[1][1].toString(), "station-pc");
+  EXPECT_EQ(taken[1][2].toInt(), 3);
+  EXPECT_EQ(taken[1][3].toString(), "40123/Well 4.IDC\n/var/tmp/fallback/Well 4.IDC");
 }
 
 }  // namespace varnel::test

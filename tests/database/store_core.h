@@ -18,7 +18,8 @@ void CheckEveryEntryOnce(const QString& url);
 
 // Tables made by the version before (with a file in them) are taken over in place by the
 // first collector of this one: old rows stay, new ones get the offset, the units' rows and
-// the view, and the span index is made. `folder` takes the data file it writes.
+// the view, and the span index is made; contacts gain the PC, the port and the files'
+// names in the data folder. `folder` takes the data file it writes.
 void CheckTablesOfTheLastVersionAreTakenOver(const QString& url, const QString& folder);
 
 }  // namespace varnel::test
