@@ -16,4 +16,6 @@ void MainLogic::DatabaseNotice(int event, const std::string& detail) {
   MemoAndLog(detail.empty() ? Text(text) : Text(text) + ": " + detail);
 }
 
+void MainLogic::AlertNotice(const std::string& line) { MemoAndLog(line, MemoTone::Warning); }
+
 }  // namespace varnel

@@ -99,6 +99,8 @@ MainLogic::~MainLogic() {
   ActivityTimer->Stop();
   SetupRetryTimer->Stop();
   PortWatchTimer->Stop();
+  modemGoneSince_.reset();
+  setupFailingSince_.reset();
 }
 
 void MainLogic::RegisterServices() {
@@ -569,6 +571,8 @@ bool MainLogic::FormClose() {
   ActivityTimer->Stop();
   SetupRetryTimer->Stop();
   PortWatchTimer->Stop();
+  modemGoneSince_.reset();
+  setupFailingSince_.reset();
   FDevice->ClearRecs();
   FDevice->ClearFiles();
   FModuleSet.Clear();

@@ -148,6 +148,12 @@ class MainLogic {
   // What the database beside the files reports (the number of a DatabaseEvent and its
   // detail): one line in the memo and the log.
   void DatabaseNotice(int event, const std::string& detail);
+  // A line of the alert service (an alert that could not be sent): memo and log.
+  void AlertNotice(const std::string& line);
+  // Since when (seconds since 1970 UTC) the modem has been gone, or its set-up failing,
+  // while Start is down and it lasts.
+  std::optional<std::int64_t> ModemGoneSince() const { return modemGoneSince_; }
+  std::optional<std::int64_t> SetupFailingSince() const { return setupFailingSince_; }
   bool StartDown() const { return SpBStartModemDown; }
 
   // For this run only: the port and data folder to use instead of the stored ones, which
@@ -256,6 +262,8 @@ class MainLogic {
   std::string documentsDataFolder_;
   bool lastCallOfRun_ = false;
   std::string runSummary_;
+  std::optional<std::int64_t> modemGoneSince_;
+  std::optional<std::int64_t> setupFailingSince_;
 
   RunObserver& Observe();
   // The after-contact services: the data files' own steps, then the environment's.

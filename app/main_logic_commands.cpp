@@ -70,6 +70,8 @@ void MainLogic::btnReadClick(Sender sender) {
     RestartTimer->Stop();
     SetupRetryTimer->Stop();
     PortWatchTimer->Stop();
+    modemGoneSince_.reset();
+    setupFailingSince_.reset();
     SetGauge(ProgressMax, 0);
     return;
   }

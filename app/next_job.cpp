@@ -1,5 +1,7 @@
 // Which job follows which: the end of each worker's job, the restart countdown after a
 // call, the modem set-up that failed and the modem port that went and came back.
+#include <chrono>
+
 #include "app/contact_tracker.h"
 #include "app/main_logic.h"
 #include "app/status_text.h"
@@ -141,6 +143,12 @@ namespace {
 // How often a port that has gone is looked for. Each look is one attempt to open the
 // device, which fails at once while it is missing.
 constexpr int kPortWatchMs = 2000;
+
+std::int64_t SecondsNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 }  // namespace
 
 void MainLogic::PortLost() {
@@ -150,6 +158,7 @@ void MainLogic::PortLost() {
   env_.Link->StopLink();
   FKeepPortOpen = false;
   if (!SpBStartModemDown) return;
+  if (!modemGoneSince_) modemGoneSince_ = SecondsNow();
   MemoAndLog(Text(kTextModemGone) + " COM" + std::to_string(FPort), MemoTone::Error);
   const std::string waiting = Text(kTextWaitingForModem) + " (COM" + std::to_string(FPort) + ")";
   SayActivity(waiting);
@@ -171,6 +180,7 @@ void MainLogic::LookForPort() {
   }
   if (!env_.Link->PortPresent(FPort) || !env_.Link->LinkOpen(FPort, FAnswerTimeout)) return;
   PortWatchTimer->Stop();
+  modemGoneSince_.reset();
   MemoAndLog(Text(kTextModemBack) + " COM" + std::to_string(FPort));
   view_.SetCaption(Control::ActivityBar, Text(kTextProgramActive));
   ActivityTimer->Start(100);
@@ -181,6 +191,7 @@ void MainLogic::LookForPort() {
 void MainLogic::SetupFailed() {
   // An unattended PC tries again on its own, after a pause: a modem that does not answer
   // now is switched off or busy, and asking it again at once only fills the log.
+  if (!setupFailingSince_) setupFailingSince_ = SecondsNow();
   MemoAndLog(Text(kTextSetupRetry) + " " + std::to_string(FSetupRetrySeconds) + " " +
              Text(kTextSeconds),
              MemoTone::Warning);

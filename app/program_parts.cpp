@@ -2,14 +2,20 @@
 
 #include <QCoreApplication>
 
+#include <QDateTime>
+
 #include "common/locations.h"
 #include "database/database_url.h"
+#include "history/history_settings.h"
+#include "lang/lang.h"
 
 namespace varnel {
 
 namespace {
 // The database gets this long to take the last call's rows before the program ends.
 constexpr int kDatabaseStopMs = 15000;
+// How often the alerts look at the collector and (now and then) at every logger.
+constexpr int kAlertCheckMs = 60000;
 }  // namespace
 
 ProgramParts::ProgramParts(QString databaseUrl)
@@ -18,13 +24,47 @@ ProgramParts::ProgramParts(QString databaseUrl)
           nullptr,
           [databaseUrl] { return databaseUrl.isEmpty() ? ReadDatabaseUrlSetting() : databaseUrl; },
           [this](DatabaseEvent event, const std::string& detail) {
+            if (event == DatabaseEvent::Unreachable || event == DatabaseEvent::NotAnswering) {
+              if (!databaseDownSince_) databaseDownSince_ = QDateTime::currentSecsSinceEpoch();
+            } else if (event == DatabaseEvent::CaughtUp) {
+              databaseDownSince_.reset();
+            }
             if (logic_) logic_->DatabaseNotice(static_cast<int>(event), detail);
-          }) {}
+          }),
+      alertChannels_(
+          ReadAlertSettings(), [this](int id) { return Text(id); },
+          [this](const std::string& line) {
+            if (logic_) logic_->AlertNotice(line);
+          }),
+      alerts_(alertChannels_, DefaultAlertBookPath(), &history_, ReadHistoryThresholds(),
+              [this](int id) { return Text(id); }) {
+  alertTimer_.setInterval(kAlertCheckMs);
+  QObject::connect(&alertTimer_, &QTimer::timeout, [this] { CheckAlerts(); });
+}
+
+void ProgramParts::Attach(MainLogic& logic) {
+  logic_ = &logic;
+  alertTimer_.start();
+}
+
+std::string ProgramParts::Text(int id) const {
+  return logic_ ? logic_->Text(id) : LoadText(id, kEnglishBase);
+}
+
+void ProgramParts::CheckAlerts() {
+  if (!logic_ || !logic_->StartDown()) return;
+  CollectorHealth health;
+  health.ModemGoneSince = logic_->ModemGoneSince();
+  health.SetupFailingSince = logic_->SetupFailingSince();
+  health.DatabaseDownSince = databaseDownSince_;
+  health.DataFolder = logic_->DataFolder();
+  alerts_.Check(QDateTime::currentSecsSinceEpoch(), health);
+}
 
 LogicEnvironment ProgramParts::Environment() {
   LogicEnvironment env;
   env.Link = &link_;
-  env.Services = {&history_, &database_};
+  env.Services = {&history_, &database_, &alerts_};
   return env;
 }
 

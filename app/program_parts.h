@@ -1,5 +1,11 @@
 #pragma once
 #include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <optional>
+
+#include "alerts/alert_channels.h"
+#include "alerts/alert_service.h"
 
 #include "app/facade_link.h"
 #include "app/main_logic.h"
@@ -8,7 +14,8 @@
 
 // The parts around the window logic, built in one place for the window and the console
 // collector: the link to the serial line, and the services each contact goes to after the
-// data files' own steps -- the history of contacts, then the database beside the files.
+// data files' own steps -- the history of contacts, the database beside the files, and the
+// alerts that read the history.
 namespace varnel {
 
 class ProgramParts {
@@ -21,8 +28,10 @@ class ProgramParts {
   // The window logic's environment with the link and the services; the front end adds the
   // rest (arguments, observer, log file).
   LogicEnvironment Environment();
-  // The logic built from it: what the database reports goes to its memo and log.
-  void Attach(MainLogic& logic) { logic_ = &logic; }
+  // The logic built from it: what the database reports goes to its memo and log, and the
+  // alerts look at it every minute while Start is down.
+  void Attach(MainLogic& logic);
+  AlertChannels& Alerts() { return alertChannels_; }
   // At the end of the program: the rows of the last call go in first, and what the
   // database said about them still reaches the memo and the log.
   void Finish();
@@ -34,7 +43,14 @@ class ProgramParts {
   ContactStore history_;
   // With a database set, the entries of the new files follow, off the window's thread.
   DatabaseSink database_;
+  std::optional<std::int64_t> databaseDownSince_;
+  AlertChannels alertChannels_;
+  AlertService alerts_;
+  QTimer alertTimer_;
   MainLogic* logic_ = nullptr;
+
+  std::string Text(int id) const;
+  void CheckAlerts();
 };
 
 }  // namespace varnel

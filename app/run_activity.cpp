@@ -22,6 +22,9 @@ void MainLogic::SayActivity(const std::string& now) {
 
 void MainLogic::WaitingForCall() {
   loggerOnLine_.reset();
+  // The modem answered its set-up: whatever kept it away is over.
+  modemGoneSince_.reset();
+  setupFailingSince_.reset();
   SayActivity(Text(kTextWaitingSince) + " " + NowText().toStdString());
 }
 

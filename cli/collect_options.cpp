@@ -51,6 +51,8 @@ CollectOptions ParseCollectOptions(const std::vector<std::string>& args) {
       if (o.database.empty()) o.error = "--database takes a URL";
     } else if (a == "--status") {
       o.status = true;
+    } else if (a == "--notify-test") {
+      o.notifyTest = true;
     } else if (a == "--debug") {
       o.debug = true;
     } else if (a == "--direct") {
@@ -65,6 +67,7 @@ CollectOptions ParseCollectOptions(const std::vector<std::string>& args) {
       (!o.dataDir.empty() || o.calls > 0 || o.direct || o.debug || o.timeoutSeconds > 0)) {
     o.error = "--status takes only --port";
   }
+  if (o.error.empty() && o.notifyTest && args.size() > 1) o.error = "--notify-test stands alone";
   return o;
 }
 
@@ -96,6 +99,9 @@ Settings, modules and registered loggers are those of the window program.
   --status      print one line on the collector of --port N (default: every collector of
                 this user) and exit: what it does now and since when, how its last call
                 ended; exit status 0 when it runs, 1 when not
+  --notify-test send a test alert through every channel of the [Notify] settings (e-mail,
+                the operator's command, the system's log), say what each did, and exit:
+                status 0 when each channel that is set took it, 1 when one failed
   --help        this text
 
 SIGINT and SIGTERM stop the run as releasing Start does ("Cancelled !"): the pages read so

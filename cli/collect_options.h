@@ -14,6 +14,7 @@ struct CollectOptions {
   int timeoutSeconds = 0; // 0: no limit
   bool help = false;
   bool status = false;    // print the state of the running collector(s) and exit
+  bool notifyTest = false;  // send a test alert through every channel that is set, and exit
   std::string database;   // database URL for this run; empty: the [Database] Url= setting
   std::string error;      // set when the command line is not understood
 };

@@ -1,12 +1,15 @@
 // varnel-collect: the collector without a window, for unattended and headless runs.
 #include <QCoreApplication>
+#include <QDateTime>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "alerts/alert_channels.h"
 #include "app/main_logic.h"
 #include "app/program_parts.h"
 #include "common/locations.h"
+#include "common/settings.h"
 #include "common/program_log.h"
 #include "cli/collect_options.h"
 #include "cli/collector.h"
@@ -14,10 +17,33 @@
 #include "cli/run_state.h"
 #include "cli/system_service.h"
 #include "common/thread_end_safety.h"
+#include "lang/lang.h"
+#include "lang/text_ids.h"
 
 namespace {
 int Collect(int argc, char** argv, const varnel::cli::CollectOptions& options,
             varnel::cli::ServiceAction service);
+
+// A test alert through every channel of the settings, each waited for: what an operator
+// runs after setting up [Notify], to see the mail arrive before a logger needs it.
+int NotifyTest(int argc, char** argv) {
+  using namespace varnel;
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
+  const int base = ReadStoredSettings().Language;
+  const auto text = [base](int id) { return LoadText(id, base); };
+  AlertChannels channels(ReadAlertSettings(), text, [](const std::string&) {});
+  Alert test;
+  test.Key = "collector/test";
+  test.What = text(kTextAlertTest);
+  test.Since = QDateTime::currentSecsSinceEpoch();
+  bool failed = false;
+  for (const std::string& line : channels.SendAndWait(test)) {
+    std::printf("%s\n", line.c_str());
+    failed = failed || line.rfind("failed", 0) == 0;
+  }
+  return failed ? cli::kExitNotRunning : cli::kExitDone;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +78,8 @@ int main(int argc, char** argv) {
     }
     return running ? cli::kExitDone : cli::kExitNotRunning;
   }
+
+  if (options.notifyTest) return NotifyTest(argc, argv);
 
   if (service == cli::ServiceAction::Install) return cli::InstallService(options);
   if (service == cli::ServiceAction::Remove) return cli::RemoveService(options);

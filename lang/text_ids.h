@@ -363,4 +363,22 @@ inline constexpr int kTextDatabaseSetAside = 981;
 // "Database outbox not writable; the data files are kept"
 inline constexpr int kTextDatabaseOutboxFailed = 982;
 
+// Alerts: the subject's first words, what the collector itself raises, and the lines a
+// mail or the system log gives.
+inline constexpr int kTextAlertRaised = 983;   // "Varnel alert"
+inline constexpr int kTextAlertCleared = 984;  // "Varnel, cleared"
+// "Database unreachable for more than an hour"
+inline constexpr int kTextAlertDatabase = 985;
+inline constexpr int kTextAlertModemGone = 986;     // "Modem gone for more than 10 minutes"
+// "Modem set-up failing for more than 10 minutes"
+inline constexpr int kTextAlertSetupFailing = 987;
+// "Less than 1 GB or 5 % free on the data folder's disk"
+inline constexpr int kTextAlertDiskFull = 988;
+inline constexpr int kTextAlertFallback = 989;  // "Data files go to the fallback folder"
+// "Test alert: sent through every channel that is set"
+inline constexpr int kTextAlertTest = 990;
+inline constexpr int kTextAlertNotSent = 991;  // "Alert not sent"
+inline constexpr int kTextAlertLogger = 992;   // "Logger"
+inline constexpr int kTextAlertSince = 993;    // "Since"
+
 }  // namespace varnel

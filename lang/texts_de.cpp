@@ -308,6 +308,18 @@ constexpr TextEntry kTexts[] = {
     {980, "Datenbank antwortet nicht; Dateien bleiben, Messwerte folgen später"},
     {981, "Von der Datenbank abgelehnt, beiseitegelegt für varnel-export --refused"},
     {982, "Datenbank-Warteschlange nicht beschreibbar; die Datendateien bleiben"},
+    // Alerts.
+    {983, "Varnel-Alarm"},
+    {984, "Varnel, behoben"},
+    {985, "Datenbank seit über einer Stunde nicht erreichbar"},
+    {986, "Modem seit über 10 Minuten weg"},
+    {987, "Modem-Einrichtung scheitert seit über 10 Minuten"},
+    {988, "Weniger als 1 GB oder 5 % frei auf dem Laufwerk des Datenordners"},
+    {989, "Datendateien gehen in den Ausweichordner"},
+    {990, "Testalarm: über jeden eingerichteten Weg gesendet"},
+    {991, "Alarm nicht gesendet"},
+    {992, "Logger"},
+    {993, "Seit"},
 };
 
 }  // namespace

@@ -309,6 +309,18 @@ constexpr TextEntry kTexts[] = {
     {980, "Database not answering; files kept, measurements follow later"},
     {981, "Refused by the database and set aside for varnel-export --refused"},
     {982, "Database outbox not writable; the data files are kept"},
+    // Alerts.
+    {983, "Varnel alert"},
+    {984, "Varnel, cleared"},
+    {985, "Database unreachable for more than an hour"},
+    {986, "Modem gone for more than 10 minutes"},
+    {987, "Modem set-up failing for more than 10 minutes"},
+    {988, "Less than 1 GB or 5 % free on the data folder's disk"},
+    {989, "Data files go to the fallback folder"},
+    {990, "Test alert: sent through every channel that is set"},
+    {991, "Alert not sent"},
+    {992, "Logger"},
+    {993, "Since"},
 };
 
 }  // namespace

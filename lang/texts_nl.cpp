@@ -308,6 +308,18 @@ constexpr TextEntry kTexts[] = {
     {980, "Database antwoordt niet; bestanden blijven, meetwaarden volgen later"},
     {981, "Geweigerd door de database, apart gezet voor varnel-export --refused"},
     {982, "Database-wachtrij niet schrijfbaar; de gegevensbestanden blijven"},
+    // Alerts.
+    {983, "Varnel-alarm"},
+    {984, "Varnel, opgeheven"},
+    {985, "Database al meer dan een uur onbereikbaar"},
+    {986, "Modem al meer dan 10 minuten weg"},
+    {987, "Modem-instelling mislukt al meer dan 10 minuten"},
+    {988, "Minder dan 1 GB of 5 % vrij op de schijf van de gegevensmap"},
+    {989, "Gegevensbestanden gaan naar de uitwijkmap"},
+    {990, "Testalarm: via elk ingesteld kanaal verzonden"},
+    {991, "Alarm niet verzonden"},
+    {992, "Logger"},
+    {993, "Sinds"},
 };
 
 }  // namespace

@@ -1,0 +1,49 @@
+#pragma once
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "alerts/alert_book.h"
+#include "alerts/alert_settings.h"
+
+// Where an alert goes when it is raised or cleared: the system's log, the operator's own
+// command and e-mail, each as set. Nothing here waits on the network or on the command: a
+// call in progress never waits for an alert.
+namespace varnel {
+
+// The texts of an alert as every channel tells it.
+struct AlertText {
+  std::string Subject;  // "Varnel alert: 40123 Well 4: Battery low"
+  std::string Body;     // what, whom, since when, the figures, which PC
+};
+
+class AlertChannels {
+ public:
+  // `text` gives a text of the string table in the operator's language; `log` takes a line
+  // for the memo and the program's log (a channel that failed).
+  AlertChannels(AlertSettings settings, std::function<std::string(int)> text,
+                std::function<void(const std::string&)> log);
+  ~AlertChannels();
+
+  AlertText Compose(const Alert& alert, bool cleared) const;
+  // Hands the alert to every channel that is set.
+  void Send(const Alert& alert, bool cleared);
+  // For a test from the command line: sends through every channel that is set, waits for
+  // each, and says what each did ("mail: sent to ops@example.org", "command: exit 0"). All
+  // went well when no line starts with "failed".
+  std::vector<std::string> SendAndWait(const Alert& alert);
+
+  const AlertSettings& Settings() const { return settings_; }
+
+ private:
+  std::string ToSystemLog(const Alert& alert, bool cleared, const AlertText& text);
+  std::string RunCommand(const Alert& alert, bool cleared, bool wait);
+
+  AlertSettings settings_;
+  std::function<std::string(int)> text_;
+  std::function<void(const std::string&)> log_;
+};
+
+}  // namespace varnel

@@ -1,0 +1,100 @@
+// Alerts from the collector as a process: told once when a condition begins, once when it
+// ends, never once per call, and remembered across a restart.
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+
+#include "alerts/alert_book.h"
+#include "common/registry_store.h"
+#include "common/settings.h"
+#include "e2e_checks.h"
+#include "logic_fixture.h"
+#include "tests/support/child_process.h"
+
+namespace varnel {
+namespace {
+
+using namespace test;
+
+class Alerts : public TempStore {
+ protected:
+  void SetUp() override {
+    TempStore::SetUp();
+    ports_ = Root() + "/ports";
+    QDir().mkpath(ports_);
+    told_ = Root() + "/told.txt";
+    // The operator's own command: one line per alert, from its arguments and environment.
+    const QString hook = Root() + "/tell.sh";
+    QFile script(hook);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(("#!/bin/sh\necho \"$1 $2 $VARNEL_ALERT_SERIAL\" >>'" + told_ + "'\n").toUtf8());
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    RegistryKey notify(QString::fromLatin1(kSettingsKey) + "Notify");
+    notify.WriteString("Command", hook);
+    notify.WriteFlag("SystemLog", false);
+    notify.Sync();
+  }
+  // `calls` calls of logger 40123 with these simulator options; the collector's output.
+  std::string RunCalls(const std::vector<std::string>& options, int calls) {
+    SimProcess sim;
+    std::vector<std::string> args = {"--port", "1", "--modem", "--records", "1", "--calls",
+                                     std::to_string(calls), "--call-after", "0.3",
+                                     "--hangup-after", "0.3"};
+    args.insert(args.end(), options.begin(), options.end());
+    EXPECT_TRUE(sim.Start(args, ports_.toStdString()));
+    testsupport::ChildProcess collect;
+    EXPECT_TRUE(collect.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
+                              {"--port", "1", "--calls", std::to_string(calls), "--data",
+                               (Root() + "/files").toStdString()},
+                              {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
+                               {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
+                               {"VARNEL_PORTS", ports_.toStdString()}}))
+        << collect.Error();
+    const int code = collect.Wait(120000);
+    if (code == -1) collect.Stop(SIGKILL, 2000);
+    EXPECT_EQ(code, 0) << collect.Output();
+    return collect.Output();
+  }
+  // What the command was told so far (it runs on its own: given a moment to write).
+  std::vector<std::string> Told(std::size_t expected) const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 50; ++i) {
+      lines.clear();
+      QFile f(told_);
+      if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& l : f.readAll().split('\n')) {
+          if (!l.isEmpty()) lines.push_back(l.toStdString());
+        }
+      }
+      if (lines.size() >= expected) break;
+      QThread::msleep(100);
+    }
+    return lines;
+  }
+
+  QString ports_, told_;
+};
+
+TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
+  // Two calls at 10 %: one alert.
+  std::string out = RunCalls({"--battery", "10"}, 2);
+  EXPECT_EQ(FaultLines(out), "");
+  EXPECT_EQ(Told(1), (std::vector<std::string>{"raised 40123/battery low 40123"}));
+  const auto open = ReadOpenAlerts(Root() + "/data/varnel/alerts.json");
+  ASSERT_EQ(open.count("40123/battery low"), 1u);
+  EXPECT_EQ(open.at("40123/battery low").Details, "battery 10 %");
+  // The battery changed; a collector started afresh knows the alert and says it is over.
+  out = RunCalls({"--battery", "87"}, 1);
+  EXPECT_EQ(FaultLines(out), "");
+  EXPECT_EQ(Told(2), (std::vector<std::string>{"raised 40123/battery low 40123",
+                                               "cleared 40123/battery low 40123"}));
+  EXPECT_TRUE(ReadOpenAlerts(Root() + "/data/varnel/alerts.json").empty());
+}
+
+}  // namespace
+}  // namespace varnel
