@@ -88,6 +88,19 @@ if(NOT VARNEL_CORE_ONLY)
     message(STATUS "No PostgreSQL driver in the Qt for Windows: the programs reach SQLite only")
   endif()
 
+  # libcurl for the alert e-mail (the Qt tree's curl add-on, see scripts/win-qt), with its
+  # licence. It uses Windows' own TLS and needs no other DLL.
+  if(TARGET varnel_notify_mail)
+    get_filename_component(_curl_prefix "${CURL_INCLUDE_DIR}" DIRECTORY)
+    if(NOT EXISTS "${_curl_prefix}/bin/libcurl-4.dll")
+      message(FATAL_ERROR "libcurl-4.dll not found beside ${CURL_INCLUDE_DIR} (the curl add-on)")
+    endif()
+    install(FILES "${_curl_prefix}/bin/libcurl-4.dll" DESTINATION .)
+    if(EXISTS "${_curl_prefix}/share/licenses/curl/COPYING")
+      install(FILES "${_curl_prefix}/share/licenses/curl/COPYING" DESTINATION licenses/curl)
+    endif()
+  endif()
+
   # Qt's own texts in German and Dutch (file and print dialogs, message-box buttons), loaded
   # by the window program in its language. The files do not depend on the platform: from
   # the Qt tree when it has them, else from the host's Qt of the same version
