@@ -1,9 +1,17 @@
 #include "alerts/alert_channels.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSysInfo>
+#include <QThread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -12,6 +20,9 @@
 #endif
 
 #include "lang/text_ids.h"
+#include "notify/mail_queue.h"
+#include "notify/mail_settings.h"
+#include "notify/smtp_sender.h"
 
 namespace varnel {
 
@@ -31,13 +42,85 @@ std::string Whom(const Alert& a) {
   return std::to_string(a.Serial) + (a.Identity.empty() ? "" : " " + a.Identity);
 }
 
+// Mail that was not delivered when the program ended, in the order it was to go.
+std::vector<notify::MailMessage> ReadKeptMail(const QString& path) {
+  std::vector<notify::MailMessage> kept;
+  QFile f(path);
+  if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) return kept;
+  for (const QJsonValue& v : QJsonDocument::fromJson(f.readAll()).array()) {
+    const QJsonObject o = v.toObject();
+    notify::MailMessage m;
+    m.Subject = o.value(QStringLiteral("subject")).toString().toStdString();
+    m.Body = o.value(QStringLiteral("body")).toString().toStdString();
+    m.Date = static_cast<std::int64_t>(o.value(QStringLiteral("date")).toDouble());
+    if (!m.Subject.empty()) kept.push_back(std::move(m));
+  }
+  return kept;
+}
+
+bool KeepMail(const QString& path, const std::vector<notify::MailMessage>& mail) {
+  if (mail.empty()) return !QFile::exists(path) || QFile::remove(path);
+  QJsonArray all;
+  for (const notify::MailMessage& m : mail) {
+    all.append(QJsonObject{{QStringLiteral("subject"), QString::fromStdString(m.Subject)},
+                           {QStringLiteral("body"), QString::fromStdString(m.Body)},
+                           {QStringLiteral("date"), static_cast<double>(m.Date)}});
+  }
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(QJsonDocument(all).toJson()) >= 0;
+}
+
 }  // namespace
 
 AlertChannels::AlertChannels(AlertSettings settings, std::function<std::string(int)> text,
-                             std::function<void(const std::string&)> log)
-    : settings_(std::move(settings)), text_(std::move(text)), log_(std::move(log)) {}
+                             std::function<void(const std::string&)> log, QString mailKeep)
+    : settings_(std::move(settings)),
+      text_(std::move(text)),
+      log_(std::move(log)),
+      mailKeep_(std::move(mailKeep)) {
+  if (!settings_.MailSet()) return;
+  const notify::MailSettings to = MailTo();
+  mailProblem_ = notify::CheckMailSettings(to);
+  if (!mailProblem_.empty()) return;
+  // The queue reports on its own thread; the lines reach the log on this one.
+  QPointer<QCoreApplication> app = QCoreApplication::instance();
+  auto toLog = log_;
+  auto texts = text_;
+  mail_ = std::make_unique<notify::MailQueue>(to, [app, toLog, texts](const notify::MailAttempt& a) {
+    if (a.Error.empty() || !app) return;
+    const std::string why = " (mail, attempt " + std::to_string(a.Attempt) + "): " + a.Error +
+                            "; again in " + std::to_string(a.RetryIn.count() / 1000) + " s";
+    QMetaObject::invokeMethod(
+        app, [toLog, texts, why] { toLog(texts(kTextAlertNotSent) + why); }, Qt::QueuedConnection);
+  });
+  for (notify::MailMessage& m : ReadKeptMail(mailKeep_)) mail_->Add(std::move(m));
+  if (!mailKeep_.isEmpty()) QFile::remove(mailKeep_);
+}
 
-AlertChannels::~AlertChannels() = default;
+AlertChannels::~AlertChannels() {
+  if (!mail_) return;
+  mail_->Stop();
+  if (!mailKeep_.isEmpty()) KeepMail(mailKeep_, mail_->Pending());
+}
+
+void AlertChannels::Flush(int ms) {
+  if (!mail_) return;
+  QDeadlineTimer deadline(ms);
+  while (!mail_->Pending().empty() && !deadline.hasExpired()) QThread::msleep(50);
+}
+
+notify::MailSettings AlertChannels::MailTo() const {
+  notify::MailSettings to;
+  to.Url = settings_.Mail.toStdString();
+  to.From = settings_.From.isEmpty()
+                ? "varnel@" + QSysInfo::machineHostName().toStdString()
+                : settings_.From.toStdString();
+  to.To = notify::ParseAddressList(settings_.To.toStdString());
+  to.NetrcFile = settings_.MailNetrc.isEmpty() ? notify::DefaultNetrcFile()
+                                               : settings_.MailNetrc.toStdString();
+  to.CaFile = settings_.MailCaFile.toStdString();
+  return to;
+}
 
 AlertText AlertChannels::Compose(const Alert& a, bool cleared) const {
   AlertText t;
@@ -67,6 +150,13 @@ void AlertChannels::Send(const Alert& alert, bool cleared) {
       log_(text_(kTextAlertNotSent) + " (command): " + why);
     }
   }
+  if (mail_) {
+    mail_->Add({text.Subject, text.Body, QDateTime::currentSecsSinceEpoch()});
+  } else if (!mailProblem_.empty()) {
+    // Said once per run; the alerts still go to the other channels.
+    log_(text_(kTextAlertNotSent) + " (mail): " + mailProblem_);
+    mailProblem_.clear();
+  }
 }
 
 std::vector<std::string> AlertChannels::SendAndWait(const Alert& alert) {
@@ -83,6 +173,16 @@ std::vector<std::string> AlertChannels::SendAndWait(const Alert& alert) {
     said.push_back(why.empty() ? "command: exit 0" : "failed: command: " + why);
   } else {
     said.push_back("command: not set ([Notify] Command=)");
+  }
+  if (settings_.MailSet()) {
+    const notify::MailSettings to = MailTo();
+    std::string why = notify::CheckMailSettings(to);
+    if (why.empty()) why = notify::SendMail(to, {text.Subject, text.Body, alert.Since});
+    std::string whom;
+    for (const std::string& a : to.To) whom += (whom.empty() ? "" : ", ") + a;
+    said.push_back(why.empty() ? "mail: sent to " + whom : "failed: mail: " + why);
+  } else {
+    said.push_back("mail: not set ([Notify] Mail= and To=)");
   }
   return said;
 }

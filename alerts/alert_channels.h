@@ -8,6 +8,11 @@
 #include "alerts/alert_book.h"
 #include "alerts/alert_settings.h"
 
+namespace varnel::notify {
+class MailQueue;
+struct MailSettings;
+}  // namespace varnel::notify
+
 // Where an alert goes when it is raised or cleared: the system's log, the operator's own
 // command and e-mail, each as set. Nothing here waits on the network or on the command: a
 // call in progress never waits for an alert.
@@ -22,9 +27,11 @@ struct AlertText {
 class AlertChannels {
  public:
   // `text` gives a text of the string table in the operator's language; `log` takes a line
-  // for the memo and the program's log (a channel that failed).
+  // for the memo and the program's log (a channel that failed), on the thread that made the
+  // channels. Mail not delivered when the channels end is kept at `mailKeep` (when given)
+  // and sent first by the next channels made with it.
   AlertChannels(AlertSettings settings, std::function<std::string(int)> text,
-                std::function<void(const std::string&)> log);
+                std::function<void(const std::string&)> log, QString mailKeep = {});
   ~AlertChannels();
 
   AlertText Compose(const Alert& alert, bool cleared) const;
@@ -35,15 +42,23 @@ class AlertChannels {
   // went well when no line starts with "failed".
   std::vector<std::string> SendAndWait(const Alert& alert);
 
+  // At the program's end: waits up to `ms` for the mail still queued to go out (what does
+  // not is kept for the next start).
+  void Flush(int ms);
+
   const AlertSettings& Settings() const { return settings_; }
 
  private:
   std::string ToSystemLog(const Alert& alert, bool cleared, const AlertText& text);
+  notify::MailSettings MailTo() const;
   std::string RunCommand(const Alert& alert, bool cleared, bool wait);
 
   AlertSettings settings_;
   std::function<std::string(int)> text_;
   std::function<void(const std::string&)> log_;
+  QString mailKeep_;
+  std::string mailProblem_;  // settings that cannot be used: said once
+  std::unique_ptr<notify::MailQueue> mail_;
 };
 
 }  // namespace varnel

@@ -63,6 +63,10 @@ QString DefaultAlertBookPath() {
   return QDir(UserDataFolder()).filePath(QStringLiteral("alerts.json"));
 }
 
+QString DefaultAlertMailKeepPath() {
+  return QDir(UserDataFolder()).filePath(QStringLiteral("alerts-mail.json"));
+}
+
 AlertService::AlertService(AlertChannels& channels, QString bookPath, ContactStore* history,
                            HistoryThresholds limits, std::function<std::string(int)> text)
     : channels_(channels),

@@ -61,7 +61,9 @@ class AlertService : public ContactService {
   std::int64_t lastOverdueCheck_ = 0;
 };
 
-// Where the collector keeps its open alerts: alerts.json in the per-user data folder.
+// Where the collector keeps its open alerts: alerts.json in the per-user data folder; and
+// the alert mail not delivered when it last ended: alerts-mail.json beside it.
 QString DefaultAlertBookPath();
+QString DefaultAlertMailKeepPath();
 
 }  // namespace varnel

@@ -16,6 +16,8 @@ namespace {
 constexpr int kDatabaseStopMs = 15000;
 // How often the alerts look at the collector and (now and then) at every logger.
 constexpr int kAlertCheckMs = 60000;
+// The alert mail of the last call gets this long to go out; the rest is kept for the next start.
+constexpr int kAlertMailStopMs = 5000;
 }  // namespace
 
 ProgramParts::ProgramParts(QString databaseUrl)
@@ -35,7 +37,8 @@ ProgramParts::ProgramParts(QString databaseUrl)
           ReadAlertSettings(), [this](int id) { return Text(id); },
           [this](const std::string& line) {
             if (logic_) logic_->AlertNotice(line);
-          }),
+          },
+          DefaultAlertMailKeepPath()),
       alerts_(alertChannels_, DefaultAlertBookPath(), &history_, ReadHistoryThresholds(),
               [this](int id) { return Text(id); }) {
   alertTimer_.setInterval(kAlertCheckMs);
@@ -69,6 +72,8 @@ LogicEnvironment ProgramParts::Environment() {
 }
 
 void ProgramParts::Finish() {
+  alertTimer_.stop();
+  alertChannels_.Flush(kAlertMailStopMs);
   if (!database_.Stop(kDatabaseStopMs) && logic_) {
     logic_->DatabaseNotice(static_cast<int>(DatabaseEvent::StillWriting), std::string());
   }

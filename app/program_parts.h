@@ -37,6 +37,8 @@ class ProgramParts {
   void Finish();
 
  private:
+  // First: the parts below ask for it (still null) while they are made.
+  MainLogic* logic_ = nullptr;
   FacadeLink link_;
   // Every contact goes into the history; a history that cannot be written is logged and
   // the readout goes on.
@@ -47,7 +49,6 @@ class ProgramParts {
   AlertChannels alertChannels_;
   AlertService alerts_;
   QTimer alertTimer_;
-  MainLogic* logic_ = nullptr;
 
   std::string Text(int id) const;
   void CheckAlerts();

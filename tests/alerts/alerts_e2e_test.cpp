@@ -14,6 +14,7 @@
 #include "e2e_checks.h"
 #include "logic_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/json_reader.h"
 
 namespace varnel {
 namespace {
@@ -34,10 +35,41 @@ class Alerts : public TempStore {
     script.write(("#!/bin/sh\necho \"$1 $2 $VARNEL_ALERT_SERIAL\" >>'" + told_ + "'\n").toUtf8());
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    // A real mail server on this machine, no login (an empty netrc of its own).
+    mails_ = Root() + "/mails";
+    QDir().mkpath(mails_);
+    ASSERT_TRUE(smtp_.Start("/usr/bin/python3",
+                            {SMTP_SERVER_SCRIPT, "--dir", mails_.toStdString(), "--mode", "plain"}));
+    ASSERT_TRUE(smtp_.WaitForOutput("ready", 20000)) << smtp_.Output();
+    const std::string said = smtp_.Output();
+    const int port = std::atoi(said.c_str() + said.find("port ") + 5);
+    QFile(Root() + "/netrc").open(QIODevice::WriteOnly);
     RegistryKey notify(QString::fromLatin1(kSettingsKey) + "Notify");
     notify.WriteString("Command", hook);
     notify.WriteFlag("SystemLog", false);
+    notify.WriteString("Mail", QString("smtp://127.0.0.1:%1").arg(port));
+    notify.WriteString("To", "ops@example.org, duty@example.org");
+    notify.WriteString("MailNetrc", Root() + "/netrc");
     notify.Sync();
+  }
+  void TearDown() override {
+    smtp_.Stop(SIGTERM, 5000);
+    TempStore::TearDown();
+  }
+  // The mails the server took, as it decoded them (subject, then body), oldest first.
+  std::vector<std::pair<std::string, std::string>> Mails(std::size_t expected) const {
+    std::vector<std::pair<std::string, std::string>> mails;
+    for (int i = 0; i < 100; ++i) {
+      mails.clear();
+      for (int n = 1; QFile::exists(QString("%1/%2.json").arg(mails_).arg(n)); ++n) {
+        const testsupport::Json m = testsupport::Json::Parse(
+            testsupport::ReadWholeFile(QString("%1/%2.json").arg(mails_).arg(n).toStdString()));
+        mails.emplace_back(m["subject"].AsString(), m["body"].AsString());
+      }
+      if (mails.size() >= expected) break;
+      QThread::msleep(100);
+    }
+    return mails;
   }
   // `calls` calls of logger 40123 with these simulator options; the collector's output.
   std::string RunCalls(const std::vector<std::string>& options, int calls) {
@@ -77,7 +109,8 @@ class Alerts : public TempStore {
     return lines;
   }
 
-  QString ports_, told_;
+  QString ports_, told_, mails_;
+  testsupport::ChildProcess smtp_;
 };
 
 TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
@@ -85,6 +118,10 @@ TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
   std::string out = RunCalls({"--battery", "10"}, 2);
   EXPECT_EQ(FaultLines(out), "");
   EXPECT_EQ(Told(1), (std::vector<std::string>{"raised 40123/battery low 40123"}));
+  auto mails = Mails(1);
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].first, "Varnel alert: 40123 Pump station 4: battery low") << mails[0].second;
+  EXPECT_NE(mails[0].second.find("battery 10 %"), std::string::npos) << mails[0].second;
   const auto open = ReadOpenAlerts(Root() + "/data/varnel/alerts.json");
   ASSERT_EQ(open.count("40123/battery low"), 1u);
   EXPECT_EQ(open.at("40123/battery low").Details, "battery 10 %");
@@ -94,6 +131,9 @@ TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
   EXPECT_EQ(Told(2), (std::vector<std::string>{"raised 40123/battery low 40123",
                                                "cleared 40123/battery low 40123"}));
   EXPECT_TRUE(ReadOpenAlerts(Root() + "/data/varnel/alerts.json").empty());
+  mails = Mails(2);
+  ASSERT_EQ(mails.size(), 2u);
+  EXPECT_EQ(mails[1].first, "Varnel, cleared: 40123 Pump station 4: battery low");
 }
 
 }  // namespace
