@@ -21,16 +21,6 @@ namespace {
 
 constexpr std::size_t kLineLimit = 78;  // what mail programs show without wrapping
 
-// Days since 1970-01-01 of a proleptic Gregorian date (the civil-from-days inverse).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 // Control characters (line breaks above all) become blanks: a header stays one header.
 std::string OneLine(const std::string& text) {
   std::string out = text;
@@ -202,7 +192,12 @@ std::string MailDate(std::int64_t seconds) {
 #endif
   // The offset is what the local fields say minus the true time, whatever the zone rules.
   const std::int64_t localSeconds =
-      DaysFromCivil(local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday) * 86400 +
+      std::chrono::sys_days(std::chrono::year(local.tm_year + 1900) /
+                            static_cast<unsigned>(local.tm_mon + 1) /
+                            static_cast<unsigned>(local.tm_mday))
+              .time_since_epoch()
+              .count() *
+          86400 +
       local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
   const std::int64_t offsetMinutes = (localSeconds - seconds) / 60;
   const std::int64_t absMinutes = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
