@@ -6,9 +6,9 @@
 # GCC uses a precompiled header only when the flags that shape it match (optimisation,
 # position-independent code, the macros its headers test); otherwise it reads the headers
 # as usual, with the warning -Winvalid-pch (which CMake turns on), and the build stays
-# correct, only slower. Hence one donor per kind: the Qt-free core, Qt programs, and the
-# tests of each. The headers of a donor are visible in every file that uses it, so each
-# file still includes what it needs: VARNEL_PCH=OFF builds without, to check that.
+# correct, only slower. Hence one donor per kind: the Qt programs with and without widgets,
+# the tests with and without Qt. The headers of a donor are visible in every file that uses
+# it, so each file still includes what it needs: VARNEL_PCH=OFF builds without, to check that.
 option(VARNEL_PCH "Share precompiled headers between targets with the same flags" ON)
 
 set(_varnel_pch_std <algorithm> <array> <atomic> <chrono> <cstdint> <cstdio> <cstdlib>
@@ -71,8 +71,7 @@ endfunction()
 
 # Gives each compiled target among TARGETS the donor that matches what it links: the first
 # of the DONORS pairs "donor;needs" where the target links everything that needs names
-# ("A&B": both, each a regular expression for a target's name; "-": nothing); no donor
-# when none matches.
+# ("A&B": both, each a regular expression for a target's name); no donor when none matches.
 function(varnel_pch_share)
   cmake_parse_arguments(arg "" "" "TARGETS;DONORS" ${ARGN})
   if(NOT VARNEL_PCH)
@@ -90,16 +89,14 @@ function(varnel_pch_share)
     while(pairs)
       list(POP_FRONT pairs donor needs)
       set(matches TRUE)
-      if(NOT needs STREQUAL "-")
-        string(REPLACE "&" ";" needs "${needs}")
-        foreach(need ${needs})
-          set(found ${linked})
-          list(FILTER found INCLUDE REGEX "^(${need})$")
-          if(NOT found)
-            set(matches FALSE)
-          endif()
-        endforeach()
-      endif()
+      string(REPLACE "&" ";" needs "${needs}")
+      foreach(need ${needs})
+        set(found ${linked})
+        list(FILTER found INCLUDE REGEX "^(${need})$")
+        if(NOT found)
+          set(matches FALSE)
+        endif()
+      endforeach()
       if(TARGET ${donor} AND matches)
         target_precompile_headers(${target} REUSE_FROM ${donor})
         break()
