@@ -33,8 +33,10 @@ foreach(entry ${_varnel_programs})
 endforeach()
 
 # The window program is a GUI program: no console window opens with it.
+# (Qt's WinMain then defines QT_NEEDS_QMAIN, which the shared precompiled header was made
+# without: its two files go without.)
 if(TARGET varnel)
-  set_target_properties(varnel PROPERTIES WIN32_EXECUTABLE ON)
+  set_target_properties(varnel PROPERTIES WIN32_EXECUTABLE ON DISABLE_PRECOMPILE_HEADERS ON)
 endif()
 
 install(TARGETS ${VARNEL_WINDOWS_PROGRAMS} RUNTIME DESTINATION .)
