@@ -408,7 +408,10 @@ TEST(WinePrograms, ServiceStoppedDuringAReadoutWritesThePagesReadSoFar) {
   const auto got = ReadIdcFile(files[0]).Measurements.size();
   EXPECT_GT(got, 0u);
   EXPECT_LT(got, record.Entries.size());
-  EXPECT_EQ(RegQuery(kSettingsKey)["Port"].Type, "REG_DWORD");
+  std::string stored;
+  RunCommand("reg query \"" + kSettingsKey + "\"", &stored);
+  EXPECT_EQ(RegQuery(kSettingsKey)["Port"].Type, "REG_DWORD")
+      << stored << text << FileText(local / ("varnel-collect-" + com + "-output.txt"));
   EXPECT_NE(FileText(local / ("varnel-collect-" + com + ".state")).find("state=stopped"), std::string::npos);
 
   ASSERT_EQ(RunCommand(collect + " --remove-service --port " + std::to_string(kServicePort), &out), 0) << out;
