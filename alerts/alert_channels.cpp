@@ -88,8 +88,10 @@ AlertChannels::AlertChannels(AlertSettings settings, std::function<std::string(i
   auto texts = text_;
   mail_ = std::make_unique<notify::MailQueue>(to, [app, toLog, texts](const notify::MailAttempt& a) {
     if (a.Error.empty() || !app) return;
-    const std::string why = " (mail, attempt " + std::to_string(a.Attempt) + "): " + a.Error +
-                            "; again in " + std::to_string(a.RetryIn.count() / 1000) + " s";
+    const std::string why =
+        " (mail, attempt " + std::to_string(a.Attempt) + "): " + a.Error +
+        (a.GivenUp ? "; refused by the server, not tried again: \"" + a.Message.Subject + "\""
+                   : "; again in " + std::to_string(a.RetryIn.count() / 1000) + " s");
     QMetaObject::invokeMethod(
         app, [toLog, texts, why] { toLog(texts(kTextAlertNotSent) + why); }, Qt::QueuedConnection);
   });

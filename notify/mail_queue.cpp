@@ -41,6 +41,7 @@ std::vector<MailMessage> MailQueue::Pending() const {
 void MailQueue::Run() {
   Duration retry = firstRetry_;
   int attempt = 0;
+  int refusals = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
@@ -51,13 +52,17 @@ void MailQueue::Run() {
     lock.unlock();
     ++attempt;
     MailAttempt outcome;
-    outcome.Error = SendMail(settings_, message, &stop_);
+    bool refused = false;
+    outcome.Error = SendMail(settings_, message, &stop_, &refused);
     lock.lock();
     if (stop_ && !outcome.Error.empty()) return;  // given up, not failed: nothing to report
     outcome.Attempt = attempt;
-    if (outcome.Error.empty()) {
+    if (refused) ++refusals;
+    outcome.GivenUp = refusals >= kMailRefusals;
+    if (outcome.Error.empty() || outcome.GivenUp) {
       queue_.pop_front();
       attempt = 0;
+      refusals = 0;
       retry = firstRetry_;
     } else {
       outcome.RetryIn = retry;
@@ -73,7 +78,7 @@ void MailQueue::Run() {
       }
       lock.lock();
     }
-    if (!outcome.Error.empty()) {
+    if (!outcome.Error.empty() && !outcome.GivenUp) {
       wake_.wait_for(lock, retry, [this] { return stop_.load(); });
       retry = std::min(retry * 2, longestRetry_);
     }

@@ -21,12 +21,18 @@ struct MailAttempt {
   int Attempt = 1;    // 1 for the first attempt at this message
   std::chrono::milliseconds RetryIn{0};  // after a failure: the wait before the next attempt
   std::size_t Waiting = 0;               // messages left to deliver after this attempt
+  bool GivenUp = false;  // refused by the server kMailRefusals times: dropped, not retried
 };
+
+// A message the server refuses for good (550 and the like) is tried this often, then
+// dropped: one bad address must not hold back every alert behind it for ever.
+inline constexpr int kMailRefusals = 3;
 
 // Sends the messages handed over on a thread of its own, one after the other in the order
 // they came. A failed attempt is retried after a wait that starts at `firstRetry` and
 // doubles up to `longestRetry`; the message stays at the head, so later messages do not
-// overtake it. A delivery resets the wait. Add() never waits for the network.
+// overtake it, unless the server refused it for good kMailRefusals times. A delivery
+// resets the wait. Add() never waits for the network.
 //
 // To change the settings: Stop(), take Pending(), and hand them to a new queue.
 class MailQueue {

@@ -116,7 +116,8 @@ std::string SendMail(const MailSettings& settings, const MailMessage& message) {
 }
 
 std::string SendMail(const MailSettings& settings, const MailMessage& message,
-                     const std::atomic<bool>* stop) {
+                     const std::atomic<bool>* stop, bool* refused) {
+  if (refused) *refused = false;
   try {
     if (std::string bad = CheckMailSettings(settings); !bad.empty()) return bad;
     const std::string server = ServerName(settings.Url);
@@ -179,6 +180,10 @@ std::string SendMail(const MailSettings& settings, const MailMessage& message,
     long osError = 0, reply = 0;
     curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &osError);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply);
+    if (refused) {
+      *refused = reply >= 500 && reply <= 599 && reply != 530 && reply != 535 &&
+                 code != CURLE_LOGIN_DENIED;
+    }
     return server + ": " + Reason(code, error, osError, reply, settings, netrc);
   } catch (const std::exception& e) {
     return std::string("mail not sent: ") + e.what();

@@ -360,5 +360,44 @@ TEST(MailE2e, QueueDeliversOnceTheServerIsUp) {
   EXPECT_EQ(left[0].Subject, "first");
 }
 
+// A message the server refuses for good is tried kMailRefusals times and dropped with a
+// report, so that the alerts behind it still go out; a server that is away costs no message.
+TEST(MailE2e, QueueDropsAMessageRefusedForGoodAndSendsTheRest) {
+  MailServer server;
+  ASSERT_TRUE(server.Start({"--mode", "plain", "--refuse-subject", "bad"}));
+  const MailSettings settings = SettingsFor(server.Url("smtp"));
+  bool refused = false;
+  EXPECT_NE(SendMail(settings, {"bad one", "x\n", kDate}, nullptr, &refused), "");
+  EXPECT_TRUE(refused);
+
+  std::mutex mutex;
+  std::vector<MailAttempt> reports;
+  {
+    MailQueue queue(settings, [&](const MailAttempt& a) {
+      std::lock_guard<std::mutex> lock(mutex);
+      reports.push_back(a);
+    }, std::chrono::milliseconds(50), std::chrono::milliseconds(50));
+    queue.Add({"bad one", "x\n", kDate});
+    queue.Add({"good one", "y\n", kDate + 1});
+    ASSERT_EQ(server.WaitForMessages(1).size(), 1u);
+    for (int i = 0; i < 200 && !queue.Pending().empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_TRUE(queue.Pending().empty());
+  }
+  EXPECT_EQ(server.Messages()[0]["subject"].AsString(), "good one");
+  ASSERT_EQ(reports.size(), static_cast<std::size_t>(kMailRefusals) + 1);
+  for (int i = 0; i < kMailRefusals; ++i) {
+    EXPECT_EQ(reports[i].Message.Subject, "bad one");
+    EXPECT_NE(reports[i].Error.find("554"), std::string::npos) << reports[i].Error;
+    EXPECT_EQ(reports[i].GivenUp, i + 1 == kMailRefusals);
+  }
+  EXPECT_EQ(reports.back().Error, "");
+
+  // Refused is the server's answer, not its absence.
+  server.Stop();
+  EXPECT_NE(SendMail(settings, {"bad one", "x\n", kDate}, nullptr, &refused), "");
+  EXPECT_FALSE(refused);
+}
+
 }  // namespace
 }  // namespace varnel::notify

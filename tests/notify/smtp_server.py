@@ -11,6 +11,7 @@ would show.
   --cert FILE --key FILE       the server's certificate for starttls and smtps
   --user U --password P        AUTH LOGIN/PLAIN with this login, required before MAIL
   --port N                     this port instead of a free one
+  --refuse-subject TEXT        answers 554 to a message whose subject holds TEXT
 """
 import argparse
 import email
@@ -34,8 +35,9 @@ def free_port():
 
 
 class Store:
-    def __init__(self, folder):
+    def __init__(self, folder, refuse=None):
         self.folder = folder
+        self.refuse = refuse
         self.count = len([n for n in os.listdir(folder) if n.endswith(".eml")])
         self.lock = threading.Lock()
 
@@ -43,6 +45,8 @@ class Store:
         raw = envelope.original_content
         msg = email.message_from_bytes(raw, policy=email.policy.default)
         date = email.utils.parsedate_to_datetime(msg["Date"]) if msg["Date"] else None
+        if self.refuse and self.refuse in str(msg["Subject"] or ""):
+            return "554 Message refused"
         lines = raw.split(b"\r\n")
         record = {
             "mail_from": envelope.mail_from,
@@ -85,6 +89,7 @@ def main():
     p.add_argument("--user")
     p.add_argument("--password")
     p.add_argument("--port", type=int, default=0)
+    p.add_argument("--refuse-subject")
     args = p.parse_args()
 
     context = None
@@ -107,7 +112,7 @@ def main():
         kwargs.update(authenticator=authenticator, auth_required=True,
                       auth_require_tls=args.mode != "plain")
     port = args.port or free_port()
-    controller = Controller(Store(args.dir), hostname="127.0.0.1", port=port,
+    controller = Controller(Store(args.dir, args.refuse_subject), hostname="127.0.0.1", port=port,
                             ssl_context=context if args.mode == "smtps" else None,
                             server_hostname="localhost", **kwargs)
     controller.start()
