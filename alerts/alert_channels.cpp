@@ -161,6 +161,36 @@ void AlertChannels::Send(const Alert& alert, bool cleared) {
   }
 }
 
+AlertText AlertChannels::ComposeDigest(const std::vector<Alert>& open,
+                                       const std::vector<Alert>& silent,
+                                       std::int64_t now) const {
+  AlertText t;
+  t.Subject = text_(kTextDigest) + ": " + QSysInfo::machineHostName().toStdString() + ", " +
+              LocalTime(now).substr(0, 10);
+  const auto list = [this, &t](int title, const std::vector<Alert>& alerts, bool withWhat) {
+    t.Body += text_(title) + " (" + std::to_string(alerts.size()) + "):\n";
+    if (alerts.empty()) t.Body += "  " + text_(kTextDigestNone) + "\n";
+    for (const Alert& a : alerts) {
+      t.Body += "  " + Whom(a) + ": " + (withWhat ? a.What + ", " : "") +
+                text_(kTextAlertSince) + " " + LocalTime(a.Since) +
+                (a.Details.empty() ? "" : " (" + a.Details + ")") + "\n";
+    }
+  };
+  list(kTextDigestOpen, open, true);
+  t.Body += "\n";
+  list(kTextDigestSilent, silent, false);
+  t.Body += "\nPC: " + QSysInfo::machineHostName().toStdString() + "\n";
+  return t;
+}
+
+bool AlertChannels::SendDigest(const std::vector<Alert>& open, const std::vector<Alert>& silent,
+                               std::int64_t now) {
+  if (!mail_) return false;
+  const AlertText text = ComposeDigest(open, silent, now);
+  mail_->Add({text.Subject, text.Body, now});
+  return true;
+}
+
 std::vector<std::string> AlertChannels::SendAndWait(const Alert& alert) {
   std::vector<std::string> said;
   const AlertText text = Compose(alert, false);

@@ -37,6 +37,13 @@ class AlertChannels {
   AlertText Compose(const Alert& alert, bool cleared) const;
   // Hands the alert to every channel that is set.
   void Send(const Alert& alert, bool cleared);
+  // The daily digest, by mail only (a digest is no page for a pager): the alerts open at
+  // `now` and the loggers not heard from (each as an alert whose Since is its last contact
+  // and Details how long ago). False when no mail is set.
+  bool SendDigest(const std::vector<Alert>& open, const std::vector<Alert>& silent,
+                  std::int64_t now);
+  AlertText ComposeDigest(const std::vector<Alert>& open, const std::vector<Alert>& silent,
+                          std::int64_t now) const;
   // For a test from the command line: sends through every channel that is set, waits for
   // each, and says what each did ("mail: sent to ops@example.org", "command: exit 0"). All
   // went well when no line starts with "failed".

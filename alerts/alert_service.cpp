@@ -1,6 +1,9 @@
 #include "alerts/alert_service.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QStorageInfo>
 
 #include <cmath>
@@ -70,10 +73,11 @@ QString DefaultAlertMailKeepPath() {
 AlertService::AlertService(AlertChannels& channels, QString bookPath, ContactStore* history,
                            HistoryThresholds limits, std::function<std::string(int)> text)
     : channels_(channels),
-      book_(std::move(bookPath)),
+      book_(bookPath),
       history_(history),
       limits_(limits),
-      text_(std::move(text)) {}
+      text_(std::move(text)),
+      digestDayPath_(bookPath + QStringLiteral(".digest")) {}
 
 void AlertService::Set(Alert alert, bool active) {
   if (active) {
@@ -168,6 +172,41 @@ void AlertService::Check(std::int64_t now, const CollectorHealth& health) {
   if (now - lastOverdueCheck_ >= kOverdueCheckSeconds) {
     lastOverdueCheck_ = now;
     CheckLoggers(std::nullopt, now);
+  }
+  SendDigestOfTheDay(now);
+}
+
+void AlertService::SendDigestOfTheDay(std::int64_t now) {
+  const int hour = channels_.Settings().DigestHour;
+  if (hour < 0 || hour > 23 || !channels_.Settings().MailSet()) return;
+  const QDateTime local = QDateTime::fromSecsSinceEpoch(now);
+  if (local.time().hour() < hour) return;
+  const QByteArray day = local.date().toString(Qt::ISODate).toLatin1();
+  QFile last(digestDayPath_);
+  if (last.open(QIODevice::ReadOnly) && last.readAll().trimmed() == day) return;
+  last.close();
+
+  std::vector<Alert> open;
+  for (const auto& [key, alert] : book_.Open()) open.push_back(alert);
+  std::vector<Alert> silent;
+  if (history_) {
+    std::string why;
+    for (const LoggerSummary& s : SummarizeStoredHistory(*history_, std::nullopt, now, limits_, &why)) {
+      if (s.DaysSince < 1.0) continue;
+      Alert a;
+      a.Serial = s.SerialNumber;
+      a.Identity = s.IdentityText;
+      a.Since = s.LastContact;
+      a.Details = Fixed(s.DaysSince, 1) + " d";
+      silent.push_back(a);
+    }
+  }
+  if (!channels_.SendDigest(open, silent, now)) return;
+  // A day that cannot be kept costs at most a second digest after a restart.
+  QSaveFile f(digestDayPath_);
+  if (f.open(QIODevice::WriteOnly)) {
+    f.write(day + '\n');
+    f.commit();
   }
 }
 

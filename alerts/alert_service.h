@@ -52,6 +52,9 @@ class AlertService : public ContactService {
  private:
   void Set(Alert alert, bool active);
   void CheckLoggers(std::optional<std::uint32_t> serial, std::int64_t now);
+  // The day's digest once the digest hour has come (late when the collector was not
+  // running then); the day it went out is kept beside the book, so a restart sends no second.
+  void SendDigestOfTheDay(std::int64_t now);
 
   AlertChannels& channels_;
   AlertBook book_;
@@ -59,6 +62,7 @@ class AlertService : public ContactService {
   HistoryThresholds limits_;
   std::function<std::string(int)> text_;
   std::int64_t lastOverdueCheck_ = 0;
+  QString digestDayPath_;
 };
 
 // Where the collector keeps its open alerts: alerts.json in the per-user data folder; and

@@ -18,6 +18,13 @@ constexpr int kDatabaseStopMs = 15000;
 constexpr int kAlertCheckMs = 60000;
 // The alert mail of the last call gets this long to go out; the rest is kept for the next start.
 constexpr int kAlertMailStopMs = 5000;
+
+// The tests shorten the check with VARNEL_TEST_ALERT_CHECK_MS, to see a collector that keeps
+// running notice what only time brings (an overdue logger, the digest hour).
+int AlertCheckMs() {
+  const int ms = qEnvironmentVariableIntValue("VARNEL_TEST_ALERT_CHECK_MS");
+  return ms > 0 ? ms : kAlertCheckMs;
+}
 }  // namespace
 
 ProgramParts::ProgramParts(QString databaseUrl)
@@ -41,7 +48,7 @@ ProgramParts::ProgramParts(QString databaseUrl)
           DefaultAlertMailKeepPath()),
       alerts_(alertChannels_, DefaultAlertBookPath(), &history_, ReadHistoryThresholds(),
               [this](int id) { return Text(id); }) {
-  alertTimer_.setInterval(kAlertCheckMs);
+  alertTimer_.setInterval(AlertCheckMs());
   QObject::connect(&alertTimer_, &QTimer::timeout, [this] { CheckAlerts(); });
 }
 

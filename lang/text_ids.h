@@ -380,5 +380,11 @@ inline constexpr int kTextAlertTest = 990;
 inline constexpr int kTextAlertNotSent = 991;  // "Alert not sent"
 inline constexpr int kTextAlertLogger = 992;   // "Logger"
 inline constexpr int kTextAlertSince = 993;    // "Since"
+// The daily digest.
+inline constexpr int kTextDigest = 994;            // "Varnel digest"
+inline constexpr int kTextDigestOpen = 995;        // "Open alerts"
+// "Loggers not heard from for a day or more"
+inline constexpr int kTextDigestSilent = 996;
+inline constexpr int kTextDigestNone = 997;        // "none"
 
 }  // namespace varnel

@@ -320,6 +320,10 @@ constexpr TextEntry kTexts[] = {
     {991, "Alarm nicht gesendet"},
     {992, "Logger"},
     {993, "Seit"},
+    {994, "Varnel-Übersicht"},
+    {995, "Offene Alarme"},
+    {996, "Logger, die sich einen Tag oder länger nicht gemeldet haben"},
+    {997, "keine"},
 };
 
 }  // namespace

@@ -321,6 +321,10 @@ constexpr TextEntry kTexts[] = {
     {991, "Alert not sent"},
     {992, "Logger"},
     {993, "Since"},
+    {994, "Varnel digest"},
+    {995, "Open alerts"},
+    {996, "Loggers not heard from for a day or more"},
+    {997, "none"},
 };
 
 }  // namespace

@@ -320,6 +320,10 @@ constexpr TextEntry kTexts[] = {
     {991, "Alarm niet verzonden"},
     {992, "Logger"},
     {993, "Sinds"},
+    {994, "Varnel-overzicht"},
+    {995, "Openstaande alarmen"},
+    {996, "Loggers die een dag of langer niets lieten horen"},
+    {997, "geen"},
 };
 
 }  // namespace

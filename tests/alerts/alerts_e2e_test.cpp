@@ -1,5 +1,6 @@
 // Alerts from the collector as a process: told once when a condition begins, once when it
 // ends, never once per call, and remembered across a restart.
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QThread>
@@ -9,7 +10,9 @@
 #include <memory>
 
 #include "alerts/alert_book.h"
+#include "common/locations.h"
 #include "common/registry_store.h"
+#include "database/contact_store.h"
 #include "common/settings.h"
 #include "e2e_checks.h"
 #include "logic_fixture.h"
@@ -134,6 +137,60 @@ TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
   mails = Mails(2);
   ASSERT_EQ(mails.size(), 2u);
   EXPECT_EQ(mails[1].first, "Varnel, cleared: 40123 Pump station 4: battery low");
+}
+
+// A collector that keeps running, with no call coming: the logger that used to call every
+// day and stopped five days ago is reported overdue, and the day's digest (hour 0: due at
+// once) names it; a restart the same day sends no second digest.
+TEST_F(Alerts, ARunningCollectorReportsASilentLoggerAndSendsTheDigestOnce) {
+  {
+    ContactStore history(DefaultHistoryPath());
+    ASSERT_EQ(history.Open(), "");
+    const std::int64_t day = 86400, now = QDateTime::currentSecsSinceEpoch();
+    for (int d = 9; d >= 5; --d) {
+      ContactFigures c;
+      c.Time = now - d * day;
+      c.SerialNumber = 40999;
+      c.IdentityText = "Weir 2";
+      c.Battery = 80;
+      c.Result = ContactResult::Complete;
+      ASSERT_EQ(history.Add(c), "");
+    }
+  }
+  RegistryKey(QString::fromLatin1(kSettingsKey) + "Notify").WriteInt("DigestHour", 0);
+  // Runs until `mails` mails are there, then `seconds` more.
+  const auto runQuietly = [&](std::size_t mails, int seconds) {
+    SimProcess sim;  // a modem whose logger does not call within the test
+    EXPECT_TRUE(sim.Start({"--port", "1", "--modem", "--call-after", "3600"}, ports_.toStdString()));
+    testsupport::ChildProcess collect;
+    EXPECT_TRUE(collect.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
+                              {"--port", "1", "--data", (Root() + "/files").toStdString()},
+                              {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
+                               {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
+                               {"VARNEL_PORTS", ports_.toStdString()},
+                               {"VARNEL_TEST_ALERT_CHECK_MS", "300"}}));
+    Mails(mails);
+    QThread::msleep(static_cast<unsigned long>(seconds) * 1000);
+    EXPECT_EQ(collect.Stop(SIGTERM, 30000), 0) << collect.Output();
+    return collect.Output();
+  };
+  std::string out = runQuietly(2, 1);
+  EXPECT_EQ(FaultLines(out), "");
+  auto mails = Mails(2);
+  ASSERT_EQ(mails.size(), 2u);
+  EXPECT_EQ(mails[0].first, "Varnel alert: 40999 Weir 2: contact overdue") << mails[0].second;
+  EXPECT_NE(mails[0].second.find("usually every 1.0 days"), std::string::npos) << mails[0].second;
+  EXPECT_EQ(mails[1].first.rfind("Varnel digest: ", 0), 0u) << mails[1].first;
+  const std::string& digest = mails[1].second;
+  EXPECT_NE(digest.find("Open alerts (1):\n  40999 Weir 2: contact overdue"), std::string::npos)
+      << digest;
+  EXPECT_NE(digest.find("Loggers not heard from for a day or more (1):\n  40999 Weir 2: Since"),
+            std::string::npos) << digest;
+  EXPECT_EQ(Told(1), (std::vector<std::string>{"raised 40999/contact overdue 40999"}));
+
+  out = runQuietly(0, 3);
+  EXPECT_EQ(FaultLines(out), "");
+  EXPECT_EQ(Mails(0).size(), 2u);
 }
 
 }  // namespace
