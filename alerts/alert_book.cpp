@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include "common/locations.h"
+
 namespace varnel {
 
 namespace {
@@ -43,6 +45,18 @@ std::map<std::string, Alert> ReadOpenAlerts(const QString& path) {
     open[a.Key] = std::move(a);
   }
   return open;
+}
+
+std::map<std::uint32_t, std::vector<Alert>> OpenAlertsByLogger(const QString& path) {
+  std::map<std::uint32_t, std::vector<Alert>> byLogger;
+  for (auto& [key, alert] : ReadOpenAlerts(path)) {
+    if (alert.Serial != 0) byLogger[alert.Serial].push_back(std::move(alert));
+  }
+  return byLogger;
+}
+
+QString DefaultAlertBookPath() {
+  return QDir(UserDataFolder()).filePath(QStringLiteral("alerts.json"));
 }
 
 AlertBook::AlertBook(QString path) : path_(std::move(path)), open_(ReadOpenAlerts(path_)) {}

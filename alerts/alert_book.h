@@ -45,5 +45,10 @@ class AlertBook {
 
 // The open alerts of the book at `path`, for the views (read only).
 std::map<std::string, Alert> ReadOpenAlerts(const QString& path);
+// The same by logger (the collector's own alerts left out), each logger's by key.
+std::map<std::uint32_t, std::vector<Alert>> OpenAlertsByLogger(const QString& path);
+
+// Where the collector keeps its open alerts: alerts.json in the per-user data folder.
+QString DefaultAlertBookPath();
 
 }  // namespace varnel

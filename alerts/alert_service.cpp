@@ -62,10 +62,6 @@ std::string GB(double bytes) { return Fixed(bytes / 1e9, 1) + " GB"; }
 
 }  // namespace
 
-QString DefaultAlertBookPath() {
-  return QDir(UserDataFolder()).filePath(QStringLiteral("alerts.json"));
-}
-
 QString DefaultAlertMailKeepPath() {
   return QDir(UserDataFolder()).filePath(QStringLiteral("alerts-mail.json"));
 }

@@ -65,9 +65,8 @@ class AlertService : public ContactService {
   QString digestDayPath_;
 };
 
-// Where the collector keeps its open alerts: alerts.json in the per-user data folder; and
-// the alert mail not delivered when it last ended: alerts-mail.json beside it.
-QString DefaultAlertBookPath();
+// Where the collector keeps the alert mail not delivered when it last ended:
+// alerts-mail.json beside the book.
 QString DefaultAlertMailKeepPath();
 
 }  // namespace varnel

@@ -50,6 +50,13 @@ std::string CsvField(const std::string& s) {
 
 using Row = std::vector<Cell>;
 
+// A list of names: "a; b" in the table, an array in JSON.
+Cell Names(const std::vector<std::string>& names) {
+  QJsonArray a;
+  for (const std::string& n : names) a.append(QString::fromStdString(n));
+  return {names.empty() ? std::string("-") : Joined(names, "; "), a};
+}
+
 // The width of a UTF-8 text in characters (an identity text may hold "ü").
 std::size_t Width(const std::string& s) {
   return static_cast<std::size_t>(
@@ -108,15 +115,11 @@ std::string JsonText(const QJsonValue& v) {
 const std::vector<std::string> kLoggerHeader = {
     "serial",         "identity",        "contacts",   "last_contact",    "days_since",
     "battery",        "battery_per_day", "clock_s",    "drift_s_per_day", "ring_use",
-    "last_result",    "warnings"};
+    "last_result",    "warnings",        "alerts"};
 
-Row LoggerRow(const LoggerSummary& s) {
-  std::vector<std::string> names;
-  QJsonArray warnings;
-  for (HistoryWarning w : s.Warnings) {
-    names.push_back(HistoryWarningName(w));
-    warnings.append(QString::fromLatin1(HistoryWarningName(w)));
-  }
+Row LoggerRow(const LoggerSummary& s, const LoggerAlerts& alerts) {
+  std::vector<std::string> warnings;
+  for (HistoryWarning w : s.Warnings) warnings.push_back(HistoryWarningName(w));
   return {Int(s.SerialNumber),
           Str(s.IdentityText),
           Int(s.Contacts),
@@ -128,7 +131,9 @@ Row LoggerRow(const LoggerSummary& s) {
           OptNum(s.DriftPerDay, 1),
           OptNum(s.RingUse, 1, 100.0),
           Str(ContactResultName(s.LastResult)),
-          {names.empty() ? std::string("-") : Joined(names, "; "), warnings}};
+          Names(warnings),
+          Names(alerts.count(s.SerialNumber) ? alerts.at(s.SerialNumber)
+                                             : std::vector<std::string>{})};
 }
 
 const std::vector<std::string> kContactHeader = {
@@ -172,9 +177,10 @@ std::string LocalTimeText(std::int64_t t) {
   return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
 }
 
-std::string LoggersReport(const std::vector<LoggerSummary>& loggers, ReportFormat format) {
+std::string LoggersReport(const std::vector<LoggerSummary>& loggers, ReportFormat format,
+                          const LoggerAlerts& alerts) {
   std::vector<Row> rows;
-  for (const LoggerSummary& s : loggers) rows.push_back(LoggerRow(s));
+  for (const LoggerSummary& s : loggers) rows.push_back(LoggerRow(s, alerts));
   if (format != ReportFormat::Json) return Render(kLoggerHeader, rows, format);
   QJsonArray a;
   for (const Row& r : rows) a.append(Object(kLoggerHeader, r));
@@ -194,12 +200,13 @@ std::string ContactsReport(const std::vector<ContactFigures>& contacts,
 }
 
 bool WriteContactsReport(const ContactWalk& walk, const LoggerSummary& summary,
-                         ReportFormat format, const std::function<void(const std::string&)>& write) {
+                         ReportFormat format, const std::function<void(const std::string&)>& write,
+                         const LoggerAlerts& alerts) {
   if (format == ReportFormat::Json) {
     // The envelope as a whole document with no contacts, the contacts streamed into it:
     // the same text as the document with them all, without holding them all.
     QJsonObject envelope;
-    envelope.insert(QStringLiteral("summary"), Object(kLoggerHeader, LoggerRow(summary)));
+    envelope.insert(QStringLiteral("summary"), Object(kLoggerHeader, LoggerRow(summary, alerts)));
     envelope.insert(QStringLiteral("contacts"), QJsonArray());
     const std::string text = JsonText(envelope);
     const std::string open = "\"contacts\": [\n";
@@ -254,7 +261,7 @@ bool WriteContactsReport(const ContactWalk& walk, const LoggerSummary& summary,
     }
     write(piece);
   }) && ok;
-  write("\n" + Render(kLoggerHeader, {LoggerRow(summary)}, format));
+  write("\n" + Render(kLoggerHeader, {LoggerRow(summary, alerts)}, format));
   return ok;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,12 @@ namespace varnel {
 
 enum class ReportFormat { Table, Csv, Json };
 
-// One line per logger.
-std::string LoggersReport(const std::vector<LoggerSummary>& loggers, ReportFormat format);
+// The alerts open for each logger ("battery low", "call"), by serial number.
+using LoggerAlerts = std::map<std::uint32_t, std::vector<std::string>>;
+
+// One line per logger; its open alerts in the last column.
+std::string LoggersReport(const std::vector<LoggerSummary>& loggers, ReportFormat format,
+                          const LoggerAlerts& alerts = {});
 // Every contact of one logger, oldest first, and its summary (table and JSON).
 std::string ContactsReport(const std::vector<ContactFigures>& contacts,
                            const LoggerSummary& summary, ReportFormat format);
@@ -27,7 +32,8 @@ using ContactWalk = std::function<bool(const ContactPageVisitor&)>;
 // contacts never has them all in memory; the table walks them twice (its column widths
 // first). False when a walk failed (what was written so far stays written).
 bool WriteContactsReport(const ContactWalk& walk, const LoggerSummary& summary,
-                         ReportFormat format, const std::function<void(const std::string&)>& write);
+                         ReportFormat format, const std::function<void(const std::string&)>& write,
+                         const LoggerAlerts& alerts = {});
 
 // "2026-12-09 04:15:00" in local time.
 std::string LocalTimeText(std::int64_t secondsSince1970);

@@ -36,7 +36,7 @@ QString ContactTimeText(std::int64_t t) {
 }
 
 enum Column { kSerial, kIdentity, kLast, kDays, kBattery, kBatteryTrend, kClock, kDrift, kRing,
-              kResult, kContacts, kWarnings, kColumns };
+              kResult, kContacts, kWarnings, kAlerts, kColumns };
 
 }  // namespace
 
@@ -55,7 +55,8 @@ LoggersView::LoggersView(QString historyPath, QWidget* parent)
       {Text(kTextColumnSerial), Text(kTextColumnIdentity), Text(kTextColumnLastContact),
        Text(kTextColumnDaysSince), Text(kTextColumnBattery), Text(kTextColumnBatteryPerDay),
        Text(kTextColumnClock), Text(kTextColumnClockPerDay), Text(kTextColumnRingUse),
-       Text(kTextColumnLastResult), Text(kTextColumnContacts), Text(kTextColumnWarnings)});
+       Text(kTextColumnLastResult), Text(kTextColumnContacts), Text(kTextColumnWarnings),
+       Text(kTextDigestOpen)});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->setVisible(false);
@@ -89,6 +90,7 @@ void LoggersView::Refresh() {
         if (store && r.Error.empty()) {
           r.Loggers = SummarizeStoredHistory(*store, std::nullopt, now, limits, &r.Error);
         }
+        r.Alerts = OpenAlertsByLogger(DefaultAlertBookPath());
         return r;
       },
       [this, generation](Reading r) { Show(std::move(r), generation); });
@@ -98,6 +100,7 @@ void LoggersView::Show(Reading reading, int generation) {
   if (generation != generation_) return;
   loading_ = false;
   loggers_ = std::move(reading.Loggers);
+  alerts_ = std::move(reading.Alerts);
   const std::string& error = reading.Error;
   table_->setRowCount(static_cast<int>(loggers_.size()));
   const QColor warnBack(0xff, 0xe0, 0xd8), warnText(0xb0, 0x10, 0x10);
@@ -105,6 +108,10 @@ void LoggersView::Show(Reading reading, int generation) {
     const LoggerSummary& s = loggers_[static_cast<std::size_t>(r)];
     QStringList warnings;
     for (HistoryWarning w : s.Warnings) warnings << Text(HistoryWarningTextId(w));
+    QStringList alerts;
+    if (const auto open = alerts_.find(s.SerialNumber); open != alerts_.end()) {
+      for (const Alert& a : open->second) alerts << QString::fromStdString(a.What);
+    }
     const QString cells[kColumns] = {
         QString::number(s.SerialNumber),
         QString::fromStdString(s.IdentityText),
@@ -118,15 +125,16 @@ void LoggersView::Show(Reading reading, int generation) {
         Text(ContactResultTextId(s.LastResult)),
         QString::number(s.Contacts),
         warnings.join(QStringLiteral("; ")),
+        alerts.join(QStringLiteral("; ")),
     };
     for (int c = 0; c < kColumns; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
-      if (c != kIdentity && c != kLast && c != kResult && c != kWarnings) {
+      if (c != kIdentity && c != kLast && c != kResult && c != kWarnings && c != kAlerts) {
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       }
-      if (!s.Warnings.empty()) {
+      if (!s.Warnings.empty() || !alerts.isEmpty()) {
         item->setBackground(warnBack);
-        if (c == kWarnings) item->setForeground(warnText);
+        if (c == kWarnings || c == kAlerts) item->setForeground(warnText);
       }
       table_->setItem(r, c, item);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/background_work.h"
+#include "alerts/alert_book.h"
 #include "history/logger_summary.h"
 
 QT_BEGIN_NAMESPACE
@@ -44,6 +45,7 @@ class LoggersView : public QWidget {
  private:
   struct Reading {
     std::vector<LoggerSummary> Loggers;
+    std::map<std::uint32_t, std::vector<Alert>> Alerts;  // open at this PC's collector
     std::string Error;
   };
   void Show(Reading reading, int generation);
@@ -53,6 +55,7 @@ class LoggersView : public QWidget {
   bool loading_ = false;
   int generation_ = 0;
   std::vector<LoggerSummary> loggers_;
+  std::map<std::uint32_t, std::vector<Alert>> alerts_;
   QTableWidget* table_ = nullptr;
   QLabel* status_ = nullptr;
   QPushButton* refresh_ = nullptr;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "alerts/alert_book.h"
 #include "common/locations.h"
 #include "common/thread_end_safety.h"
 #include "database/contact_store.h"
@@ -23,6 +24,7 @@ constexpr const char* kUsage =
     "  without SERIAL  one line per logger: last contact, days since, battery and its trend\n"
     "                  (%/day), clock offset (s) and drift (s/day), ring use (%), last\n"
     "                  result, warnings\n"
+    "                  and the alerts open at this PC's collector\n"
     "  SERIAL          every contact of that logger, then its line\n"
     "  --csv, --json   machine-readable output instead of the aligned table\n"
     "  --file HISTORY  another history file (default: history.sqlite in the per-user data\n"
@@ -90,8 +92,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "varnel-history: %s\n", error.c_str());
     return 1;
   }
+  // The alerts this PC's collector has open ("battery low", "call"), from its alert book.
+  LoggerAlerts alerts;
+  for (const auto& [logger, open] : OpenAlertsByLogger(DefaultAlertBookPath())) {
+    for (const Alert& a : open) alerts[logger].push_back(a.Key.substr(a.Key.find('/') + 1));
+  }
   if (!serial) {
-    std::fputs(LoggersReport(loggers, format).c_str(), stdout);
+    std::fputs(LoggersReport(loggers, format, alerts).c_str(), stdout);
     return 0;
   }
   if (loggers.empty()) {
@@ -109,7 +116,8 @@ int main(int argc, char** argv) {
     }
   };
   const bool ok = WriteContactsReport(walk, loggers.front(), format,
-                                      [](const std::string& piece) { std::fputs(piece.c_str(), stdout); });
+                                      [](const std::string& piece) { std::fputs(piece.c_str(), stdout); },
+                                      alerts);
   if (!ok) {
     std::fprintf(stderr, "varnel-history: %s\n", error.c_str());
     return 1;

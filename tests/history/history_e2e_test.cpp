@@ -21,6 +21,7 @@
 
 #include <functional>
 
+#include "alerts/alert_book.h"
 #include "app/facade_link.h"
 #include "common/locale_text.h"
 #include "common/registry_store.h"
@@ -208,6 +209,13 @@ TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
   EXPECT_EQ(lines[1].indexOf(QRegularExpression("\\d{4}-\\d\\d-\\d\\d ")),
             lines[0].indexOf("last_contact"))
       << table;  // the columns stay aligned behind the "ü"
+  // An alert the collector of this PC has open for the logger is marked in both.
+  Alert open;
+  open.Key = "40123/battery low";
+  open.Serial = 40123;
+  open.What = "Battery low";
+  ASSERT_TRUE(AlertBook(DefaultAlertBookPath()).Raise(open));
+  EXPECT_EQ(HistoryJson({})[0]["alerts"].toArray(), QJsonArray{"battery low"});
   // The Loggers window as the menu opens it over a main window in the screen's corner: the
   // whole window on that screen, the time of contact written as the other windows write
   // times, and Escape closes it.
@@ -220,9 +228,11 @@ TEST_F(History, ADirectReadoutIsRecordedAndItsThreeChannelFileShownAndPlotted) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !loggers.Loading(); }, 20000));
   ASSERT_EQ(loggers.Table()->rowCount(), 1) << loggers.ErrorText().toStdString();
   EXPECT_EQ(loggers.Table()->item(0, 1)->text().toStdString(), text.toStdString());
-  const QDateTime last = QDateTime::fromSecsSinceEpoch(loggers.Loggers()[0].LastContact);
+  const int last = loggers.Table()->columnCount() - 1;
+  EXPECT_EQ(loggers.Table()->item(0, last)->text().toStdString(), "Battery low");
+  const QDateTime lastContact = QDateTime::fromSecsSinceEpoch(loggers.Loggers()[0].LastContact);
   EXPECT_EQ(loggers.Table()->item(0, 2)->text().toStdString(),
-            DateTimeText(last.date(), last.time()).toStdString());
+            DateTimeText(lastContact.date(), lastContact.time()).toStdString());
   EXPECT_TRUE(screen.contains(loggers.frameGeometry()));
   QTest::keyClick(loggers.Table(), Qt::Key_Escape);
   EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
