@@ -78,10 +78,33 @@ AlertChannels::AlertChannels(AlertSettings settings, std::function<std::string(i
       text_(std::move(text)),
       log_(std::move(log)),
       mailKeep_(std::move(mailKeep)) {
-  if (!settings_.MailSet()) return;
+  StartMail(ReadKeptMail(mailKeep_));
+}
+
+void AlertChannels::Reset(AlertSettings settings) {
+  std::vector<notify::MailMessage> pending;
+  if (mail_) {
+    mail_->Stop();
+    pending = mail_->Pending();
+    mail_.reset();
+  }
+  settings_ = std::move(settings);
+  mailProblem_.clear();
+  StartMail(std::move(pending));
+}
+
+void AlertChannels::StartMail(std::vector<notify::MailMessage> waiting) {
+  if (settings_.MailSet()) mailProblem_ = notify::CheckMailSettings(MailTo());
+  if (!settings_.MailSet() || !mailProblem_.empty()) {
+    // Mail that was on its way waits for settings it can go out with.
+    if (!waiting.empty() && !mailKeep_.isEmpty()) {
+      auto kept = ReadKeptMail(mailKeep_);
+      kept.insert(kept.end(), waiting.begin(), waiting.end());
+      KeepMail(mailKeep_, kept);
+    }
+    return;
+  }
   const notify::MailSettings to = MailTo();
-  mailProblem_ = notify::CheckMailSettings(to);
-  if (!mailProblem_.empty()) return;
   // The queue reports on its own thread; the lines reach the log on this one.
   QPointer<QCoreApplication> app = QCoreApplication::instance();
   auto toLog = log_;
@@ -95,7 +118,7 @@ AlertChannels::AlertChannels(AlertSettings settings, std::function<std::string(i
     QMetaObject::invokeMethod(
         app, [toLog, texts, why] { toLog(texts(kTextAlertNotSent) + why); }, Qt::QueuedConnection);
   });
-  for (notify::MailMessage& m : ReadKeptMail(mailKeep_)) mail_->Add(std::move(m));
+  for (notify::MailMessage& m : waiting) mail_->Add(std::move(m));
   if (!mailKeep_.isEmpty()) QFile::remove(mailKeep_);
 }
 
@@ -285,6 +308,16 @@ std::string AlertChannels::RunCommand(const Alert& alert, bool cleared, bool wai
   if (p.exitStatus() != QProcess::NormalExit) return p.program().toStdString() + ": crashed";
   return p.exitCode() == 0 ? std::string()
                            : p.program().toStdString() + ": exit " + std::to_string(p.exitCode());
+}
+
+std::vector<std::string> SendTestAlert(const AlertSettings& settings,
+                                       const std::function<std::string(int)>& text) {
+  AlertChannels channels(settings, text, [](const std::string&) {});
+  Alert test;
+  test.Key = "collector/test";
+  test.What = text(kTextAlertTest);
+  test.Since = QDateTime::currentSecsSinceEpoch();
+  return channels.SendAndWait(test);
 }
 
 }  // namespace varnel

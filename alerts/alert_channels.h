@@ -10,6 +10,7 @@
 
 namespace varnel::notify {
 class MailQueue;
+struct MailMessage;
 struct MailSettings;
 }  // namespace varnel::notify
 
@@ -33,6 +34,9 @@ class AlertChannels {
   AlertChannels(AlertSettings settings, std::function<std::string(int)> text,
                 std::function<void(const std::string&)> log, QString mailKeep = {});
   ~AlertChannels();
+
+  // New settings from the configuration dialog: mail on its way goes out with them.
+  void Reset(AlertSettings settings);
 
   AlertText Compose(const Alert& alert, bool cleared) const;
   // Hands the alert to every channel that is set.
@@ -58,6 +62,7 @@ class AlertChannels {
  private:
   std::string ToSystemLog(const Alert& alert, bool cleared, const AlertText& text);
   notify::MailSettings MailTo() const;
+  void StartMail(std::vector<notify::MailMessage> waiting);
   std::string RunCommand(const Alert& alert, bool cleared, bool wait);
 
   AlertSettings settings_;
@@ -67,5 +72,10 @@ class AlertChannels {
   std::string mailProblem_;  // settings that cannot be used: said once
   std::unique_ptr<notify::MailQueue> mail_;
 };
+
+// A test alert through every channel of `settings`, each waited for; what each did, as
+// SendAndWait says it. What an operator tries after setting up the alerts.
+std::vector<std::string> SendTestAlert(const AlertSettings& settings,
+                                       const std::function<std::string(int)>& text);
 
 }  // namespace varnel

@@ -20,4 +20,16 @@ AlertSettings ReadAlertSettings() {
   return s;
 }
 
+void WriteAlertSettings(const AlertSettings& s) {
+  RegistryKey key(QString::fromLatin1(kSettingsKey) + QStringLiteral("Notify"));
+  key.WriteString(QStringLiteral("Mail"), s.Mail);
+  key.WriteString(QStringLiteral("From"), s.From);
+  key.WriteString(QStringLiteral("To"), s.To);
+  key.WriteString(QStringLiteral("MailCaFile"), s.MailCaFile);
+  key.WriteString(QStringLiteral("MailNetrc"), s.MailNetrc);
+  key.WriteString(QStringLiteral("Command"), s.Command);
+  key.WriteFlag(QStringLiteral("SystemLog"), s.SystemLog);
+  key.WriteInt(QStringLiteral("DigestHour"), s.DigestHour >= 0 && s.DigestHour <= 23 ? s.DigestHour : -1);
+}
+
 }  // namespace varnel

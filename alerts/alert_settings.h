@@ -20,5 +20,7 @@ struct AlertSettings {
 };
 
 AlertSettings ReadAlertSettings();
+// Stores them (the configuration dialog's page); a digest hour outside 0..23 is stored as -1.
+void WriteAlertSettings(const AlertSettings& settings);
 
 }  // namespace varnel

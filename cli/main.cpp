@@ -32,13 +32,8 @@ int NotifyTest(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Varnel"));
   const int base = ReadStoredSettings().Language;
   const auto text = [base](int id) { return LoadText(id, base); };
-  AlertChannels channels(ReadAlertSettings(), text, [](const std::string&) {});
-  Alert test;
-  test.Key = "collector/test";
-  test.What = text(kTextAlertTest);
-  test.Since = QDateTime::currentSecsSinceEpoch();
   bool failed = false;
-  for (const std::string& line : channels.SendAndWait(test)) {
+  for (const std::string& line : SendTestAlert(ReadAlertSettings(), text)) {
     std::printf("%s\n", line.c_str());
     failed = failed || line.rfind("failed", 0) == 0;
   }

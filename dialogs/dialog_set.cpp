@@ -1,6 +1,8 @@
 #include "dialogs/dialog_set.h"
 
+#include "alerts/alert_settings.h"
 #include "app/main_logic.h"
+#include "dialogs/alerts_page.h"
 #include "common/database_setting.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_add_dev.h"
@@ -33,7 +35,10 @@ DialogSet::DialogSet(QWidget* owner, MainLogic& logic) : logic_(logic) {
 
 DialogSet::~DialogSet() = default;
 
-void DialogSet::ShowConfigForm() { varnel::ShowConfigForm(logic_, *config_); }
+void DialogSet::ShowConfigForm() {
+  config_->TabSheet3->OnTest = OnTestAlert;
+  varnel::ShowConfigForm(logic_, *config_, OnAlertSettings);
+}
 
 void DialogSet::ShowLoggerConfig() { loggerConfig_->exec(); }
 
@@ -43,13 +48,18 @@ void DialogSet::ShowWarning(const QString& text) {
   message_->ShowMessageBox(text, Tx(kTextMessageTitle), mkOk, MessageIcon::Warning);
 }
 
-bool ShowConfigForm(MainLogic& logic, TFormConfig& form) {
+bool ShowConfigForm(MainLogic& logic, TFormConfig& form,
+                    const std::function<void(const AlertSettings&)>& alertsChanged) {
   form.SetValues(logic.ConfigFormInput());
   form.SetDatabaseUrl(ReadDatabaseUrlSetting());
+  form.TabSheet3->SetValues(ReadAlertSettings());
   form.exec();
   if (!form.Accepted) return false;
   logic.ApplyConfigForm(form.Values());
   WriteDatabaseUrlSetting(form.DatabaseUrl());
+  const AlertSettings alerts = form.TabSheet3->Values();
+  WriteAlertSettings(alerts);
+  if (alertsChanged) alertsChanged(alerts);
   return true;
 }
 

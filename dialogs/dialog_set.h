@@ -1,6 +1,11 @@
 #pragma once
 #include <QString>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "alerts/alert_settings.h"
 
 class QWidget;
 
@@ -34,6 +39,11 @@ class DialogSet {
   // The warning that refuses the close while the program runs.
   void ShowWarning(const QString& text);
 
+  // The alerts page's "Send a test alert" (run on a thread of its own; not set: no button),
+  // and what applies stored alert settings at once.
+  std::function<std::vector<std::string>(const AlertSettings&)> OnTestAlert;
+  std::function<void(const AlertSettings&)> OnAlertSettings;
+
   TFormConfig& FormConfig() { return *config_; }
   TFormLoggerConfig& FormLoggerConfig() { return *loggerConfig_; }
   TFormDir& FormDir() { return *dir_; }
@@ -52,7 +62,9 @@ class DialogSet {
 };
 
 // Fills the configuration dialog from the logic, shows it modally, and hands the values back
-// to the logic when it was left with OK. True when it was.
-bool ShowConfigForm(MainLogic& logic, TFormConfig& form);
+// to the logic when it was left with OK (the alert settings are stored and handed to
+// `alertsChanged`). True when it was.
+bool ShowConfigForm(MainLogic& logic, TFormConfig& form,
+                    const std::function<void(const AlertSettings&)>& alertsChanged = {});
 
 }  // namespace varnel

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "dialogs/alerts_page.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/form_dir.h"
 #include "lang/text_ids.h"
@@ -30,6 +31,8 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   TabSheet2 = named(new QWidget, "TabSheet2");
   PageControl1->addTab(TabSheet1, QString());
   PageControl1->addTab(TabSheet2, QString());
+  TabSheet3 = named(new AlertsPage, "TabSheet3");
+  PageControl1->addTab(TabSheet3, QString());
 
   // Page General
   LbLanguage = named(new QLabel(TabSheet1), "LbLanguage");
@@ -155,6 +158,8 @@ void TFormConfig::ApplyLanguage() {
   setWindowTitle(Tx(kTextConfigTitle));
   PageControl1->setTabText(0, Tx(kTextConfigGeneral));
   PageControl1->setTabText(1, Tx(kTextConfigModem));
+  PageControl1->setTabText(2, Tx(kTextAlertsPage));
+  TabSheet3->ApplyLanguage();
   LbLanguage->setText(Tx(kTextLanguage));
   ChBAutoPort->setText(Tx(kTextAutodetectPorts));
   LbChange->setText(KeepMarksWithWord(Tx(kTextRestartHint)));

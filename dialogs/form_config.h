@@ -20,6 +20,7 @@ class QWidget;
 // it before showing it and takes the values back after OK.
 namespace varnel {
 
+class AlertsPage;
 class TFormDir;
 
 class TFormConfig : public QDialog {
@@ -46,6 +47,7 @@ class TFormConfig : public QDialog {
   QTabWidget* PageControl1;
   QWidget* TabSheet1;
   QWidget* TabSheet2;
+  AlertsPage* TabSheet3;
   QLabel* LbLanguage;
   QComboBox* CbLanguage;
   QLabel* LbChange;

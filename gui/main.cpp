@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QMenu>
 
+#include "alerts/alert_channels.h"
 #include "app/program_parts.h"
 #include "common/thread_end_safety.h"
 #include "dialogs/dialog_set.h"
@@ -16,6 +17,7 @@
 #include "gui/ui_font.h"
 #include "database/database_url.h"
 #include "history/history_windows.h"
+#include "lang/lang.h"
 #include "lang/text_ids.h"
 
 int main(int argc, char** argv) {
@@ -48,6 +50,11 @@ int main(int argc, char** argv) {
     QObject::connect(action, &QAction::triggered, &frmMain, show);
     action->setEnabled(true);
   };
+  dialogs.OnTestAlert = [](const AlertSettings& settings) {
+    const int base = LanguageBase();
+    return SendTestAlert(settings, [base](int id) { return LoadText(id, base); });
+  };
+  dialogs.OnAlertSettings = [&parts](const AlertSettings& settings) { parts.Alerts().Reset(settings); };
   wire(Control::muConfig, [&dialogs] { dialogs.ShowConfigForm(); });
   wire(Control::muLoggerConfig, [&dialogs] { dialogs.ShowLoggerConfig(); });
   wire(Control::muShowLogfile, [&dialogs] { dialogs.ShowLogFile(); });

@@ -380,6 +380,19 @@ inline constexpr int kTextAlertTest = 990;
 inline constexpr int kTextAlertNotSent = 991;  // "Alert not sent"
 inline constexpr int kTextAlertLogger = 992;   // "Logger"
 inline constexpr int kTextAlertSince = 993;    // "Since"
+// The configuration dialog's page for the alerts.
+inline constexpr int kTextAlertsPage = 926;        // "&Alerts"
+// "Mail server"
+inline constexpr int kTextAlertsMailServer = 927;
+inline constexpr int kTextAlertsFrom = 928;        // "From"
+inline constexpr int kTextAlertsTo = 929;          // "To"
+// "The mail login comes from the netrc file of the user running Varnel, never from here."
+inline constexpr int kTextAlertsPassword = 930;
+inline constexpr int kTextAlertsCommand = 931;     // "Command"
+inline constexpr int kTextAlertsSystemLog = 932;   // "Write alerts into the system's log"
+inline constexpr int kTextAlertsDigest = 933;      // "Daily digest from"
+inline constexpr int kTextAlertsSendTest = 934;    // "Send a test alert"
+inline constexpr int kTextAlertsTesting = 935;     // "Sending a test alert ..."
 // The daily digest.
 inline constexpr int kTextDigest = 994;            // "Varnel digest"
 inline constexpr int kTextDigestOpen = 995;        // "Open alerts"

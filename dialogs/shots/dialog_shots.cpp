@@ -17,6 +17,7 @@
 #include "app/registered_device_store.h"
 #include "common/registry_store.h"
 #include "common/settings.h"
+#include "dialogs/alerts_page.h"
 #include "dialogs/dialog_set.h"
 #include "dialogs/float_edit.h"
 #include "dialogs/form_add_dev.h"
@@ -126,6 +127,20 @@ int main(int argc, char** argv) {
         tx(kTextOptionsTitle), mkOk);
   });
   ok &= Shoot(name("configuration_general"), [&] { dialogs.ShowConfigForm(); });
+  // The alerts page in every language (its labels are the longest in German), filled in and
+  // with a test's outcome, as an operator sees it after "Send a test alert".
+  dialogs.OnTestAlert = [](const varnel::AlertSettings&) { return std::vector<std::string>{}; };
+  ok &= Shoot(name("configuration_alerts"), [&] { dialogs.ShowConfigForm(); }, [](QDialog* d) {
+    auto* form = static_cast<varnel::TFormConfig*>(d);
+    form->PageControl1->setCurrentWidget(form->TabSheet3);
+    varnel::AlertsPage& page = *form->TabSheet3;
+    page.EdMail->setText(QStringLiteral("smtp://mail.example.org:587"));
+    page.EdTo->setText(QStringLiteral("ops@example.org, duty@example.org"));
+    page.EdCommand->setText(QStringLiteral("/usr/local/bin/page-duty"));
+    page.CbDigest->setCurrentIndex(8);
+    page.LbTestResult->setText(QStringLiteral(
+        "system log: written\ncommand: exit 0\nmail: sent to ops@example.org, duty@example.org"));
+  });
   if (language == varnel::kEnglishBase) {
     ok &= Shoot(name("configuration_modem"), [&] { dialogs.ShowConfigForm(); },
                 [](QDialog* d) { static_cast<varnel::TFormConfig*>(d)->PageControl1->setCurrentIndex(1); });

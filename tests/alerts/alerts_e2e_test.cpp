@@ -193,5 +193,22 @@ TEST_F(Alerts, ARunningCollectorReportsASilentLoggerAndSendsTheDigestOnce) {
   EXPECT_EQ(Mails(0).size(), 2u);
 }
 
+// What an operator runs after setting up the alerts (and what the configuration dialog's
+// button does): one test alert through each channel, each waited for and reported.
+TEST_F(Alerts, NotifyTestSendsThroughEveryChannelAndSaysWhatEachDid) {
+  testsupport::ChildProcess test;
+  ASSERT_TRUE(test.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
+                         {"--notify-test"},
+                         {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
+                          {"XDG_DATA_HOME", (Root() + "/data").toStdString()}}));
+  EXPECT_EQ(test.Wait(60000), 0) << test.Output();
+  EXPECT_EQ(test.Output(), "system log: off ([Notify] SystemLog=0)\ncommand: exit 0\n"
+                           "mail: sent to ops@example.org, duty@example.org\n");
+  EXPECT_EQ(Told(1), (std::vector<std::string>{"raised collector/test 0"}));
+  const auto mails = Mails(1);
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_NE(mails[0].first.find("Test alert"), std::string::npos) << mails[0].first;
+}
+
 }  // namespace
 }  // namespace varnel

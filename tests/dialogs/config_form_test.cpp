@@ -13,6 +13,8 @@
 #include "common/registry_store.h"
 #include "common/settings.h"
 #include "dialog_test_support.h"
+#include "alerts/alert_settings.h"
+#include "dialogs/alerts_page.h"
 #include "dialogs/dialog_set.h"
 #include "dialogs/form_config.h"
 #include "dialogs/form_dir.h"
@@ -39,6 +41,7 @@ class ConfigForm : public QObject {
   void enterConfirmsEscapeCancels();
   void aChosenLanguageIsStoredButNotShownUntilTheNextStart();
   void theFolderChooserTakesOverOnlyAConfirmedFolder();
+  void theAlertsPageSendsATestAndStoresWhatItShows();
 
  private:
   void MakeLogic();
@@ -178,6 +181,56 @@ void ConfigForm::theFolderChooserTakesOverOnlyAConfirmedFolder() {
     QTest::mouseClick(d.btnIDC, Qt::LeftButton);
   }));
   QCOMPARE(QString::fromStdString(logic_->DataFolder()), QDir::toNativeSeparators(data + "/sub"));
+}
+
+// The alerts page: a test with what the page shows (not yet stored) runs off the window's
+// thread and its outcome is shown; OK stores the page and hands it on at once, Cancel
+// neither; what the page does not show (the CA file) is kept.
+void ConfigForm::theAlertsPageSendsATestAndStoresWhatItShows() {
+  {
+    RegistryKey notify(QString::fromLatin1(kSettingsKey) + "Notify");
+    notify.WriteString("Mail", "smtp://mail.example.org:587");
+    notify.WriteString("MailCaFile", "/etc/site-ca.pem");
+    notify.WriteInt("DigestHour", 7);
+  }
+  MakeLogic();
+  std::vector<AlertSettings> tested, applied;
+  dialogs_->OnTestAlert = [&tested](const AlertSettings& s) {
+    tested.push_back(s);  // on the page's worker thread; read after it reported
+    return std::vector<std::string>{"system log: written", "failed: mail: no answer"};
+  };
+  dialogs_->OnAlertSettings = [&applied](const AlertSettings& s) { applied.push_back(s); };
+  QVERIFY(Show([](TFormConfig& d) {
+    d.PageControl1->setCurrentWidget(d.TabSheet3);
+    AlertsPage& page = *d.TabSheet3;
+    QCOMPARE(page.EdMail->text(), QStringLiteral("smtp://mail.example.org:587"));
+    QCOMPARE(page.CbDigest->currentText(), QStringLiteral("07:00"));
+    QVERIFY(page.btnTest->isVisible());
+    page.EdTo->setText(QStringLiteral(" ops@example.org "));
+    page.CbDigest->setCurrentIndex(0);  // none
+    QTest::mouseClick(page.btnTest, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return !page.Testing(); }, 5000));
+    QCOMPARE(page.LbTestResult->text(),
+             QStringLiteral("system log: written\nfailed: mail: no answer"));
+  }));
+  QCOMPARE(tested.size(), std::size_t{1});
+  QCOMPARE(tested[0].To, QStringLiteral("ops@example.org"));
+  QCOMPARE(tested[0].DigestHour, -1);  // as the page shows it, not as stored
+  QCOMPARE(applied.size(), std::size_t{1});
+  const AlertSettings stored = ReadAlertSettings();
+  QCOMPARE(stored.To, QStringLiteral("ops@example.org"));
+  QCOMPARE(stored.DigestHour, -1);
+  QCOMPARE(stored.MailCaFile, QStringLiteral("/etc/site-ca.pem"));
+  QCOMPARE(applied[0].To, stored.To);
+
+  // Cancel: nothing stored, nothing applied.
+  WhenModal<TFormConfig>([](TFormConfig* d) {
+    d->TabSheet3->EdTo->setText(QStringLiteral("nobody@example.org"));
+    QTest::mouseClick(d->Button2, Qt::LeftButton);
+  });
+  dialogs_->ShowConfigForm();
+  QCOMPARE(ReadAlertSettings().To, QStringLiteral("ops@example.org"));
+  QCOMPARE(applied.size(), std::size_t{1});
 }
 
 }  // namespace varnel
