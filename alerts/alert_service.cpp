@@ -11,6 +11,7 @@
 
 #include "common/locations.h"
 #include "database/contact_store.h"
+#include "files/native_path.h"
 #include "history/history_summary.h"
 #include "lang/text_ids.h"
 
@@ -67,13 +68,15 @@ QString DefaultAlertMailKeepPath() {
 }
 
 AlertService::AlertService(AlertChannels& channels, QString bookPath, ContactStore* history,
-                           HistoryThresholds limits, std::function<std::string(int)> text)
+                           HistoryThresholds limits, std::function<std::string(int)> text,
+                           std::map<std::uint32_t, LoggerLimits> pressure)
     : channels_(channels),
       book_(bookPath),
       history_(history),
       limits_(limits),
       text_(std::move(text)),
-      digestDayPath_(bookPath + QStringLiteral(".digest")) {}
+      digestDayPath_(bookPath + QStringLiteral(".digest")),
+      pressure_(std::move(pressure)) {}
 
 void AlertService::Set(Alert alert, bool active) {
   if (active) {
@@ -95,6 +98,7 @@ std::string AlertService::ContactEnded(const ContactFigures& c) {
     call.Details = c.Files.empty() ? "" : "files: " + std::to_string(c.Files.size());
     Set(call, Failed(c.Result));
     CheckLoggers(c.SerialNumber, now);
+    if (!c.Files.empty()) CheckPressure(c);
   }
   // The data folder: told as the collector's own trouble, cleared by a call whose files went
   // where they belong.
@@ -108,6 +112,47 @@ std::string AlertService::ContactEnded(const ContactFigures& c) {
     Set(fallback, false);
   }
   return book_.LastError();
+}
+
+void AlertService::CheckPressure(const ContactFigures& c) {
+  // Found in the contact's files: the first breach of each channel and side, with the
+  // extreme over all of them. A logger without limits clears what an earlier limit raised.
+  std::map<std::string, LimitBreach> found;
+  const auto limits = pressure_.find(c.SerialNumber);
+  if (limits != pressure_.end()) {
+    for (const std::string& path : c.Files) {
+      IdcFile file;
+      try {
+        file = ReadIdcFile(PathFromUtf8(path));
+      } catch (const std::exception&) {
+        continue;  // a file that cannot be read says so in the log of its own writing
+      }
+      for (const LimitBreach& b : CheckPressureLimits(file, limits->second)) {
+        const std::string key = "P" + std::to_string(b.Channel + 1) + (b.Below ? " low" : " high");
+        const auto it = found.find(key);
+        if (it == found.end()) {
+          found.emplace(key, b);
+        } else if (b.Below ? b.Extreme < it->second.Extreme : b.Extreme > it->second.Extreme) {
+          it->second.Extreme = b.Extreme;
+          it->second.ExtremeTime = b.ExtremeTime;
+        }
+      }
+    }
+  }
+  for (const char* channel : {"P1", "P2"}) {
+    for (const bool below : {true, false}) {
+      const std::string key = std::string(channel) + (below ? " low" : " high");
+      Alert a;
+      a.Key = std::to_string(c.SerialNumber) + "/" + key;
+      a.Serial = c.SerialNumber;
+      a.Identity = c.IdentityText;
+      a.What = std::string(channel) + ": " + text_(below ? kTextPressureBelow : kTextPressureAbove);
+      a.Since = c.Time;
+      const auto it = found.find(key);
+      if (it != found.end()) a.Details = LimitBreachText(it->second);
+      Set(a, it != found.end());
+    }
+  }
 }
 
 void AlertService::CheckLoggers(std::optional<std::uint32_t> serial, std::int64_t now) {

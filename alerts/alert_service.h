@@ -7,6 +7,7 @@
 
 #include "alerts/alert_book.h"
 #include "alerts/alert_channels.h"
+#include "alerts/pressure_limits.h"
 #include "common/contact_figures.h"
 #include "history/logger_summary.h"
 
@@ -40,8 +41,10 @@ class AlertService : public ContactService {
  public:
   // `history`: the contact history the views read (its newest contact is in it when this
   // service hears of the contact); `text` gives texts in the operator's language.
+  // `pressure`: the pressure limits per logger, checked on each new file's entries.
   AlertService(AlertChannels& channels, QString bookPath, ContactStore* history,
-               HistoryThresholds limits, std::function<std::string(int)> text);
+               HistoryThresholds limits, std::function<std::string(int)> text,
+               std::map<std::uint32_t, LoggerLimits> pressure = {});
 
   std::string ContactEnded(const ContactFigures& contact) override;
   // Every minute or so: the collector's own state, and now and then every logger's.
@@ -55,6 +58,7 @@ class AlertService : public ContactService {
   // The day's digest once the digest hour has come (late when the collector was not
   // running then); the day it went out is kept beside the book, so a restart sends no second.
   void SendDigestOfTheDay(std::int64_t now);
+  void CheckPressure(const ContactFigures& contact);
 
   AlertChannels& channels_;
   AlertBook book_;
@@ -63,6 +67,7 @@ class AlertService : public ContactService {
   std::function<std::string(int)> text_;
   std::int64_t lastOverdueCheck_ = 0;
   QString digestDayPath_;
+  std::map<std::uint32_t, LoggerLimits> pressure_;
 };
 
 // Where the collector keeps the alert mail not delivered when it last ended:

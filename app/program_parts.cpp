@@ -47,7 +47,7 @@ ProgramParts::ProgramParts(QString databaseUrl)
           },
           DefaultAlertMailKeepPath()),
       alerts_(alertChannels_, DefaultAlertBookPath(), &history_, ReadHistoryThresholds(),
-              [this](int id) { return Text(id); }) {
+              [this](int id) { return Text(id); }, ReadPressureLimits()) {
   alertTimer_.setInterval(AlertCheckMs());
   QObject::connect(&alertTimer_, &QTimer::timeout, [this] { CheckAlerts(); });
 }

@@ -399,5 +399,8 @@ inline constexpr int kTextDigestOpen = 995;        // "Open alerts"
 // "Loggers not heard from for a day or more"
 inline constexpr int kTextDigestSilent = 996;
 inline constexpr int kTextDigestNone = 997;        // "none"
+// Pressure limits per logger.
+inline constexpr int kTextPressureBelow = 998;  // "pressure below its lower limit"
+inline constexpr int kTextPressureAbove = 999;  // "pressure above its upper limit"
 
 }  // namespace varnel

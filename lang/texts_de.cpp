@@ -334,6 +334,8 @@ constexpr TextEntry kTexts[] = {
     {995, "Offene Alarme"},
     {996, "Logger, die sich einen Tag oder länger nicht gemeldet haben"},
     {997, "keine"},
+    {998, "Druck unter der unteren Grenze"},
+    {999, "Druck über der oberen Grenze"},
 };
 
 }  // namespace

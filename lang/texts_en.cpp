@@ -335,6 +335,8 @@ constexpr TextEntry kTexts[] = {
     {995, "Open alerts"},
     {996, "Loggers not heard from for a day or more"},
     {997, "none"},
+    {998, "pressure below its lower limit"},
+    {999, "pressure above its upper limit"},
 };
 
 }  // namespace

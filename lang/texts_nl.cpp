@@ -334,6 +334,8 @@ constexpr TextEntry kTexts[] = {
     {995, "Openstaande alarmen"},
     {996, "Loggers die een dag of langer niets lieten horen"},
     {997, "geen"},
+    {998, "druk onder de ondergrens"},
+    {999, "druk boven de bovengrens"},
 };
 
 }  // namespace

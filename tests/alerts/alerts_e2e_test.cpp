@@ -2,6 +2,7 @@
 // ends, never once per call, and remembered across a restart.
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "common/locations.h"
 #include "common/registry_store.h"
 #include "database/contact_store.h"
+#include "files/idc_reader.h"
 #include "common/settings.h"
 #include "e2e_checks.h"
 #include "logic_fixture.h"
@@ -208,6 +210,41 @@ TEST_F(Alerts, NotifyTestSendsThroughEveryChannelAndSaysWhatEachDid) {
   const auto mails = Mails(1);
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_NE(mails[0].first.find("Test alert"), std::string::npos) << mails[0].first;
+}
+
+// A pressure limit: the call's file holds P1 readings below it, and the one alert names the
+// first of them and the lowest, as the file has them.
+TEST_F(Alerts, PressureOutsideItsLimitIsToldWithTheFirstAndTheExtremeReading) {
+  {
+    RegistryKey limits(QString::fromLatin1(kSettingsKey) + "Notify\\Limits\\40123");
+    limits.WriteString("P1Low", "1000000");
+    limits.WriteString("P2High", "not a number");  // no limit
+  }
+  const std::string out = RunCalls({}, 1);
+  EXPECT_EQ(FaultLines(out), "");
+  EXPECT_EQ(Told(1), (std::vector<std::string>{"raised 40123/P1 low 40123"}));
+  const auto mails = Mails(1);
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].first, "Varnel alert: 40123 Pump station 4: P1: pressure below its lower limit");
+
+  // The lowest P1 reading of the file, as its channel entry scales it.
+  QString file;
+  for (QDirIterator it(Root() + "/files", {"*.idc"}, QDir::Files, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    const QString f = it.next();
+    if (!f.contains("_BAK")) file = f;
+  }
+  ASSERT_FALSE(file.isEmpty()) << out;
+  const IdcFile idc = ReadIdcFile(file.toStdString());
+  double lowest = 1e300;
+  for (const IdcEntry& e : idc.Measurements) {
+    if (e.Kind == 0) lowest = std::min(lowest, e.Value * double(idc.Channels[0].Factor) + idc.Channels[0].Offset);
+  }
+  char figure[32];
+  std::snprintf(figure, sizeof figure, "%g", lowest);
+  EXPECT_NE(mails[0].second.find(", lowest " + std::string(figure) + " bar at "), std::string::npos)
+      << mails[0].second;
+  EXPECT_NE(mails[0].second.find("(limit 1e+06 bar)"), std::string::npos) << mails[0].second;
 }
 
 }  // namespace
