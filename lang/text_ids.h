@@ -386,7 +386,7 @@ inline constexpr int kTextAlertsPage = 926;        // "&Alerts"
 inline constexpr int kTextAlertsMailServer = 927;
 inline constexpr int kTextAlertsFrom = 928;        // "From"
 inline constexpr int kTextAlertsTo = 929;          // "To"
-// "The mail login comes from the netrc file of the user running Varnel, never from here."
+// "The mail login comes from the netrc file of the user, never from here."
 inline constexpr int kTextAlertsPassword = 930;
 inline constexpr int kTextAlertsCommand = 931;     // "Command"
 inline constexpr int kTextAlertsSystemLog = 932;   // "Write alerts into the system's log"
@@ -400,7 +400,7 @@ inline constexpr int kTextDigestOpen = 995;        // "Open alerts"
 inline constexpr int kTextDigestSilent = 996;
 inline constexpr int kTextDigestNone = 997;        // "none"
 // Pressure limits per logger.
-inline constexpr int kTextPressureBelow = 998;  // "pressure below its lower limit"
-inline constexpr int kTextPressureAbove = 999;  // "pressure above its upper limit"
+inline constexpr int kTextPressureBelow = 972;  // "pressure below its lower limit"
+inline constexpr int kTextPressureAbove = 973;  // "pressure above its upper limit"
 
 }  // namespace varnel

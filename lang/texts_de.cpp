@@ -294,7 +294,7 @@ constexpr TextEntry kTexts[] = {
     {927, "Mailserver"},
     {928, "Von"},
     {929, "An"},
-    {930, "Die Mail-Anmeldung kommt aus der netrc-Datei des Benutzers, unter dem Varnel läuft, nie von hier."},
+    {930, "Die Mail-Anmeldung kommt aus der netrc-Datei des Benutzers, nie von hier."},
     {931, "Befehl"},
     {932, "Alarme ins Systemprotokoll schreiben"},
     {933, "Tägliche Übersicht ab"},
@@ -315,6 +315,8 @@ constexpr TextEntry kTexts[] = {
     {964, "Modem beim Einrichten noch im Anruf; der Logger in der Leitung wird bedient"},
     {970, "Keine Konfigurationsdatei gewählt"},
     {971, "Eine Seriennummer enthält nur Ziffern, ohne führende Nullen (z.B. 40123) !"},
+    {972, "Druck unter der unteren Grenze"},
+    {973, "Druck über der oberen Grenze"},
     {980, "Datenbank antwortet nicht; Dateien bleiben, Messwerte folgen später"},
     {981, "Von der Datenbank abgelehnt, beiseitegelegt für varnel-export --refused"},
     {982, "Datenbank-Warteschlange nicht beschreibbar; die Datendateien bleiben"},
@@ -334,8 +336,6 @@ constexpr TextEntry kTexts[] = {
     {995, "Offene Alarme"},
     {996, "Logger, die sich einen Tag oder länger nicht gemeldet haben"},
     {997, "keine"},
-    {998, "Druck unter der unteren Grenze"},
-    {999, "Druck über der oberen Grenze"},
 };
 
 }  // namespace

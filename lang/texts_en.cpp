@@ -294,7 +294,7 @@ constexpr TextEntry kTexts[] = {
     {927, "Mail server"},
     {928, "From"},
     {929, "To"},
-    {930, "The mail login comes from the netrc file of the user running Varnel, never from here."},
+    {930, "The mail login comes from the netrc file of the user, never from here."},
     {931, "Command"},
     {932, "Write alerts into the system's log"},
     {933, "Daily digest from"},
@@ -316,6 +316,8 @@ constexpr TextEntry kTexts[] = {
     // A configuration box ticked without a file; a serial number that is not the logger's.
     {970, "No configuration file chosen"},
     {971, "A serialnumber holds digits only, without leading zeros (e.g. 40123) !"},
+    {972, "pressure below its lower limit"},
+    {973, "pressure above its upper limit"},
     {980, "Database not answering; files kept, measurements follow later"},
     {981, "Refused by the database and set aside for varnel-export --refused"},
     {982, "Database outbox not writable; the data files are kept"},
@@ -335,8 +337,6 @@ constexpr TextEntry kTexts[] = {
     {995, "Open alerts"},
     {996, "Loggers not heard from for a day or more"},
     {997, "none"},
-    {998, "pressure below its lower limit"},
-    {999, "pressure above its upper limit"},
 };
 
 }  // namespace

@@ -294,7 +294,7 @@ constexpr TextEntry kTexts[] = {
     {927, "Mailserver"},
     {928, "Van"},
     {929, "Aan"},
-    {930, "De mail-login komt uit het netrc-bestand van de gebruiker die Varnel draait, nooit van hier."},
+    {930, "De mail-login komt uit het netrc-bestand van de gebruiker, nooit van hier."},
     {931, "Opdracht"},
     {932, "Alarmen in het systeemlogboek schrijven"},
     {933, "Dagelijks overzicht vanaf"},
@@ -315,6 +315,8 @@ constexpr TextEntry kTexts[] = {
     {964, "Modem bij instellen nog in gesprek; de logger aan de lijn wordt uitgelezen"},
     {970, "Geen configuratiebestand gekozen"},
     {971, "Een serienummer bevat alleen cijfers, zonder voorloopnullen (bijv. 40123) !"},
+    {972, "druk onder de ondergrens"},
+    {973, "druk boven de bovengrens"},
     {980, "Database antwoordt niet; bestanden blijven, meetwaarden volgen later"},
     {981, "Geweigerd door de database, apart gezet voor varnel-export --refused"},
     {982, "Database-wachtrij niet schrijfbaar; de gegevensbestanden blijven"},
@@ -334,8 +336,6 @@ constexpr TextEntry kTexts[] = {
     {995, "Openstaande alarmen"},
     {996, "Loggers die een dag of langer niets lieten horen"},
     {997, "geen"},
-    {998, "druk onder de ondergrens"},
-    {999, "druk boven de bovengrens"},
 };
 
 }  // namespace
