@@ -32,6 +32,22 @@ foreach(entry ${_varnel_programs})
   endif()
 endforeach()
 
+# The message table of the "Varnel" event source, in varnel-collect.exe (the installer names
+# it as the source's message file): the Event Viewer then shows an alert's own text.
+if(TARGET varnel-collect)
+  find_program(VARNEL_WINDMC NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-windmc
+    x86_64-w64-mingw32-windmc windmc REQUIRED)
+  set(_events ${CMAKE_BINARY_DIR}/resources/events)
+  add_custom_command(OUTPUT ${_events}/event_messages.rc ${_events}/MSG00409.bin
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_events}
+    COMMAND ${VARNEL_WINDMC} -h ${_events} -r ${_events}
+            ${PROJECT_SOURCE_DIR}/packaging/windows/event_messages.mc
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/windows/event_messages.mc
+    COMMENT "Message table of the Varnel event source")
+  target_sources(varnel-collect PRIVATE ${_events}/event_messages.rc)
+  target_include_directories(varnel-collect PRIVATE ${_events})
+endif()
+
 # The window program is a GUI program: no console window opens with it.
 # (Qt's WinMain then defines QT_NEEDS_QMAIN, which the shared precompiled header was made
 # without: its two files go without.)

@@ -60,6 +60,7 @@ LangString KeptText ${LANG_DUTCH} "Varnel wordt van uw computer verwijderd. Uw g
 LangString KeptText ${LANG_GERMAN} "Varnel wird von Ihrem Computer entfernt. Ihre Datendateien in $DataFolder und die Logdateien in $LogFolder bleiben erhalten; löschen Sie sie selbst, wenn Sie sie nicht mehr brauchen."
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnel"
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Varnel"
 
 ; Where the operator's files are, for the uninstaller to say that it keeps them.
 Var DataFolder
@@ -109,6 +110,11 @@ Section "$(SecProgramName)" SecProgram
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ; The alerts' entries in the Application log come from the source "Varnel"; its messages
+  ; are in varnel-collect.exe.
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\varnel-collect.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 ; Ticked by default: a PC that restarts after a power cut goes on collecting once the
@@ -152,4 +158,5 @@ Section "Uninstall"
   DetailPrint "$(KeptText)"
 
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
 SectionEnd

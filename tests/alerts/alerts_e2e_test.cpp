@@ -47,7 +47,8 @@ class Alerts : public TempStore {
                             {SMTP_SERVER_SCRIPT, "--dir", mails_.toStdString(), "--mode", "plain"}));
     ASSERT_TRUE(smtp_.WaitForOutput("ready", 20000)) << smtp_.Output();
     const std::string said = smtp_.Output();
-    const int port = std::atoi(said.c_str() + said.find("port ") + 5);
+    port_ = std::atoi(said.c_str() + said.find("port ") + 5);
+    const int port = port_;
     QFile(Root() + "/netrc").open(QIODevice::WriteOnly);
     RegistryKey notify(QString::fromLatin1(kSettingsKey) + "Notify");
     notify.WriteString("Command", hook);
@@ -116,6 +117,7 @@ class Alerts : public TempStore {
 
   QString ports_, told_, mails_;
   testsupport::ChildProcess smtp_;
+  int port_ = 0;
 };
 
 TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
@@ -245,6 +247,30 @@ TEST_F(Alerts, PressureOutsideItsLimitIsToldWithTheFirstAndTheExtremeReading) {
   EXPECT_NE(mails[0].second.find(", lowest " + std::string(figure) + " bar at "), std::string::npos)
       << mails[0].second;
   EXPECT_NE(mails[0].second.find("(limit 1e+06 bar)"), std::string::npos) << mails[0].second;
+}
+
+// The mail server is down: the calls go on as ever (the command is told at once), the mail
+// waits, is kept when the collector ends, and goes out at its next start once the server is
+// back.
+TEST_F(Alerts, ADeadMailServerCostsNoCallAndItsMailGoesOutWhenItIsBack) {
+  smtp_.Stop(SIGTERM, 5000);
+  const std::string out = RunCalls({"--battery", "10"}, 2);
+  EXPECT_EQ(FaultLines(out, {"Alert not sent (mail, attempt 1): smtp://127.0.0.1:"}), "");
+  EXPECT_NE(out.find("connection refused; again in 30 s"), std::string::npos) << out;
+  EXPECT_EQ(Told(1), (std::vector<std::string>{"raised 40123/battery low 40123"}));
+  EXPECT_TRUE(QFile::exists(Root() + "/data/varnel/alerts-mail.json"));
+
+  testsupport::ChildProcess server;
+  ASSERT_TRUE(server.Start("/usr/bin/python3", {SMTP_SERVER_SCRIPT, "--dir", mails_.toStdString(),
+                                                "--mode", "plain", "--port",
+                                                std::to_string(port_)}));
+  ASSERT_TRUE(server.WaitForOutput("ready", 20000)) << server.Output();
+  EXPECT_EQ(FaultLines(RunCalls({"--battery", "10"}, 1)), "");
+  const auto mails = Mails(1);
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].first, "Varnel alert: 40123 Pump station 4: battery low");
+  EXPECT_FALSE(QFile::exists(Root() + "/data/varnel/alerts-mail.json"));
+  server.Stop(SIGTERM, 5000);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <algorithm>
 #include <sstream>
 
@@ -85,12 +87,17 @@ std::string LogFaultLines(const QString& logPath, const std::vector<std::string>
 
 QString ProgramIn(const QString& program, const QString& folder) {
   const QString path = folder + "/" + QFileInfo(program).fileName();
-  QFile::remove(path);
   // A hard link: the program finds its own folder through the name it was started by, which
-  // a symbolic link would resolve.
-  if (::link(QFile::encodeName(program).constData(), QFile::encodeName(path).constData()) == 0 ||
-      QFile::copy(program, path)) {
-    return path;
+  // a symbolic link would resolve. Made under a name of its own and renamed over the old
+  // one: a program started from the same folder a moment ago (three collectors at once) is
+  // never without its file while it starts.
+  const QString fresh = path + QStringLiteral(".new");
+  QFile::remove(fresh);
+  if (::link(QFile::encodeName(program).constData(), QFile::encodeName(fresh).constData()) == 0 ||
+      QFile::copy(program, fresh)) {
+    if (::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) == 0) {
+      return path;
+    }
   }
   return program;
 }
