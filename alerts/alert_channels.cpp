@@ -141,8 +141,8 @@ notify::MailSettings AlertChannels::MailTo() const {
                 ? "varnel@" + QSysInfo::machineHostName().toStdString()
                 : settings_.From.toStdString();
   to.To = notify::ParseAddressList(settings_.To.toStdString());
-  to.NetrcFile = settings_.MailNetrc.isEmpty() ? notify::DefaultNetrcFile()
-                                               : settings_.MailNetrc.toStdString();
+  // Empty: the user's own netrc file when there is one, else no login.
+  to.NetrcFile = settings_.MailNetrc.toStdString();
   to.CaFile = settings_.MailCaFile.toStdString();
   return to;
 }

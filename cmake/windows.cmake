@@ -44,6 +44,9 @@ if(TARGET varnel-collect)
             ${PROJECT_SOURCE_DIR}/packaging/windows/event_messages.mc
     DEPENDS ${PROJECT_SOURCE_DIR}/packaging/windows/event_messages.mc
     COMMENT "Message table of the Varnel event source")
+  # Made here and compiled in the collector's folder: a target of its own orders the two.
+  add_custom_target(varnel_event_messages DEPENDS ${_events}/event_messages.rc ${_events}/MSG00409.bin)
+  add_dependencies(varnel-collect varnel_event_messages)
   target_sources(varnel-collect PRIVATE ${_events}/event_messages.rc)
   target_include_directories(varnel-collect PRIVATE ${_events})
 endif()

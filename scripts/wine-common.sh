@@ -76,6 +76,25 @@ start_sim() {  # port, then vtq-sim options
   echo "wine: vtq-sim for COM$port did not start:"; cat "$dir/out.txt"; exit 1
 }
 
+# --- a mail server on TCP ------------------------------------------------------------------
+# start_smtp_server: the tests' SMTP server (tests/notify/smtp_server.py, plain) on 127.0.0.1;
+# sets VARNEL_WINE_SMTP_URL and VARNEL_WINE_SMTP_DIR (its messages, N.json, as Windows names
+# the folder); stopped at exit.
+start_smtp_server() {
+  local dir="$sims/smtp"
+  mkdir -p "$dir/mail"
+  /usr/bin/python3 "$root/tests/notify/smtp_server.py" --dir "$dir/mail" --mode plain \
+    >"$dir/out.txt" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    grep -q ready "$dir/out.txt" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q ready "$dir/out.txt" || { echo "wine: the SMTP server did not start:"; cat "$dir/out.txt"; exit 1; }
+  export VARNEL_WINE_SMTP_URL="smtp://127.0.0.1:$(sed -n 's/^port //p' "$dir/out.txt")"
+  export VARNEL_WINE_SMTP_DIR="$dir/mail"
+}
+
 # --- a PostgreSQL server on TCP --------------------------------------------------------------
 pg_run() {  # a shell command in the server's folder, as "nobody" when we are root (the server
             # refuses to run as root)

@@ -24,9 +24,19 @@ mkdir -p "$corpus/idc" "$corpus/cfx" "$dir/findings"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
+# Both targets at once, one per processor; each prints its log when it is done.
+pids=()
 for target in idc cfx; do
   echo "fuzz_$target: $seconds s"
   "$dir/tests/files/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=65536 -artifact_prefix="$dir/findings/$target-" -print_final_stats=1 \
-    "$corpus/$target" "$seeds/$target"
+    "$corpus/$target" "$seeds/$target" >"$dir/fuzz_$target.log" 2>&1 &
+  pids+=($!)
 done
+status=0
+for i in 0 1; do
+  target=$([ $i = 0 ] && echo idc || echo cfx)
+  wait "${pids[$i]}" || { status=1; echo "fuzz_$target found a fault:"; }
+  cat "$dir/fuzz_$target.log"
+done
+exit $status

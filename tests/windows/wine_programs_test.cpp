@@ -453,4 +453,25 @@ TEST(WinePrograms, CollectorPutsACallIntoAPostgreSQLServerOverTcp) {
 }
 
 }  // namespace
+// An operator's first try of the alerts on Windows: varnel-collect.exe --notify-test writes
+// the event log entry and sends the mail to a real SMTP server on this machine.
+TEST(WinePrograms, NotifyTestWritesTheEventLogAndSendsTheMail) {
+  const std::string url = Env("VARNEL_WINE_SMTP_URL");
+  if (url.empty() || Env("VARNEL_WIN_DEPLOY").empty()) GTEST_SKIP() << "run by scripts/test --win";
+  FreshRegistryWithLogger(kCollectPort);
+  const std::string notify = kSettingsKey + "\\Notify";
+  RegAdd(notify, "Mail", "REG_SZ", url);
+  RegAdd(notify, "To", "REG_SZ", "ops@example.org");
+  std::string out;
+  EXPECT_EQ(RunCommand("\"" + Env("VARNEL_WIN_DEPLOY") + "\\varnel-collect.exe\" --notify-test", &out), 0)
+      << out;
+  EXPECT_NE(out.find("system log: written"), std::string::npos) << out;
+  EXPECT_NE(out.find("mail: sent to ops@example.org"), std::string::npos) << out;
+  const fs::path mail = fs::path(Env("VARNEL_WINE_SMTP_DIR")) / "1.json";
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(mail); }, 20)) << out;
+  const std::string got = FileText(mail);
+  EXPECT_NE(got.find("Test alert: sent through every channel that is set"), std::string::npos) << got;
+  EXPECT_NE(got.find("\"rcpt_tos\": [\"ops@example.org\"]"), std::string::npos) << got;
+}
+
 }  // namespace varnel::testing
