@@ -13,12 +13,7 @@
 #include <QSysInfo>
 #include <QThread>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <syslog.h>
-#endif
-
+#include "alerts/system_log.h"
 #include "lang/text_ids.h"
 #include "notify/mail_queue.h"
 #include "notify/mail_settings.h"
@@ -214,20 +209,26 @@ bool AlertChannels::SendDigest(const std::vector<Alert>& open, const std::vector
   return true;
 }
 
-std::vector<std::string> AlertChannels::SendAndWait(const Alert& alert) {
-  std::vector<std::string> said;
+std::vector<ChannelOutcome> AlertChannels::SendAndWait(const Alert& alert) {
+  std::vector<ChannelOutcome> said;
+  // "mail: sent to ...", or "failed: mail: why", in the operator's language.
+  const auto tell = [this, &said](int channel, const std::string& why, const std::string& done) {
+    if (why.empty()) {
+      said.push_back({text_(channel) + ": " + done, false});
+    } else {
+      said.push_back({text_(kTextChannelFailed) + ": " + text_(channel) + ": " + why, true});
+    }
+  };
   const AlertText text = Compose(alert, false);
   if (settings_.SystemLog) {
-    const std::string why = ToSystemLog(alert, false, text);
-    said.push_back(why.empty() ? "system log: written" : "failed: system log: " + why);
+    tell(kTextChannelSystemLog, ToSystemLog(alert, false, text), text_(kTextChannelWritten));
   } else {
-    said.push_back("system log: off ([Notify] SystemLog=0)");
+    tell(kTextChannelSystemLog, {}, text_(kTextChannelOff) + " ([Notify] SystemLog=0)");
   }
   if (!settings_.Command.isEmpty()) {
-    const std::string why = RunCommand(alert, false, true);
-    said.push_back(why.empty() ? "command: exit 0" : "failed: command: " + why);
+    tell(kTextChannelCommand, RunCommand(alert, false, true), "exit 0");
   } else {
-    said.push_back("command: not set ([Notify] Command=)");
+    tell(kTextChannelCommand, {}, text_(kTextChannelNotSet) + " ([Notify] Command=)");
   }
   if (settings_.MailSet()) {
     const notify::MailSettings to = MailTo();
@@ -235,39 +236,25 @@ std::vector<std::string> AlertChannels::SendAndWait(const Alert& alert) {
     if (why.empty()) why = notify::SendMail(to, {text.Subject, text.Body, alert.Since});
     std::string whom;
     for (const std::string& a : to.To) whom += (whom.empty() ? "" : ", ") + a;
-    said.push_back(why.empty() ? "mail: sent to " + whom : "failed: mail: " + why);
+    tell(kTextChannelMail, why, text_(kTextChannelSentTo) + " " + whom);
   } else {
-    said.push_back("mail: not set ([Notify] Mail= and To=)");
+    tell(kTextChannelMail, {}, text_(kTextChannelNotSet) + " ([Notify] Mail= and To=)");
   }
   return said;
 }
 
 std::string AlertChannels::ToSystemLog(const Alert& alert, bool cleared,
                                        const AlertText& text) {
-  // The fields a monitoring rule can pick out, in one line.
-  const std::string fields = "VARNEL_ALERT=" + std::string(cleared ? "cleared" : "raised") +
-                             " KEY=\"" + alert.Key + "\" SERIAL=" + std::to_string(alert.Serial) +
-                             " SINCE=" + std::to_string(alert.Since);
-#ifdef Q_OS_WIN
-  // The installer registers the source; where it is missing, the entry still goes in.
-  HANDLE source = RegisterEventSourceW(nullptr, L"Varnel");
-  if (!source) return "no event source (error " + std::to_string(GetLastError()) + ")";
-  const std::wstring line =
-      QString::fromStdString(text.Subject + "\n" + text.Body + fields).toStdWString();
-  const wchar_t* strings[] = {line.c_str()};
-  const BOOL ok = ReportEventW(source, cleared ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE,
-                               0, cleared ? 2 : 1, nullptr, 1, 0, strings, nullptr);
-  const DWORD error = GetLastError();
-  DeregisterEventSource(source);
-  return ok ? std::string() : "event log (error " + std::to_string(error) + ")";
-#else
-  // The journal takes syslog's lines as they are; warning for a new alert, notice for one
-  // that cleared.
-  openlog("varnel", LOG_PID, LOG_DAEMON);
-  syslog(cleared ? LOG_NOTICE : LOG_WARNING, "%s (%s)", text.Subject.c_str(), fields.c_str());
-  closelog();
-  return {};
-#endif
+  // The fields a monitoring rule picks out, the same names as the command's environment.
+  SystemLogEntry entry{cleared, text.Subject, text.Body, {}};
+  entry.Fields = {{"VARNEL_ALERT_EVENT", cleared ? "cleared" : "raised"},
+                  {"VARNEL_ALERT_KEY", alert.Key},
+                  {"VARNEL_ALERT_SERIAL", std::to_string(alert.Serial)}};
+  if (!alert.Identity.empty()) entry.Fields.emplace_back("VARNEL_ALERT_IDENTITY", alert.Identity);
+  entry.Fields.emplace_back("VARNEL_ALERT_WHAT", alert.What);
+  if (!alert.Details.empty()) entry.Fields.emplace_back("VARNEL_ALERT_DETAILS", alert.Details);
+  entry.Fields.emplace_back("VARNEL_ALERT_SINCE", std::to_string(alert.Since));
+  return WriteSystemLog(entry);
 }
 
 std::string AlertChannels::RunCommand(const Alert& alert, bool cleared, bool wait) {
@@ -310,7 +297,7 @@ std::string AlertChannels::RunCommand(const Alert& alert, bool cleared, bool wai
                            : p.program().toStdString() + ": exit " + std::to_string(p.exitCode());
 }
 
-std::vector<std::string> SendTestAlert(const AlertSettings& settings,
+std::vector<ChannelOutcome> SendTestAlert(const AlertSettings& settings,
                                        const std::function<std::string(int)>& text) {
   AlertChannels channels(settings, text, [](const std::string&) {});
   Alert test;

@@ -25,6 +25,12 @@ struct AlertText {
   std::string Body;     // what, whom, since when, the figures, which PC
 };
 
+// What one channel did with a test alert, as a line for the operator.
+struct ChannelOutcome {
+  std::string Line;  // "mail: sent to ops@example.org", "failed: command: exit 2"
+  bool Failed = false;
+};
+
 class AlertChannels {
  public:
   // `text` gives a text of the string table in the operator's language; `log` takes a line
@@ -48,10 +54,9 @@ class AlertChannels {
                   std::int64_t now);
   AlertText ComposeDigest(const std::vector<Alert>& open, const std::vector<Alert>& silent,
                           std::int64_t now) const;
-  // For a test from the command line: sends through every channel that is set, waits for
-  // each, and says what each did ("mail: sent to ops@example.org", "command: exit 0"). All
-  // went well when no line starts with "failed".
-  std::vector<std::string> SendAndWait(const Alert& alert);
+  // For a test from the command line or the dialog: sends through every channel that is
+  // set, waits for each, and says what each did, one outcome per channel.
+  std::vector<ChannelOutcome> SendAndWait(const Alert& alert);
 
   // At the program's end: waits up to `ms` for the mail still queued to go out (what does
   // not is kept for the next start).
@@ -75,7 +80,7 @@ class AlertChannels {
 
 // A test alert through every channel of `settings`, each waited for; what each did, as
 // SendAndWait says it. What an operator tries after setting up the alerts.
-std::vector<std::string> SendTestAlert(const AlertSettings& settings,
+std::vector<ChannelOutcome> SendTestAlert(const AlertSettings& settings,
                                        const std::function<std::string(int)>& text);
 
 }  // namespace varnel

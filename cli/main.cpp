@@ -33,9 +33,9 @@ int NotifyTest(int argc, char** argv) {
   const int base = ReadStoredSettings().Language;
   const auto text = [base](int id) { return LoadText(id, base); };
   bool failed = false;
-  for (const std::string& line : SendTestAlert(ReadAlertSettings(), text)) {
-    std::printf("%s\n", line.c_str());
-    failed = failed || line.rfind("failed", 0) == 0;
+  for (const ChannelOutcome& said : SendTestAlert(ReadAlertSettings(), text)) {
+    std::printf("%s\n", said.Line.c_str());
+    failed = failed || said.Failed;
   }
   return failed ? cli::kExitNotRunning : cli::kExitDone;
 }

@@ -52,7 +52,12 @@ int main(int argc, char** argv) {
   };
   dialogs.OnTestAlert = [](const AlertSettings& settings) {
     const int base = LanguageBase();
-    return SendTestAlert(settings, [base](int id) { return LoadText(id, base); });
+    std::vector<std::string> lines;
+    for (const ChannelOutcome& said :
+         SendTestAlert(settings, [base](int id) { return LoadText(id, base); })) {
+      lines.push_back(said.Line);
+    }
+    return lines;
   };
   dialogs.OnAlertSettings = [&parts](const AlertSettings& settings) { parts.Alerts().Reset(settings); };
   wire(Control::muConfig, [&dialogs] { dialogs.ShowConfigForm(); });

@@ -393,6 +393,15 @@ inline constexpr int kTextAlertsSystemLog = 932;   // "Write alerts into the sys
 inline constexpr int kTextAlertsDigest = 933;      // "Daily digest from"
 inline constexpr int kTextAlertsSendTest = 934;    // "Send a test alert"
 inline constexpr int kTextAlertsTesting = 935;     // "Sending a test alert ..."
+// What a test alert did, channel by channel: "mail: sent to ops@example.org".
+inline constexpr int kTextChannelSystemLog = 936;  // "system log"
+inline constexpr int kTextChannelCommand = 937;    // "command"
+inline constexpr int kTextChannelMail = 938;       // "mail"
+inline constexpr int kTextChannelFailed = 939;     // "failed"
+inline constexpr int kTextChannelWritten = 974;    // "written"
+inline constexpr int kTextChannelSentTo = 975;     // "sent to"
+inline constexpr int kTextChannelOff = 976;        // "off"
+inline constexpr int kTextChannelNotSet = 977;     // "not set"
 // The daily digest.
 inline constexpr int kTextDigest = 994;            // "Varnel digest"
 inline constexpr int kTextDigestOpen = 995;        // "Open alerts"

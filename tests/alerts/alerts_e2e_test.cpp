@@ -7,7 +7,13 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstring>
+#include <map>
 #include <memory>
 
 #include "alerts/alert_book.h"
@@ -15,6 +21,7 @@
 #include "common/registry_store.h"
 #include "database/contact_store.h"
 #include "files/idc_reader.h"
+#include "lang/lang.h"
 #include "common/settings.h"
 #include "e2e_checks.h"
 #include "logic_fixture.h"
@@ -25,6 +32,45 @@ namespace varnel {
 namespace {
 
 using namespace test;
+
+// The journal's end of its native socket: the entries the collector sent, each as its fields.
+class JournalEnd {
+ public:
+  explicit JournalEnd(const std::string& path) : fd_(socket(AF_UNIX, SOCK_DGRAM, 0)) {
+    sockaddr_un at{};
+    at.sun_family = AF_UNIX;
+    std::strncpy(at.sun_path, path.c_str(), sizeof at.sun_path - 1);
+    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+  }
+  ~JournalEnd() { close(fd_); }
+  bool Bound() const { return bound_; }
+  std::vector<std::map<std::string, std::string>> Entries() {
+    std::vector<std::map<std::string, std::string>> entries;
+    char buffer[65536];
+    for (ssize_t n; (n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) {
+      std::map<std::string, std::string> fields;
+      const std::string d(buffer, static_cast<std::size_t>(n));
+      for (std::size_t at = 0; at < d.size();) {
+        const std::size_t end = d.find('\n', at), eq = d.find('=', at);
+        if (eq < end) {
+          fields[d.substr(at, eq - at)] = d.substr(eq + 1, end - eq - 1);
+          at = end + 1;
+          continue;
+        }
+        std::uint64_t size = 0;  // NAME, newline, 64-bit little-endian length, value
+        for (int i = 7; i >= 0; --i) size = size << 8 | static_cast<unsigned char>(d[end + 1 + i]);
+        fields[d.substr(at, end - at)] = d.substr(end + 9, size);
+        at = end + 9 + size + 1;
+      }
+      entries.push_back(fields);
+    }
+    return entries;
+  }
+
+ private:
+  int fd_;
+  bool bound_ = false;
+};
 
 class Alerts : public TempStore {
  protected:
@@ -91,6 +137,7 @@ class Alerts : public TempStore {
                                (Root() + "/files").toStdString()},
                               {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
                                {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
+                               {"VARNEL_JOURNAL_SOCKET", Journal()},
                                {"VARNEL_PORTS", ports_.toStdString()}}))
         << collect.Error();
     const int code = collect.Wait(120000);
@@ -115,12 +162,17 @@ class Alerts : public TempStore {
     return lines;
   }
 
+  std::string Journal() const { return (Root() + "/journal.sock").toStdString(); }
+
   QString ports_, told_, mails_;
   testsupport::ChildProcess smtp_;
   int port_ = 0;
 };
 
 TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
+  RegistryKey(QString::fromLatin1(kSettingsKey) + "Notify").WriteFlag("SystemLog", true);
+  JournalEnd journal(Journal());
+  ASSERT_TRUE(journal.Bound()) << std::strerror(errno);
   // Two calls at 10 %: one alert.
   std::string out = RunCalls({"--battery", "10"}, 2);
   EXPECT_EQ(FaultLines(out), "");
@@ -141,6 +193,20 @@ TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
   mails = Mails(2);
   ASSERT_EQ(mails.size(), 2u);
   EXPECT_EQ(mails[1].first, "Varnel, cleared: 40123 Pump station 4: battery low");
+  // The journal had the same two, at warning and notice, with fields a rule can match.
+  const auto entries = journal.Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    auto e = entries[i];
+    EXPECT_EQ(e["MESSAGE"], mails[i].first);
+    EXPECT_EQ(e["VARNEL_BODY"], mails[i].second);  // many lines: the protocol's long form
+    EXPECT_EQ(e["PRIORITY"], i == 0 ? "4" : "5");
+    EXPECT_EQ(e["VARNEL_ALERT_EVENT"], i == 0 ? "raised" : "cleared");
+    EXPECT_EQ(e["VARNEL_ALERT_KEY"], "40123/battery low");
+    EXPECT_EQ(e["VARNEL_ALERT_SERIAL"], "40123");
+    EXPECT_EQ(e["VARNEL_ALERT_DETAILS"], "battery 10 %");
+    EXPECT_EQ(e["SYSLOG_IDENTIFIER"], "varnel");
+  }
 }
 
 // A collector that keeps running, with no call coming: the logger that used to call every
@@ -212,6 +278,20 @@ TEST_F(Alerts, NotifyTestSendsThroughEveryChannelAndSaysWhatEachDid) {
   const auto mails = Mails(1);
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_NE(mails[0].first.find("Test alert"), std::string::npos) << mails[0].first;
+
+  // In Dutch, with a command that fails: said in the operator's language, and the exit
+  // status still tells the failure.
+  RegistryKey(QString::fromLatin1(kSettingsKey)).WriteInt("Language", LanguageBaseOfIndex(1));
+  RegistryKey(QString::fromLatin1(kSettingsKey) + "Notify").WriteString("Command", "false");
+  testsupport::ChildProcess dutch;
+  ASSERT_TRUE(dutch.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
+                          {"--notify-test"},
+                          {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
+                           {"XDG_DATA_HOME", (Root() + "/data").toStdString()}}));
+  EXPECT_NE(dutch.Wait(60000), 0) << dutch.Output();
+  EXPECT_EQ(dutch.Output(), "systeemlog: uit ([Notify] SystemLog=0)\n"
+                            "mislukt: opdracht: false: exit 1\n"
+                            "e-mail: verstuurd aan ops@example.org, duty@example.org\n");
 }
 
 // A pressure limit: the call's file holds P1 readings below it, and the one alert names the
