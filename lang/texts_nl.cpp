@@ -300,7 +300,7 @@ constexpr TextEntry kTexts[] = {
     {933, "Dagelijks overzicht vanaf"},
     {934, "Testalarm versturen"},
     {935, "Testalarm wordt verstuurd ..."},
-    {936, "systeemlog"},
+    {936, "systeemlogboek"},
     {937, "opdracht"},
     {938, "e-mail"},
     {939, "mislukt"},

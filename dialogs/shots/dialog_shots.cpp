@@ -138,8 +138,11 @@ int main(int argc, char** argv) {
     page.EdTo->setText(QStringLiteral("ops@example.org, duty@example.org"));
     page.EdCommand->setText(QStringLiteral("/usr/local/bin/page-duty"));
     page.CbDigest->setCurrentIndex(8);
-    page.LbTestResult->setText(QStringLiteral(
-        "system log: written\ncommand: exit 0\nmail: sent to ops@example.org, duty@example.org"));
+    using namespace varnel;  // the text ids
+    auto tx = [](int id) { return QString::fromStdString(LoadText(id)); };
+    page.LbTestResult->setText(tx(kTextChannelSystemLog) + ": " + tx(kTextChannelWritten) + "\n" +
+                               tx(kTextChannelCommand) + ": exit 0\n" + tx(kTextChannelMail) +
+                               ": " + tx(kTextChannelSentTo) + " ops@example.org, duty@example.org");
   });
   if (language == varnel::kEnglishBase) {
     ok &= Shoot(name("configuration_modem"), [&] { dialogs.ShowConfigForm(); },

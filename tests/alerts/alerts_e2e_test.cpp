@@ -289,7 +289,7 @@ TEST_F(Alerts, NotifyTestSendsThroughEveryChannelAndSaysWhatEachDid) {
                           {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
                            {"XDG_DATA_HOME", (Root() + "/data").toStdString()}}));
   EXPECT_NE(dutch.Wait(60000), 0) << dutch.Output();
-  EXPECT_EQ(dutch.Output(), "systeemlog: uit ([Notify] SystemLog=0)\n"
+  EXPECT_EQ(dutch.Output(), "systeemlogboek: uit ([Notify] SystemLog=0)\n"
                             "mislukt: opdracht: false: exit 1\n"
                             "e-mail: verstuurd aan ops@example.org, duty@example.org\n");
 }
