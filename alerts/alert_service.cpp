@@ -93,6 +93,12 @@ std::string AlertService::ContactEnded(const ContactFigures& c) {
     call.Key = std::to_string(c.SerialNumber) + "/call";
     call.Serial = c.SerialNumber;
     call.Identity = c.IdentityText;
+    // A call dropped before the identity was read is named as the history knows the logger.
+    if (call.Identity.empty() && Failed(c.Result) && history_) {
+      std::string why;
+      const auto known = SummarizeStoredHistory(*history_, c.SerialNumber, now, limits_, &why);
+      if (!known.empty()) call.Identity = known.front().IdentityText;
+    }
     call.What = text_(ContactResultTextId(c.Result));
     call.Since = c.Time;
     call.Details = c.Files.empty() ? "" : "files: " + std::to_string(c.Files.size());

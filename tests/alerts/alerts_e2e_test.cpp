@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "alerts/alert_book.h"
+#include "alerts/alert_service.h"
 #include "common/locations.h"
 #include "common/registry_store.h"
 #include "database/contact_store.h"
@@ -72,6 +73,50 @@ class JournalEnd {
   bool bound_ = false;
 };
 
+// The collector's own trouble, at the checks of a running collector: told once it has lasted
+// its time (10 minutes for the modem, an hour for the database), not again at later checks,
+// and its end told by a collector started afresh.
+TEST(CollectorAlerts, ToldOnceTheyLastedTheirTimeAndEndedAcrossARestart) {
+  TempHome home;
+  const std::string socket = (home.Root() + "/journal.sock").toStdString();
+  JournalEnd journal(socket);
+  ASSERT_TRUE(journal.Bound());
+  qputenv("VARNEL_JOURNAL_SOCKET", QByteArray::fromStdString(socket));
+  AlertSettings settings;  // the system's log only: it is told at once
+  const QString book = home.Root() + "/alerts.json";
+  const auto text = [](int id) { return LoadText(id, kEnglishBase); };
+  const auto told = [&journal] {
+    std::vector<std::string> lines;
+    for (auto e : journal.Entries()) lines.push_back(e["VARNEL_ALERT_EVENT"] + " " + e["VARNEL_ALERT_KEY"]);
+    return lines;
+  };
+  const std::int64_t t = 1'800'000'000;
+  CollectorHealth health;
+  health.ModemGoneSince = t;
+  health.DatabaseDownSince = t;
+  {
+    AlertChannels channels(settings, text, [](const std::string&) {});
+    AlertService alerts(channels, book, nullptr, {}, text);
+    alerts.Check(t + kModemAlertSeconds - 1, health);
+    EXPECT_EQ(told(), std::vector<std::string>{});
+    alerts.Check(t + kModemAlertSeconds, health);
+    alerts.Check(t + kModemAlertSeconds + 60, health);
+    EXPECT_EQ(told(), std::vector<std::string>{"raised collector/modem gone"});
+    health.ModemGoneSince.reset();
+    alerts.Check(t + kDatabaseAlertSeconds, health);
+    EXPECT_EQ(told(), (std::vector<std::string>{"cleared collector/modem gone",
+                                                "raised collector/database"}));
+  }
+  AlertChannels channels(settings, text, [](const std::string&) {});
+  AlertService alerts(channels, book, nullptr, {}, text);
+  alerts.Check(t + kDatabaseAlertSeconds + 60, health);
+  EXPECT_EQ(told(), std::vector<std::string>{});  // still open, known from the book
+  health.DatabaseDownSince.reset();
+  alerts.Check(t + kDatabaseAlertSeconds + 120, health);
+  EXPECT_EQ(told(), std::vector<std::string>{"cleared collector/database"});
+  qunsetenv("VARNEL_JOURNAL_SOCKET");
+}
+
 class Alerts : public TempStore {
  protected:
   void SetUp() override {
@@ -123,8 +168,9 @@ class Alerts : public TempStore {
     }
     return mails;
   }
-  // `calls` calls of logger 40123 with these simulator options; the collector's output.
-  std::string RunCalls(const std::vector<std::string>& options, int calls) {
+  // `calls` calls of logger 40123 with these simulator options, of which the collector
+  // counts `counted` (a call dropped before its readout is not one); the collector's output.
+  std::string RunCalls(const std::vector<std::string>& options, int calls, int counted = 0) {
     SimProcess sim;
     std::vector<std::string> args = {"--port", "1", "--modem", "--records", "1", "--calls",
                                      std::to_string(calls), "--call-after", "0.3",
@@ -133,7 +179,7 @@ class Alerts : public TempStore {
     EXPECT_TRUE(sim.Start(args, ports_.toStdString()));
     testsupport::ChildProcess collect;
     EXPECT_TRUE(collect.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
-                              {"--port", "1", "--calls", std::to_string(calls), "--data",
+                              {"--port", "1", "--calls", std::to_string(counted ? counted : calls), "--data",
                                (Root() + "/files").toStdString()},
                               {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
                                {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
@@ -207,6 +253,27 @@ TEST_F(Alerts, ALowBatteryIsToldOnceAndItsEndOnceAcrossARestart) {
     EXPECT_EQ(e["VARNEL_ALERT_DETAILS"], "battery 10 %");
     EXPECT_EQ(e["SYSLOG_IDENTIFIER"], "varnel");
   }
+}
+
+// A call the line dropped halfway: one alert, told again only when a later call went well.
+TEST_F(Alerts, ADroppedCallIsToldOnceAndItsEndOnce) {
+  RunCalls({}, 1);  // the logger as the history knows it
+  const std::string out = RunCalls({"--hangup-after-pages", "2"}, 3, 2);
+  // Only the call's own alert (the logger's clock, never set by the dropped call, has its own).
+  const auto only = [](auto all, const std::string& needle, auto text) {
+    decltype(all) mine;
+    for (const auto& one : all) {
+      if (text(one).find(needle) != std::string::npos) mine.push_back(one);
+    }
+    return mine;
+  };
+  EXPECT_EQ(only(Told(4), "/call ", [](const std::string& l) { return l; }),
+            (std::vector<std::string>{"raised 40123/call 40123", "cleared 40123/call 40123"}));
+  const auto mails = only(Mails(4), ": dropped", [](const auto& m) { return m.first; });
+  ASSERT_EQ(mails.size(), 2u) << out;
+  // Dropped before the logger told its identity: named as the history knows it.
+  EXPECT_EQ(mails[0].first, "Varnel alert: 40123 Pump station 4: dropped");
+  EXPECT_EQ(mails[1].first, "Varnel, cleared: 40123 Pump station 4: dropped");
 }
 
 // A collector that keeps running, with no call coming: the logger that used to call every
