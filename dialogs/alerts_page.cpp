@@ -12,14 +12,6 @@
 
 namespace varnel {
 
-namespace {
-template <typename W>
-W* Named(W* w, const char* name) {
-  w->setObjectName(QLatin1String(name));
-  return w;
-}
-}  // namespace
-
 AlertsPage::AlertsPage(QWidget* parent) : QWidget(parent) {
   LbMail = Named(new QLabel(this), "LbMail");
   EdMail = Named(new QLineEdit(this), "EdMail");

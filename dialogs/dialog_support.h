@@ -24,6 +24,13 @@ void InstallKeyPreview(QWidget* dialog);
 // True for Enter or Return on the main keyboard or the keypad.
 bool IsEnterKey(int key);
 
+// `w`, named `name`: tests and the screenshots find a control by the name the form gives it.
+template <typename W>
+W* Named(W* w, const char* name) {
+  w->setObjectName(QLatin1String(name));
+  return w;
+}
+
 // Window flags of a dialog without a close box.
 Qt::WindowFlags NoCloseBoxFlags();
 

@@ -22,38 +22,34 @@ namespace varnel {
 
 TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   setObjectName(QStringLiteral("FormConfig"));
-  auto named = [](auto* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-  };
-  PageControl1 = named(new QTabWidget(this), "PageControl1");
-  TabSheet1 = named(new QWidget, "TabSheet1");
-  TabSheet2 = named(new QWidget, "TabSheet2");
+  PageControl1 = Named(new QTabWidget(this), "PageControl1");
+  TabSheet1 = Named(new QWidget, "TabSheet1");
+  TabSheet2 = Named(new QWidget, "TabSheet2");
   PageControl1->addTab(TabSheet1, QString());
   PageControl1->addTab(TabSheet2, QString());
-  TabSheet3 = named(new AlertsPage, "TabSheet3");
+  TabSheet3 = Named(new AlertsPage, "TabSheet3");
   PageControl1->addTab(TabSheet3, QString());
 
   // Page General
-  LbLanguage = named(new QLabel(TabSheet1), "LbLanguage");
-  CbLanguage = named(new QComboBox(TabSheet1), "CbLanguage");
-  LbChange = named(new QLabel(TabSheet1), "LbChange");
+  LbLanguage = Named(new QLabel(TabSheet1), "LbLanguage");
+  CbLanguage = Named(new QComboBox(TabSheet1), "CbLanguage");
+  LbChange = Named(new QLabel(TabSheet1), "LbChange");
   LbChange->setWordWrap(true);
-  ChBAutoPort = named(new QCheckBox(TabSheet1), "ChBAutoPort");
-  LbFixPort = named(new QLabel(TabSheet1), "LbFixPort");
-  CbPort = named(new QComboBox(TabSheet1), "CbPort");
+  ChBAutoPort = Named(new QCheckBox(TabSheet1), "ChBAutoPort");
+  LbFixPort = Named(new QLabel(TabSheet1), "LbFixPort");
+  CbPort = Named(new QComboBox(TabSheet1), "CbPort");
   for (int i = 1; i <= 9; ++i) CbPort->addItem(QString::number(i));
-  LbIntPath = named(new QLabel(TabSheet1), "LbIntPath");
-  EdIntPath = named(new QLineEdit(TabSheet1), "EdIntPath");
+  LbIntPath = Named(new QLabel(TabSheet1), "LbIntPath");
+  EdIntPath = Named(new QLineEdit(TabSheet1), "EdIntPath");
   EdIntPath->setReadOnly(true);
-  btnIDC = named(new QPushButton(QStringLiteral("..."), TabSheet1), "btnIDC");
-  LbConfPath = named(new QLabel(TabSheet1), "LbConfPath");
-  EdConfPath = named(new QLineEdit(TabSheet1), "EdConfPath");
+  btnIDC = Named(new QPushButton(QStringLiteral("..."), TabSheet1), "btnIDC");
+  LbConfPath = Named(new QLabel(TabSheet1), "LbConfPath");
+  EdConfPath = Named(new QLineEdit(TabSheet1), "EdConfPath");
   EdConfPath->setReadOnly(true);
-  btnConfig = named(new QPushButton(QStringLiteral("..."), TabSheet1), "btnConfig");
-  ChBBackup = named(new QCheckBox(TabSheet1), "ChBBackup");
-  LbDatabase = named(new QLabel(TabSheet1), "LbDatabase");
-  EdDatabase = named(new QLineEdit(TabSheet1), "EdDatabase");
+  btnConfig = Named(new QPushButton(QStringLiteral("..."), TabSheet1), "btnConfig");
+  ChBBackup = Named(new QCheckBox(TabSheet1), "ChBBackup");
+  LbDatabase = Named(new QLabel(TabSheet1), "LbDatabase");
+  EdDatabase = Named(new QLineEdit(TabSheet1), "EdDatabase");
   EdDatabase->setPlaceholderText(QStringLiteral("postgresql://user@host:5432/db"));
 
   auto* general = new QGridLayout(TabSheet1);
@@ -76,11 +72,11 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   general->setColumnStretch(1, 1);
 
   // Page Modem. The four commands every modem needs are fixed: their boxes are never shown.
-  LbInitCmd = named(new QLabel(TabSheet2), "LbInitCmd");
-  CheckBox1 = named(new QCheckBox(LiteralCaption(QStringLiteral("AT&D0")), TabSheet2), "CheckBox1");
-  CheckBox2 = named(new QCheckBox(LiteralCaption(QStringLiteral("AT&H0")), TabSheet2), "CheckBox2");
-  CheckBox3 = named(new QCheckBox(LiteralCaption(QStringLiteral("ATS0=2")), TabSheet2), "CheckBox3");
-  CheckBox4 = named(new QCheckBox(QStringLiteral("AT+IPR=9600"), TabSheet2), "CheckBox4");
+  LbInitCmd = Named(new QLabel(TabSheet2), "LbInitCmd");
+  CheckBox1 = Named(new QCheckBox(LiteralCaption(QStringLiteral("AT&D0")), TabSheet2), "CheckBox1");
+  CheckBox2 = Named(new QCheckBox(LiteralCaption(QStringLiteral("AT&H0")), TabSheet2), "CheckBox2");
+  CheckBox3 = Named(new QCheckBox(LiteralCaption(QStringLiteral("ATS0=2")), TabSheet2), "CheckBox3");
+  CheckBox4 = Named(new QCheckBox(QStringLiteral("AT+IPR=9600"), TabSheet2), "CheckBox4");
   const char* hiddenLabels[] = {"Set DTR-Signal active", "No flowcontrol",
                                 "Amount of ringtones before connecting = 2", "Set to 9600 baud"};
   QCheckBox* hidden[] = {CheckBox1, CheckBox2, CheckBox3, CheckBox4};
@@ -92,16 +88,16 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
     hidden[i]->setVisible(false);
     l->setVisible(false);
   }
-  CheckBox5 = named(new QCheckBox(LiteralCaption(QStringLiteral("AT&V")), TabSheet2), "CheckBox5");
-  LbGetConfiguration = named(new QLabel(TabSheet2), "LbGetConfiguration");
-  CheckBox7 = named(new QCheckBox(TabSheet2), "CheckBox7");
-  RbSpeak_OFF = named(new QRadioButton(QStringLiteral("ATM0"), TabSheet2), "RbSpeak_OFF");
-  LbSpeakerOff = named(new QLabel(TabSheet2), "LbSpeakerOff");
-  RbSpeak_ON = named(new QRadioButton(QStringLiteral("ATM1"), TabSheet2), "RbSpeak_ON");
-  LbSpeakerOn = named(new QLabel(TabSheet2), "LbSpeakerOn");
-  CheckBox6 = named(new QCheckBox(TabSheet2), "CheckBox6");
-  EdUserString = named(new QLineEdit(TabSheet2), "EdUserString");
-  LbCommandsHint = named(new QLabel(TabSheet2), "LbCommandsHint");
+  CheckBox5 = Named(new QCheckBox(LiteralCaption(QStringLiteral("AT&V")), TabSheet2), "CheckBox5");
+  LbGetConfiguration = Named(new QLabel(TabSheet2), "LbGetConfiguration");
+  CheckBox7 = Named(new QCheckBox(TabSheet2), "CheckBox7");
+  RbSpeak_OFF = Named(new QRadioButton(QStringLiteral("ATM0"), TabSheet2), "RbSpeak_OFF");
+  LbSpeakerOff = Named(new QLabel(TabSheet2), "LbSpeakerOff");
+  RbSpeak_ON = Named(new QRadioButton(QStringLiteral("ATM1"), TabSheet2), "RbSpeak_ON");
+  LbSpeakerOn = Named(new QLabel(TabSheet2), "LbSpeakerOn");
+  CheckBox6 = Named(new QCheckBox(TabSheet2), "CheckBox6");
+  EdUserString = Named(new QLineEdit(TabSheet2), "EdUserString");
+  LbCommandsHint = Named(new QLabel(TabSheet2), "LbCommandsHint");
   LbCommandsHint->setTextFormat(Qt::PlainText);
   modem->addWidget(CheckBox5, 1, 1);
   modem->addWidget(LbGetConfiguration, 1, 2);
@@ -116,8 +112,8 @@ TFormConfig::TFormConfig(QWidget* owner) : QDialog(owner, NoCloseBoxFlags()) {
   modem->setRowStretch(7, 1);
   modem->setColumnStretch(2, 1);
 
-  Button1 = named(new QPushButton(this), "Button1");
-  Button2 = named(new QPushButton(this), "Button2");
+  Button1 = Named(new QPushButton(this), "Button1");
+  Button2 = Named(new QPushButton(this), "Button2");
   for (QPushButton* b : {Button1, Button2, btnIDC, btnConfig}) b->setAutoDefault(false);
   btnIDC->setFixedWidth(40);
   btnConfig->setFixedWidth(40);
