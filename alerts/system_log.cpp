@@ -43,8 +43,8 @@ std::string JournalSocket() {
 }
 
 // Empty when the journal took the entry. Never waits: a journal that does not keep up
-// costs the entry, not a call.
-std::string ToJournal(const std::string& datagram) {
+// costs the entry, not a call. `absent` is set when no journal listens here.
+std::string ToJournal(const std::string& datagram, bool& absent) {
   const std::string path = JournalSocket();
   sockaddr_un to{};
   to.sun_family = AF_UNIX;
@@ -57,7 +57,8 @@ std::string ToJournal(const std::string& datagram) {
   const int error = errno;
   close(fd);
   if (sent == static_cast<ssize_t>(datagram.size())) return {};
-  return path + ": " + std::strerror(error);
+  absent = sent < 0 && (error == ENOENT || error == ECONNREFUSED || error == ENOTDIR);
+  return "journal " + path + ": " + std::strerror(error);
 }
 #endif
 
@@ -90,9 +91,12 @@ std::string WriteSystemLog(const SystemLogEntry& entry) {
       {"SYSLOG_IDENTIFIER", "varnel"},
       {"VARNEL_BODY", entry.Body}};
   fields.insert(fields.end(), entry.Fields.begin(), entry.Fields.end());
-  const std::string journal = ToJournal(JournalDatagram(fields));
-  if (journal.empty()) return {};
-  // No journal here (or it did not take the entry): syslog gets the line with the fields.
+  bool absent = false;
+  const std::string journal = ToJournal(JournalDatagram(fields), absent);
+  // A journal that is there but did not take the entry is said, not tried again through
+  // syslog: its /dev/log is the same journal, and syslog(3) would wait for it.
+  if (journal.empty() || !absent) return journal;
+  // No journal here: syslog gets the line with the fields.
   std::string line = entry.Subject + " (";
   for (std::size_t i = 0; i < entry.Fields.size(); ++i) {
     line += (i ? " " : "") + entry.Fields[i].first + "=\"" + entry.Fields[i].second + "\"";
