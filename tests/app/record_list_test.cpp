@@ -7,7 +7,9 @@
 #include "common/locale_text.h"
 
 namespace varnel {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace record_list_test {
 
 // Seconds since 2000-01-01 of a date at midnight.
 std::uint32_t SecondsOf(int year, int month, int day) {
@@ -137,5 +139,5 @@ TEST_F(ReadRule, ASingleRecordIsTickedWhateverTheRule) {
   EXPECT_TRUE(list[0].Ticked);
 }
 
-}  // namespace
+}  // namespace record_list_test
 }  // namespace varnel

@@ -10,7 +10,9 @@
 #include "tests/support/sim_process.h"
 
 namespace varnel {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace stored_summary_test {
 
 constexpr std::int64_t kNow = 1'800'000'000;
 
@@ -82,5 +84,5 @@ TEST(StoredHistory, SummaryAndPagedContactsMatchThoseOfEveryContact) {
   }
 }
 
-}  // namespace
+}  // namespace stored_summary_test
 }  // namespace varnel

@@ -10,7 +10,9 @@
 #include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace bus_frame_command_test {
 
 constexpr std::int16_t kT = 150;
 constexpr std::uint8_t kAddr = 250;
@@ -137,5 +139,5 @@ TEST_F(FrameCommandTest, EchoingLineIsReadBackBeforeTheReply) {
   EXPECT_EQ(BusWriteConfig(kAddr, 4, d), kDeviceError3);
 }
 
-}  // namespace
+}  // namespace bus_frame_command_test
 }  // namespace varnel::testing

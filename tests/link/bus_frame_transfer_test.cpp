@@ -9,7 +9,9 @@
 #include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace bus_frame_transfer_test {
 
 constexpr std::int16_t kT = 150;
 constexpr std::uint8_t kAddr = 250;
@@ -140,5 +142,5 @@ TEST_F(FrameTransferTest, RequestTheLineCannotTakeGivesWriteError) {
   EXPECT_LT(ms, 200 + kT + 400);
 }
 
-}  // namespace
+}  // namespace bus_frame_transfer_test
 }  // namespace varnel::testing

@@ -8,7 +8,9 @@
 #include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace bus_modem_test {
 
 constexpr std::int16_t kT = 800;
 constexpr std::uint8_t kAddr = 251;
@@ -104,5 +106,5 @@ TEST_F(ModemLineTest, WakeByteOnlyInModemMode) {
   EXPECT_EQ(t.readTotalConstant, static_cast<std::uint32_t>(kT));
 }
 
-}  // namespace
+}  // namespace bus_modem_test
 }  // namespace varnel::testing

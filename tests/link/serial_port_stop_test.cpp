@@ -12,7 +12,9 @@
 #include "tests/support/bus_result_check.h"
 
 namespace varnel::testing {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace serial_port_stop_test {
 
 constexpr std::int16_t kT = 5000;  // far longer than any stop may take
 constexpr long long kStopLimitMs = 100;
@@ -156,5 +158,5 @@ TEST_F(PortStopTest, ReadUsesUpASignalLikeACompletion) {
   EXPECT_FALSE(event->TryConsume());
 }
 
-}  // namespace
+}  // namespace serial_port_stop_test
 }  // namespace varnel::testing

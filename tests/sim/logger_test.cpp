@@ -10,7 +10,9 @@
 #include "sim/logger.h"
 
 namespace varnel::sim {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace logger_test {
 
 std::vector<std::uint8_t> Frame(std::vector<std::uint8_t> content) {
   const std::size_t n = content.size();
@@ -143,5 +145,5 @@ TEST(LoggerRecording, WritesAPageEveryNRequestsWhileActive) {
   EXPECT_EQ(logger.pagesRecorded(), 2u);
 }
 
-}  // namespace
+}  // namespace logger_test
 }  // namespace varnel::sim

@@ -7,7 +7,9 @@
 #include "tests/support/json_reader.h"
 
 namespace varnel::sim {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace truth_file_test {
 
 using testsupport::Json;
 
@@ -113,5 +115,5 @@ TEST(TruthFile, EverythingTheLoggerReceived) {
   EXPECT_EQ(t["calls"].AsInt(), 1);
 }
 
-}  // namespace
+}  // namespace truth_file_test
 }  // namespace varnel::sim

@@ -10,7 +10,9 @@
 #include "workers/worker_messages.h"
 
 namespace varnel::testing {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace modem_e2e_test {
 
 constexpr int kFunctionIdentity = 48;
 constexpr int kFunctionSerial = 69;
@@ -343,5 +345,5 @@ TEST(ModemWait, ACallStillOnWhenTheWaitBeginsIsServed) {
   EXPECT_LE(host.StopAndWait(), kStopLimit);
 }
 
-}  // namespace
+}  // namespace modem_e2e_test
 }  // namespace varnel::testing

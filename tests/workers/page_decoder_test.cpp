@@ -7,7 +7,9 @@
 #include "workers/page_decoder.h"
 
 namespace varnel {
-namespace {
+// Named: the test program is compiled as one unit, where other files have helpers of the
+// same names.
+namespace page_decoder_test {
 
 // A page with device time `time` whose entries (4 bytes each) start at byte 8; the rest of
 // the page is erased (0xFF).
@@ -102,5 +104,5 @@ TEST(PageDecoder, PagesComeOutOldestFirstWhatEverTheirTimes) {
   EXPECT_EQ(e[2].DateTime, DeviceTimeToDateTime(kT + 501));
 }
 
-}  // namespace
+}  // namespace page_decoder_test
 }  // namespace varnel
