@@ -298,7 +298,7 @@ std::string AlertChannels::RunCommand(const Alert& alert, bool cleared, bool wai
 }
 
 std::vector<ChannelOutcome> SendTestAlert(const AlertSettings& settings,
-                                       const std::function<std::string(int)>& text) {
+                                          const std::function<std::string(int)>& text) {
   AlertChannels channels(settings, text, [](const std::string&) {});
   Alert test;
   test.Key = "collector/test";

@@ -81,6 +81,6 @@ class AlertChannels {
 // A test alert through every channel of `settings`, each waited for; what each did, as
 // SendAndWait says it. What an operator tries after setting up the alerts.
 std::vector<ChannelOutcome> SendTestAlert(const AlertSettings& settings,
-                                       const std::function<std::string(int)>& text);
+                                          const std::function<std::string(int)>& text);
 
 }  // namespace varnel

@@ -87,7 +87,9 @@ TEST(CollectorAlerts, ToldOnceTheyLastedTheirTimeAndEndedAcrossARestart) {
   const auto text = [](int id) { return LoadText(id, kEnglishBase); };
   const auto told = [&journal] {
     std::vector<std::string> lines;
-    for (auto e : journal.Entries()) lines.push_back(e["VARNEL_ALERT_EVENT"] + " " + e["VARNEL_ALERT_KEY"]);
+    for (auto e : journal.Entries()) {
+      lines.push_back(e["VARNEL_ALERT_EVENT"] + " " + e["VARNEL_ALERT_KEY"]);
+    }
     return lines;
   };
   const std::int64_t t = 1'800'000'000;
@@ -179,8 +181,8 @@ class Alerts : public TempStore {
     EXPECT_TRUE(sim.Start(args, ports_.toStdString()));
     testsupport::ChildProcess collect;
     EXPECT_TRUE(collect.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
-                              {"--port", "1", "--calls", std::to_string(counted ? counted : calls), "--data",
-                               (Root() + "/files").toStdString()},
+                              {"--port", "1", "--calls", std::to_string(counted ? counted : calls),
+                               "--data", (Root() + "/files").toStdString()},
                               {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
                                {"XDG_DATA_HOME", (Root() + "/data").toStdString()},
                                {"VARNEL_JOURNAL_SOCKET", Journal()},
