@@ -35,6 +35,15 @@ std::string JournalDatagram(const std::vector<std::pair<std::string, std::string
 
 namespace {
 
+// The fields as NAME="value" words, for a log that takes one text.
+std::string FieldsText(const std::vector<std::pair<std::string, std::string>>& fields) {
+  std::string text;
+  for (const auto& [name, value] : fields) {
+    text += (text.empty() ? "" : " ") + name + "=\"" + value + "\"";
+  }
+  return text;
+}
+
 #ifndef _WIN32
 // Where journald takes native entries; a test names a socket of its own.
 std::string JournalSocket() {
@@ -69,12 +78,9 @@ std::string WriteSystemLog(const SystemLogEntry& entry) {
   // The installer registers the source; where it is missing, the entry still goes in.
   HANDLE source = RegisterEventSourceW(nullptr, L"Varnel");
   if (!source) return "no event source (error " + std::to_string(GetLastError()) + ")";
-  std::string fields;
-  for (const auto& [name, value] : entry.Fields) {
-    fields += (fields.empty() ? "" : " ") + name + "=\"" + value + "\"";
-  }
   const std::wstring line =
-      QString::fromStdString(entry.Subject + "\n" + entry.Body + fields).toStdWString();
+      QString::fromStdString(entry.Subject + "\n" + entry.Body + FieldsText(entry.Fields))
+          .toStdWString();
   const wchar_t* strings[] = {line.c_str()};
   const BOOL ok = ReportEventW(source,
                                entry.Cleared ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE,
@@ -97,11 +103,7 @@ std::string WriteSystemLog(const SystemLogEntry& entry) {
   // syslog: its /dev/log is the same journal, and syslog(3) would wait for it.
   if (journal.empty() || !absent) return journal;
   // No journal here: syslog gets the line with the fields.
-  std::string line = entry.Subject + " (";
-  for (std::size_t i = 0; i < entry.Fields.size(); ++i) {
-    line += (i ? " " : "") + entry.Fields[i].first + "=\"" + entry.Fields[i].second + "\"";
-  }
-  line += ")";
+  const std::string line = entry.Subject + " (" + FieldsText(entry.Fields) + ")";
   openlog("varnel", LOG_PID, LOG_DAEMON);
   syslog(priority, "%s", line.c_str());
   closelog();

@@ -193,6 +193,16 @@ class Alerts : public TempStore {
     EXPECT_EQ(code, 0) << collect.Output();
     return collect.Output();
   }
+  // varnel-collect --notify-test with this test's settings: its exit status and output.
+  std::pair<int, std::string> NotifyTest() const {
+    testsupport::ChildProcess test;
+    EXPECT_TRUE(test.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
+                           {"--notify-test"},
+                           {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
+                            {"XDG_DATA_HOME", (Root() + "/data").toStdString()}}));
+    const int status = test.Wait(60000);
+    return {status, test.Output()};
+  }
   // What the command was told so far (it runs on its own: given a moment to write).
   std::vector<std::string> Told(std::size_t expected) const {
     std::vector<std::string> lines;
@@ -335,14 +345,10 @@ TEST_F(Alerts, ARunningCollectorReportsASilentLoggerAndSendsTheDigestOnce) {
 // What an operator runs after setting up the alerts (and what the configuration dialog's
 // button does): one test alert through each channel, each waited for and reported.
 TEST_F(Alerts, NotifyTestSendsThroughEveryChannelAndSaysWhatEachDid) {
-  testsupport::ChildProcess test;
-  ASSERT_TRUE(test.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
-                         {"--notify-test"},
-                         {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
-                          {"XDG_DATA_HOME", (Root() + "/data").toStdString()}}));
-  EXPECT_EQ(test.Wait(60000), 0) << test.Output();
-  EXPECT_EQ(test.Output(), "system log: off ([Notify] SystemLog=0)\ncommand: exit 0\n"
-                           "mail: sent to ops@example.org, duty@example.org\n");
+  const auto [status, said] = NotifyTest();
+  EXPECT_EQ(status, 0) << said;
+  EXPECT_EQ(said, "system log: off ([Notify] SystemLog=0)\ncommand: exit 0\n"
+                  "mail: sent to ops@example.org, duty@example.org\n");
   EXPECT_EQ(Told(1), (std::vector<std::string>{"raised collector/test 0"}));
   const auto mails = Mails(1);
   ASSERT_EQ(mails.size(), 1u);
@@ -352,15 +358,11 @@ TEST_F(Alerts, NotifyTestSendsThroughEveryChannelAndSaysWhatEachDid) {
   // status still tells the failure.
   RegistryKey(QString::fromLatin1(kSettingsKey)).WriteInt("Language", LanguageBaseOfIndex(1));
   RegistryKey(QString::fromLatin1(kSettingsKey) + "Notify").WriteString("Command", "false");
-  testsupport::ChildProcess dutch;
-  ASSERT_TRUE(dutch.Start(ProgramIn(VARNEL_COLLECT_PATH, ProgramFolder()).toStdString(),
-                          {"--notify-test"},
-                          {{"XDG_CONFIG_HOME", (Root() + "/config").toStdString()},
-                           {"XDG_DATA_HOME", (Root() + "/data").toStdString()}}));
-  EXPECT_NE(dutch.Wait(60000), 0) << dutch.Output();
-  EXPECT_EQ(dutch.Output(), "systeemlogboek: uit ([Notify] SystemLog=0)\n"
-                            "mislukt: opdracht: false: exit 1\n"
-                            "e-mail: verstuurd aan ops@example.org, duty@example.org\n");
+  const auto [dutchStatus, dutch] = NotifyTest();
+  EXPECT_NE(dutchStatus, 0) << dutch;
+  EXPECT_EQ(dutch, "systeemlogboek: uit ([Notify] SystemLog=0)\n"
+                   "mislukt: opdracht: false: exit 1\n"
+                   "e-mail: verstuurd aan ops@example.org, duty@example.org\n");
 }
 
 // A pressure limit: the call's file holds P1 readings below it, and the one alert names the
